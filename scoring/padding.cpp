@@ -1,0 +1,11 @@
+#include "scoring/padding.h"
+
+namespace caldrin {
+
+std::string LeftPad(std::string_view text, std::size_t width) {
+    if (text.size() >= width)
+        return std::string(text);
+    return std::string(width - text.size(), ' ') + std::string(text);
+}
+
+} // namespace caldrin

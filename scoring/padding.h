@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace caldrin {
+
+// Pads `text` on the left with spaces up to `width`; a text already that long
+// or longer comes back unchanged, never cut.
+std::string LeftPad(std::string_view text, std::size_t width);
+
+} // namespace caldrin

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace caldrin {
+
+// The five risk equations; the numbers are fixed and index the stored risks.
+enum class RiskKind : std::uint8_t {
+    PossumMortality = 0,
+    PossumMorbidity = 1,
+    PPossumMortality = 2,
+    VPossumMortality = 3,
+    VPossumPhysiologicalMortality = 4,
+};
+
+inline constexpr std::size_t kRiskKindCount = 5;
+
+// Risk as a fraction in [0, 1] from the Physiological score `ps` and the
+// Operative severity score `os`. Callers pass non-zero scores.
+double ComputeRisk(RiskKind kind, std::uint8_t ps, std::uint8_t os);
+
+// The 7-character percentage text of a risk ("  5.47%", "100.00%"), with the
+// given decimal separator. The separator is a parameter so that the core never
+// reads the user's regional settings itself.
+std::string FormatRiskPercent(double risk, char decimalSeparator = '.');
+
+} // namespace caldrin
