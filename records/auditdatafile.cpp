@@ -1,0 +1,74 @@
+#include "records/auditdatafile.h"
+
+#include "records/auditfilename.h"
+
+#include <QFile>
+
+namespace caldrin {
+
+namespace {
+
+const QString kOpenDialogTitle = QStringLiteral("Open Data File");
+
+QStringList openDialogFilters() {
+    return {QStringLiteral("Comma Separated Vaue ( *.CSV ) (*.csv)"),
+            QStringLiteral("Text files ( *.TXT ) (*.txt)"),
+            QStringLiteral("All files ( *.* ) (*)")};
+}
+
+AuditFileFilter filterOf(int index) {
+    switch (index) {
+    case 0:
+        return AuditFileFilter::Csv;
+    case 1:
+        return AuditFileFilter::Text;
+    default:
+        return AuditFileFilter::All;
+    }
+}
+
+} // namespace
+
+AuditDataFile::AuditDataFile(Platform& platform, QWidget* parent, AuditSinkOpener opener)
+    : QObject(parent)
+    , platform_(platform)
+    , messageParent_(parent)
+    , file_(std::move(opener)) {}
+
+void AuditDataFile::addRecord(const Assessment& assessment, const PatientDetails& details) {
+    if (!file_.isOpen() && !openFile())
+        return;
+    if (file_.appendRecord(assessment, details))
+        platform_.showMessage(messageParent_, QStringLiteral("Record added to ") + fileName_);
+    else
+        platform_.showMessage(messageParent_, QStringLiteral("File write failure."));
+}
+
+bool AuditDataFile::openFile() {
+    const OpenFileRequest request{kOpenDialogTitle, openDialogFilters(), filterChoice_};
+    const std::optional<OpenFileChoice> choice = platform_.chooseFileToOpen(messageParent_, request);
+    if (!choice)
+        return false;
+    if (choice->filterIndex >= 0 && choice->filterIndex < request.filters.size())
+        filterChoice_ = choice->filterIndex;
+
+    const QString name = QString::fromUtf8(
+        completeAuditFileName(choice->path.toUtf8().toStdString(), filterOf(choice->filterIndex)));
+    platform_.showMessage(messageParent_, QStringLiteral("Opening ") + name);
+    if (!file_.open(QFile::encodeName(name).toStdString())) {
+        platform_.showMessage(messageParent_, QStringLiteral("Failure to open output file."));
+        return false;
+    }
+    fileName_ = name;
+    return true;
+}
+
+void AuditDataFile::CloseAuditFile() {
+    if (!file_.isOpen())
+        return;
+    fileName_.clear();
+    if (!file_.close())
+        platform_.showMessage(messageParent_, QStringLiteral("Failure to close output file."));
+}
+
+} // namespace caldrin

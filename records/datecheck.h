@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace caldrin {
+
+// The order in which a date's numbers are typed.
+enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
+
+// How the user writes dates: taken from the regional short date pattern.
+struct DateFormat {
+    DateOrder order = DateOrder::MonthDayYear;
+    char separator = '/'; // a Windows-1252 byte
+};
+
+// Order from the first of d, m, y (either case) in `pattern`; month-day-year
+// when there is none. Separator: the first character that is neither a letter
+// nor a space, "/" when there is none.
+DateFormat DateFormatFromPattern(std::u16string_view pattern);
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    friend bool operator==(const CalendarDate&, const CalendarDate&) = default;
+};
+
+// The date typed in `text` (Windows-1252 bytes), or nothing when the text is not
+// a valid date in `format`. Dates without a year take `currentYear`; years 0 to
+// 99 fall in the century of `currentYear`.
+std::optional<CalendarDate> CheckDate(std::string_view text, const DateFormat& format,
+                                      int currentYear);
+
+// Days from 30 December 1899 (day 0); negative before it.
+std::int32_t DayNumber(const CalendarDate& date);
+
+} // namespace caldrin

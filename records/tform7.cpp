@@ -1,0 +1,195 @@
+#include "records/tform7.h"
+
+#include "entry/optiongroup.h"
+#include "platform/platform.h"
+#include "records/datecheck.h"
+#include "records/identifier.h"
+#include "records/textedge.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace caldrin {
+
+namespace {
+
+const QStringList kNoYes = {QStringLiteral("No"), QStringLiteral("Yes")};
+
+QLineEdit* makeEdit(const QString& name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+// Only characters that have a Windows-1252 byte get in, so what the user sees
+// is what is hashed and written to files.
+QLineEdit* makeTextEdit(const QString& name, QWidget* parent) {
+    QLineEdit* edit = makeEdit(name, parent);
+    edit->setValidator(new Cp1252Validator(edit));
+    return edit;
+}
+
+QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+QString messageOf(HashProblem problem) {
+    switch (problem) {
+    case HashProblem::NoName:
+        return QStringLiteral("Please enter a name.");
+    case HashProblem::NoIdentity:
+        return QStringLiteral("Please enter an identity number.");
+    case HashProblem::InvalidDateOfBirth:
+        return QStringLiteral("Please enter a valid date of birth.\nFormat : dd/mm/yyyy");
+    case HashProblem::InvalidDateOfProcedure:
+        return QStringLiteral("Please enter a valid date for procedure.\nFormat : dd/mm/yyyy");
+    }
+    return {};
+}
+
+} // namespace
+
+TForm7::TForm7(Platform& platform, QWidget* parent)
+    : QDialog(parent)
+    , platform_(platform) {
+    setObjectName(QStringLiteral("TForm7"));
+    setWindowTitle(QStringLiteral("P-POSSUM - demographic and outcome data"));
+
+    auto* episode = new QGroupBox(QStringLiteral("Episode "), this);
+    episode->setObjectName(QStringLiteral("GroupBox1"));
+    auto* fields = new QFormLayout(episode);
+    Name_Edit = makeTextEdit(QStringLiteral("Name_Edit"), episode);
+    ID_Edit = makeTextEdit(QStringLiteral("ID_Edit"), episode);
+    DOB_Edit = makeTextEdit(QStringLiteral("DOB_Edit"), episode);
+    Procdate = makeTextEdit(QStringLiteral("Procdate"), episode);
+    const std::pair<QString, QLineEdit*> rows[] = {
+        {QStringLiteral("Name"), Name_Edit},
+        {QStringLiteral("Patient Identification"), ID_Edit},
+        {QStringLiteral("Date of birth"), DOB_Edit},
+        {QStringLiteral("Date of procedure"), Procdate},
+    };
+    for (const auto& [text, edit] : rows) {
+        auto* label = new QLabel(text, episode);
+        label->setBuddy(edit);
+        fields->addRow(label, edit);
+    }
+
+    RadioGroup1 = new OptionGroup(this);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    MorbidEdit = makeEdit(QStringLiteral("MorbidEdit"), RadioGroup1);
+    MorbidEdit->setReadOnly(true);
+    MorbidEdit->setFocusPolicy(Qt::NoFocus);
+    RadioGroup1->setCornerWidget(MorbidEdit);
+
+    RadioGroup2 = new OptionGroup(this);
+    RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
+    DiedEdit = makeTextEdit(QStringLiteral("DiedEdit"), RadioGroup2);
+    // The user may type an outcome of their own, but Tab passes it by.
+    DiedEdit->setFocusPolicy(Qt::ClickFocus);
+    RadioGroup2->setCornerWidget(DiedEdit);
+    for (QLineEdit* corner : {MorbidEdit, DiedEdit})
+        corner->setMaximumWidth(corner->fontMetrics().horizontalAdvance(QStringLiteral("000000")));
+
+    auto* outcome = new QHBoxLayout;
+    outcome->addWidget(RadioGroup1);
+    outcome->addWidget(RadioGroup2);
+
+    HasH_ID = makeButton(QStringLiteral("HasH_ID"), QStringLiteral("&Hash ID"), this);
+    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
+    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
+    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
+    BitBtn1->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {HasH_ID, BitBtn3, BitBtn2, BitBtn1})
+        buttons->addWidget(button);
+
+    Edit1 = makeTextEdit(QStringLiteral("Edit1"), this);
+    auto* identifierLabel = new QLabel(QStringLiteral("Hashed identifier"), this);
+    identifierLabel->setBuddy(Edit1);
+    auto* identifier = new QHBoxLayout;
+    identifier->addWidget(identifierLabel);
+    identifier->addWidget(Edit1, 1);
+    // Room for the 32 digits.
+    Edit1->setMinimumWidth(Edit1->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('0'))));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(episode);
+    layout->addLayout(outcome);
+    layout->addLayout(buttons);
+    layout->addLayout(identifier);
+
+    connect(RadioGroup1, &OptionGroup::optionChosen, this, &TForm7::RadioGroup1Click);
+    connect(RadioGroup2, &OptionGroup::optionChosen, this, &TForm7::RadioGroup2Click);
+    connect(HasH_ID, &QPushButton::clicked, this, &TForm7::HasH_IDClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm7::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm7::BitBtn2Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TForm7::BitBtn3Click);
+
+    ResetDetails();
+}
+
+void TForm7::ResetDetails() {
+    detailsShown_ = false;
+    for (QLineEdit* edit : {Edit1, Name_Edit, ID_Edit, DOB_Edit, Procdate, MorbidEdit, DiedEdit})
+        edit->clear();
+    RadioGroup1->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
+    RadioGroup2->setOptions(QStringLiteral("Died ?"), kNoYes);
+
+    // The option buttons are new after every reset, so the order is set again.
+    QWidget* const order[] = {Name_Edit,   ID_Edit, DOB_Edit, Procdate, RadioGroup1, RadioGroup2,
+                              BitBtn1,     BitBtn2, HasH_ID,  Edit1,    BitBtn3};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+PatientDetails TForm7::details() const {
+    return {
+        toCp1252Bytes(Name_Edit->text()),  toCp1252Bytes(ID_Edit->text()),
+        toCp1252Bytes(DOB_Edit->text()),   toCp1252Bytes(Procdate->text()),
+        toCp1252Bytes(Edit1->text()),      toCp1252Bytes(MorbidEdit->text()),
+        toCp1252Bytes(DiedEdit->text()),
+    };
+}
+
+void TForm7::reject() { BitBtn2Click(); }
+
+void TForm7::showEvent(QShowEvent* event) {
+    detailsShown_ = true;
+    QDialog::showEvent(event);
+}
+
+void TForm7::HasH_IDClick() {
+    Edit1->clear();
+    // Read afresh each time: the user may have changed the regional settings.
+    const QString pattern = platform_.regionalSettings().shortDatePattern;
+    const DateFormat format = DateFormatFromPattern(
+        std::u16string_view(reinterpret_cast<const char16_t*>(pattern.utf16()),
+                            std::size_t(pattern.size())));
+    const HashAttempt attempt = DeriveHashedIdentifier(
+        toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
+        toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()), format,
+        platform_.today().year());
+    for (HashProblem problem : attempt.problems)
+        platform_.showMessage(this, messageOf(problem));
+    if (attempt.problems.empty())
+        Edit1->setText(fromCp1252Bytes(attempt.identifier));
+}
+
+void TForm7::RadioGroup1Click(int index) { MorbidEdit->setText(QString::number(index)); }
+
+void TForm7::RadioGroup2Click(int index) { DiedEdit->setText(QString::number(index)); }
+
+void TForm7::BitBtn1Click() { accept(); }
+
+void TForm7::BitBtn2Click() { QDialog::reject(); }
+
+void TForm7::BitBtn3Click() { Q_EMIT helpRequested(QStringLiteral("create")); }
+
+} // namespace caldrin

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the program and runs every test twice: in a Debug build, and in a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+"$root/scripts/setup.sh"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+run_suite() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j2
+    ctest --test-dir "$dir" --output-on-failure -j2
+}
+
+run_suite "$root/build/debug" -DCMAKE_BUILD_TYPE=Debug
+run_suite "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DCALDRIN_SANITIZE=ON
