@@ -1,5 +1,7 @@
 #include "platform/qtplatform.h"
 
+#include "platform/helpviewerclient.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
@@ -90,15 +92,13 @@ void QtPlatform::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }
 
+// The help file and its viewer are looked for beside the program.
 bool QtPlatform::helpContents(const QString& helpFile) {
-    Q_UNUSED(helpFile);
-    return false;
+    return helpviewer::openContents(QCoreApplication::applicationDirPath(), helpFile);
 }
 
 bool QtPlatform::helpCommand(const QString& helpFile, const QString& command) {
-    Q_UNUSED(helpFile);
-    Q_UNUSED(command);
-    return false;
+    return helpviewer::runCommand(QCoreApplication::applicationDirPath(), helpFile, command);
 }
 
 RegionalSettings QtPlatform::regionalSettings() const { return regional_; }

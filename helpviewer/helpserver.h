@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/helpviewerclient.h"
+
+#include <QLocalServer>
+#include <QObject>
+
+#include <functional>
+
+class QLocalSocket;
+
+namespace caldrin {
+
+// The viewer's end of the local socket: reads one request per line and
+// answers each with what the viewer shows after it.
+class HelpServer : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<helpviewer::ViewerState(const helpviewer::Request&)>;
+
+    explicit HelpServer(Handler handler, QObject* parent = nullptr);
+
+    // Listens on `serverName`, reachable by this user only. False when the
+    // name is taken, by a running viewer or one that ended abnormally.
+    bool listen(const QString& serverName);
+
+private:
+    void acceptConnections();
+    void answer(QLocalSocket* socket);
+
+    QLocalServer server_;
+    Handler handler_;
+};
+
+} // namespace caldrin

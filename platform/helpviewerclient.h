@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+// The calculator's side of the help viewer `caldrin-help`, and the little
+// protocol that both sides speak over a local socket. The viewer is a program
+// of its own: it runs beside the calculator, outlives it, and stays usable
+// while a calculator dialog is modal. One viewer serves each help file: a
+// second request for the same file goes to the viewer already open.
+namespace caldrin::helpviewer {
+
+// The viewer program, found beside the calculator.
+inline const QString kViewerProgram = QStringLiteral("caldrin-help");
+// The topic the viewer opens with, and the one the contents request shows.
+inline const QString kContentsTopic = QStringLiteral("contents");
+
+// How long the calculator waits for a viewer that has just been started to
+// take requests, and for any viewer to answer one.
+inline constexpr std::chrono::milliseconds kStartupWait{3000};
+inline constexpr std::chrono::milliseconds kReplyWait{3000};
+
+// The local server name of the viewer showing `helpFilePath`: one per user and
+// per help file, so viewers of other users or other copies of the program
+// never answer for this one.
+QString serverNameFor(const QString& helpFilePath);
+
+// Whether `topic` can name a topic: not empty, and no control characters.
+bool isTopicKey(const QString& topic);
+
+// The topic of a help command of the form JumpID("","key"), which jumps to a
+// topic of the file already open. Nothing for any other command.
+std::optional<QString> jumpTopic(const QString& command);
+
+// One request to a running viewer, sent as one line.
+struct Request {
+    enum class Kind { Show, Query, Close };
+    Kind kind = Kind::Query;
+    QString topic; // for Show
+    friend bool operator==(const Request&, const Request&) = default;
+};
+
+// The viewer's answer to every request: who it is and what it shows now.
+struct ViewerState {
+    qint64 pid = 0;
+    QString topic;
+    friend bool operator==(const ViewerState&, const ViewerState&) = default;
+};
+
+QByteArray encodeRequest(const Request& request);
+std::optional<Request> decodeRequest(const QByteArray& line);
+QByteArray encodeState(const ViewerState& state);
+std::optional<ViewerState> decodeState(const QByteArray& line);
+
+// Sends `request` to the viewer listening on `serverName` and returns its
+// answer. A viewer that is not listening yet is tried again until
+// `startupWait` has passed (zero: one try); nothing when no viewer answered.
+std::optional<ViewerState> sendRequest(const QString& serverName, const Request& request,
+                                       std::chrono::milliseconds startupWait = {});
+
+// Opens `helpFile`, looked for in `directory`, at its contents: in the viewer
+// already showing it, or in a new viewer (found in `directory` too) started on
+// its own, without waiting for it. False when the file or the viewer is
+// missing or the viewer could not be reached or started.
+bool openContents(const QString& directory, const QString& helpFile);
+
+// Runs a help command (a JumpID topic jump) in the viewer showing `helpFile`.
+// True when the viewer now shows the topic asked for.
+bool runCommand(const QString& directory, const QString& helpFile, const QString& command);
+
+} // namespace caldrin::helpviewer
