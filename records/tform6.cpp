@@ -20,6 +20,7 @@ TForm6::TForm6(QWidget* parent)
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
 
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long lines wrap
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -32,7 +33,9 @@ TForm6::TForm6(QWidget* parent)
 
     setTabOrder(RichEdit1, BitBtn2);
     setTabOrder(BitBtn2, BitBtn1);
-    resize(420, 480);
+    // Wide enough to show the suite's longest line, the 80-digit test text, unwrapped.
+    const QString longest = QStringLiteral("MD5('%1')=").arg(QString(80, QLatin1Char('0')));
+    resize(RichEdit1->fontMetrics().horizontalAdvance(longest) + 80, 560);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
