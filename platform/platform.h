@@ -34,7 +34,7 @@ struct OpenFileChoice {
 };
 
 struct SaveFileRequest {
-    QStringList filters;
+    QStringList filters; // "Caption (patterns)"; the dialog shows the caption only
     int selectedFilter = 0;
     QString defaultSuffix; // added to a name typed without an extension
 };

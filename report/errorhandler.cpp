@@ -1,0 +1,11 @@
+#include "report/errorhandler.h"
+
+#include "platform/platform.h"
+
+namespace caldrin {
+
+void HandleApplicationError(Platform& platform, QWidget* parent, const QString& message) {
+    platform.showError(parent, message + QLatin1Char('.'));
+}
+
+} // namespace caldrin

@@ -1,0 +1,181 @@
+#include "report/tform5.h"
+
+#include "platform/platform.h"
+#include "records/textedge.h"
+#include "report/errorhandler.h"
+#include "report/printtext.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace caldrin {
+
+namespace {
+
+constexpr unsigned kPrintIndent = 10;
+// Wide enough that no report line wraps when the window opens.
+constexpr int kShownColumns = 60;
+constexpr int kShownRows = 30;
+
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// The first character of `text` that a Windows-1252 file cannot hold.
+QString firstUnwritable(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        if (!isCp1252Text(character))
+            return character;
+        i += length - 1;
+    }
+    return {};
+}
+
+} // namespace
+
+TForm5::TForm5(Platform& platform, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , platform_(platform) {
+    setObjectName(QStringLiteral("TForm5"));
+    setWindowTitle(QStringLiteral("Caldrin Report"));
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    QFont font(QStringLiteral("Courier"), 12);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    Memo1->setFont(font);
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    Memo1->setPalette(palette);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on to the buttons, as in any other box of the program.
+    Memo1->setTabChangesFocus(true);
+    Button1 = makeButton(QStringLiteral("Button1"), QStringLiteral("Save &As"), this);
+    Button3 = makeButton(QStringLiteral("Button3"), QStringLiteral("C&opy"), this);
+    Button2 = makeButton(QStringLiteral("Button2"), QStringLiteral("&Print"), this);
+    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Help"), this);
+    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Close"), this);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button3);
+    buttons->addWidget(Button2);
+    buttons->addStretch(1);
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(Memo1, 1);
+    layout->addLayout(buttons);
+
+    const QFontMetrics metrics(Memo1->font());
+    const int memoWidth = metrics.horizontalAdvance(QString(kShownColumns, QLatin1Char('M'))) +
+                          Memo1->verticalScrollBar()->sizeHint().width() +
+                          2 * Memo1->frameWidth() + 2 * int(Memo1->document()->documentMargin());
+    resize(memoWidth + layout->spacing() + Button1->sizeHint().width() +
+               layout->contentsMargins().left() + layout->contentsMargins().right(),
+           metrics.lineSpacing() * kShownRows);
+
+    setTabOrder(Memo1, BitBtn1);
+    setTabOrder(BitBtn1, Button1);
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, Button3);
+    setTabOrder(Button3, BitBtn2);
+
+    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm5::BitBtn2Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+void TForm5::ComposeReport(const ReportSources& sources) {
+    QString text;
+    for (const std::string& line : caldrin::ComposeReport(sources))
+        text += fromCp1252Bytes(line) + QLatin1Char('\n');
+    Memo1->setPlainText(text);
+}
+
+void TForm5::showReport() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm5::Button1Click() {
+    const QStringList lines = TextLines(*Memo1);
+    const QString text = lines.join(QLatin1Char('\n'));
+    // The user can type anything into the box; a character that Windows-1252
+    // lacks would be lost or replaced in the file, so nothing is written.
+    if (!isCp1252Text(text)) {
+        HandleApplicationError(platform_, this,
+                               QStringLiteral("Cannot save the report: the character \"%1\" has "
+                                              "no place in a Windows-1252 text file")
+                                   .arg(firstUnwritable(text)));
+        return;
+    }
+
+    SaveFileRequest request;
+    // The dialog shows "Text files (*.TXT)" and "All files (*.*)"; the last
+    // brackets hold the patterns, and "All files" means every name, dotted or not.
+    request.filters = QStringList{QStringLiteral("Text files (*.TXT) (*.TXT)"),
+                                  QStringLiteral("All files (*.*) (*)")};
+    request.selectedFilter = 0;
+    request.defaultSuffix = QStringLiteral("txt");
+    const std::optional<QString> path = platform_.chooseFileToSave(this, request);
+    if (!path)
+        return;
+
+    std::vector<std::string> bytes;
+    bytes.reserve(std::size_t(lines.size()));
+    for (const QString& line : lines)
+        bytes.push_back(toCp1252Bytes(line));
+    const std::string content = JoinWithCrLf(bytes);
+
+    QFile file(*path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        HandleApplicationError(platform_, this, QStringLiteral("Cannot create file ") + *path);
+        return;
+    }
+    const bool written = file.write(content.data(), qint64(content.size())) == qint64(content.size());
+    if (!file.flush() || !written) {
+        file.close();
+        HandleApplicationError(platform_, this, QStringLiteral("Cannot write file ") + *path);
+        return;
+    }
+    file.close();
+}
+
+void TForm5::Button2Click() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(windowTitle());
+    if (const auto failure = PrintTextLines(*Memo1, platform_, this, printer, kPrintIndent))
+        HandleApplicationError(platform_, this, *failure);
+}
+
+void TForm5::Button3Click() {
+    Memo1->selectAll();
+    QString text = Memo1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    platform_.setClipboardText(text);
+}
+
+void TForm5::BitBtn2Click() { Q_EMIT helpRequested(QStringLiteral("create")); }
+
+} // namespace caldrin

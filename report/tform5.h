@@ -1,0 +1,47 @@
+#pragma once
+
+#include "report/reporttext.h"
+
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace caldrin {
+
+class Platform;
+
+// The report window: the composed report in an editable fixed-pitch box, with
+// Save As, Copy and Print working on whatever the box holds, edits included.
+// Created once, hidden; Create Report fills it and shows it again and again.
+class TForm5 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm5(Platform& platform, QWidget* parent = nullptr);
+
+    // Empties the box and puts the report's 52 lines in it; earlier text and
+    // the user's edits are gone.
+    void ComposeReport(const ReportSources& sources);
+
+    // Shows the window modeless and brings it to the front, hidden or not.
+    void showReport();
+
+Q_SIGNALS:
+    void helpRequested(const QString& topic);
+
+private:
+    void Button1Click(); // Save As
+    void Button2Click(); // Print
+    void Button3Click(); // Copy
+    void BitBtn2Click(); // Help
+
+    Platform& platform_;
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+};
+
+} // namespace caldrin
