@@ -1,0 +1,184 @@
+#include "entry/scorepage.h"
+
+#include "entry/optiongroup.h"
+#include "platform/platform.h"
+
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace caldrin {
+
+namespace {
+
+// The groups fill columns of three from the top, in keyboard order: page 1 has
+// three columns, page 2 one, the operative dialog two (narrow, then wide).
+constexpr int kGroupsPerColumn = 3;
+
+QString fromTable(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QPushButton* makeButton(const QString& name, const QString& caption, QStyle::StandardPixmap icon,
+                        QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setIcon(parent->style()->standardIcon(icon));
+    return button;
+}
+
+} // namespace
+
+ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, const QString& caption,
+                     QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , platform_(platform)
+    , assessment_(assessment) {
+    setWindowTitle(caption);
+
+    // The groups and their options come first in the focus chain, so that a
+    // freshly shown window starts in its first group.
+    auto* groups = new QGridLayout;
+    const std::vector<const FactorDef*> defs = factorsInKeyboardOrder(page);
+    entries_.reserve(defs.size());
+    for (const FactorDef* def : defs) {
+        const int k = static_cast<int>(entries_.size());
+        auto* group = new OptionGroup(this);
+        group->setObjectName(QStringLiteral("RadioGroup%1").arg(def->groupNumber));
+        auto* display = new QLineEdit(group);
+        display->setObjectName(QStringLiteral("Edit%1").arg(def->groupNumber));
+        display->setAccessibleName(fromTable(def->name) + QStringLiteral(" points"));
+        display->setReadOnly(true);
+        display->setFocusPolicy(Qt::NoFocus);
+        display->setFixedWidth(display->fontMetrics().horizontalAdvance(QStringLiteral("8888")) +
+                               display->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) * 2 + 4);
+        group->setCornerWidget(display);
+        groups->addWidget(group, k % kGroupsPerColumn, k / kGroupsPerColumn);
+        entries_.push_back({def, group, display});
+        connect(group, &OptionGroup::optionChosen, this,
+                [this, k](int position) { RadioGroupClick(entries_[std::size_t(k)], position); });
+    }
+    // The operative dialog's right column takes the long option texts.
+    if (groups->columnCount() == 2)
+        groups->setColumnStretch(1, 1);
+    fillGroups();
+
+    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), QStyle::SP_DialogOkButton,
+                         this);
+    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"),
+                         QStyle::SP_DialogCancelButton, this);
+    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"),
+                         QStyle::SP_DialogHelpButton, this);
+    BitBtn1->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* button : {BitBtn3, BitBtn2, BitBtn1})
+        buttons->addWidget(button);
+
+    // Groups in keyboard order, then OK, Cancel, Help. Each group is one Tab
+    // stop, whichever of its options is the stop at the moment.
+    QWidget* previous = nullptr;
+    auto chain = [&](QWidget* next) {
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    };
+    for (const Entry& entry : entries_) {
+        for (int i = 0; i < entry.group->optionCount(); ++i)
+            chain(entry.group->optionButton(i));
+    }
+    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3})
+        chain(button);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addLayout(groups);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &ScorePage::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &ScorePage::BitBtn2Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &ScorePage::BitBtn3Click);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().topLeft());
+}
+
+QString ScorePage::pointsDisplayText(Factor factor) const {
+    const Entry* entry = entryOf(factor);
+    return entry ? entry->display->text() : QString();
+}
+
+void ScorePage::reject() {
+    BitBtn2Click();
+}
+
+void ScorePage::setUpPage() {
+    fillGroups();
+    for (const Entry& entry : entries_) {
+        entry.display->clear();
+        assessment_.points(entry.def->factor) = 0;
+    }
+}
+
+void ScorePage::fillGroups() {
+    for (const Entry& entry : entries_) {
+        QStringList options;
+        for (std::string_view option : entry.def->options)
+            options << fromTable(option);
+        entry.group->setOptions(fromTable(entry.def->heading), options);
+    }
+}
+
+void ScorePage::focusFirstGroup() {
+    if (!entries_.empty())
+        entries_.front().group->setFocus(Qt::OtherFocusReason);
+}
+
+OptionGroup* ScorePage::groupOf(Factor factor) const {
+    const Entry* entry = entryOf(factor);
+    return entry ? entry->group : nullptr;
+}
+
+void ScorePage::RadioGroupClick(const Entry& entry, int position) {
+    const std::uint8_t points = pointsOf(*entry.def, static_cast<std::size_t>(position));
+    assessment_.points(entry.def->factor) = points;
+    entry.display->setText(QString::fromStdString(pointsText(points)));
+}
+
+void ScorePage::BitBtn1Click() {
+    std::vector<std::uint8_t> points;
+    points.reserve(entries_.size());
+    for (const Entry& entry : entries_)
+        points.push_back(assessment_.points(entry.def->factor));
+    if (!isComplete(points)) {
+        platform_.showMessage(this,
+                              QStringLiteral("Invalid data. You must enter data in each box."));
+        return;
+    }
+    hide();
+    pageConfirmed(totalOf(points));
+}
+
+void ScorePage::BitBtn2Click() {
+    hide();
+    Q_EMIT scoreCancelled();
+}
+
+void ScorePage::BitBtn3Click() {
+    Q_EMIT helpRequested(QStringLiteral("run"));
+}
+
+const ScorePage::Entry* ScorePage::entryOf(Factor factor) const {
+    const auto it =
+        std::ranges::find(entries_, factor, [](const Entry& entry) { return entry.def->factor; });
+    return it == entries_.end() ? nullptr : &*it;
+}
+
+} // namespace caldrin

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "scoring/assessment.h"
+#include "scoring/factors.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <vector>
+
+class QLineEdit;
+class QPushButton;
+
+namespace caldrin {
+
+class OptionGroup;
+class Platform;
+
+// What the three score-entry windows share: one option group per factor of
+// their page, each with its points display in its lower right corner; Help,
+// Cancel and OK in a row above the groups at the right. The window sits at the
+// top left of the screen without title-bar buttons and is shown modeless.
+//
+// A choice writes the factor's points into the Assessment at once; OK checks
+// that every factor of the page has a choice, hides the window and hands the
+// page's points total to the subclass; Cancel (and Escape) hides the window
+// and leaves the choices as they are.
+class ScorePage : public QDialog {
+    Q_OBJECT
+public:
+    // The text of `factor`'s points display; empty for a factor of another page.
+    QString pointsDisplayText(Factor factor) const;
+
+    // Escape and the desktop's close request run exactly what Cancel runs.
+    void reject() override;
+
+Q_SIGNALS:
+    void scoreCancelled();
+    void helpRequested(const QString& topic);
+
+protected:
+    ScorePage(Platform& platform, Assessment& assessment, Page page, const QString& caption,
+              QWidget* parent);
+
+    // Rebuilds captions and option lists, leaves no choice, empties the points
+    // displays, sets the page's factor points to 0 and restores the keyboard order.
+    void setUpPage();
+
+    // Puts the keyboard focus on the page's first group.
+    void focusFirstGroup();
+    OptionGroup* groupOf(Factor factor) const;
+
+    // OK found every factor answered; the window is already hidden.
+    virtual void pageConfirmed(std::uint8_t pageTotal) = 0;
+
+private:
+    struct Entry {
+        const FactorDef* def;
+        OptionGroup* group;
+        QLineEdit* display;
+    };
+
+    void fillGroups();
+    void RadioGroupClick(const Entry& entry, int position);
+    void BitBtn1Click(); // OK
+    void BitBtn2Click(); // Cancel
+    void BitBtn3Click(); // Help
+    const Entry* entryOf(Factor factor) const;
+
+    Platform& platform_;
+    Assessment& assessment_;
+    std::vector<Entry> entries_;    // keyboard order
+    QPushButton* BitBtn1 = nullptr; // OK
+    QPushButton* BitBtn2 = nullptr; // Cancel
+    QPushButton* BitBtn3 = nullptr; // Help
+};
+
+} // namespace caldrin
