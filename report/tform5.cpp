@@ -85,8 +85,8 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
 
     const QFontMetrics metrics(Memo1->font());
     const int memoWidth = metrics.horizontalAdvance(QString(kShownColumns, QLatin1Char('M'))) +
-                          Memo1->verticalScrollBar()->sizeHint().width() +
-                          2 * Memo1->frameWidth() + 2 * int(Memo1->document()->documentMargin());
+                          Memo1->verticalScrollBar()->sizeHint().width() + 2 * Memo1->frameWidth() +
+                          2 * int(Memo1->document()->documentMargin());
     resize(memoWidth + layout->spacing() + Button1->sizeHint().width() +
                layout->contentsMargins().left() + layout->contentsMargins().right(),
            metrics.lineSpacing() * kShownRows);
@@ -152,7 +152,8 @@ void TForm5::Button1Click() {
         HandleApplicationError(platform_, this, QStringLiteral("Cannot create file ") + *path);
         return;
     }
-    const bool written = file.write(content.data(), qint64(content.size())) == qint64(content.size());
+    const bool written =
+        file.write(content.data(), qint64(content.size())) == qint64(content.size());
     if (!file.flush() || !written) {
         file.close();
         HandleApplicationError(platform_, this, QStringLiteral("Cannot write file ") + *path);
@@ -176,6 +177,8 @@ void TForm5::Button3Click() {
     platform_.setClipboardText(text);
 }
 
-void TForm5::BitBtn2Click() { Q_EMIT helpRequested(QStringLiteral("create")); }
+void TForm5::BitBtn2Click() {
+    Q_EMIT helpRequested(QStringLiteral("create"));
+}
 
 } // namespace caldrin

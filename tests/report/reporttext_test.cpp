@@ -8,17 +8,24 @@
 namespace caldrin {
 namespace {
 
-std::size_t riskIndex(RiskKind kind) { return static_cast<std::size_t>(kind); }
+std::size_t riskIndex(RiskKind kind) {
+    return static_cast<std::size_t>(kind);
+}
 
 // A finished episode as the windows show it after Hash ID and Calculate.
 ReportSources completeEpisode() {
     ReportSources s;
-    s.patient = {"Jane Doe",   "NHS 123 456", "01/02/1950", "15/06/2026",
-                 "0123456789abcdef0123456789abcdef", "0", "1"};
+    s.patient = {"Jane Doe",
+                 "NHS 123 456",
+                 "01/02/1950",
+                 "15/06/2026",
+                 "0123456789abcdef0123456789abcdef",
+                 "0",
+                 "1"};
     // Age, Cardiac, Respiratory, Systolic BP, Pulse, GCS, Hb, WCC, Urea, Na, K, ECG,
     // Operative severity, Multiple, Blood loss, Soiling, Malignancy, Mode.
-    s.factorPoints = {"2", "1", "4", "1", "2", "1", "1", "2", "4", "1", "4", "1",
-                      "4", "1", "2", "8", "1", "4"};
+    s.factorPoints = {"2", "1", "4", "1", "2", "1", "1", "2", "4",
+                      "1", "4", "1", "4", "1", "2", "8", "1", "4"};
     s.physiologicalScore = "24";
     s.operativeScore = "20";
     s.risks[riskIndex(RiskKind::PossumMortality)] = " 32.30%";
@@ -130,8 +137,8 @@ TEST(ComposeReport, LongValuesAreNeverPaddedAndAreCut) {
 
 TEST(ComposeReport, EightBitTextIsCopiedByteForByte) {
     ReportSources s;
-    s.patient.name = "Ren\xE9\x80";   // é and the euro sign in Windows-1252
-    s.factorPoints[0] = "\xB1";       // one character, padded as one
+    s.patient.name = "Ren\xE9\x80"; // é and the euro sign in Windows-1252
+    s.factorPoints[0] = "\xB1";     // one character, padded as one
     const std::vector<std::string> lines = ComposeReport(s);
     ASSERT_EQ(lines.size(), kReportLineCount);
     EXPECT_EQ(lines[5], "Name                :   Ren\xE9\x80");
@@ -144,7 +151,8 @@ TEST(JoinWithCrLf, EndsEveryLineIncludingTheLast) {
 
     const std::string text = JoinWithCrLf(ComposeReport(completeEpisode()));
     std::size_t lineEnds = 0;
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2))
         ++lineEnds;
     EXPECT_EQ(lineEnds, kReportLineCount);
     EXPECT_TRUE(text.ends_with("Actual Mortality    :   1\r\n\r\n"));

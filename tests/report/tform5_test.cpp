@@ -28,8 +28,13 @@ const QString kHashedLine =
 
 ReportSources episode() {
     ReportSources s;
-    s.patient = {"Ren\xE9 Dupont",  "A-77", "01/02/1950", "15/06/2026",
-                 "0123456789abcdef0123456789abcdef", "0", "1"};
+    s.patient = {"Ren\xE9 Dupont",
+                 "A-77",
+                 "01/02/1950",
+                 "15/06/2026",
+                 "0123456789abcdef0123456789abcdef",
+                 "0",
+                 "1"};
     s.factorPoints = {"2", "1", "4", "1", "2", "1", "1", "2", "4",
                       "1", "4", "1", "4", "1", "2", "8", "1", "4"};
     s.physiologicalScore = "24";
@@ -45,9 +50,13 @@ QStringList reportLines() {
     return lines;
 }
 
-QString reportText() { return reportLines().join(QLatin1Char('\n')) + QLatin1Char('\n'); }
+QString reportText() {
+    return reportLines().join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
 
-QByteArray reportBytes() { return QByteArray::fromStdString(JoinWithCrLf(ComposeReport(episode()))); }
+QByteArray reportBytes() {
+    return QByteArray::fromStdString(JoinWithCrLf(ComposeReport(episode())));
+}
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
@@ -79,7 +88,7 @@ QRectF printableArea() {
 }
 
 struct PrintedPdf {
-    QList<QStringList> pages; // the lines of each page, as in asPrinted
+    QList<QStringList> pages;  // the lines of each page, as in asPrinted
     double characterWidth = 0; // points
     double lineSpacing = 0;    // points
 };
@@ -140,8 +149,7 @@ PrintedPdf readPrintedPdf(const QString& pdf) {
         std::map<int, std::map<int, QString>> cells; // row, column: word
         for (const Word& word : words) {
             const int row = int(std::lround((word.y - area.top()) / result.lineSpacing));
-            const int column =
-                int(std::lround((word.x - area.left()) / result.characterWidth));
+            const int column = int(std::lround((word.x - area.left()) / result.characterWidth));
             cells[row][column] = word.text;
         }
         std::map<int, QString> rows;
@@ -258,10 +266,11 @@ private Q_SLOTS:
         // Opened at its first size, no report line wraps.
         QCOMPARE(ShownLines(*box), reportLines());
 
-        const std::map<const char*, QString> captions{
-            {"Button1", QStringLiteral("Save &As")}, {"Button3", QStringLiteral("C&opy")},
-            {"Button2", QStringLiteral("&Print")},   {"BitBtn2", QStringLiteral("&Help")},
-            {"BitBtn1", QStringLiteral("&Close")}};
+        const std::map<const char*, QString> captions{{"Button1", QStringLiteral("Save &As")},
+                                                      {"Button3", QStringLiteral("C&opy")},
+                                                      {"Button2", QStringLiteral("&Print")},
+                                                      {"BitBtn2", QStringLiteral("&Help")},
+                                                      {"BitBtn1", QStringLiteral("&Close")}};
         for (const auto& [name, caption] : captions) {
             QVERIFY2(button(name), name);
             QCOMPARE(button(name)->text(), caption);
@@ -336,8 +345,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("saved");
         QTest::addColumn<int>("printedLines");
         QTest::newRow("empty box") << QString() << QByteArray() << 0;
-        QTest::newRow("no final line break") << QStringLiteral("a\nb") << QByteArray("a\r\nb\r\n") << 2;
-        QTest::newRow("final line break") << QStringLiteral("a\nb\n") << QByteArray("a\r\nb\r\n") << 2;
+        QTest::newRow("no final line break")
+            << QStringLiteral("a\nb") << QByteArray("a\r\nb\r\n") << 2;
+        QTest::newRow("final line break")
+            << QStringLiteral("a\nb\n") << QByteArray("a\r\nb\r\n") << 2;
         QTest::newRow("last line empty") << QStringLiteral("a\n\n") << QByteArray("a\r\n\r\n") << 2;
         QTest::newRow("only empty lines") << QStringLiteral("\n\n") << QByteArray("\r\n\r\n") << 2;
     }
@@ -356,12 +367,13 @@ private Q_SLOTS:
     void saveFailuresReachTheErrorHandler_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing folder") << QStringLiteral("<dir>/missing/report.txt")
-                                        << QStringLiteral("Cannot create file <dir>/missing/report.txt.");
+        QTest::newRow("missing folder")
+            << QStringLiteral("<dir>/missing/report.txt")
+            << QStringLiteral("Cannot create file <dir>/missing/report.txt.");
         QTest::newRow("a folder") << QStringLiteral("<dir>")
                                   << QStringLiteral("Cannot create file <dir>.");
-        QTest::newRow("disk full") << QStringLiteral("/dev/full")
-                                   << QStringLiteral("Cannot write file /dev/full.");
+        QTest::newRow("disk full")
+            << QStringLiteral("/dev/full") << QStringLiteral("Cannot write file /dev/full.");
     }
     void saveFailuresReachTheErrorHandler() {
         QFETCH(QString, file);
@@ -505,7 +517,8 @@ private Q_SLOTS:
         platform->printAnswers.push_back(pdf);
         click("Button2");
 
-        QCOMPARE(platform->messageTexts(), QStringList{QStringLiteral("Cannot print to ") + pdf + "."});
+        QCOMPARE(platform->messageTexts(),
+                 QStringList{QStringLiteral("Cannot print to ") + pdf + "."});
         QVERIFY(platform->messages.front().isError);
         QVERIFY(!QFile::exists(pdf));
         QCOMPARE(memo()->toPlainText(), reportText());
@@ -523,7 +536,8 @@ private Q_SLOTS:
         printer.setOutputFileName(pdf);
         const QStringList lines = numberedLines(100);
 
-        const std::optional<QString> failure = PrintLines(printer, QFont(QStringLiteral("Courier"), 12), lines, 10);
+        const std::optional<QString> failure =
+            PrintLines(printer, QFont(QStringLiteral("Courier"), 12), lines, 10);
 
         QCOMPARE(failure, std::optional<QString>(QStringLiteral("Printing failed on ") + pdf));
         // The job was ended with the first page; nothing after the failure.
