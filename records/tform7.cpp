@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace caldrin {
@@ -142,11 +143,33 @@ void TForm7::ResetDetails() {
     RadioGroup1->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
     RadioGroup2->setOptions(QStringLiteral("Died ?"), kNoYes);
 
-    // The option buttons are new after every reset, so the order is set again.
-    QWidget* const order[] = {Name_Edit,   ID_Edit, DOB_Edit, Procdate, RadioGroup1, RadioGroup2,
-                              BitBtn1,     BitBtn2, HasH_ID,  Edit1,    BitBtn3};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    setKeyboardOrder();
+}
+
+// Tab stops at an option group where the group itself sits in the chain (and
+// goes on to its focus proxy, the option that is its stop), then leaves from
+// where that option sits. Qt keeps a group right in front of its first child,
+// the corner edit, each time the group's proxy is set; so each corner edit is
+// chained right before its group's options, and the group then snaps into
+// place. The options are new after every reset, so this runs each time.
+void TForm7::setKeyboardOrder() {
+    QList<QWidget*> order = {Name_Edit, ID_Edit, DOB_Edit, Procdate};
+    const std::pair<OptionGroup*, QLineEdit*> groups[] = {{RadioGroup1, MorbidEdit},
+                                                          {RadioGroup2, DiedEdit}};
+    for (const auto& [group, corner] : groups) {
+        order << corner;
+        for (int i = 0; i < group->optionCount(); ++i)
+            order << group->optionButton(i);
+    }
+    order << BitBtn1 << BitBtn2 << HasH_ID << Edit1 << BitBtn3;
+
+    // Qt chains only widgets that take focus; MorbidEdit takes none of its own.
+    MorbidEdit->setFocusPolicy(Qt::TabFocus);
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+    MorbidEdit->setFocusPolicy(Qt::NoFocus);
+    for (const auto& [group, corner] : groups)
+        group->setFocusProxy(group->focusProxy());
 }
 
 PatientDetails TForm7::details() const {

@@ -43,6 +43,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void setKeyboardOrder();
     void HasH_IDClick();
     void RadioGroup1Click(int index);
     void RadioGroup2Click(int index);
