@@ -17,7 +17,9 @@ HelpServer::HelpServer(Handler handler, QObject* parent)
     connect(&server_, &QLocalServer::newConnection, this, &HelpServer::acceptConnections);
 }
 
-bool HelpServer::listen(const QString& serverName) { return server_.listen(serverName); }
+bool HelpServer::listen(const QString& serverName) {
+    return server_.listen(serverName);
+}
 
 void HelpServer::acceptConnections() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {

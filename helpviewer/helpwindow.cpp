@@ -28,8 +28,7 @@ HelpWindow::HelpWindow(QWidget* parent)
     QToolBar* tools = addToolBar(tr("Navigation"));
     tools->setObjectName(QStringLiteral("Navigation"));
     tools->setMovable(false);
-    tools->addAction(tr("&Contents"), this,
-                     [this] { showTopic(helpviewer::kContentsTopic); });
+    tools->addAction(tr("&Contents"), this, [this] { showTopic(helpviewer::kContentsTopic); });
     QAction* back = tools->addAction(tr("&Back"), browser_, &QTextBrowser::backward);
     QAction* forward = tools->addAction(tr("&Forward"), browser_, &QTextBrowser::forward);
     back->setShortcut(QKeySequence::Back);

@@ -44,7 +44,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    const QString helpPath = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
+    const QString helpPath =
+        QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
     if (!QFileInfo(helpPath).isFile()) {
         complain(QStringLiteral("no help file %1").arg(helpPath));
         return 2;

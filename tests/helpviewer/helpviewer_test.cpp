@@ -78,15 +78,20 @@ private slots:
     void jumpTopicReadsOnlyJumpsWithinTheOpenFile_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("topic"); // empty: not a jump
-        QTest::newRow("as the program sends it") << "JumpID(\"\",\"run\")" << "run";
-        QTest::newRow("spaces and any case") << "  jumpid ( \"\" , \"hash\" ) " << "hash";
-        QTest::newRow("a topic with a space") << "JumpID(\"\",\"main window\")" << "main window";
-        QTest::newRow("another file") << "JumpID(\"other.hlp\",\"run\")" << "";
-        QTest::newRow("no topic") << "JumpID(\"\",\"\")" << "";
-        QTest::newRow("cut short") << "JumpID(\"\",\"run\"" << "";
-        QTest::newRow("another macro") << "JumpContents(\"\")" << "";
-        QTest::newRow("a line break in the topic") << "JumpID(\"\",\"ru\nn\")" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("as the program sends it")
+            << QStringLiteral("JumpID(\"\",\"run\")") << QStringLiteral("run");
+        QTest::newRow("spaces and any case")
+            << QStringLiteral("  jumpid ( \"\" , \"hash\" ) ") << QStringLiteral("hash");
+        QTest::newRow("a topic with a space")
+            << QStringLiteral("JumpID(\"\",\"main window\")") << QStringLiteral("main window");
+        QTest::newRow("another file")
+            << QStringLiteral("JumpID(\"other.hlp\",\"run\")") << QString();
+        QTest::newRow("no topic") << QStringLiteral("JumpID(\"\",\"\")") << QString();
+        QTest::newRow("cut short") << QStringLiteral("JumpID(\"\",\"run\"") << QString();
+        QTest::newRow("another macro") << QStringLiteral("JumpContents(\"\")") << QString();
+        QTest::newRow("a line break in the topic")
+            << QStringLiteral("JumpID(\"\",\"ru\nn\")") << QString();
+        QTest::newRow("empty") << QString() << QString();
     }
     void jumpTopicReadsOnlyJumpsWithinTheOpenFile() {
         QFETCH(QString, command);
@@ -144,11 +149,12 @@ private slots:
     void opensAtTheTopicAskedFor_data() {
         QTest::addColumn<QString>("asked");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("contents") << "contents" << "contents";
-        QTest::newRow("run") << "run" << "run";
-        QTest::newRow("create") << "create" << "create";
-        QTest::newRow("hash") << "hash" << "hash";
-        QTest::newRow("a topic the file lacks") << "nosuch" << "contents";
+        QTest::newRow("contents") << QStringLiteral("contents") << QStringLiteral("contents");
+        QTest::newRow("run") << QStringLiteral("run") << QStringLiteral("run");
+        QTest::newRow("create") << QStringLiteral("create") << QStringLiteral("create");
+        QTest::newRow("hash") << QStringLiteral("hash") << QStringLiteral("hash");
+        QTest::newRow("a topic the file lacks")
+            << QStringLiteral("nosuch") << QStringLiteral("contents");
     }
     void opensAtTheTopicAskedFor() {
         QFETCH(QString, asked);

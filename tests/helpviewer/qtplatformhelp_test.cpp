@@ -19,7 +19,9 @@ using caldrin::testing::waitForViewer;
 
 namespace {
 
-QString jumpTo(const QString& topic) { return QStringLiteral("JumpID(\"\",\"%1\")").arg(topic); }
+QString jumpTo(const QString& topic) {
+    return QStringLiteral("JumpID(\"\",\"%1\")").arg(topic);
+}
 
 } // namespace
 

@@ -35,8 +35,7 @@ inline bool writeHelpFile(const QString& path) {
 // Asks the viewer serving `serverName` what it shows, waiting for one that is
 // still starting.
 inline std::optional<helpviewer::ViewerState> waitForViewer(const QString& serverName) {
-    return helpviewer::sendRequest(serverName, {helpviewer::Request::Kind::Query, {}},
-                                   kViewerWait);
+    return helpviewer::sendRequest(serverName, {helpviewer::Request::Kind::Query, {}}, kViewerWait);
 }
 
 // Whether a process that this test did not start itself has ended. A process

@@ -16,10 +16,14 @@ private slots:
     void opensTheContentsThenJumpsToTheTopic_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("command");
-        QTest::newRow("main window") << "contents" << "JumpID(\"\",\"contents\")";
-        QTest::newRow("score pages") << "run" << "JumpID(\"\",\"run\")";
-        QTest::newRow("report and details") << "create" << "JumpID(\"\",\"create\")";
-        QTest::newRow("self-test") << "hash" << "JumpID(\"\",\"hash\")";
+        QTest::newRow("main window")
+            << QStringLiteral("contents") << QStringLiteral("JumpID(\"\",\"contents\")");
+        QTest::newRow("score pages")
+            << QStringLiteral("run") << QStringLiteral("JumpID(\"\",\"run\")");
+        QTest::newRow("report and details")
+            << QStringLiteral("create") << QStringLiteral("JumpID(\"\",\"create\")");
+        QTest::newRow("self-test")
+            << QStringLiteral("hash") << QStringLiteral("JumpID(\"\",\"hash\")");
     }
     void opensTheContentsThenJumpsToTheTopic() {
         QFETCH(QString, key);
