@@ -6,9 +6,13 @@ namespace caldrin {
 
 namespace {
 
-bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
-bool isSpace(char16_t c) { return c == u' ' || c == u'\u00A0' || c == u'\u202F'; }
+bool isSpace(char16_t c) {
+    return c == u' ' || c == u'\u00A0' || c == u'\u202F';
+}
 
 // Marks that some locales put into their patterns to steer text direction, and
 // the quote that encloses literal text: neither is typed between the numbers.
@@ -59,7 +63,9 @@ private:
     std::size_t pos_ = 0;
 };
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -59,7 +59,8 @@ HashAttempt DeriveHashedIdentifier(std::string_view name, std::string_view ident
     if (!CheckDate(dateOfProcedure, format, currentYear))
         attempt.problems.push_back(HashProblem::InvalidDateOfProcedure);
     if (attempt.problems.empty())
-        attempt.identifier = HashedIdentifier(BuildIdentifierBlock(name, identity, DayNumber(*birth)));
+        attempt.identifier =
+            HashedIdentifier(BuildIdentifierBlock(name, identity, DayNumber(*birth)));
     return attempt;
 }
 

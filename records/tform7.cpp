@@ -174,14 +174,16 @@ void TForm7::setKeyboardOrder() {
 
 PatientDetails TForm7::details() const {
     return {
-        toCp1252Bytes(Name_Edit->text()),  toCp1252Bytes(ID_Edit->text()),
-        toCp1252Bytes(DOB_Edit->text()),   toCp1252Bytes(Procdate->text()),
-        toCp1252Bytes(Edit1->text()),      toCp1252Bytes(MorbidEdit->text()),
+        toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
+        toCp1252Bytes(DOB_Edit->text()),  toCp1252Bytes(Procdate->text()),
+        toCp1252Bytes(Edit1->text()),     toCp1252Bytes(MorbidEdit->text()),
         toCp1252Bytes(DiedEdit->text()),
     };
 }
 
-void TForm7::reject() { BitBtn2Click(); }
+void TForm7::reject() {
+    BitBtn2Click();
+}
 
 void TForm7::showEvent(QShowEvent* event) {
     detailsShown_ = true;
@@ -192,27 +194,36 @@ void TForm7::HasH_IDClick() {
     Edit1->clear();
     // Read afresh each time: the user may have changed the regional settings.
     const QString pattern = platform_.regionalSettings().shortDatePattern;
-    const DateFormat format = DateFormatFromPattern(
-        std::u16string_view(reinterpret_cast<const char16_t*>(pattern.utf16()),
-                            std::size_t(pattern.size())));
-    const HashAttempt attempt = DeriveHashedIdentifier(
-        toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
-        toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()), format,
-        platform_.today().year());
+    const DateFormat format = DateFormatFromPattern(std::u16string_view(
+        reinterpret_cast<const char16_t*>(pattern.utf16()), std::size_t(pattern.size())));
+    const HashAttempt attempt =
+        DeriveHashedIdentifier(toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
+                               toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()),
+                               format, platform_.today().year());
     for (HashProblem problem : attempt.problems)
         platform_.showMessage(this, messageOf(problem));
     if (attempt.problems.empty())
         Edit1->setText(fromCp1252Bytes(attempt.identifier));
 }
 
-void TForm7::RadioGroup1Click(int index) { MorbidEdit->setText(QString::number(index)); }
+void TForm7::RadioGroup1Click(int index) {
+    MorbidEdit->setText(QString::number(index));
+}
 
-void TForm7::RadioGroup2Click(int index) { DiedEdit->setText(QString::number(index)); }
+void TForm7::RadioGroup2Click(int index) {
+    DiedEdit->setText(QString::number(index));
+}
 
-void TForm7::BitBtn1Click() { accept(); }
+void TForm7::BitBtn1Click() {
+    accept();
+}
 
-void TForm7::BitBtn2Click() { QDialog::reject(); }
+void TForm7::BitBtn2Click() {
+    QDialog::reject();
+}
 
-void TForm7::BitBtn3Click() { Q_EMIT helpRequested(QStringLiteral("create")); }
+void TForm7::BitBtn3Click() {
+    Q_EMIT helpRequested(QStringLiteral("create"));
+}
 
 } // namespace caldrin

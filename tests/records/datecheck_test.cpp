@@ -22,7 +22,9 @@ struct DateCase {
     std::optional<CalendarDate> expected;
 };
 
-std::ostream& operator<<(std::ostream& out, const DateCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const DateCase& c) {
+    return out << c.name;
+}
 
 class DateCheckTest : public ::testing::TestWithParam<DateCase> {};
 
@@ -47,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         DateCase{"LeapDayOf2024", "29/2/2024", kDayMonthYear, 2026, CalendarDate{2024, 2, 29}},
         DateCase{"NoLeapDayIn2023", "29/2/2023", kDayMonthYear, 2026, kInvalid},
         DateCase{"ThirtyFirstOfApril", "31/04/2001", kDayMonthYear, 2026, kInvalid},
-        DateCase{"LastDayOfDecember", "31/12/2001", kDayMonthYear, 2026, CalendarDate{2001, 12, 31}},
+        DateCase{"LastDayOfDecember", "31/12/2001", kDayMonthYear, 2026,
+                 CalendarDate{2001, 12, 31}},
         DateCase{"DayAndMonthOnly", "1/2", kDayMonthYear, 2026, CalendarDate{2026, 2, 1}},
         DateCase{"DayAndMonthInALeapYear", "29/2", kDayMonthYear, 2024, CalendarDate{2024, 2, 29}},
         DateCase{"DayAndMonthNotInALeapYear", "29/2", kDayMonthYear, 2026, kInvalid},
@@ -106,13 +109,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     OtherSeparators, DateCheckTest,
-    ::testing::Values(
-        DateCase{"Dotted", "1.2.2001", kDotted, 2026, CalendarDate{2001, 2, 1}},
-        DateCase{"DottedWithoutYear", "1.2", kDotted, 2026, CalendarDate{2026, 2, 1}},
-        DateCase{"DottedRefusesSlash", "01/02/2001", kDotted, 2026, kInvalid},
-        DateCase{"Dashed", "2001-02-03", kDashedYearFirst, 2026, CalendarDate{2001, 2, 3}},
-        DateCase{"DashedWithSpaces", "2001 - 2 - 3", kDashedYearFirst, 2026,
-                 CalendarDate{2001, 2, 3}}),
+    ::testing::Values(DateCase{"Dotted", "1.2.2001", kDotted, 2026, CalendarDate{2001, 2, 1}},
+                      DateCase{"DottedWithoutYear", "1.2", kDotted, 2026, CalendarDate{2026, 2, 1}},
+                      DateCase{"DottedRefusesSlash", "01/02/2001", kDotted, 2026, kInvalid},
+                      DateCase{"Dashed", "2001-02-03", kDashedYearFirst, 2026,
+                               CalendarDate{2001, 2, 3}},
+                      DateCase{"DashedWithSpaces", "2001 - 2 - 3", kDashedYearFirst, 2026,
+                               CalendarDate{2001, 2, 3}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DayNumberTest, CountsDaysFromTheEndOf1899) {
@@ -133,7 +136,9 @@ struct PatternCase {
     char separator;
 };
 
-std::ostream& operator<<(std::ostream& out, const PatternCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const PatternCase& c) {
+    return out << c.name;
+}
 
 class DateFormatFromPatternTest : public ::testing::TestWithParam<PatternCase> {};
 

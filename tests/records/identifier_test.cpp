@@ -14,7 +14,8 @@ constexpr DateFormat kDayMonthYear{DateOrder::DayMonthYear, '/'};
 constexpr const char* kAbcIdentifier = "af5384974eb44bd49790518c45c0e986";
 
 std::string identifierOf(std::string_view name, std::string_view identity,
-                         std::string_view dateOfBirth, std::string_view dateOfProcedure = "15/06/2026") {
+                         std::string_view dateOfBirth,
+                         std::string_view dateOfProcedure = "15/06/2026") {
     return DeriveHashedIdentifier(name, identity, dateOfBirth, dateOfProcedure, kDayMonthYear, 2026)
         .identifier;
 }
@@ -50,10 +51,12 @@ TEST(IdentifierBlockTest, TextsAreCutTo255Bytes) {
     EXPECT_EQ(full[0], 255);
     EXPECT_TRUE(std::all_of(full.begin() + 1, full.begin() + 256, [](auto b) { return b == 'N'; }));
     EXPECT_EQ(full[256], 255);
-    EXPECT_TRUE(std::all_of(full.begin() + 257, full.begin() + 512, [](auto b) { return b == 'I'; }));
+    EXPECT_TRUE(
+        std::all_of(full.begin() + 257, full.begin() + 512, [](auto b) { return b == 'I'; }));
     EXPECT_TRUE(std::all_of(full.begin() + 512, full.end(), [](auto b) { return b == 0; }));
 
-    EXPECT_EQ(BuildIdentifierBlock(name255 + "more text", "", 0), BuildIdentifierBlock(name255, "", 0));
+    EXPECT_EQ(BuildIdentifierBlock(name255 + "more text", "", 0),
+              BuildIdentifierBlock(name255, "", 0));
 }
 
 TEST(UpperCaseTest, ChangesOnlyAToZ) {
@@ -84,7 +87,8 @@ TEST(HashedIdentifierTest, LetterCaseDoesNotMatterButSpacesDo) {
 
 TEST(HashedIdentifierTest, LongNameCountsWithItsFirst255Characters) {
     const std::string name(300, 'q');
-    EXPECT_EQ(identifierOf(name, "1", "1/1/2000"), identifierOf(name.substr(0, 255), "1", "1/1/2000"));
+    EXPECT_EQ(identifierOf(name, "1", "1/1/2000"),
+              identifierOf(name.substr(0, 255), "1", "1/1/2000"));
     EXPECT_NE(identifierOf(name.substr(0, 254), "1", "1/1/2000"),
               identifierOf(name.substr(0, 255), "1", "1/1/2000"));
 }
@@ -97,7 +101,8 @@ TEST(HashedIdentifierTest, AccentedLetterIsHashedAsItsByte) {
     block[257] = '7';
     block[516] = 0xAE;
     block[517] = 0x8E;
-    EXPECT_EQ(identifierOf("\xE9", "7", "1/1/2000"), MD5Print(MD5Buffer(block.data(), block.size())));
+    EXPECT_EQ(identifierOf("\xE9", "7", "1/1/2000"),
+              MD5Print(MD5Buffer(block.data(), block.size())));
 }
 
 TEST(DeriveHashedIdentifierTest, ReportsEveryProblemInOrder) {
@@ -116,18 +121,20 @@ TEST(DeriveHashedIdentifierTest, InvalidDateOfProcedureAloneBlocksTheIdentifier)
 }
 
 TEST(DeriveHashedIdentifierTest, SingleSpacesAreAName) {
-    const HashAttempt attempt = DeriveHashedIdentifier(" ", " ", "1/1/2000", "1/1/2000",
-                                                       kDayMonthYear, 2026);
+    const HashAttempt attempt =
+        DeriveHashedIdentifier(" ", " ", "1/1/2000", "1/1/2000", kDayMonthYear, 2026);
     EXPECT_TRUE(attempt.problems.empty());
     EXPECT_EQ(attempt.identifier.size(), 32u);
 }
 
 TEST(DeriveHashedIdentifierTest, FollowsTheDateFormat) {
     const DateFormat monthFirst{DateOrder::MonthDayYear, '-'};
-    EXPECT_EQ(DeriveHashedIdentifier("abc", "1", "1-1-2000", "12-31-2001", monthFirst, 2026).identifier,
-              kAbcIdentifier);
-    EXPECT_EQ(DeriveHashedIdentifier("abc", "1", "01/01/2000", "12-31-2001", monthFirst, 2026).problems,
-              std::vector{HashProblem::InvalidDateOfBirth});
+    EXPECT_EQ(
+        DeriveHashedIdentifier("abc", "1", "1-1-2000", "12-31-2001", monthFirst, 2026).identifier,
+        kAbcIdentifier);
+    EXPECT_EQ(
+        DeriveHashedIdentifier("abc", "1", "01/01/2000", "12-31-2001", monthFirst, 2026).problems,
+        std::vector{HashProblem::InvalidDateOfBirth});
 }
 
 } // namespace

@@ -25,7 +25,8 @@ namespace {
 const QString kAbcIdentifier = QStringLiteral("af5384974eb44bd49790518c45c0e986");
 const QString kNoName = QStringLiteral("Please enter a name.");
 const QString kNoIdentity = QStringLiteral("Please enter an identity number.");
-const QString kBadBirth = QStringLiteral("Please enter a valid date of birth.\nFormat : dd/mm/yyyy");
+const QString kBadBirth =
+    QStringLiteral("Please enter a valid date of birth.\nFormat : dd/mm/yyyy");
 const QString kBadProcedure =
     QStringLiteral("Please enter a valid date for procedure.\nFormat : dd/mm/yyyy");
 
@@ -38,8 +39,7 @@ private:
     FakePlatform* platform = nullptr;
     TForm7* form = nullptr;
 
-    template <typename T = QLineEdit>
-    T* child(const char* name) const {
+    template <typename T = QLineEdit> T* child(const char* name) const {
         T* widget = form->findChild<T*>(QString::fromLatin1(name));
         if (!widget)
             qFatal("no widget %s", name);
@@ -47,7 +47,9 @@ private:
     }
     QLineEdit* edit(const char* name) const { return child<QLineEdit>(name); }
     QPushButton* button(const char* name) const { return child<QPushButton>(name); }
-    caldrin::OptionGroup* group(const char* name) const { return child<caldrin::OptionGroup>(name); }
+    caldrin::OptionGroup* group(const char* name) const {
+        return child<caldrin::OptionGroup>(name);
+    }
 
     // Types `text` key by key; characters beyond ASCII come as a keyboard
     // layout or input method delivers them, as text without a key code.
@@ -56,7 +58,8 @@ private:
             if (c.unicode() < 0x80)
                 QTest::keyClick(widget, char(c.unicode()));
             else
-                QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+                QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c),
+                                    Qt::NoModifier);
         }
     }
 
@@ -84,7 +87,8 @@ private:
             }
             if (visited.isEmpty() || visited.last() != name)
                 visited << name;
-            QTest::keyClick(focus, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            QTest::keyClick(focus, key,
+                            key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
         }
         return visited;
     }
@@ -92,8 +96,10 @@ private:
     // Types into the four patient edits as a user would, after emptying them.
     void enterPatient(const QString& name, const QString& identity, const QString& birth,
                       const QString& procedure) {
-        const std::pair<const char*, QString> fields[] = {
-            {"Name_Edit", name}, {"ID_Edit", identity}, {"DOB_Edit", birth}, {"Procdate", procedure}};
+        const std::pair<const char*, QString> fields[] = {{"Name_Edit", name},
+                                                          {"ID_Edit", identity},
+                                                          {"DOB_Edit", birth},
+                                                          {"Procdate", procedure}};
         for (const auto& [field, text] : fields) {
             edit(field)->clear();
             type(edit(field), text);
@@ -197,10 +203,13 @@ private Q_SLOTS:
     }
 
     void ignoresLetterCaseButNotSpaces() {
-        const QString smith = hash(QStringLiteral("smith"), QStringLiteral("7"), QStringLiteral("2/3/1960"));
+        const QString smith =
+            hash(QStringLiteral("smith"), QStringLiteral("7"), QStringLiteral("2/3/1960"));
         QCOMPARE(smith.size(), 32);
-        QCOMPARE(hash(QStringLiteral("SMITH"), QStringLiteral("7"), QStringLiteral("2/3/1960")), smith);
-        const QString spaced = hash(QStringLiteral("smith "), QStringLiteral("7"), QStringLiteral("2/3/1960"));
+        QCOMPARE(hash(QStringLiteral("SMITH"), QStringLiteral("7"), QStringLiteral("2/3/1960")),
+                 smith);
+        const QString spaced =
+            hash(QStringLiteral("smith "), QStringLiteral("7"), QStringLiteral("2/3/1960"));
         QCOMPARE(spaced.size(), 32);
         QVERIFY(spaced != smith);
     }
@@ -221,27 +230,31 @@ private Q_SLOTS:
         block[257] = '1';
         block[516] = 0xAE; // 36526, 1 January 2000
         block[517] = 0x8E;
-        const QString expected =
-            QString::fromStdString(caldrin::MD5Print(caldrin::MD5Buffer(block.data(), block.size())));
+        const QString expected = QString::fromStdString(
+            caldrin::MD5Print(caldrin::MD5Buffer(block.data(), block.size())));
         QCOMPARE(hash(QStringLiteral("\u00E9"), QStringLiteral("1"), QStringLiteral("01/01/2000")),
                  expected);
         QCOMPARE(form->details().name, std::string("\xE9"));
     }
 
     void refusesCharactersWithoutAWindows1252Byte() {
-        for (const char* name : {"Name_Edit", "ID_Edit", "DOB_Edit", "Procdate", "DiedEdit", "Edit1"}) {
+        for (const char* name :
+             {"Name_Edit", "ID_Edit", "DOB_Edit", "Procdate", "DiedEdit", "Edit1"}) {
             type(edit(name), QStringLiteral("a\u03A9\u20ACb"));
             QCOMPARE(edit(name)->text(), QStringLiteral("a\u20ACb"));
         }
-        QCOMPARE(form->details().name, std::string("a\x80" "b"));
-        QCOMPARE(form->details().died, std::string("a\x80" "b"));
+        QCOMPARE(form->details().name, std::string("a\x80"
+                                                   "b"));
+        QCOMPARE(form->details().died, std::string("a\x80"
+                                                   "b"));
     }
 
     void emptyDialogShowsFourMessagesInOrder() {
         edit("Edit1")->setText(QStringLiteral("old identifier"));
         platform->onMessage = [this](const QString&) { QVERIFY(edit("Edit1")->text().isEmpty()); };
         QTest::mouseClick(button("HasH_ID"), Qt::LeftButton);
-        QCOMPARE(platform->messageTexts(), (QStringList{kNoName, kNoIdentity, kBadBirth, kBadProcedure}));
+        QCOMPARE(platform->messageTexts(),
+                 (QStringList{kNoName, kNoIdentity, kBadBirth, kBadProcedure}));
         QVERIFY(edit("Edit1")->text().isEmpty());
     }
 
@@ -284,10 +297,12 @@ private Q_SLOTS:
                  kAbcIdentifier);
         // ...and not while it is in the 1900s.
         platform->date = QDate(1999, 12, 31);
-        QVERIFY(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1/1/00")) != kAbcIdentifier);
+        QVERIFY(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1/1/00")) !=
+                kAbcIdentifier);
         // Without a year, the clock's own year.
         platform->date = QDate(2000, 5, 5);
-        QCOMPARE(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1/1")), kAbcIdentifier);
+        QCOMPARE(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1/1")),
+                 kAbcIdentifier);
     }
 
     void enterInAnEditClosesLikeOk() {
@@ -323,11 +338,20 @@ private Q_SLOTS:
             int result;
         };
         const Closing closings[] = {
-            {"OK", [](TForm7* f) { QTest::mouseClick(f->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton); },
+            {"OK",
+             [](TForm7* f) {
+                 QTest::mouseClick(f->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+             },
              QDialog::Accepted},
-            {"Cancel", [](TForm7* f) { QTest::mouseClick(f->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton); },
+            {"Cancel",
+             [](TForm7* f) {
+                 QTest::mouseClick(f->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+             },
              QDialog::Rejected},
-            {"Escape", [](TForm7* f) { QTest::keyClick(f->findChild<QLineEdit*>("DOB_Edit"), Qt::Key_Escape); },
+            {"Escape",
+             [](TForm7* f) {
+                 QTest::keyClick(f->findChild<QLineEdit*>("DOB_Edit"), Qt::Key_Escape);
+             },
              QDialog::Rejected},
             {"close box", [](TForm7* f) { f->close(); }, QDialog::Rejected},
         };
@@ -399,9 +423,9 @@ private Q_SLOTS:
         form->ResetDetails();
         QVERIFY(!form->DetailsShown());
         const caldrin::PatientDetails empty = form->details();
-        for (const std::string* text : {&empty.name, &empty.identity, &empty.dateOfBirth,
-                                        &empty.dateOfProcedure, &empty.hashedIdentifier,
-                                        &empty.morbidity, &empty.died})
+        for (const std::string* text :
+             {&empty.name, &empty.identity, &empty.dateOfBirth, &empty.dateOfProcedure,
+              &empty.hashedIdentifier, &empty.morbidity, &empty.died})
             QVERIFY(text->empty());
         QCOMPARE(group("RadioGroup1")->chosenIndex(), -1);
         QCOMPARE(group("RadioGroup2")->chosenIndex(), -1);
@@ -411,9 +435,9 @@ private Q_SLOTS:
     }
 
     void tabVisitsTheFieldsInOrder() {
-        const QStringList expected = {"Name_Edit", "ID_Edit", "DOB_Edit", "Procdate",
-                                      "RadioGroup1", "RadioGroup2", "BitBtn1", "BitBtn2",
-                                      "HasH_ID", "Edit1", "BitBtn3", "Name_Edit"};
+        const QStringList expected = {"Name_Edit",   "ID_Edit",     "DOB_Edit", "Procdate",
+                                      "RadioGroup1", "RadioGroup2", "BitBtn1",  "BitBtn2",
+                                      "HasH_ID",     "Edit1",       "BitBtn3",  "Name_Edit"};
         runModal([&] {
             QCOMPARE(tabWalk(edit("Name_Edit"), 40).mid(0, expected.size()), expected);
             QStringList backwards = expected;
