@@ -1,6 +1,15 @@
 #include "app/tform1.h"
 
+#include "entry/operativedialog.h"
+#include "entry/physiologicalpages.h"
 #include "platform/platform.h"
+#include "records/auditdatafile.h"
+#include "records/md5selftest.h"
+#include "records/textedge.h"
+#include "records/tform6.h"
+#include "records/tform7.h"
+#include "report/reporttext.h"
+#include "report/tform5.h"
 #include "scoring/integertext.h"
 
 #include <QCloseEvent>
@@ -48,12 +57,15 @@ char decimalSeparatorOf(QChar separator) {
 TForm1::TForm1(Platform& platform, QStringList arguments, QWidget* parent)
     : QWidget(parent)
     , platform_(platform)
-    , arguments_(std::move(arguments)) {
+    , arguments_(std::move(arguments))
+    , auditFile_(std::make_unique<AuditDataFile>(platform, this)) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Caldrin Calculator"));
     buildControls();
     setTabOrder();
 }
+
+TForm1::~TForm1() = default;
 
 void TForm1::buildControls() {
     Label6 = new QLabel(QStringLiteral("Caldrin Calculator v3"), this);
@@ -79,6 +91,9 @@ void TForm1::buildControls() {
         box->setFocusPolicy(Qt::ClickFocus);
     for (QLineEdit* box : {Edit3, Edit4, Edit5})
         box->setReadOnly(true);
+    // What can be typed into a box goes into the report file as 8-bit text.
+    for (QLineEdit* box : {Edit1, Edit2, Edit6, Edit7})
+        box->setValidator(new Cp1252Validator(box));
 
     Button2 = makeButton(QStringLiteral("Change &Physiological score"), QStringLiteral("Button2"), this);
     Button3 = makeButton(QStringLiteral("Change &Operative Severity score"), QStringLiteral("Button3"), this);
@@ -149,6 +164,7 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
+    windows_.form7->ResetDetails();
     Button1->setEnabled(false);
     Button4->setEnabled(false);
     Addtofilebutton->setEnabled(false);
@@ -228,6 +244,7 @@ void TForm1::withdrawOperativeScore() {
 }
 
 void TForm1::Button1Click() {
+    windows_.form7->ResetDetails();
     const std::uint8_t ps = assessment_.physiologicalScore;
     const std::uint8_t os = assessment_.operativeScore;
     if (ps == 0 || os == 0) {
@@ -247,15 +264,72 @@ void TForm1::Button1Click() {
     Addtofilebutton->setEnabled(true);
 }
 
-void TForm1::Button2Click() { Button4->setEnabled(false); }
+void TForm1::Button2Click() {
+    windows_.form7->clearDetailsShown();
+    Button4->setEnabled(false);
+    TForm2& page1 = *windows_.form2;
+    page1.SetUpForm2();
+    page1.show();
+    page1.raise();
+    page1.activateWindow();
+    page1.focusAgeGroup();
+    page1.repaint();
+}
 
-void TForm1::Button3Click() { Button4->setEnabled(false); }
+void TForm1::Button3Click() {
+    windows_.form7->clearDetailsShown();
+    Button4->setEnabled(false);
+    TForm4& dialog = *windows_.form4;
+    dialog.SetUpForm4();
+    // The operative dialog comes up without taking the keyboard focus.
+    dialog.setAttribute(Qt::WA_ShowWithoutActivating);
+    dialog.show();
+    dialog.raise();
+}
 
-void TForm1::Button4Click() {}
+const ScorePage& TForm1::scorePage(Page page) const {
+    switch (page) {
+    case Page::Physiological1:
+        return *windows_.form2;
+    case Page::Physiological2:
+        return *windows_.form3;
+    case Page::Operative:
+        break;
+    }
+    return *windows_.form4;
+}
 
-void TForm1::AddtofilebuttonClick() {}
+void TForm1::askForDetailsIfNeeded() {
+    if (!windows_.form7->DetailsShown())
+        platform_.runModal(*windows_.form7); // goes on however the dialog closes
+}
 
-void TForm1::TestMD5ButtonClick() {}
+ReportSources TForm1::reportSources() const {
+    ReportSources sources;
+    sources.patient = windows_.form7->details();
+    for (const FactorDef& def : allFactors()) {
+        sources.factorPoints[indexOf(def.factor)] =
+            toCp1252Bytes(scorePage(def.page).pointsDisplayText(def.factor));
+    }
+    sources.physiologicalScore = toCp1252Bytes(Edit1->text());
+    sources.operativeScore = toCp1252Bytes(Edit2->text());
+    for (std::size_t kind = 0; kind < kRiskKindCount; ++kind)
+        sources.risks[kind] = toCp1252Bytes(riskBox(RiskKind(kind))->text());
+    return sources;
+}
+
+void TForm1::Button4Click() {
+    askForDetailsIfNeeded();
+    windows_.form5->ComposeReport(reportSources());
+    windows_.form5->showReport();
+}
+
+void TForm1::AddtofilebuttonClick() {
+    askForDetailsIfNeeded();
+    auditFile_->addRecord(assessment_, windows_.form7->details());
+}
+
+void TForm1::TestMD5ButtonClick() { windows_.form6->showSelfTest(MD5SelfTestLines()); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     on_close();
@@ -263,6 +337,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
     Q_EMIT closed();
 }
 
-void TForm1::on_close() {}
+void TForm1::on_close() { auditFile_->CloseAuditFile(); }
 
 } // namespace caldrin

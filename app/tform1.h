@@ -5,13 +5,35 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace caldrin {
 
+class AuditDataFile;
+class ScorePage;
 class Platform;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+class TForm7;
+struct ReportSources;
+
+// The windows the main window opens and reads; they all exist before the main
+// window is first shown.
+struct SecondaryWindows {
+    TForm2* form2 = nullptr; // physiological score, page 1
+    TForm3* form3 = nullptr; // physiological score, page 2
+    TForm4* form4 = nullptr; // operative severity
+    TForm5* form5 = nullptr; // report
+    TForm6* form6 = nullptr; // MD5 self-test results
+    TForm7* form7 = nullptr; // patient details and outcome
+};
 
 // The main window: shows the two score totals and the five risks, opens the
 // score dialogs, and runs Calculate, the report, the audit file, the MD5
@@ -21,6 +43,9 @@ class TForm1 : public QWidget {
 public:
     // `arguments` are the command-line arguments after the program name.
     TForm1(Platform& platform, QStringList arguments, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void setSecondaryWindows(const SecondaryWindows& windows) { windows_ = windows; }
 
     Assessment& assessment() { return assessment_; }
     const Assessment& assessment() const { return assessment_; }
@@ -48,6 +73,9 @@ private:
     void scoreTextChanged();
     void clearRiskBoxes();
     QLineEdit* riskBox(RiskKind kind) const;
+    const ScorePage& scorePage(Page page) const;
+    void askForDetailsIfNeeded();
+    ReportSources reportSources() const;
 
     void Button1Click(); // Calculate
     void Button2Click(); // Change Physiological score
@@ -60,6 +88,8 @@ private:
     Platform& platform_;
     const QStringList arguments_;
     Assessment assessment_;
+    SecondaryWindows windows_;
+    std::unique_ptr<AuditDataFile> auditFile_;
     bool directEntry_ = false;
     bool shownOnce_ = false;
 
