@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -27,11 +28,9 @@ QString fromTable(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QPushButton* makeButton(const QString& name, const QString& caption, QStyle::StandardPixmap icon,
-                        QWidget* parent) {
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setIcon(parent->style()->standardIcon(icon));
     return button;
 }
 
@@ -71,12 +70,9 @@ ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, cons
         groups->setColumnStretch(1, 1);
     fillGroups();
 
-    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), QStyle::SP_DialogOkButton,
-                         this);
-    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"),
-                         QStyle::SP_DialogCancelButton, this);
-    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"),
-                         QStyle::SP_DialogHelpButton, this);
+    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
+    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
+    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
     BitBtn1->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -179,6 +175,17 @@ const ScorePage::Entry* ScorePage::entryOf(Factor factor) const {
     const auto it =
         std::ranges::find(entries_, factor, [](const Entry& entry) { return entry.def->factor; });
     return it == entries_.end() ? nullptr : &*it;
+}
+
+void ScorePage::showEvent(QShowEvent* event) {
+    // The button glyphs are read from image files; loading them on the first
+    // showing keeps them out of the program's start-up.
+    if (BitBtn1->icon().isNull()) {
+        BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+        BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+        BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    }
+    QDialog::showEvent(event);
 }
 
 } // namespace caldrin

@@ -39,6 +39,7 @@ Q_SIGNALS:
     void helpRequested(const QString& topic);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     ScorePage(Platform& platform, Assessment& assessment, Page page, const QString& caption,
               QWidget* parent);
 

@@ -1,10 +1,11 @@
 #include "platform/helpviewerclient.h"
 
+#include "platform/localconnection.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -120,30 +121,22 @@ std::optional<ViewerState> decodeState(const QByteArray& line) {
 
 std::optional<ViewerState> sendRequest(const QString& serverName, const Request& request,
                                        std::chrono::milliseconds startupWait) {
-    constexpr int kConnectWaitMs = 500;
     const QDeadlineTimer startup(startupWait);
-    QLocalSocket socket;
-    for (;;) {
-        socket.connectToServer(serverName);
-        if (socket.waitForConnected(kConnectWaitMs))
-            break;
-        socket.abort();
+    LocalConnection connection;
+    while (!connection.connect(socketPathOf(serverName))) {
         // A viewer just started needs a moment before it listens; nothing
         // else is waited for, and never beyond the deadline.
         if (startup.hasExpired())
             return std::nullopt;
         QThread::msleep(kRetryPauseMs);
     }
-
-    socket.write(encodeRequest(request));
     const QDeadlineTimer reply(kReplyWait);
-    while (!socket.canReadLine()) {
-        if (reply.hasExpired() || !socket.waitForReadyRead(int(reply.remainingTime())))
-            return std::nullopt;
-    }
-    const auto state = decodeState(socket.readLine());
-    socket.disconnectFromServer();
-    return state;
+    if (!connection.writeAll(encodeRequest(request), reply))
+        return std::nullopt;
+    const auto line = connection.readLine(reply);
+    if (!line)
+        return std::nullopt;
+    return decodeState(*line);
 }
 
 bool openContents(const QString& directory, const QString& helpFile) {
