@@ -72,7 +72,6 @@ void TForm1::buildControls() {
     Label6->setObjectName(QStringLiteral("Label6"));
     QFont titleFont = Label6->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
-    titleFont.setBold(true);
     Label6->setFont(titleFont);
     QPalette titlePalette = Label6->palette();
     titlePalette.setColor(QPalette::WindowText, Qt::red);

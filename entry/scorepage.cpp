@@ -40,13 +40,21 @@ ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, cons
                      QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , platform_(platform)
-    , assessment_(assessment) {
+    , assessment_(assessment)
+    , page_(page) {
     setWindowTitle(caption);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().topLeft());
+}
 
+// The controls are built on the first set-up (or showing), not with the
+// window: the program creates every window at start-up, and a user who never
+// opens this one should not wait for its eighty-odd controls.
+void ScorePage::buildControls() {
     // The groups and their options come first in the focus chain, so that a
     // freshly shown window starts in its first group.
     auto* groups = new QGridLayout;
-    const std::vector<const FactorDef*> defs = factorsInKeyboardOrder(page);
+    const std::vector<const FactorDef*> defs = factorsInKeyboardOrder(page_);
     entries_.reserve(defs.size());
     for (const FactorDef* def : defs) {
         const int k = static_cast<int>(entries_.size());
@@ -101,9 +109,6 @@ ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, cons
     connect(BitBtn1, &QPushButton::clicked, this, &ScorePage::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &ScorePage::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &ScorePage::BitBtn3Click);
-
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().topLeft());
 }
 
 QString ScorePage::pointsDisplayText(Factor factor) const {
@@ -116,7 +121,10 @@ void ScorePage::reject() {
 }
 
 void ScorePage::setUpPage() {
-    fillGroups();
+    if (entries_.empty())
+        buildControls(); // which fills the groups
+    else
+        fillGroups();
     for (const Entry& entry : entries_) {
         entry.display->clear();
         assessment_.points(entry.def->factor) = 0;
@@ -178,6 +186,8 @@ const ScorePage::Entry* ScorePage::entryOf(Factor factor) const {
 }
 
 void ScorePage::showEvent(QShowEvent* event) {
+    if (entries_.empty())
+        buildControls();
     // The button glyphs are read from image files; loading them on the first
     // showing keeps them out of the program's start-up.
     if (BitBtn1->icon().isNull()) {

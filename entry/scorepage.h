@@ -61,6 +61,7 @@ private:
         QLineEdit* display;
     };
 
+    void buildControls();
     void fillGroups();
     void RadioGroupClick(const Entry& entry, int position);
     void BitBtn1Click(); // OK
@@ -70,7 +71,8 @@ private:
 
     Platform& platform_;
     Assessment& assessment_;
-    std::vector<Entry> entries_;    // keyboard order
+    const Page page_;
+    std::vector<Entry> entries_;    // keyboard order; empty until the controls are built
     QPushButton* BitBtn1 = nullptr; // OK
     QPushButton* BitBtn2 = nullptr; // Cancel
     QPushButton* BitBtn3 = nullptr; // Help

@@ -52,10 +52,6 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    QFont font(QStringLiteral("Courier"), 12);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    Memo1->setFont(font);
     QPalette palette = Memo1->palette();
     palette.setColor(QPalette::Text, Qt::black);
     Memo1->setPalette(palette);
@@ -83,14 +79,6 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     layout->addWidget(Memo1, 1);
     layout->addLayout(buttons);
 
-    const QFontMetrics metrics(Memo1->font());
-    const int memoWidth = metrics.horizontalAdvance(QString(kShownColumns, QLatin1Char('M'))) +
-                          Memo1->verticalScrollBar()->sizeHint().width() + 2 * Memo1->frameWidth() +
-                          2 * int(Memo1->document()->documentMargin());
-    resize(memoWidth + layout->spacing() + Button1->sizeHint().width() +
-               layout->contentsMargins().left() + layout->contentsMargins().right(),
-           metrics.lineSpacing() * kShownRows);
-
     setTabOrder(Memo1, BitBtn1);
     setTabOrder(BitBtn1, Button1);
     setTabOrder(Button1, Button2);
@@ -104,7 +92,29 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
 }
 
+// Finding and loading the fixed-pitch font is the dearest part of this window,
+// so it waits for the first report instead of slowing every start of the program.
+void TForm5::prepareFont() {
+    if (fontPrepared_)
+        return;
+    fontPrepared_ = true;
+    QFont font(QStringLiteral("Courier"), 12);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    Memo1->setFont(font);
+
+    const QFontMetrics metrics(Memo1->font());
+    const QLayout* frame = layout();
+    const int memoWidth = metrics.horizontalAdvance(QString(kShownColumns, QLatin1Char('M'))) +
+                          Memo1->verticalScrollBar()->sizeHint().width() + 2 * Memo1->frameWidth() +
+                          2 * int(Memo1->document()->documentMargin());
+    resize(memoWidth + frame->spacing() + Button1->sizeHint().width() +
+               frame->contentsMargins().left() + frame->contentsMargins().right(),
+           metrics.lineSpacing() * kShownRows);
+}
+
 void TForm5::ComposeReport(const ReportSources& sources) {
+    prepareFont();
     QString text;
     for (const std::string& line : caldrin::ComposeReport(sources))
         text += fromCp1252Bytes(line) + QLatin1Char('\n');
@@ -112,6 +122,7 @@ void TForm5::ComposeReport(const ReportSources& sources) {
 }
 
 void TForm5::showReport() {
+    prepareFont();
     show();
     raise();
     activateWindow();

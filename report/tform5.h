@@ -30,12 +30,14 @@ Q_SIGNALS:
     void helpRequested(const QString& topic);
 
 private:
+    void prepareFont();
     void Button1Click(); // Save As
     void Button2Click(); // Print
     void Button3Click(); // Copy
     void BitBtn2Click(); // Help
 
     Platform& platform_;
+    bool fontPrepared_ = false;
     QPlainTextEdit* Memo1;
     QPushButton* Button1;
     QPushButton* Button2;
