@@ -31,6 +31,10 @@ Program::Program(Platform& platform, const QStringList& arguments)
                      &TForm1::withdrawPhysiologicalScore);
     QObject::connect(form3_.get(), &TForm3::scoreCancelled, form1_.get(),
                      &TForm1::withdrawPhysiologicalScore);
+    // Page 1 opened again and cancelled withdraws the whole score: a page 2
+    // still shown from before would otherwise complete it from a subtotal
+    // whose choices are gone.
+    QObject::connect(form2_.get(), &TForm2::scoreCancelled, form3_.get(), &QWidget::hide);
     QObject::connect(form4_.get(), &TForm4::scoreCancelled, form1_.get(),
                      &TForm1::withdrawOperativeScore);
     connectHelp(platform);

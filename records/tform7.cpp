@@ -151,7 +151,8 @@ void TForm7::ResetDetails() {
 // where that option sits. Qt keeps a group right in front of its first child,
 // the corner edit, each time the group's proxy is set; so each corner edit is
 // chained right before its group's options, and the group then snaps into
-// place. The options are new after every reset, so this runs each time.
+// place. Every reset gives the groups their options, and so their focus
+// proxies, again; so this runs after each one.
 void TForm7::setKeyboardOrder() {
     QList<QWidget*> order = {Name_Edit, ID_Edit, DOB_Edit, Procdate};
     const std::pair<OptionGroup*, QLineEdit*> groups[] = {{RadioGroup1, MorbidEdit},

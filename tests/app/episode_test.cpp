@@ -165,6 +165,21 @@ private Q_SLOTS:
         QVERIFY(!buttonOf(main(), "Button1")->isEnabled());
     }
 
+    void cancellingAReopenedPage1ClosesTheOldPage2() {
+        click(main(), "Button2");
+        chooseAll(program->physiologicalPage1(), Choice::First);
+        click(program->physiologicalPage1(), "BitBtn1");
+        QVERIFY(program->physiologicalPage2().isVisible());
+
+        click(main(), "Button2");
+        QVERIFY(program->physiologicalPage2().isVisible());
+        click(program->physiologicalPage1(), "BitBtn2");
+
+        QVERIFY(!program->physiologicalPage2().isVisible());
+        QCOMPARE(main().assessment().physiologicalScore, 0);
+        QCOMPARE(boxOf(main(), "Edit1")->text(), QString());
+    }
+
     void changeCommandsKeepTheRisksAndAddToFileButNotCreateReport() {
         gradePhysiology(Choice::First);
         gradeOperation(Choice::First);
