@@ -1,0 +1,65 @@
+#pragma once
+
+#include "records/auditfile.h"
+
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace caldrin::testing {
+
+// A second copy of the program, in a child process, holding the audit file
+// at `path` open until release() or destruction.
+class OtherCopyHoldingFile {
+public:
+    explicit OtherCopyHoldingFile(const std::string& path) {
+        int ready[2];
+        int release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+            return;
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            AuditFile file;
+            const char held = file.open(path) ? 'y' : 'n';
+            (void)::write(ready[1], &held, 1);
+            char ignored = 0;
+            (void)::read(release[0], &ignored, 1); // returns when the parent lets go
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        releaseFd_ = release[1];
+        char held = 'n';
+        if (child_ > 0 && ::read(ready[0], &held, 1) == 1)
+            holds_ = held == 'y';
+        ::close(ready[0]);
+    }
+    ~OtherCopyHoldingFile() { release(); }
+    OtherCopyHoldingFile(const OtherCopyHoldingFile&) = delete;
+    OtherCopyHoldingFile& operator=(const OtherCopyHoldingFile&) = delete;
+
+    // True once the child has the file open.
+    bool holds() const { return holds_; }
+
+    void release() {
+        if (releaseFd_ >= 0)
+            ::close(releaseFd_);
+        releaseFd_ = -1;
+        if (child_ > 0) {
+            int status = 0;
+            ::waitpid(child_, &status, 0);
+        }
+        child_ = -1;
+        holds_ = false;
+    }
+
+private:
+    pid_t child_ = -1;
+    int releaseFd_ = -1;
+    bool holds_ = false;
+};
+
+} // namespace caldrin::testing
