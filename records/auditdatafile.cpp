@@ -46,7 +46,8 @@ void AuditDataFile::addRecord(const Assessment& assessment, const PatientDetails
 
 bool AuditDataFile::openFile() {
     const OpenFileRequest request{kOpenDialogTitle, openDialogFilters(), filterChoice_};
-    const std::optional<OpenFileChoice> choice = platform_.chooseFileToOpen(messageParent_, request);
+    const std::optional<OpenFileChoice> choice =
+        platform_.chooseFileToOpen(messageParent_, request);
     if (!choice)
         return false;
     if (choice->filterIndex >= 0 && choice->filterIndex < request.filters.size())

@@ -19,8 +19,7 @@ struct PatientDetails;
 class AuditDataFile : public QObject {
     Q_OBJECT
 public:
-    AuditDataFile(Platform& platform, QWidget* parent,
-                  AuditSinkOpener opener = openAuditFileSink);
+    AuditDataFile(Platform& platform, QWidget* parent, AuditSinkOpener opener = openAuditFileSink);
 
     // Add to file after the patient details dialog: opens (or creates) the
     // file if none is open yet, then appends the episode's record.

@@ -33,7 +33,9 @@ bool readAt(int fd, char* buffer, std::size_t count, off_t offset) {
 
 class FileSink : public AuditSink {
 public:
-    FileSink(int fd, bool regular) : fd_(fd), regular_(regular) {}
+    FileSink(int fd, bool regular)
+        : fd_(fd)
+        , regular_(regular) {}
     ~FileSink() override {
         if (fd_ >= 0)
             ::close(fd_);
@@ -166,7 +168,8 @@ OpenedAuditSink openAuditFileSink(const std::string& path) {
     return opened;
 }
 
-AuditFile::AuditFile(AuditSinkOpener opener) : opener_(std::move(opener)) {}
+AuditFile::AuditFile(AuditSinkOpener opener)
+    : opener_(std::move(opener)) {}
 
 AuditFile::~AuditFile() = default;
 

@@ -24,8 +24,8 @@ public:
 };
 
 struct OpenedAuditSink {
-    std::unique_ptr<AuditSink> sink; // null when the file could not be opened
-    bool created = false;            // the file did not exist before
+    std::unique_ptr<AuditSink> sink;   // null when the file could not be opened
+    bool created = false;              // the file did not exist before
     bool endsWithoutLineBreak = false; // kept content whose last line is unfinished
 };
 

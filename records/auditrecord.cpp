@@ -13,8 +13,10 @@ constexpr std::size_t kFractionWidth = 6;
 
 // The risk columns, in the order of the header (morbidity first).
 constexpr RiskKind kRiskColumns[kRiskKindCount] = {
-    RiskKind::PossumMorbidity,  RiskKind::PossumMortality,
-    RiskKind::PPossumMortality, RiskKind::VPossumMortality,
+    RiskKind::PossumMorbidity,
+    RiskKind::PossumMortality,
+    RiskKind::PPossumMortality,
+    RiskKind::VPossumMortality,
     RiskKind::VPossumPhysiologicalMortality,
 };
 

@@ -38,7 +38,9 @@ void writeAll(const QString& path, const QByteArray& content) {
     QCOMPARE(file.write(content), content.size());
 }
 
-QByteArray bytes(const std::string& text) { return QByteArray::fromStdString(text); }
+QByteArray bytes(const std::string& text) {
+    return QByteArray::fromStdString(text);
+}
 
 Assessment episode(std::uint8_t ps) {
     Assessment a;
@@ -65,7 +67,8 @@ struct FakeDevice {
 
 class FakeSink : public AuditSink {
 public:
-    explicit FakeSink(FakeDevice& device) : device_(device) {}
+    explicit FakeSink(FakeDevice& device)
+        : device_(device) {}
     bool append(std::string_view text) override {
         if (device_.failuresLeft > 0) {
             --device_.failuresLeft;
@@ -135,7 +138,8 @@ private Q_SLOTS:
         const QString name = path("audit.CSV");
         QCOMPARE(platform->messageTexts(),
                  QStringList({"Opening " + name, "Record added to " + name}));
-        QCOMPARE(readAll(name), bytes(auditHeaderLine() + auditRecordLine(episode(12), patient("Jones"))));
+        QCOMPARE(readAll(name),
+                 bytes(auditHeaderLine() + auditRecordLine(episode(12), patient("Jones"))));
         QVERIFY(audit->isOpen());
         QCOMPARE(audit->fileName(), name);
     }
@@ -166,8 +170,8 @@ private Q_SLOTS:
                  QStringList({"Opening " + name, "Record added to " + name,
                               "Record added to " + name, "Record added to " + name}));
         const std::string two = auditRecordLine(episode(20), patient("Two"));
-        QCOMPARE(readAll(name),
-                 bytes(auditHeaderLine() + auditRecordLine(episode(12), patient("One")) + two + two));
+        QCOMPARE(readAll(name), bytes(auditHeaderLine() +
+                                      auditRecordLine(episode(12), patient("One")) + two + two));
     }
 
     void cancelledDialogLeavesEverythingClosed() {
@@ -259,8 +263,7 @@ private Q_SLOTS:
         useSinks(openerFor(device, true));
         answer(QStringLiteral("new"), 0);
         press(12, "One");
-        QCOMPARE(platform->messageTexts(),
-                 QStringList({"Opening new.CSV", "File write failure."}));
+        QCOMPARE(platform->messageTexts(), QStringList({"Opening new.CSV", "File write failure."}));
         QVERIFY(device.written.empty());
 
         press(20, "Two");
@@ -327,7 +330,8 @@ private Q_SLOTS:
         answer(QStringLiteral("old.CSV"), 0);
         press();
         audit->CloseAuditFile();
-        QCOMPARE(platform->messageTexts().constLast(), QStringLiteral("Failure to close output file."));
+        QCOMPARE(platform->messageTexts().constLast(),
+                 QStringLiteral("Failure to close output file."));
         QVERIFY(!audit->isOpen());
     }
 };

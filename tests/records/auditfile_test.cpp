@@ -84,8 +84,7 @@ struct KeptContentRow {
     std::string kept; // what stays ahead of the new records
 };
 
-class KeptContent : public AuditFileOnDisk,
-                    public ::testing::WithParamInterface<KeptContentRow> {};
+class KeptContent : public AuditFileOnDisk, public ::testing::WithParamInterface<KeptContentRow> {};
 
 TEST_P(KeptContent, RecordsFollowWhatIsKept) {
     const KeptContentRow& row = GetParam();
@@ -102,18 +101,18 @@ const std::string kLongLine = std::string(200, 'y') + "\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Existing, KeptContent,
-    ::testing::Values(
-        KeptContentRow{"EmptyGetsNoHeader", "", ""},
-        KeptContentRow{"EndedLine", "old,line\r\n", "old,line\r\n"},
-        KeptContentRow{"UnendedLineIsEndedOnce", "old,line", "old,line\r\n"},
-        KeptContentRow{"EndOfFileMark", "old\r\n\x1a", "old\r\n"},
-        KeptContentRow{"CutAtTheFirstMark", "old\r\n\x1a junk \x1a", "old\r\n"},
-        KeptContentRow{"CutInsideALine", "old\x1a\r\n", "old\r\n"},
-        KeptContentRow{"MarkAloneLeavesEmpty", "\x1a", ""},
-        KeptContentRow{"MarkBeforeTheLast128BytesStays", "x\x1a\r\n" + kLongLine,
-                       "x\x1a\r\n" + kLongLine},
-        KeptContentRow{"MarkInTheLast128Bytes", kLongLine + "z\x1a" + std::string(100, 'w'),
-                       kLongLine + "z\r\n"}),
+    ::testing::Values(KeptContentRow{"EmptyGetsNoHeader", "", ""},
+                      KeptContentRow{"EndedLine", "old,line\r\n", "old,line\r\n"},
+                      KeptContentRow{"UnendedLineIsEndedOnce", "old,line", "old,line\r\n"},
+                      KeptContentRow{"EndOfFileMark", "old\r\n\x1a", "old\r\n"},
+                      KeptContentRow{"CutAtTheFirstMark", "old\r\n\x1a junk \x1a", "old\r\n"},
+                      KeptContentRow{"CutInsideALine", "old\x1a\r\n", "old\r\n"},
+                      KeptContentRow{"MarkAloneLeavesEmpty", "\x1a", ""},
+                      KeptContentRow{"MarkBeforeTheLast128BytesStays", "x\x1a\r\n" + kLongLine,
+                                     "x\x1a\r\n" + kLongLine},
+                      KeptContentRow{"MarkInTheLast128Bytes",
+                                     kLongLine + "z\x1a" + std::string(100, 'w'),
+                                     kLongLine + "z\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AuditFileOnDisk, PathsThatCannotBeOpenedLeaveNothingBehind) {
@@ -206,7 +205,8 @@ struct FakeDevice {
 
 class FakeSink : public AuditSink {
 public:
-    explicit FakeSink(FakeDevice& device) : device_(device) {}
+    explicit FakeSink(FakeDevice& device)
+        : device_(device) {}
     bool append(std::string_view bytes) override {
         if (device_.failuresLeft > 0) {
             --device_.failuresLeft;

@@ -78,11 +78,10 @@ TEST(AuditRecord, WorkedEpisodeFieldByField) {
     EXPECT_EQ(line.find('\n'), line.size() - 1);
 
     const std::vector<std::string> expected = {
-        "M\xfcller", "A123", "01/02/1950", "15/06/2026",
-        "1", "2", "1", "4", "1", "1", "1", "1", "1", "1", "0", "1", "12",
-        "1", "1", "1", "1", "1", "1", "6",
-        "0.0547", "0.0108", "0.0020", "0.0353", "0.1686",
-        "1", "0"};
+        "M\xfcller", "A123",   "01/02/1950", "15/06/2026", "1",      "2", "1", "4",
+        "1",         "1",      "1",          "1",          "1",      "1", "0", "1",
+        "12",        "1",      "1",          "1",          "1",      "1", "1", "6",
+        "0.0547",    "0.0108", "0.0020",     "0.0353",     "0.1686", "1", "0"};
     EXPECT_EQ(parseCsvLine(line.substr(0, line.size() - 2)), expected);
 }
 
@@ -139,7 +138,8 @@ TEST(AuditRecord, OnlyThirtyTwoCharactersCountAsAHash) {
     for (const std::size_t length : {0u, 1u, 31u, 33u}) {
         PatientDetails d = plainDetails();
         d.hashedIdentifier = std::string(length, 'a');
-        EXPECT_EQ(auditRecordLine(Assessment{}, d).rfind("Jones,A123,01/02/1950,15/06/2026,", 0), 0u)
+        EXPECT_EQ(auditRecordLine(Assessment{}, d).rfind("Jones,A123,01/02/1950,15/06/2026,", 0),
+                  0u)
             << "identifier of " << length << " characters";
     }
     PatientDetails d = plainDetails();
@@ -150,9 +150,8 @@ TEST(AuditRecord, OnlyThirtyTwoCharactersCountAsAHash) {
 
 TEST(AuditRecord, UnansweredFactorsAndTotalsAreZero) {
     PatientDetails d;
-    EXPECT_EQ(auditRecordLine(Assessment{}, d),
-              ",,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
-              "0.0000,0.0000,0.0000,0.0000,0.0000,,\r\n");
+    EXPECT_EQ(auditRecordLine(Assessment{}, d), ",,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+                                                "0.0000,0.0000,0.0000,0.0000,0.0000,,\r\n");
 }
 
 TEST(AuditRecord, FieldsThatWouldBreakTheLineAreQuoted) {
@@ -172,7 +171,8 @@ TEST(AuditRecord, FieldsThatWouldBreakTheLineAreQuoted) {
 }
 
 TEST(AuditRecord, OtherTextIsWrittenExactly) {
-    for (const std::string text : {" spaced ", "semi;colon", "tab\there", "apos'trophe", "\x80\xff"}) {
+    for (const std::string text :
+         {" spaced ", "semi;colon", "tab\there", "apos'trophe", "\x80\xff"}) {
         EXPECT_EQ(quoteAuditField(text), text);
     }
     EXPECT_EQ(quoteAuditField("\""), "\"\"\"\"");
@@ -199,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameRow{"CsvAppended", "/tmp/x/audit", AuditFileFilter::Csv, "/tmp/x/audit.CSV"},
         NameRow{"TextAppended", "/tmp/x/audit", AuditFileFilter::Text, "/tmp/x/audit.TXT"},
         NameRow{"AllUnchanged", "/tmp/x/audit", AuditFileFilter::All, "/tmp/x/audit"},
-        NameRow{"OtherExtensionStays", "/tmp/x/audit.dat", AuditFileFilter::Csv, "/tmp/x/audit.dat"},
+        NameRow{"OtherExtensionStays", "/tmp/x/audit.dat", AuditFileFilter::Csv,
+                "/tmp/x/audit.dat"},
         NameRow{"LowerCaseStays", "/tmp/x/Audit.csv", AuditFileFilter::Text, "/tmp/x/Audit.csv"},
         NameRow{"BareFullStopStays", "/tmp/x/audit.", AuditFileFilter::Csv, "/tmp/x/audit."},
         NameRow{"DottedFolder", "/tmp/v1.2/audit", AuditFileFilter::Csv, "/tmp/v1.2/audit.CSV"},
