@@ -1,0 +1,23 @@
+#include "app/startup.h"
+
+#include "app/program.h"
+#include "app/tform1.h"
+
+#include <QApplication>
+
+namespace caldrin {
+
+Startup::Startup(QApplication& app) {
+    // The desktop shows the running program by this name.
+    QCoreApplication::setApplicationName(kApplicationTitle);
+    // The program ends with its main window, even while other windows are open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    program_ = std::make_unique<Program>(platform_, QCoreApplication::arguments().mid(1));
+    QObject::connect(&program_->mainWindow(), &TForm1::closed, &app, &QCoreApplication::quit);
+    program_->showMainWindow();
+}
+
+Startup::~Startup() = default;
+
+} // namespace caldrin
