@@ -13,6 +13,7 @@
 //     // change the date range and call analyse() again: the files are not read again.
 
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -143,18 +144,28 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// One episode as the analysis sees it (after merging).
+// One episode as the analysis sees it (after merging). Risks are kept as
+// written: four decimals, held as whole ten-thousandths.
 struct Episode {
-    std::uint32_t file = 0;                 // index into files()
-    std::uint64_t line = 0;                 // line of the winning record
-    std::int32_t day = kNoDay;              // dayNumber() of DATE, kNoDay when unreadable
-    std::array<double, kModelCount> risk{}; // in Model order; morbidity first
+    static constexpr std::int32_t kNoDay = INT32_MIN;
+
+    std::array<std::uint16_t, kModelCount> riskTenThousandths{}; // in Model order
+    std::int32_t day = kNoDay; // dayNumber() of DATE, kNoDay when unreadable
+    std::uint32_t file = 0;    // index into files()
+    std::uint32_t line = 0;    // line of the winning record
     std::uint8_t physiologicalScore = 0;
     std::uint8_t operativeScore = 0;
     std::int8_t morbidity = -1; // 0, 1, or -1 when not exactly "0"/"1"
     std::int8_t mortality = -1;
     bool identityUnreliable = false; // a shifted line: never merged
-    static constexpr std::int32_t kNoDay = INT32_MIN;
+
+    double risk(Model model) const {
+        return riskTenThousandths[static_cast<std::size_t>(model)] / 10000.0;
+    }
+    // The outcome a model is measured against: 0, 1 or -1.
+    int outcome(Model model) const {
+        return model == Model::PossumMorbidity ? morbidity : mortality;
+    }
 };
 
 // Everything read, merged into episodes in file order. Immutable apart from
@@ -268,7 +279,7 @@ struct Calibration {
 };
 
 struct CusumSignal {
-    std::uint64_t position = 0; // 1-based position in time order
+    std::uint64_t position = 0; // 1-based, among the model's counted episodes in time order
     std::size_t episode = 0;    // index into AuditData::episodes()
     std::string date;           // DATE text, UTF-8
 };
@@ -287,7 +298,8 @@ struct TimePoint {
     std::uint64_t position = 0; // 1-based
     std::int32_t day = Episode::kNoDay;
     double vlad = 0;  // cumulative expected minus observed
-    double cusum = 0; // after the reset of a signal it is 0
+    double cusum = 0; // at a signal, the value that reached the limit; the
+                      // next episode starts again from 0
     bool signal = false;
 };
 
@@ -316,7 +328,7 @@ struct ModelResult {
     HosmerLemeshow hosmerLemeshow;
     Calibration calibration;
     std::optional<double> brier;
-    double vlad = 0; // final value
+    double vlad = 0; // final value: expected minus observed
     Cusum cusum;
     std::vector<TimePoint> series; // see AnalysisOptions::maxSeriesPoints
     std::vector<RocPoint> roc;     // from (0,0) to (1,1)

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     poppler-utils valgrind time
+    python3-scipy python3-statsmodels python3-pandas python3-sklearn  # audit analysis: reference in tests, benchmark
 )
 
 missing=()
