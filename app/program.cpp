@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
-#include "report/help.h"
+#include "app/help.h"
 #include "report/tform5.h"
 
 namespace caldrin {

@@ -1,6 +1,6 @@
 #include "entry/scorepage.h"
 
-#include "entry/optiongroup.h"
+#include "widgets/optiongroup.h"
 #include "platform/platform.h"
 
 #include <QGridLayout>

@@ -5,7 +5,7 @@
 
 #include "helpviewer/helpserver.h"
 #include "helpviewer/helpwindow.h"
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "platform/qtplatform.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "records/tform6.h"
 
-#include "records/textedge.h"
+#include "widgets/textedge.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #include "report/tform5.h"
 
 #include "platform/platform.h"
-#include "records/textedge.h"
+#include "widgets/textedge.h"
 #include "report/errorhandler.h"
 #include "report/printtext.h"
 

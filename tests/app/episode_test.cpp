@@ -3,7 +3,7 @@
 #include "app/program.h"
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
-#include "entry/optiongroup.h"
+#include "widgets/optiongroup.h"
 #include "entry/physiologicalpages.h"
 #include "entrytesting.h"
 #include "fakeplatform.h"

@@ -1,5 +1,5 @@
 #include "entry/operativedialog.h"
-#include "entry/optiongroup.h"
+#include "widgets/optiongroup.h"
 #include "entry/physiologicalpages.h"
 #include "scoring/factors.h"
 

@@ -1,4 +1,4 @@
-#include "records/md5selftest.h"
+#include "records_core/md5selftest.h"
 #include "records/tform6.h"
 
 #include <QPlainTextEdit>

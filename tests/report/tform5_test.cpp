@@ -1,5 +1,5 @@
 #include "report/printtext.h"
-#include "report/reporttext.h"
+#include "report_core/reporttext.h"
 #include "report/tform5.h"
 
 #include "fakeplatform.h"
