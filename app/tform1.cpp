@@ -308,7 +308,7 @@ ReportSources TForm1::reportSources() const {
     sources.patient = windows_.form7->details();
     for (const FactorDef& def : allFactors()) {
         sources.factorPoints[indexOf(def.factor)] =
-            toCp1252Bytes(scorePage(def.page).pointsDisplayText(def.factor));
+            toCp1252Bytes(scorePage(placeOf(def.factor).page).pointsDisplayText(def.factor));
     }
     sources.physiologicalScore = toCp1252Bytes(Edit1->text());
     sources.operativeScore = toCp1252Bytes(Edit2->text());

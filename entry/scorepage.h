@@ -1,7 +1,7 @@
 #pragma once
 
 #include "scoring/assessment.h"
-#include "scoring/factors.h"
+#include "entry/pagelayout.h"
 
 #include <QDialog>
 

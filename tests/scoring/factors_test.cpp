@@ -37,23 +37,6 @@ TEST(FactorTables, OptionTextsKeepTheirSpacesExactly) {
     EXPECT_EQ(factorDef(Factor::WhiteCellCount).heading, "White Cell Count ( / pl )");
 }
 
-TEST(FactorTables, KeyboardOrderOfEachPage) {
-    auto factorsOf = [](Page page) {
-        std::vector<Factor> order;
-        for (const FactorDef* def : factorsInKeyboardOrder(page))
-            order.push_back(def->factor);
-        return order;
-    };
-    using enum Factor;
-    EXPECT_EQ(factorsOf(Page::Physiological1),
-              (std::vector{Age, SystolicBP, Pulse, GlasgowComaScale, Haemoglobin, WhiteCellCount,
-                           Urea, Sodium, Potassium}));
-    EXPECT_EQ(factorsOf(Page::Physiological2), (std::vector{Cardiac, ECG, Respiratory}));
-    EXPECT_EQ(factorsOf(Page::Operative),
-              (std::vector{OperativeSeverity, MultipleProcedures, TotalBloodLoss,
-                           PeritonealSoiling, MalignancyPresent, ModeOfSurgery}));
-}
-
 TEST(FactorPoints, OneFourEightScaleNeverGivesTwo) {
     for (Factor f : {Factor::ECG, Factor::MultipleProcedures, Factor::ModeOfSurgery}) {
         const FactorDef& def = factorDef(f);
