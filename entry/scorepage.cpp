@@ -1,7 +1,7 @@
 #include "entry/scorepage.h"
 
-#include "widgets/optiongroup.h"
 #include "platform/platform.h"
+#include "widgets/optiongroup.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scoring/assessment.h"
 #include "entry/pagelayout.h"
+#include "scoring/assessment.h"
 
 #include <QDialog>
 

@@ -54,8 +54,12 @@ void TForm6::showSelfTest(const std::vector<std::string>& lines) {
     activateWindow();
 }
 
-void TForm6::BitBtn1Click() { hide(); }
+void TForm6::BitBtn1Click() {
+    hide();
+}
 
-void TForm6::BitBtn2Click() { Q_EMIT helpRequested(QStringLiteral("hash")); }
+void TForm6::BitBtn2Click() {
+    Q_EMIT helpRequested(QStringLiteral("hash"));
+}
 
 } // namespace caldrin

@@ -1,9 +1,9 @@
 #include "records/tform7.h"
 
-#include "widgets/optiongroup.h"
 #include "platform/platform.h"
 #include "records_core/datecheck.h"
 #include "records_core/identifier.h"
+#include "widgets/optiongroup.h"
 #include "widgets/textedge.h"
 
 #include <QFormLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scoring/patientdetails.h"
 #include "scoring/assessment.h"
+#include "scoring/patientdetails.h"
 
 #include <array>
 #include <cstddef>

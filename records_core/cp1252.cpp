@@ -6,12 +6,14 @@ namespace {
 
 // Characters of the bytes 0x80..0x9F. The five bytes that Windows-1252 leaves
 // undefined map to the C1 control of the same number, as Windows does.
+// clang-format off
 constexpr char16_t kHighControls[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+// clang-format on
 
 std::optional<char> byteOf(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
@@ -25,7 +27,9 @@ std::optional<char> byteOf(char16_t c) {
 
 } // namespace
 
-bool isCp1252Representable(char16_t c) { return byteOf(c).has_value(); }
+bool isCp1252Representable(char16_t c) {
+    return byteOf(c).has_value();
+}
 
 std::optional<std::string> toCp1252(std::u16string_view text) {
     std::string bytes;

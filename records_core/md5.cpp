@@ -15,7 +15,9 @@ namespace {
 // as possible after it: everything that depends only on a, c, d, the message
 // word and the constant is summed first, and only the last operations touch b.
 
-inline std::uint32_t rotl(std::uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
+inline std::uint32_t rotl(std::uint32_t x, int s) {
+    return (x << s) | (x >> (32 - s));
+}
 
 // Message words are little-endian whatever the machine.
 inline std::uint32_t word(const std::uint8_t* block, int index) {

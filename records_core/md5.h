@@ -14,9 +14,9 @@ namespace caldrin {
 
 // One digest computation; a local value of its caller, never shared or kept.
 struct MD5Context {
-    std::uint32_t state[4];   // chaining values A, B, C, D
-    std::uint32_t count[2];   // message length in bits, low word first
-    std::uint8_t buffer[64];  // input bytes that do not yet fill a block
+    std::uint32_t state[4];  // chaining values A, B, C, D
+    std::uint32_t count[2];  // message length in bits, low word first
+    std::uint8_t buffer[64]; // input bytes that do not yet fill a block
 };
 
 // The four state words written out least significant byte first, A first.

@@ -24,7 +24,9 @@ constexpr TestVector kRfc1321Suite[] = {
 
 } // namespace
 
-std::string MD5StringText(std::string_view text) { return MD5Print(MD5String(text)); }
+std::string MD5StringText(std::string_view text) {
+    return MD5Print(MD5String(text));
+}
 
 std::vector<std::string> MD5SelfTestLines(const MD5DigestText& digest) {
     std::vector<std::string> lines{"MD5 Test Suite ( from Orvan, RFC1321.)",

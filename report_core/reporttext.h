@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scoring/patientdetails.h"
 #include "scoring/factors.h"
+#include "scoring/patientdetails.h"
 #include "scoring/risk.h"
 
 #include <array>

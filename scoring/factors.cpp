@@ -10,6 +10,8 @@ namespace {
 using enum Factor;
 using enum Scale;
 
+// One factor to a row, its options below it.
+// clang-format off
 std::array<FactorDef, kFactorCount> buildFactors() {
     return {{
         {Age, "Age", "Age ( years )", Doubling, {"<= 60 ", "61-70", ">= 71"}},
@@ -56,6 +58,7 @@ std::array<FactorDef, kFactorCount> buildFactors() {
           "Emergency ( immediate surgery < 2 hours needed"}},
     }};
 }
+// clang-format on
 
 } // namespace
 
@@ -64,7 +67,9 @@ const std::array<FactorDef, kFactorCount>& allFactors() {
     return factors;
 }
 
-const FactorDef& factorDef(Factor factor) { return allFactors()[indexOf(factor)]; }
+const FactorDef& factorDef(Factor factor) {
+    return allFactors()[indexOf(factor)];
+}
 
 std::span<const FactorDef> physiologicalFactors() {
     return std::span<const FactorDef>(allFactors()).first(kPhysiologicalFactorCount);

@@ -37,11 +37,13 @@ inline constexpr std::size_t kFactorCount = 18;
 inline constexpr std::size_t kPhysiologicalFactorCount = 12;
 inline constexpr std::size_t kOperativeFactorCount = 6;
 
-constexpr std::size_t indexOf(Factor factor) { return static_cast<std::size_t>(factor); }
+constexpr std::size_t indexOf(Factor factor) {
+    return static_cast<std::size_t>(factor);
+}
 
 // How an option's position turns into points.
 enum class Scale : std::uint8_t {
-    Doubling,   // 1, 2, 4, 8
+    Doubling,    // 1, 2, 4, 8
     OneFourEight // 1, 4, 8
 };
 

@@ -14,7 +14,9 @@ std::string toCp1252Bytes(const QString& text) {
     return toCp1252(utf16Of(text)).value_or(std::string());
 }
 
-bool isCp1252Text(const QString& text) { return toCp1252(utf16Of(text)).has_value(); }
+bool isCp1252Text(const QString& text) {
+    return toCp1252(utf16Of(text)).has_value();
+}
 
 QString fromCp1252Bytes(const std::string& bytes) {
     const std::u16string chars = fromCp1252(bytes);

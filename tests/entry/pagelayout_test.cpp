@@ -20,8 +20,8 @@ TEST(FactorTables, KeyboardOrderOfEachPage) {
                            Urea, Sodium, Potassium}));
     EXPECT_EQ(factorsOf(Page::Physiological2), (std::vector{Cardiac, ECG, Respiratory}));
     EXPECT_EQ(factorsOf(Page::Operative),
-              (std::vector{OperativeSeverity, MultipleProcedures, TotalBloodLoss,
-                           PeritonealSoiling, MalignancyPresent, ModeOfSurgery}));
+              (std::vector{OperativeSeverity, MultipleProcedures, TotalBloodLoss, PeritonealSoiling,
+                           MalignancyPresent, ModeOfSurgery}));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "entry/operativedialog.h"
-#include "widgets/optiongroup.h"
-#include "entry/physiologicalpages.h"
 #include "entry/pagelayout.h"
+#include "entry/physiologicalpages.h"
+#include "widgets/optiongroup.h"
 
 #include "entrytesting.h"
 #include "fakeplatform.h"
@@ -105,7 +105,8 @@ struct Dialogs {
 };
 
 OptionGroup* groupOf(ScorePage& w, const FactorDef& def) {
-    return w.findChild<OptionGroup*>(QStringLiteral("RadioGroup%1").arg(placeOf(def.factor).groupNumber));
+    return w.findChild<OptionGroup*>(
+        QStringLiteral("RadioGroup%1").arg(placeOf(def.factor).groupNumber));
 }
 
 QLineEdit* displayOf(ScorePage& w, const FactorDef& def) {

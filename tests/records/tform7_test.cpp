@@ -1,9 +1,9 @@
 #include "records/tform7.h"
 
-#include "widgets/optiongroup.h"
 #include "entrytesting.h"
 #include "fakeplatform.h"
 #include "records_core/md5.h"
+#include "widgets/optiongroup.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -64,7 +64,9 @@ private:
         }
     }
 
-    void choose(const char* groupName, int index) { caldrin::testing::clickOption(*group(groupName), index); }
+    void choose(const char* groupName, int index) {
+        caldrin::testing::clickOption(*group(groupName), index);
+    }
 
     // Presses Tab (or Shift+Tab) from `start` round the dialog; each option
     // group counts once.

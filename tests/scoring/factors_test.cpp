@@ -29,8 +29,9 @@ TEST(FactorTables, OptionTextsKeepTheirSpacesExactly) {
     EXPECT_EQ(factorDef(Factor::GlasgowComaScale).options[3], "<= 8 ");
     EXPECT_EQ(factorDef(Factor::ECG).options[2],
               "Any other abnormal rhythm or >=5 extopics /min. Q waves or ST/T wave changes ");
-    EXPECT_EQ(factorDef(Factor::ModeOfSurgery).options[1],
-              "Emergency resuscitation of > 2 hours possible.  Operation < 24 hours from admission");
+    EXPECT_EQ(
+        factorDef(Factor::ModeOfSurgery).options[1],
+        "Emergency resuscitation of > 2 hours possible.  Operation < 24 hours from admission");
     EXPECT_EQ(factorDef(Factor::ModeOfSurgery).options[2],
               "Emergency ( immediate surgery < 2 hours needed");
     EXPECT_EQ(factorDef(Factor::OperativeSeverity).heading, "Operative Severity");
