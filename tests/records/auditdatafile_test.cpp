@@ -69,13 +69,13 @@ class FakeSink : public AuditSink {
 public:
     explicit FakeSink(FakeDevice& device)
         : device_(device) {}
-    bool append(std::string_view text) override {
+    AuditAppend append(std::string_view text) override {
         if (device_.failuresLeft > 0) {
             --device_.failuresLeft;
-            return false;
+            return AuditAppend::Failed;
         }
         device_.written += text;
-        return true;
+        return AuditAppend::Written;
     }
     bool close() override { return !device_.closeFails; }
 
@@ -83,9 +83,9 @@ private:
     FakeDevice& device_;
 };
 
-AuditSinkOpener openerFor(FakeDevice& device, bool created) {
-    return [&device, created](const std::string&) {
-        return OpenedAuditSink{std::make_unique<FakeSink>(device), created, false};
+AuditSinkOpener openerFor(FakeDevice& device, bool owesHeader) {
+    return [&device, owesHeader](const std::string&) {
+        return OpenedAuditSink{std::make_unique<FakeSink>(device), owesHeader, false};
     };
 }
 
@@ -245,6 +245,18 @@ private Q_SLOTS:
         QCOMPARE(platform->openRequests.back().selectedFilter, 1);
         QVERIFY(audit->isOpen());
         QVERIFY(QFile::exists(path("audit.TXT")));
+    }
+
+    void fileThatIsNotEightBitTextIsLeftAloneWithAMessageOfItsOwn() {
+        const QString name = path("unicode.csv");
+        const QByteArray utf16("\xff\xfeN\0\x1a\x01\r\0\n\0", 10);
+        writeAll(name, utf16);
+        answer(name, 0);
+        press();
+        QCOMPARE(platform->messageTexts().size(), 2);
+        QVERIFY(platform->messageTexts().at(1).contains(QStringLiteral("8-bit text")));
+        QVERIFY(!audit->isOpen());
+        QCOMPARE(readAll(name), utf16);
     }
 
     void fullDeviceFailsEachPressAndStaysOpen() {
