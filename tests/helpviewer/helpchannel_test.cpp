@@ -352,7 +352,7 @@ private slots:
         QFETCH(int, pauseMicroseconds);
         const QString socketPath = helpSocketPath(helpPath);
         const pid_t peer = fakeViewer(socketPath, [pauseMicroseconds](int fd) {
-            const QByteArray chunk(pauseMicroseconds ? 1 : 512, 'x');
+            const QByteArray chunk(pauseMicroseconds ? 1 : 65536, 'x');
             const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
             while (std::chrono::steady_clock::now() < end) {
                 if (::send(fd, chunk.constData(), std::size_t(chunk.size()), MSG_NOSIGNAL) < 0)
