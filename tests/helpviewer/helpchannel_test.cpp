@@ -365,6 +365,46 @@ private slots:
         QCOMPARE(sendRequest(socketPath, {Request::Kind::Query, {}}), std::nullopt);
         QCOMPARE(exitCodeOf(peer), 0);
     }
+
+    // A client of the user's own that asks and asks without reading, or
+    // sends a line without end, is dropped: the viewer's memory for one
+    // connection stays bounded, and it goes on serving.
+    void theViewerBoundsWhatOneConnectionHolds() {
+        const QString folder = path(QStringLiteral("run"));
+        QVERIFY(makeFolder(folder, 0700, 0));
+        qputenv("XDG_RUNTIME_DIR", native(folder));
+        const QString socketPath = helpSocketPath(helpPath);
+        QProcess viewer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        viewer.setProcessEnvironment(environment);
+        viewer.start(QStringLiteral(CALDRIN_HELP_VIEWER), {helpPath});
+        QVERIFY(testing::waitForViewer(socketPath));
+
+        constexpr int kRequests = 100000;
+        const QByteArray requests = QByteArray("QUERY\n").repeated(kRequests);
+        const QByteArray endless(64 * kLongestLine, 'x');
+        for (const QByteArray& sent : {requests, endless}) {
+            const int fd = connectTo(socketPath);
+            QVERIFY(fd >= 0);
+            qsizetype written = 0;
+            while (written < sent.size()) {
+                const ssize_t n = ::send(fd, sent.constData() + written,
+                                         std::size_t(sent.size() - written), MSG_NOSIGNAL);
+                if (n <= 0)
+                    break; // dropped
+                written += n;
+            }
+            const QByteArray answers = readUntilClosed(fd, int(kViewerWait.count()));
+            ::close(fd);
+            QVERIFY2(answers.count('\n') < kRequests / 2, qPrintable(QString::number(written)));
+        }
+        const auto state = sendRequest(socketPath, {Request::Kind::Query, {}});
+        QVERIFY(state);
+        QCOMPARE(state->pid, viewer.processId());
+        sendRequest(socketPath, {Request::Kind::Close, {}});
+        QVERIFY(viewer.waitForFinished(int(kViewerWait.count())));
+    }
 };
 
 QTEST_MAIN(HelpChannelTest)
