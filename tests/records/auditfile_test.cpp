@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -311,6 +312,10 @@ TEST_F(AuditFileOnDisk, HeaderThatCannotBeWrittenLeavesNoFileBehind) {
 }
 
 TEST_F(AuditFileOnDisk, KillWhileCreatingLeavesNoFileOrTheWholeHeader) {
+    const int probe = ::open(dir.c_str(), O_TMPFILE | O_RDWR, 0600);
+    const bool unnamedFiles = probe >= 0;
+    if (probe >= 0)
+        ::close(probe);
     for (const AuditCreationStep step :
          {AuditCreationStep::Unnamed, AuditCreationStep::HeaderWritten,
           AuditCreationStep::HeaderSynced, AuditCreationStep::Named}) {
@@ -330,7 +335,11 @@ TEST_F(AuditFileOnDisk, KillWhileCreatingLeavesNoFileOrTheWholeHeader) {
         ASSERT_TRUE(WIFSIGNALED(status));
         const bool named = step == AuditCreationStep::Named;
         EXPECT_EQ(fs::exists(path), named);
-        EXPECT_EQ(namesIn(dir).size(), named ? 1u : 0u); // nothing else left lying about
+        // Where the file system has unnamed files, nothing else is left lying
+        // about; elsewhere a temporary file may stay, never at the name.
+        if (unnamedFiles) {
+            EXPECT_EQ(namesIn(dir).size(), named ? 1u : 0u);
+        }
         if (named) {
             EXPECT_EQ(readFile(path), auditHeaderLine());
         }
