@@ -45,7 +45,8 @@ QString currentUser() {
 }
 
 #ifdef Q_OS_UNIX
-// A socket file that another user's viewer could not have made.
+// What sits at a socket name; an entry that cannot be looked at counts as
+// another user's.
 enum class NameHolder { Nothing, OurSocket, OurOtherFile, Foreign };
 
 NameHolder holderOf(const QByteArray& path) {
