@@ -1,6 +1,6 @@
 #include "helpviewer/helpserver.h"
 
-#include "platform/localconnection.h"
+#include "helpprotocol/localconnection.h"
 
 #include <QLocalSocket>
 #include <QTimer>

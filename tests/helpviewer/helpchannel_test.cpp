@@ -4,7 +4,7 @@
 
 #include "viewertesting.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QDir>
 #include <QFile>
