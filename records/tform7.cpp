@@ -49,10 +49,17 @@ QString messageOf(HashProblem problem) {
         return QStringLiteral("Please enter an identity number.");
     case HashProblem::InvalidDateOfBirth:
         return QStringLiteral("Please enter a valid date of birth.\nFormat : dd/mm/yyyy");
+    case HashProblem::FutureDateOfBirth:
+        return QStringLiteral(
+            "The date of birth lies in the future.\nPlease check the date of birth.");
     case HashProblem::InvalidDateOfProcedure:
         return QStringLiteral("Please enter a valid date for procedure.\nFormat : dd/mm/yyyy");
     }
     return {};
+}
+
+CalendarDate calendarDateOf(const QDate& date) {
+    return {date.year(), date.month(), date.day()};
 }
 
 } // namespace
@@ -200,7 +207,7 @@ void TForm7::HasH_IDClick() {
     const HashAttempt attempt =
         DeriveHashedIdentifier(toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
                                toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()),
-                               format, platform_.today().year());
+                               format, calendarDateOf(platform_.today()));
     for (HashProblem problem : attempt.problems)
         platform_.showMessage(this, messageOf(problem));
     if (attempt.problems.empty())

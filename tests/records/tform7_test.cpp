@@ -258,6 +258,16 @@ private Q_SLOTS:
         QVERIFY(edit("Edit1")->text().isEmpty());
     }
 
+    void dateOfBirthAfterTodayIsRefusedWithItsOwnMessage() {
+        // The clock says 15 June 2026; "3/7/41" is 3 July 2041.
+        QVERIFY(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("3/7/41")).isEmpty());
+        QCOMPARE(platform->messageTexts().size(), 1);
+        const QString message = platform->messageTexts().constFirst();
+        QVERIFY(message.contains(QStringLiteral("future")));
+        for (const QString& other : {kNoName, kNoIdentity, kBadBirth, kBadProcedure})
+            QVERIFY(message != other);
+    }
+
     void invalidDateOfProcedureAloneBlocksTheIdentifier() {
         QCOMPARE(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("01/01/2000")),
                  kAbcIdentifier);
