@@ -45,7 +45,8 @@ void AuditDataFile::addRecord(const Assessment& assessment, const PatientDetails
 }
 
 bool AuditDataFile::openFile() {
-    const OpenFileRequest request{kOpenDialogTitle, openDialogFilters(), filterChoice_};
+    const OpenFileRequest request{kOpenDialogTitle, openDialogFilters(), filterChoice_,
+                                  FilePurpose::AuditData};
     const std::optional<OpenFileChoice> choice =
         platform_.chooseFileToOpen(messageParent_, request);
     if (!choice)

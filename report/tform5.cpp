@@ -6,11 +6,13 @@
 #include "report/printtext.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -40,6 +42,40 @@ QString firstUnwritable(const QString& text) {
         i += length - 1;
     }
     return {};
+}
+
+enum class SaveResult { Saved, CannotCreate, CannotWrite };
+
+// Writes `content` as the whole of the file at `path`. A regular file is
+// written beside itself and put in place only once complete, so a failed
+// write (a full disk, say) leaves the earlier file as it was. A file that did
+// not exist is made readable by its owner alone: reports name patients.
+SaveResult saveWholeFile(const QString& path, const std::string& content) {
+    const auto size = qint64(content.size());
+    const QFileInfo target(path);
+    // A device or a pipe cannot be replaced, only written into.
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        QFile device(path);
+        if (!device.open(QIODevice::WriteOnly))
+            return SaveResult::CannotCreate;
+        const bool written = device.write(content.data(), size) == size;
+        return device.flush() && written ? SaveResult::Saved : SaveResult::CannotWrite;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return SaveResult::CannotCreate;
+    if (!target.exists() &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return SaveResult::CannotCreate;
+    }
+    // commit() does not see a failure of the buffer's last flush, so the
+    // flush is checked here, before the file can be put in place.
+    if (file.write(content.data(), size) != size || !file.flush()) {
+        file.cancelWriting();
+        return SaveResult::CannotWrite;
+    }
+    return file.commit() ? SaveResult::Saved : SaveResult::CannotWrite;
 }
 
 } // namespace
@@ -148,6 +184,9 @@ void TForm5::Button1Click() {
                                   QStringLiteral("All files (*.*) (*)")};
     request.selectedFilter = 0;
     request.defaultSuffix = QStringLiteral("txt");
+    request.suggestedName = QStringLiteral("Caldrin report %1.txt")
+                                .arg(platform_.today().toString(QStringLiteral("yyyy-MM-dd")));
+    request.purpose = FilePurpose::Report;
     const std::optional<QString> path = platform_.chooseFileToSave(this, request);
     if (!path)
         return;
@@ -158,19 +197,16 @@ void TForm5::Button1Click() {
         bytes.push_back(toCp1252Bytes(line));
     const std::string content = JoinWithCrLf(bytes);
 
-    QFile file(*path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    switch (saveWholeFile(*path, content)) {
+    case SaveResult::Saved:
+        break;
+    case SaveResult::CannotCreate:
         HandleApplicationError(platform_, this, QStringLiteral("Cannot create file ") + *path);
-        return;
-    }
-    const bool written =
-        file.write(content.data(), qint64(content.size())) == qint64(content.size());
-    if (!file.flush() || !written) {
-        file.close();
+        break;
+    case SaveResult::CannotWrite:
         HandleApplicationError(platform_, this, QStringLiteral("Cannot write file ") + *path);
-        return;
+        break;
     }
-    file.close();
 }
 
 void TForm5::Button2Click() {
