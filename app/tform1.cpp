@@ -163,7 +163,8 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
-    windows_.form7->ResetDetails();
+    if (windows_.form7)
+        windows_.form7->ResetDetails();
     Button1->setEnabled(false);
     Button4->setEnabled(false);
     Addtofilebutton->setEnabled(false);

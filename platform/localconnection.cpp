@@ -19,9 +19,7 @@ QString socketPathOf(const QString& serverName) {
     return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + serverName;
 }
 
-LocalConnection::~LocalConnection() {
-    close();
-}
+LocalConnection::~LocalConnection() { close(); }
 
 void LocalConnection::close() {
     if (fd_ >= 0)
@@ -65,8 +63,8 @@ bool LocalConnection::writeAll(const QByteArray& data, const QDeadlineTimer& dea
     while (fd_ >= 0 && written < data.size()) {
         if (!waitFor(POLLOUT, deadline))
             return false;
-        const ssize_t n = ::send(fd_, data.constData() + written,
-                                 std::size_t(data.size() - written), MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd_, data.constData() + written, std::size_t(data.size() - written),
+                                 MSG_NOSIGNAL);
         if (n < 0 && errno != EINTR && errno != EAGAIN)
             return false;
         if (n > 0)

@@ -30,8 +30,7 @@ AuditFileFilter filterOf(int index) {
 } // namespace
 
 AuditDataFile::AuditDataFile(Platform& platform, QWidget* parent, AuditSinkOpener opener)
-    : QObject(parent)
-    , platform_(platform)
+    : platform_(platform)
     , messageParent_(parent)
     , file_(std::move(opener)) {}
 
