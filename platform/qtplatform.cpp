@@ -118,9 +118,7 @@ bool QtPlatform::choosePrinter(QWidget* parent, QPrinter& printer) {
     return true;
 }
 
-int QtPlatform::runModal(QDialog& dialog) {
-    return dialog.exec();
-}
+int QtPlatform::runModal(QDialog& dialog) { return dialog.exec(); }
 
 void QtPlatform::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
@@ -135,12 +133,8 @@ bool QtPlatform::helpCommand(const QString& helpFile, const QString& command) {
     return helpviewer::runCommand(QCoreApplication::applicationDirPath(), helpFile, command);
 }
 
-RegionalSettings QtPlatform::regionalSettings() const {
-    return regional_;
-}
+RegionalSettings QtPlatform::regionalSettings() const { return regional_; }
 
-QDate QtPlatform::today() const {
-    return QDate::currentDate();
-}
+QDate QtPlatform::today() const { return QDate::currentDate(); }
 
 } // namespace caldrin
