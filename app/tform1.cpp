@@ -281,10 +281,12 @@ void TForm1::Button3Click() {
     Button4->setEnabled(false);
     TForm4& dialog = *windows_.form4;
     dialog.SetUpForm4();
-    // The operative dialog comes up without taking the keyboard focus.
-    dialog.setAttribute(Qt::WA_ShowWithoutActivating);
+    // The dialog takes the keyboard: keys meant for it must not reach the
+    // main window's commands.
     dialog.show();
     dialog.raise();
+    dialog.activateWindow();
+    dialog.focusFirstGroup();
 }
 
 const ScorePage& TForm1::scorePage(Page page) const {

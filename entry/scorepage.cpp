@@ -4,12 +4,10 @@
 #include "platform/platform.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -43,8 +41,6 @@ ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, cons
     , assessment_(assessment)
     , page_(page) {
     setWindowTitle(caption);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().topLeft());
 }
 
 // The controls are built on the first set-up (or showing), not with the
@@ -164,6 +160,14 @@ void ScorePage::BitBtn1Click() {
     if (!isComplete(points)) {
         platform_.showMessage(this,
                               QStringLiteral("Invalid data. You must enter data in each box."));
+        // The keyboard goes to the first group still unanswered, so the user
+        // sees which one it is.
+        for (const Entry& entry : entries_) {
+            if (assessment_.points(entry.def->factor) == 0) {
+                entry.group->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
         return;
     }
     hide();

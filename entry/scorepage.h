@@ -34,6 +34,9 @@ public:
     // Escape and the desktop's close request run exactly what Cancel runs.
     void reject() override;
 
+    // Puts the keyboard focus on the page's first group.
+    void focusFirstGroup();
+
 Q_SIGNALS:
     void scoreCancelled();
     void helpRequested(const QString& topic);
@@ -47,8 +50,6 @@ protected:
     // displays, sets the page's factor points to 0 and restores the keyboard order.
     void setUpPage();
 
-    // Puts the keyboard focus on the page's first group.
-    void focusFirstGroup();
     OptionGroup* groupOf(Factor factor) const;
 
     // OK found every factor answered; the window is already hidden.

@@ -196,6 +196,9 @@ void TForm7::reject() {
 void TForm7::showEvent(QShowEvent* event) {
     detailsShown_ = true;
     QDialog::showEvent(event);
+    // Each showing starts at the name, wherever the focus was left last time,
+    // so that a name typed at once goes into the name field.
+    Name_Edit->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm7::HasH_IDClick() {

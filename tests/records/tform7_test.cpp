@@ -315,6 +315,24 @@ private Q_SLOTS:
                  kAbcIdentifier);
     }
 
+    // Wherever the focus was left, the dialog comes back with it in the name
+    // field, so a name typed at once goes into the name.
+    void everyShowingStartsAtTheName() {
+        runModal([this] {
+            edit("Procdate")->setFocus(Qt::TabFocusReason);
+            QCOMPARE(QApplication::focusWidget(), edit("Procdate"));
+            QTest::mouseClick(button("BitBtn2"), Qt::LeftButton);
+        });
+        form->ResetDetails();
+        runModal([this] {
+            QCOMPARE(QApplication::focusWidget(), edit("Name_Edit"));
+            type(QApplication::focusWidget(), QStringLiteral("Smith"));
+            QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
+        });
+        QCOMPARE(form->details().name, std::string("Smith"));
+        QVERIFY(form->details().dateOfProcedure.empty());
+    }
+
     void enterInAnEditClosesLikeOk() {
         edit("Edit1")->setText(QStringLiteral("kept"));
         const int result = runModal([this] {
