@@ -3,6 +3,7 @@
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
+#include "platform/accessiblewindows.h"
 #include "platform/platform.h"
 #include "platform/windowplacement.h"
 #include "records/tform6.h"
@@ -21,6 +22,7 @@ Program::Program(Platform& platform, const QStringList& arguments)
     , form6_(std::make_unique<TForm6>())
     , form7_(std::make_unique<TForm7>(platform))
     , placer_(std::make_unique<WindowPlacer>(*form1_)) {
+    installWindowRoles();
     // Every other window opens over the main window, inside the screen.
     for (QWidget* window : std::initializer_list<QWidget*>{
              form2_.get(), form3_.get(), form4_.get(), form5_.get(), form6_.get(), form7_.get()})

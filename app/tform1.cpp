@@ -40,9 +40,12 @@ QLineEdit* makeBox(const QString& name, QWidget* parent) {
     return box;
 }
 
+// The label also names its box for screen readers, which announce a score or
+// a risk by it.
 QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setBuddy(buddy);
+    buddy->setAccessibleName(text);
     return label;
 }
 

@@ -88,6 +88,7 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("Report"));
     QPalette palette = Memo1->palette();
     palette.setColor(QPalette::Text, Qt::black);
     Memo1->setPalette(palette);

@@ -138,7 +138,29 @@ private Q_SLOTS:
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box(name));
             QVERIFY(iface);
             QCOMPARE(iface->text(QAccessible::Name), label);
+            // Named in their own right, not only through a label a reader may not follow.
+            QCOMPARE(box(name)->accessibleName(), label);
         }
+        // Still read-only, and still passed over by Tab.
+        for (const char* name : {"Edit3", "Edit4", "Edit5"}) {
+            QVERIFY(box(name)->isReadOnly());
+            QCOMPARE(box(name)->focusPolicy(), Qt::ClickFocus);
+        }
+    }
+
+    // The plain top-level windows are windows to a screen reader, not filler.
+    void windowsHaveTheWindowRole() {
+        start({});
+        for (QWidget* w : std::initializer_list<QWidget*>{&window(), &program->reportWindow(),
+                                                          &program->selfTestWindow()}) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(iface);
+            QCOMPARE(iface->role(), QAccessible::Window);
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window())->text(QAccessible::Name),
+                 QStringLiteral("Caldrin Calculator"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(&program->detailsDialog())->role(),
+                 QAccessible::Dialog);
     }
 
     void typedScoresEnableCalculateOnlyWhenBothAreEntered() {

@@ -4,6 +4,7 @@
 
 #include "fakeplatform.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QPageLayout>
@@ -290,6 +291,11 @@ private Q_SLOTS:
         QVERIFY(top("Button1") - box->geometry().top() < button("Button1")->height());
         QVERIFY(box->geometry().bottom() - button("BitBtn1")->geometry().bottom() <
                 button("BitBtn1")->height());
+    }
+
+    void theReportBoxHasANameForScreenReaders() {
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(memo());
+        QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Report"));
     }
 
     void tabGoesBoxCloseSaveAsPrintCopyHelp() {
