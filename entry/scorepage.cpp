@@ -183,6 +183,16 @@ void ScorePage::BitBtn3Click() {
     Q_EMIT helpRequested(QStringLiteral("run"));
 }
 
+QIcon ScorePage::themeIcon(std::initializer_list<const char*> names,
+                           QStyle::StandardPixmap fallback) const {
+    for (const char* name : names) {
+        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+        if (!icon.isNull())
+            return icon;
+    }
+    return style()->standardIcon(fallback);
+}
+
 const ScorePage::Entry* ScorePage::entryOf(Factor factor) const {
     const auto it =
         std::ranges::find(entries_, factor, [](const Entry& entry) { return entry.def->factor; });
@@ -193,11 +203,14 @@ void ScorePage::showEvent(QShowEvent* event) {
     if (entries_.empty())
         buildControls();
     // The button glyphs are read from image files; loading them on the first
-    // showing keeps them out of the program's start-up.
+    // showing keeps them out of the program's start-up. The desktop theme's
+    // icons come in every size and stay sharp when scaled; the style's own
+    // stand in where the theme has none.
     if (BitBtn1->icon().isNull()) {
-        BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-        BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-        BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+        BitBtn1->setIcon(themeIcon({"dialog-ok", "dialog-ok-apply"}, QStyle::SP_DialogOkButton));
+        BitBtn2->setIcon(
+            themeIcon({"dialog-cancel", "process-stop"}, QStyle::SP_DialogCancelButton));
+        BitBtn3->setIcon(themeIcon({"help-browser", "help-contents"}, QStyle::SP_DialogHelpButton));
     }
     QDialog::showEvent(event);
 }

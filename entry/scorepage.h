@@ -4,8 +4,11 @@
 #include "scoring/factors.h"
 
 #include <QDialog>
+#include <QIcon>
+#include <QStyle>
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 class QLineEdit;
@@ -69,6 +72,9 @@ private:
     void BitBtn2Click(); // Cancel
     void BitBtn3Click(); // Help
     const Entry* entryOf(Factor factor) const;
+    // The first of the desktop theme's `names` it has, else the style's icon.
+    QIcon themeIcon(std::initializer_list<const char*> names,
+                    QStyle::StandardPixmap fallback) const;
 
     Platform& platform_;
     Assessment& assessment_;

@@ -1,10 +1,12 @@
 #include "report/tform5.h"
 
+#include "platform/contrast.h"
 #include "platform/platform.h"
 #include "records/textedge.h"
 #include "report/errorhandler.h"
 #include "report/printtext.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -89,9 +91,7 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("Report"));
-    QPalette palette = Memo1->palette();
-    palette.setColor(QPalette::Text, Qt::black);
-    Memo1->setPalette(palette);
+    fitTextColour();
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -127,6 +127,20 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm5::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+// The report is black text where the theme's base is light; on a dark theme
+// black would vanish, so the text takes a colour that reads on that base.
+void TForm5::fitTextColour() {
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Text, readableOn(Qt::black, this->palette().color(QPalette::Base)));
+    Memo1->setPalette(palette);
+}
+
+void TForm5::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        fitTextColour();
 }
 
 // Finding and loading the fixed-pitch font is the dearest part of this window,

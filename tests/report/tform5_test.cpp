@@ -1,3 +1,4 @@
+#include "platform/contrast.h"
 #include "report/printtext.h"
 #include "report/reporttext.h"
 #include "report/tform5.h"
@@ -291,6 +292,30 @@ private Q_SLOTS:
         QVERIFY(top("Button1") - box->geometry().top() < button("Button1")->height());
         QVERIFY(box->geometry().bottom() - button("BitBtn1")->geometry().bottom() <
                 button("BitBtn1")->height());
+    }
+
+    // Black on a light base, as ever (see above); on a dark theme the text must
+    // still read.
+    void theReportReadsOnADarkTheme() {
+        const QPalette original = QApplication::palette();
+        QPalette dark = original;
+        dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+        dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        QApplication::setPalette(dark);
+        const auto contrastOf = [](const QPlainTextEdit* box) {
+            return contrastRatio(box->palette().color(QPalette::Text),
+                                 box->palette().color(QPalette::Base));
+        };
+        // Switched while the window exists...
+        openReport();
+        const double switched = contrastOf(memo());
+        // ...and a window made under the dark theme.
+        TForm5 fresh(*platform);
+        const double madeDark = contrastOf(fresh.findChild<QPlainTextEdit*>("Memo1"));
+        QApplication::setPalette(original);
+        QVERIFY2(switched >= kReadableContrast, QByteArray::number(switched));
+        QVERIFY2(madeDark >= kReadableContrast, QByteArray::number(madeDark));
     }
 
     void theReportBoxHasANameForScreenReaders() {
