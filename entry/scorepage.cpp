@@ -5,6 +5,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace caldrin {
 
@@ -30,6 +32,17 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     return button;
+}
+
+// The first of `names` that the desktop theme has, else the style's own icon.
+QIcon themeIcon(const QWidget& widget, std::initializer_list<const char*> names,
+                QStyle::StandardPixmap fallback) {
+    for (const char* name : names) {
+        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+        if (!icon.isNull())
+            return icon;
+    }
+    return widget.style()->standardIcon(fallback);
 }
 
 } // namespace
@@ -183,16 +196,6 @@ void ScorePage::BitBtn3Click() {
     Q_EMIT helpRequested(QStringLiteral("run"));
 }
 
-QIcon ScorePage::themeIcon(std::initializer_list<const char*> names,
-                           QStyle::StandardPixmap fallback) const {
-    for (const char* name : names) {
-        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-        if (!icon.isNull())
-            return icon;
-    }
-    return style()->standardIcon(fallback);
-}
-
 const ScorePage::Entry* ScorePage::entryOf(Factor factor) const {
     const auto it =
         std::ranges::find(entries_, factor, [](const Entry& entry) { return entry.def->factor; });
@@ -207,10 +210,12 @@ void ScorePage::showEvent(QShowEvent* event) {
     // icons come in every size and stay sharp when scaled; the style's own
     // stand in where the theme has none.
     if (BitBtn1->icon().isNull()) {
-        BitBtn1->setIcon(themeIcon({"dialog-ok", "dialog-ok-apply"}, QStyle::SP_DialogOkButton));
+        BitBtn1->setIcon(
+            themeIcon(*this, {"dialog-ok", "dialog-ok-apply"}, QStyle::SP_DialogOkButton));
         BitBtn2->setIcon(
-            themeIcon({"dialog-cancel", "process-stop"}, QStyle::SP_DialogCancelButton));
-        BitBtn3->setIcon(themeIcon({"help-browser", "help-contents"}, QStyle::SP_DialogHelpButton));
+            themeIcon(*this, {"dialog-cancel", "process-stop"}, QStyle::SP_DialogCancelButton));
+        BitBtn3->setIcon(
+            themeIcon(*this, {"help-browser", "help-contents"}, QStyle::SP_DialogHelpButton));
     }
     QDialog::showEvent(event);
 }

@@ -4,11 +4,8 @@
 #include "scoring/factors.h"
 
 #include <QDialog>
-#include <QIcon>
-#include <QStyle>
 
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 class QLineEdit;
@@ -21,13 +18,15 @@ class Platform;
 
 // What the three score-entry windows share: one option group per factor of
 // their page, each with its points display in its lower right corner; Help,
-// Cancel and OK in a row above the groups at the right. The window sits at the
-// top left of the screen without title-bar buttons and is shown modeless.
+// Cancel and OK in a row above the groups at the right. The window has no
+// title-bar buttons and is shown modeless; the program places it over the
+// main window.
 //
 // A choice writes the factor's points into the Assessment at once; OK checks
-// that every factor of the page has a choice, hides the window and hands the
-// page's points total to the subclass; Cancel (and Escape) hides the window
-// and leaves the choices as they are.
+// that every factor of the page has a choice (else takes the focus to the
+// first unanswered group), hides the window and hands the page's points total
+// to the subclass; Cancel (and Escape) hides the window and leaves the choices
+// as they are.
 class ScorePage : public QDialog {
     Q_OBJECT
 public:
@@ -72,9 +71,6 @@ private:
     void BitBtn2Click(); // Cancel
     void BitBtn3Click(); // Help
     const Entry* entryOf(Factor factor) const;
-    // The first of the desktop theme's `names` it has, else the style's icon.
-    QIcon themeIcon(std::initializer_list<const char*> names,
-                    QStyle::StandardPixmap fallback) const;
 
     Platform& platform_;
     Assessment& assessment_;
