@@ -1,7 +1,7 @@
 #include "helpviewer/helpwindow.h"
 
-#include "platform/contrast.h"
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
+#include "widgets/contrast.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "platform/qtplatform.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 #include "platform/rememberedfolders.h"
 
 #include <QApplication>
@@ -118,7 +118,9 @@ bool QtPlatform::choosePrinter(QWidget* parent, QPrinter& printer) {
     return true;
 }
 
-int QtPlatform::runModal(QDialog& dialog) { return dialog.exec(); }
+int QtPlatform::runModal(QDialog& dialog) {
+    return dialog.exec();
+}
 
 void QtPlatform::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
@@ -133,8 +135,12 @@ bool QtPlatform::helpCommand(const QString& helpFile, const QString& command) {
     return helpviewer::runCommand(QCoreApplication::applicationDirPath(), helpFile, command);
 }
 
-RegionalSettings QtPlatform::regionalSettings() const { return regional_; }
+RegionalSettings QtPlatform::regionalSettings() const {
+    return regional_;
+}
 
-QDate QtPlatform::today() const { return QDate::currentDate(); }
+QDate QtPlatform::today() const {
+    return QDate::currentDate();
+}
 
 } // namespace caldrin

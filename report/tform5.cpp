@@ -1,10 +1,10 @@
 #include "report/tform5.h"
 
-#include "platform/contrast.h"
 #include "platform/platform.h"
-#include "records/textedge.h"
 #include "report/errorhandler.h"
 #include "report/printtext.h"
+#include "widgets/contrast.h"
+#include "widgets/textedge.h"
 
 #include <QEvent>
 #include <QFile>

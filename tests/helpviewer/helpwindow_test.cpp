@@ -1,5 +1,5 @@
 #include "helpviewer/helpwindow.h"
-#include "platform/contrast.h"
+#include "widgets/contrast.h"
 
 #include <QApplication>
 #include <QFile>

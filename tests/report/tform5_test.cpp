@@ -1,7 +1,7 @@
-#include "platform/contrast.h"
 #include "report/printtext.h"
-#include "report/reporttext.h"
 #include "report/tform5.h"
+#include "report_core/reporttext.h"
+#include "widgets/contrast.h"
 
 #include "fakeplatform.h"
 
