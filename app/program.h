@@ -1,12 +1,17 @@
 #pragma once
 
+#include "entry/pagelayout.h"
+
 #include <QStringList>
 
 #include <memory>
 
 namespace caldrin {
 
+class AuditDataFile;
+class EpisodeModel;
 class Platform;
+class ScorePage;
 class WindowPlacer;
 class TForm1;
 class TForm2;
@@ -15,9 +20,12 @@ class TForm4;
 class TForm5;
 class TForm6;
 class TForm7;
+struct ReportSources;
 
-// The program's seven windows, created once, hidden, in a fixed order, and
-// connected to each other. They live until the program ends.
+// The episode model and the program's seven windows, created once, hidden, in
+// a fixed order, and connected: the windows are views of the episode, and
+// only here does one window's request reach another window.
+// They live until the program ends.
 class Program {
 public:
     Program(Platform& platform, const QStringList& arguments);
@@ -26,6 +34,7 @@ public:
     // Shows the main window, which runs its show handler.
     void showMainWindow();
 
+    EpisodeModel& episode() { return *episode_; }
     TForm1& mainWindow() { return *form1_; }
     TForm2& physiologicalPage1() { return *form2_; }
     TForm3& physiologicalPage2() { return *form3_; }
@@ -35,8 +44,15 @@ public:
     TForm7& detailsDialog() { return *form7_; }
 
 private:
+    void connectScorePages();
     void connectHelp(Platform& platform);
+    void openPhysiologicalScore();
+    void openOperativeScore();
+    void askForDetailsIfNeeded(Platform& platform);
+    void createReport(const ReportSources& figures);
+    const ScorePage& scorePage(Page page) const;
 
+    std::unique_ptr<EpisodeModel> episode_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm3> form3_;

@@ -1,15 +1,8 @@
 #include "app/tform1.h"
 
-#include "entry/operativedialog.h"
-#include "entry/physiologicalpages.h"
+#include "episode/episodemodel.h"
 #include "platform/platform.h"
 #include "records/auditdatafile.h"
-#include "records/tform6.h"
-#include "records/tform7.h"
-#include "records_core/md5selftest.h"
-#include "report/tform5.h"
-#include "report_core/reporttext.h"
-#include "scoring/integertext.h"
 #include "widgets/textedge.h"
 
 #include <QCloseEvent>
@@ -57,9 +50,10 @@ char decimalSeparatorOf(QChar separator) {
 
 } // namespace
 
-TForm1::TForm1(Platform& platform, QStringList arguments, QWidget* parent)
+TForm1::TForm1(Platform& platform, EpisodeModel& episode, QStringList arguments, QWidget* parent)
     : QWidget(parent)
     , platform_(platform)
+    , episode_(episode)
     , arguments_(std::move(arguments))
     , auditFile_(std::make_unique<AuditDataFile>(platform, this)) {
     setObjectName(QStringLiteral("TForm1"));
@@ -108,9 +102,9 @@ void TForm1::buildControls() {
         makeButton(QStringLiteral("&Add to file"), QStringLiteral("Addtofilebutton"), this);
     BitBtn3 = makeButton(QStringLiteral("&Help"), QStringLiteral("BitBtn3"), this);
     BitBtn1 = makeButton(QStringLiteral("E&xit"), QStringLiteral("BitBtn1"), this);
-    Button1->setEnabled(false);
-    Button4->setEnabled(false);
-    Addtofilebutton->setEnabled(false);
+    Button1->setEnabled(episode_.calculateEnabled());
+    Button4->setEnabled(episode_.reportEnabled());
+    Addtofilebutton->setEnabled(episode_.addToFileEnabled());
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Label6, 0, 0, 1, 3, Qt::AlignHCenter);
@@ -150,6 +144,18 @@ void TForm1::buildControls() {
     connect(BitBtn3, &QPushButton::clicked, this,
             [this] { Q_EMIT helpRequested(QStringLiteral("contents")); });
     connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+
+    connect(&episode_, &EpisodeModel::calculateEnabledChanged, Button1, &QWidget::setEnabled);
+    connect(&episode_, &EpisodeModel::reportEnabledChanged, Button4, &QWidget::setEnabled);
+    connect(&episode_, &EpisodeModel::addToFileEnabledChanged, Addtofilebutton,
+            &QWidget::setEnabled);
+    connect(&episode_, &EpisodeModel::physiologicalScoreSet, Edit1,
+            [this](quint8 total) { Edit1->setText(QString::number(total)); });
+    connect(&episode_, &EpisodeModel::operativeScoreSet, Edit2,
+            [this](quint8 total) { Edit2->setText(QString::number(total)); });
+    connect(&episode_, &EpisodeModel::physiologicalScoreWithdrawn, Edit1, &QLineEdit::clear);
+    connect(&episode_, &EpisodeModel::operativeScoreWithdrawn, Edit2, &QLineEdit::clear);
+    connect(&episode_, &EpisodeModel::risksCleared, this, &TForm1::clearRiskBoxes);
 }
 
 void TForm1::setTabOrder() {
@@ -170,11 +176,6 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
-    if (windows_.form7)
-        windows_.form7->ResetDetails();
-    Button1->setEnabled(false);
-    Button4->setEnabled(false);
-    Addtofilebutton->setEnabled(false);
     Button1->setText(QStringLiteral("&Calculate"));
     for (QLineEdit* box : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7})
         box->clear();
@@ -183,9 +184,10 @@ void TForm1::FormShow() {
     QString upper;
     for (QChar c : first)
         upper += (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? c.toUpper() : c;
-    directEntry_ = upper == QLatin1String("/TEST");
-    Edit1->setReadOnly(!directEntry_);
-    Edit2->setReadOnly(!directEntry_);
+    const bool directEntry = upper == QLatin1String("/TEST");
+    episode_.startEpisode(directEntry);
+    Edit1->setReadOnly(!directEntry);
+    Edit2->setReadOnly(!directEntry);
 }
 
 QLineEdit* TForm1::riskBox(RiskKind kind) const {
@@ -210,136 +212,53 @@ void TForm1::clearRiskBoxes() {
 }
 
 void TForm1::scoreTextChanged() {
-    const std::string psText = Edit1->text().toStdString();
-    const std::string osText = Edit2->text().toStdString();
-    if (directEntry_) {
-        // Each box stands for its own total: a text that is not a score from
-        // 0 to 255 leaves that total "not entered", so that Calculate never
-        // shows risks for a number that is no longer in the box.
-        assessment_.physiologicalScore = scoreFromText(psText);
-        assessment_.operativeScore = scoreFromText(osText);
-    }
-    if (IsInteger(psText) && assessment_.physiologicalScore != 0 && IsInteger(osText) &&
-        assessment_.operativeScore != 0) {
-        Button1->setEnabled(true);
-        clearRiskBoxes();
-    }
-}
-
-void TForm1::setPhysiologicalScore(quint8 total) {
-    assessment_.physiologicalScore = total;
-    Edit1->setText(QString::number(total));
-}
-
-void TForm1::withdrawPhysiologicalScore() {
-    assessment_.physiologicalScore = 0;
-    Edit1->clear();
-    clearRiskBoxes();
-    Button1->setEnabled(false);
-}
-
-void TForm1::setOperativeScore(quint8 total) {
-    assessment_.operativeScore = total;
-    Edit2->setText(QString::number(total));
-}
-
-void TForm1::withdrawOperativeScore() {
-    assessment_.operativeScore = 0;
-    Edit2->clear();
-    clearRiskBoxes();
-    Button1->setEnabled(false);
+    episode_.scoreTextsChanged(Edit1->text().toStdString(), Edit2->text().toStdString());
 }
 
 void TForm1::Button1Click() {
-    windows_.form7->ResetDetails();
-    const std::uint8_t ps = assessment_.physiologicalScore;
-    const std::uint8_t os = assessment_.operativeScore;
-    if (ps == 0 || os == 0) {
+    if (!episode_.calculate()) {
         platform_.showMessage(this, kDataErrorMessage);
-        Button4->setEnabled(false);
         return;
     }
     const char separator = decimalSeparatorOf(platform_.regionalSettings().decimalSeparator);
-    for (RiskKind kind :
-         {RiskKind::PossumMortality, RiskKind::PPossumMortality, RiskKind::PossumMorbidity,
-          RiskKind::VPossumMortality, RiskKind::VPossumPhysiologicalMortality}) {
-        assessment_.risk(kind) = ComputeRisk(kind, ps, os);
-        riskBox(kind)->setText(
-            QString::fromStdString(FormatRiskPercent(assessment_.risk(kind), separator)));
+    for (std::size_t kind = 0; kind < kRiskKindCount; ++kind) {
+        const double risk = episode_.assessment().risk(RiskKind(kind));
+        riskBox(RiskKind(kind))
+            ->setText(QString::fromStdString(FormatRiskPercent(risk, separator)));
     }
-    Button4->setEnabled(true);
-    Addtofilebutton->setEnabled(true);
 }
 
 void TForm1::Button2Click() {
-    windows_.form7->clearDetailsShown();
-    Button4->setEnabled(false);
-    TForm2& page1 = *windows_.form2;
-    page1.SetUpForm2();
-    page1.show();
-    page1.raise();
-    page1.activateWindow();
-    page1.focusAgeGroup();
-    page1.repaint();
+    episode_.startScoreChange();
+    Q_EMIT physiologicalScoreRequested();
 }
 
 void TForm1::Button3Click() {
-    windows_.form7->clearDetailsShown();
-    Button4->setEnabled(false);
-    TForm4& dialog = *windows_.form4;
-    dialog.SetUpForm4();
-    // The dialog takes the keyboard: keys meant for it must not reach the
-    // main window's commands.
-    dialog.show();
-    dialog.raise();
-    dialog.activateWindow();
-    dialog.focusFirstGroup();
+    episode_.startScoreChange();
+    Q_EMIT operativeScoreRequested();
 }
 
-const ScorePage& TForm1::scorePage(Page page) const {
-    switch (page) {
-    case Page::Physiological1:
-        return *windows_.form2;
-    case Page::Physiological2:
-        return *windows_.form3;
-    case Page::Operative:
-        break;
-    }
-    return *windows_.form4;
-}
-
-void TForm1::askForDetailsIfNeeded() {
-    if (!windows_.form7->DetailsShown())
-        platform_.runModal(*windows_.form7); // goes on however the dialog closes
-}
-
-ReportSources TForm1::reportSources() const {
-    ReportSources sources;
-    sources.patient = windows_.form7->details();
-    for (const FactorDef& def : allFactors()) {
-        sources.factorPoints[indexOf(def.factor)] =
-            toCp1252Bytes(scorePage(placeOf(def.factor).page).pointsDisplayText(def.factor));
-    }
-    sources.physiologicalScore = toCp1252Bytes(Edit1->text());
-    sources.operativeScore = toCp1252Bytes(Edit2->text());
+ReportSources TForm1::shownFigures() const {
+    ReportSources figures;
+    figures.physiologicalScore = toCp1252Bytes(Edit1->text());
+    figures.operativeScore = toCp1252Bytes(Edit2->text());
     for (std::size_t kind = 0; kind < kRiskKindCount; ++kind)
-        sources.risks[kind] = toCp1252Bytes(riskBox(RiskKind(kind))->text());
-    return sources;
+        figures.risks[kind] = toCp1252Bytes(riskBox(RiskKind(kind))->text());
+    return figures;
 }
 
 void TForm1::Button4Click() {
-    askForDetailsIfNeeded();
-    windows_.form5->ComposeReport(reportSources());
-    windows_.form5->showReport();
+    Q_EMIT detailsNeeded();
+    Q_EMIT reportRequested(shownFigures());
 }
 
 void TForm1::AddtofilebuttonClick() {
-    askForDetailsIfNeeded();
-    auditFile_->addRecord(assessment_, windows_.form7->details());
+    Q_EMIT detailsNeeded();
+    auditFile_->addRecord(episode_.assessment(), episode_.details());
 }
 
 void TForm1::TestMD5ButtonClick() {
-    windows_.form6->showSelfTest(MD5SelfTestLines());
+    Q_EMIT selfTestRequested();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "entry/pagelayout.h"
-#include "scoring/assessment.h"
+#include "report_core/reporttext.h"
+#include "scoring/risk.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -15,50 +15,30 @@ class QPushButton;
 namespace caldrin {
 
 class AuditDataFile;
-class ScorePage;
+class EpisodeModel;
 class Platform;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm6;
-class TForm7;
-struct ReportSources;
-
-// The windows the main window opens and reads; they all exist before the main
-// window is first shown.
-struct SecondaryWindows {
-    TForm2* form2 = nullptr; // physiological score, page 1
-    TForm3* form3 = nullptr; // physiological score, page 2
-    TForm4* form4 = nullptr; // operative severity
-    TForm5* form5 = nullptr; // report
-    TForm6* form6 = nullptr; // MD5 self-test results
-    TForm7* form7 = nullptr; // patient details and outcome
-};
 
 // The main window: shows the two score totals and the five risks, opens the
 // score dialogs, and runs Calculate, the report, the audit file, the MD5
-// self-test and help. It owns the episode's Assessment.
+// self-test and help. It is a view of the episode model; what another window
+// does for it, it asks for by a signal.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
     // `arguments` are the command-line arguments after the program name.
-    TForm1(Platform& platform, QStringList arguments, QWidget* parent = nullptr);
+    TForm1(Platform& platform, EpisodeModel& episode, QStringList arguments,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
-    void setSecondaryWindows(const SecondaryWindows& windows) { windows_ = windows; }
-
-    Assessment& assessment() { return assessment_; }
-    const Assessment& assessment() const { return assessment_; }
-    bool directEntry() const { return directEntry_; }
-
-    // What the score dialogs report when they are confirmed or cancelled.
-    void setPhysiologicalScore(quint8 total);
-    void withdrawPhysiologicalScore();
-    void setOperativeScore(quint8 total);
-    void withdrawOperativeScore();
-
 Q_SIGNALS:
+    void physiologicalScoreRequested();
+    void operativeScoreRequested();
+    // Create Report and Add to file want the patient details: shows their
+    // dialog modally unless it was shown since the scores last changed.
+    void detailsNeeded();
+    // Create Report, with the score and risk texts as the boxes show them.
+    void reportRequested(const ReportSources& figures);
+    void selfTestRequested();
     void helpRequested(const QString& topic);
     // The main window has closed: the program ends.
     void closed();
@@ -74,9 +54,7 @@ private:
     void scoreTextChanged();
     void clearRiskBoxes();
     QLineEdit* riskBox(RiskKind kind) const;
-    const ScorePage& scorePage(Page page) const;
-    void askForDetailsIfNeeded();
-    ReportSources reportSources() const;
+    ReportSources shownFigures() const;
 
     void Button1Click(); // Calculate
     void Button2Click(); // Change Physiological score
@@ -87,11 +65,9 @@ private:
     void on_close();
 
     Platform& platform_;
+    EpisodeModel& episode_;
     const QStringList arguments_;
-    Assessment assessment_;
-    SecondaryWindows windows_;
     std::unique_ptr<AuditDataFile> auditFile_;
-    bool directEntry_ = false;
     bool shownOnce_ = false;
 
     QLabel* Label6 = nullptr;

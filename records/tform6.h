@@ -30,6 +30,7 @@ private:
     void BitBtn1Click();
     void BitBtn2Click();
 
+    bool sized_ = false;
     QPlainTextEdit* RichEdit1;
     QPushButton* BitBtn1; // Close
     QPushButton* BitBtn2; // Help

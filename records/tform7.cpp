@@ -1,5 +1,6 @@
 #include "records/tform7.h"
 
+#include "episode/episodemodel.h"
 #include "platform/platform.h"
 #include "records_core/datecheck.h"
 #include "records_core/identifier.h"
@@ -88,19 +89,20 @@ CalendarDate calendarDateOf(const QDate& date) {
 
 } // namespace
 
-TForm7::TForm7(Platform& platform, QWidget* parent)
+TForm7::TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent)
     : QDialog(parent)
-    , platform_(platform) {
+    , platform_(platform)
+    , episode_(episode) {
     setObjectName(QStringLiteral("TForm7"));
     setWindowTitle(QStringLiteral("P-POSSUM - demographic and outcome data"));
 
-    auto* episode = new QGroupBox(QStringLiteral("Episode "), this);
-    episode->setObjectName(QStringLiteral("GroupBox1"));
-    auto* fields = new QFormLayout(episode);
-    Name_Edit = makeTextEdit(QStringLiteral("Name_Edit"), episode);
-    ID_Edit = makeTextEdit(QStringLiteral("ID_Edit"), episode);
-    DOB_Edit = makeTextEdit(QStringLiteral("DOB_Edit"), episode);
-    Procdate = makeTextEdit(QStringLiteral("Procdate"), episode);
+    auto* episodeGroup = new QGroupBox(QStringLiteral("Episode "), this);
+    episodeGroup->setObjectName(QStringLiteral("GroupBox1"));
+    auto* fields = new QFormLayout(episodeGroup);
+    Name_Edit = makeTextEdit(QStringLiteral("Name_Edit"), episodeGroup);
+    ID_Edit = makeTextEdit(QStringLiteral("ID_Edit"), episodeGroup);
+    DOB_Edit = makeTextEdit(QStringLiteral("DOB_Edit"), episodeGroup);
+    Procdate = makeTextEdit(QStringLiteral("Procdate"), episodeGroup);
     const std::pair<QString, QLineEdit*> rows[] = {
         {QStringLiteral("Name"), Name_Edit},
         {QStringLiteral("Patient Identification"), ID_Edit},
@@ -108,11 +110,11 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
         {QStringLiteral("Date of procedure"), Procdate},
     };
     for (const auto& [text, edit] : rows) {
-        auto* label = new QLabel(text, episode);
+        auto* label = new QLabel(text, episodeGroup);
         label->setBuddy(edit);
         auto* row = new QHBoxLayout;
         row->addWidget(edit, 1);
-        row->addWidget(makeRefusalNote(edit, episode));
+        row->addWidget(makeRefusalNote(edit, episodeGroup));
         fields->addRow(label, row);
     }
 
@@ -157,7 +159,7 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     Edit1->setMinimumWidth(Edit1->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('0'))));
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(episode);
+    layout->addWidget(episodeGroup);
     layout->addLayout(outcome);
     layout->addLayout(buttons);
     layout->addLayout(identifier);
@@ -169,11 +171,36 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     connect(BitBtn2, &QPushButton::clicked, this, &TForm7::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm7::BitBtn3Click);
 
-    ResetDetails();
+    clearFields();
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+        connect(edit, &QLineEdit::textChanged, this, &TForm7::fieldsEdited);
+        // A refused character shows a note that only emptying takes away.
+        if (const auto* validator = qobject_cast<const Cp1252Validator*>(edit->validator()))
+            connect(validator, &Cp1252Validator::refused, this, [this] { fieldsEmpty_ = false; });
+    }
+    connect(&episode_, &EpisodeModel::detailsReset, this, &TForm7::clearFields);
 }
 
 void TForm7::ResetDetails() {
-    detailsShown_ = false;
+    episode_.resetDetails();
+}
+
+bool TForm7::DetailsShown() const {
+    return episode_.DetailsShown();
+}
+
+void TForm7::clearDetailsShown() {
+    episode_.clearDetailsShown();
+}
+
+void TForm7::fieldsEdited() {
+    fieldsEmpty_ = false;
+    episode_.setDetails(details());
+}
+
+void TForm7::clearFields() {
+    if (fieldsEmpty_)
+        return;
     for (QLineEdit* edit : {Edit1, Name_Edit, ID_Edit, DOB_Edit, Procdate, MorbidEdit, DiedEdit})
         edit->clear();
     for (QLabel* note : findChildren<QLabel*>(QRegularExpression(QStringLiteral("_Refusal$"))))
@@ -182,6 +209,7 @@ void TForm7::ResetDetails() {
     RadioGroup2->setOptions(QStringLiteral("Died ?"), kNoYes);
 
     setKeyboardOrder();
+    fieldsEmpty_ = true;
 }
 
 // Tab stops at an option group where the group itself sits in the chain (and
@@ -225,7 +253,8 @@ void TForm7::reject() {
 }
 
 void TForm7::showEvent(QShowEvent* event) {
-    detailsShown_ = true;
+    episode_.setDetailsShown();
+    fieldsEmpty_ = false;
     QDialog::showEvent(event);
     // Each showing starts at the name, wherever the focus was left last time,
     // so that a name typed at once goes into the name field.

@@ -9,8 +9,8 @@
 namespace caldrin {
 
 // The numbers of the current episode: one per running program, owned by the
-// main window. The score dialogs write the factor points, the main window the
-// totals and the risks. The patient details stay as texts in their own dialog.
+// episode model. The score dialogs write the factor points, the model the
+// totals and the risks.
 struct Assessment {
     // Canonical factor order; 0 while a factor has no choice since its page was set up.
     std::array<std::uint8_t, kFactorCount> factorPoints{};

@@ -5,6 +5,7 @@
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "entrytesting.h"
+#include "episode/episodemodel.h"
 #include "fakeplatform.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
@@ -178,10 +179,10 @@ private Q_SLOTS:
         chooseAll(program->physiologicalPage1(), Choice::Last);
         click(program->physiologicalPage1(), "BitBtn1");
         // The old score stands until page 2 is confirmed or cancelled.
-        QCOMPARE(main().assessment().physiologicalScore, 12);
+        QCOMPARE(program->episode().assessment().physiologicalScore, 12);
         click(program->physiologicalPage2(), "BitBtn2");
 
-        QCOMPARE(main().assessment().physiologicalScore, 0);
+        QCOMPARE(program->episode().assessment().physiologicalScore, 0);
         QCOMPARE(boxOf(main(), "Edit1")->text(), QString());
         QCOMPARE(boxOf(main(), "Edit2")->text(), QStringLiteral("6"));
         QVERIFY(!buttonOf(main(), "Button1")->isEnabled());
@@ -198,7 +199,7 @@ private Q_SLOTS:
         click(program->physiologicalPage1(), "BitBtn2");
 
         QVERIFY(!program->physiologicalPage2().isVisible());
-        QCOMPARE(main().assessment().physiologicalScore, 0);
+        QCOMPARE(program->episode().assessment().physiologicalScore, 0);
         QCOMPARE(boxOf(main(), "Edit1")->text(), QString());
     }
 

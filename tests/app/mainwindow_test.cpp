@@ -2,6 +2,7 @@
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
+#include "episode/episodemodel.h"
 #include "fakeplatform.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
@@ -108,7 +109,7 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(bool, direct);
         start(arguments);
-        QCOMPARE(window().directEntry(), direct);
+        QCOMPARE(program->episode().directEntry(), direct);
         QCOMPARE(box("Edit1")->isReadOnly(), !direct);
         QCOMPARE(box("Edit2")->isReadOnly(), !direct);
     }
@@ -172,11 +173,11 @@ private Q_SLOTS:
         start({"/TEST"});
         QTest::keyClicks(box("Edit1"), "34");
         QVERIFY(!button("Button1")->isEnabled());
-        QCOMPARE(window().assessment().physiologicalScore, 34);
-        QCOMPARE(window().assessment().operativeScore, 0);
+        QCOMPARE(program->episode().assessment().physiologicalScore, 34);
+        QCOMPARE(program->episode().assessment().operativeScore, 0);
         QTest::keyClicks(box("Edit2"), "10");
         QVERIFY(button("Button1")->isEnabled());
-        QCOMPARE(window().assessment().operativeScore, 10);
+        QCOMPARE(program->episode().assessment().operativeScore, 10);
     }
 
     void calculateShowsTheRisksOfTheTypedScores_data() {
@@ -235,7 +236,7 @@ private Q_SLOTS:
         QFETCH(QString, ps);
         start({"/TEST"});
         typeScores(ps, "10");
-        QCOMPARE(window().assessment().physiologicalScore, 0);
+        QCOMPARE(program->episode().assessment().physiologicalScore, 0);
         QVERIFY(!button("Button1")->isEnabled());
     }
 
@@ -245,10 +246,10 @@ private Q_SLOTS:
         QTest::mouseClick(button("Button1"), Qt::LeftButton);
         QVERIFY(button("Button4")->isEnabled());
         const QStringList shownRisks = riskTexts();
-        const auto storedRisks = window().assessment().risks;
+        const auto storedRisks = program->episode().assessment().risks;
 
         QTest::keyClick(box("Edit1"), Qt::Key_Space); // "30 " is no longer a score
-        QCOMPARE(window().assessment().physiologicalScore, 0);
+        QCOMPARE(program->episode().assessment().physiologicalScore, 0);
         QVERIFY(button("Button1")->isEnabled());
         QTest::mouseClick(button("Button1"), Qt::LeftButton);
 
@@ -257,7 +258,7 @@ private Q_SLOTS:
         QVERIFY(!button("Button4")->isEnabled());
         QVERIFY(button("Addtofilebutton")->isEnabled());
         QCOMPARE(riskTexts(), shownRisks);
-        QCOMPARE(window().assessment().risks, storedRisks);
+        QCOMPARE(program->episode().assessment().risks, storedRisks);
     }
 
     void zeroScoreNeverEnablesCalculate() {
@@ -270,11 +271,11 @@ private Q_SLOTS:
         start({"/TEST"});
         typeScores("30", "15");
         QTest::mouseClick(button("Button1"), Qt::LeftButton);
-        const auto storedRisks = window().assessment().risks;
+        const auto storedRisks = program->episode().assessment().risks;
         QTest::keyClick(box("Edit2"), Qt::Key_6); // 156
         QCOMPARE(riskTexts(), QStringList(5, QString()));
-        QCOMPARE(window().assessment().risks, storedRisks);
-        QCOMPARE(window().assessment().operativeScore, 156);
+        QCOMPARE(program->episode().assessment().risks, storedRisks);
+        QCOMPARE(program->episode().assessment().operativeScore, 156);
     }
 
     // A window opened from the keyboard takes the keyboard, with its focus
@@ -352,6 +353,44 @@ private Q_SLOTS:
         program->physiologicalPage2().startPage2(10);
         check(program->physiologicalPage2());
         QVERIFY(platform.modalHandlers.empty());
+    }
+
+    // The main window on its own, wired to no other window, shows and runs
+    // its commands: it only follows the episode and asks by its signals.
+    void mainWindowAloneAsksTheOthersBySignals() {
+        FakePlatform alonePlatform;
+        EpisodeModel episode;
+        TForm1 alone(alonePlatform, episode, {QStringLiteral("/TEST")});
+        QSignalSpy physiological(&alone, &TForm1::physiologicalScoreRequested);
+        QSignalSpy details(&alone, &TForm1::detailsNeeded);
+        QSignalSpy report(&alone, &TForm1::reportRequested);
+        QSignalSpy selfTest(&alone, &TForm1::selfTestRequested);
+        alone.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&alone));
+        auto find = [&alone](const char* name) { return alone.findChild<QWidget*>(name); };
+
+        QTest::keyClicks(find("Edit1"), QStringLiteral("34"));
+        QTest::keyClicks(find("Edit2"), QStringLiteral("10"));
+        QVERIFY(find("Button1")->isEnabled());
+        QTest::mouseClick(find("Button1"), Qt::LeftButton);
+        QVERIFY(find("Button4")->isEnabled());
+        QVERIFY(find("Addtofilebutton")->isEnabled());
+
+        QTest::mouseClick(find("Button4"), Qt::LeftButton);
+        QCOMPARE(details.count(), 1);
+        QCOMPARE(report.count(), 1);
+        const auto figures = report.at(0).at(0).value<ReportSources>();
+        QCOMPARE(figures.physiologicalScore, std::string("34"));
+        QCOMPARE(figures.operativeScore, std::string("10"));
+        QCOMPARE(QString::fromStdString(figures.risks[0]),
+                 qobject_cast<QLineEdit*>(find("Edit3"))->text());
+
+        QTest::mouseClick(find("TestMD5Button"), Qt::LeftButton);
+        QCOMPARE(selfTest.count(), 1);
+        QTest::mouseClick(find("Button2"), Qt::LeftButton);
+        QCOMPARE(physiological.count(), 1);
+        QVERIFY(!find("Button4")->isEnabled());
+        QVERIFY(alonePlatform.messages.empty());
     }
 
     void exitAndTheCloseControlEndTheProgramAlike() {

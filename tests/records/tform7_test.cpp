@@ -1,6 +1,7 @@
 #include "records/tform7.h"
 
 #include "entrytesting.h"
+#include "episode/episodemodel.h"
 #include "fakeplatform.h"
 #include "records_core/md5.h"
 #include "widgets/optiongroup.h"
@@ -42,6 +43,7 @@ class TForm7Test : public QObject {
 
 private:
     FakePlatform* platform = nullptr;
+    caldrin::EpisodeModel* episode = nullptr;
     TForm7* form = nullptr;
 
     template <typename T = QLineEdit> T* child(const char* name) const {
@@ -126,12 +128,14 @@ private:
 private Q_SLOTS:
     void init() {
         platform = new FakePlatform;
-        form = new TForm7(*platform);
+        episode = new caldrin::EpisodeModel;
+        form = new TForm7(*platform, *episode);
         form->ResetDetails();
     }
 
     void cleanup() {
         delete form;
+        delete episode;
         delete platform;
     }
 
@@ -558,6 +562,36 @@ private Q_SLOTS:
         for (const char* name : {"RadioGroup1", "RadioGroup2"})
             for (int i = 0; i < 2; ++i)
                 QVERIFY(!group(name)->optionButton(i)->isChecked());
+    }
+
+    // The dialog is a view of the episode: every edit reaches the episode at
+    // once, and the episode's reset (Calculate's) empties the dialog, also
+    // when only a choice or a refusal note marks it since the last reset.
+    void followsAndFeedsTheEpisode() {
+        type(edit("Name_Edit"), QStringLiteral("Ann"));
+        choose("RadioGroup1", 1);
+        QCOMPARE(episode->details().name, std::string("Ann"));
+        QCOMPARE(episode->details().morbidity, std::string("1"));
+        QVERIFY(!episode->DetailsShown());
+        runModal([this] { QTest::mouseClick(button("BitBtn1"), Qt::LeftButton); });
+        QVERIFY(episode->DetailsShown());
+
+        episode->resetDetails();
+        QVERIFY(edit("Name_Edit")->text().isEmpty());
+        QCOMPARE(group("RadioGroup1")->chosenIndex(), -1);
+        QCOMPARE(episode->details().name, std::string());
+
+        choose("RadioGroup2", 0);
+        episode->resetDetails();
+        QCOMPARE(group("RadioGroup2")->chosenIndex(), -1);
+        QVERIFY(edit("DiedEdit")->text().isEmpty());
+
+        type(edit("ID_Edit"), QStringLiteral("="));
+        QVERIFY(edit("ID_Edit")->text().isEmpty());
+        auto* note = form->findChild<QLabel*>(QStringLiteral("ID_Edit_Refusal"));
+        QVERIFY(note && !note->isHidden());
+        episode->resetDetails();
+        QVERIFY(note->isHidden());
     }
 
     void tabVisitsTheFieldsInOrder() {
