@@ -10,7 +10,7 @@ constexpr qsizetype kCommandLimit = 255;
 
 } // namespace
 
-QString HelpJumpCommand(const QString& key) {
+QString helpJumpCommand(const QString& key) {
     // An empty file name means the file the viewer has open.
     return (QStringLiteral("JumpID(\"\",\"") + key + QStringLiteral("\")")).left(kCommandLimit);
 }
@@ -18,7 +18,7 @@ QString HelpJumpCommand(const QString& key) {
 void ShowHelpTopic(Platform& platform, const QString& key) {
     if (!platform.helpContents(kHelpFileName))
         return;
-    platform.helpCommand(kHelpFileName, HelpJumpCommand(key));
+    platform.helpCommand(kHelpFileName, helpJumpCommand(key));
 }
 
 } // namespace caldrin

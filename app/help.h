@@ -8,7 +8,7 @@ class Platform;
 
 // The help command that jumps to topic `key` of the help file already open,
 // at most 255 characters long.
-QString HelpJumpCommand(const QString& key);
+QString helpJumpCommand(const QString& key);
 
 // Opens the help file at its contents and then, if that worked, at topic
 // `key`. The help viewer runs on its own: nothing is waited for, nothing is

@@ -39,7 +39,7 @@ Program::Program(Platform& platform, const QStringList& arguments)
     QObject::connect(form1_.get(), &TForm1::reportRequested, form1_.get(),
                      [this](const ReportSources& figures) { createReport(figures); });
     QObject::connect(form1_.get(), &TForm1::selfTestRequested, form6_.get(),
-                     [this] { form6_->showSelfTest(MD5SelfTestLines()); });
+                     [this] { form6_->showSelfTest(md5SelfTestLines()); });
     connectHelp(platform);
 }
 
@@ -124,7 +124,7 @@ void Program::createReport(const ReportSources& figures) {
         sources.factorPoints[indexOf(def.factor)] =
             toCp1252Bytes(scorePage(placeOf(def.factor).page).pointsDisplayText(def.factor));
     }
-    form5_->ComposeReport(sources);
+    form5_->fillReport(sources);
     form5_->showReport();
 }
 

@@ -59,109 +59,136 @@ TForm1::TForm1(Platform& platform, EpisodeModel& episode, QStringList arguments,
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Caldrin Calculator"));
     buildControls();
-    setTabOrder();
+    setKeyboardOrder();
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::buildControls() {
-    Label6 = new QLabel(QStringLiteral("Caldrin Calculator v3"), this);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    QFont titleFont = Label6->font();
+    titleLabel = new QLabel(QStringLiteral("Caldrin Calculator v3"), this);
+    titleLabel->setObjectName(QStringLiteral("Label6"));
+    QFont titleFont = titleLabel->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
-    Label6->setFont(titleFont);
-    QPalette titlePalette = Label6->palette();
+    titleLabel->setFont(titleFont);
+    QPalette titlePalette = titleLabel->palette();
     titlePalette.setColor(QPalette::WindowText, Qt::red);
-    Label6->setPalette(titlePalette);
+    titleLabel->setPalette(titlePalette);
 
-    Edit1 = makeBox(QStringLiteral("Edit1"), this);
-    Edit2 = makeBox(QStringLiteral("Edit2"), this);
-    Edit3 = makeBox(QStringLiteral("Edit3"), this);
-    Edit4 = makeBox(QStringLiteral("Edit4"), this);
-    Edit5 = makeBox(QStringLiteral("Edit5"), this);
-    Edit6 = makeBox(QStringLiteral("Edit6"), this);
-    Edit7 = makeBox(QStringLiteral("Edit7"), this);
+    physiologicalScoreEdit = makeBox(QStringLiteral("Edit1"), this);
+    operativeScoreEdit = makeBox(QStringLiteral("Edit2"), this);
+    possumMortalityEdit = makeBox(QStringLiteral("Edit3"), this);
+    pPossumMortalityEdit = makeBox(QStringLiteral("Edit4"), this);
+    possumMorbidityEdit = makeBox(QStringLiteral("Edit5"), this);
+    vPossumMortalityEdit = makeBox(QStringLiteral("Edit6"), this);
+    vPossumPhysiologicalMortalityEdit = makeBox(QStringLiteral("Edit7"), this);
     // Boxes that are skipped by Tab still take a click, so that typed scores
     // (with /TEST) and the risk texts can be selected.
-    for (QLineEdit* box : {Edit1, Edit2, Edit3, Edit4, Edit5})
+    for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit,
+                           pPossumMortalityEdit, possumMorbidityEdit})
         box->setFocusPolicy(Qt::ClickFocus);
-    for (QLineEdit* box : {Edit3, Edit4, Edit5})
+    for (QLineEdit* box : {possumMortalityEdit, pPossumMortalityEdit, possumMorbidityEdit})
         box->setReadOnly(true);
     // What can be typed into a box goes into the report file as 8-bit text.
-    for (QLineEdit* box : {Edit1, Edit2, Edit6, Edit7})
+    for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, vPossumMortalityEdit,
+                           vPossumPhysiologicalMortalityEdit})
         box->setValidator(new Cp1252Validator(box));
 
-    Button2 =
+    physiologicalScoreButton =
         makeButton(QStringLiteral("Change &Physiological score"), QStringLiteral("Button2"), this);
-    Button3 = makeButton(QStringLiteral("Change &Operative Severity score"),
-                         QStringLiteral("Button3"), this);
-    Button1 = makeButton(QStringLiteral("&Calculate"), QStringLiteral("Button1"), this);
-    TestMD5Button = makeButton(QStringLiteral("&Test Hash"), QStringLiteral("TestMD5Button"), this);
-    Button4 = makeButton(QStringLiteral("Create &Report"), QStringLiteral("Button4"), this);
-    Addtofilebutton =
+    operativeScoreButton = makeButton(QStringLiteral("Change &Operative Severity score"),
+                                      QStringLiteral("Button3"), this);
+    calculateButton = makeButton(QStringLiteral("&Calculate"), QStringLiteral("Button1"), this);
+    testHashButton =
+        makeButton(QStringLiteral("&Test Hash"), QStringLiteral("TestMD5Button"), this);
+    reportButton = makeButton(QStringLiteral("Create &Report"), QStringLiteral("Button4"), this);
+    addToFileButton =
         makeButton(QStringLiteral("&Add to file"), QStringLiteral("Addtofilebutton"), this);
-    BitBtn3 = makeButton(QStringLiteral("&Help"), QStringLiteral("BitBtn3"), this);
-    BitBtn1 = makeButton(QStringLiteral("E&xit"), QStringLiteral("BitBtn1"), this);
-    Button1->setEnabled(episode_.calculateEnabled());
-    Button4->setEnabled(episode_.reportEnabled());
-    Addtofilebutton->setEnabled(episode_.addToFileEnabled());
+    helpButton = makeButton(QStringLiteral("&Help"), QStringLiteral("BitBtn3"), this);
+    exitButton = makeButton(QStringLiteral("E&xit"), QStringLiteral("BitBtn1"), this);
+    calculateButton->setEnabled(episode_.calculateEnabled());
+    reportButton->setEnabled(episode_.reportEnabled());
+    addToFileButton->setEnabled(episode_.addToFileEnabled());
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(Label6, 0, 0, 1, 3, Qt::AlignHCenter);
-    grid->addWidget(makeLabel(QStringLiteral("Physiological score:"), Edit1, this), 1, 0);
-    grid->addWidget(Edit1, 1, 1);
-    grid->addWidget(Button2, 1, 2);
-    grid->addWidget(makeLabel(QStringLiteral("Operative severity score:"), Edit2, this), 2, 0);
-    grid->addWidget(Edit2, 2, 1);
-    grid->addWidget(Button3, 2, 2);
-    grid->addWidget(Button1, 3, 1);
-    // From the top the risk boxes show kinds 1, 0, 2, 3, 4.
-    grid->addWidget(makeLabel(QStringLiteral("POSSUM morbidity score"), Edit5, this), 4, 0);
-    grid->addWidget(Edit5, 4, 1);
-    grid->addWidget(makeLabel(QStringLiteral("POSSUM mortalilty score"), Edit3, this), 5, 0);
-    grid->addWidget(Edit3, 5, 1);
-    grid->addWidget(makeLabel(QStringLiteral("P-POSSUM mortalitity score"), Edit4, this), 6, 0);
-    grid->addWidget(Edit4, 6, 1);
-    grid->addWidget(makeLabel(QStringLiteral("V - POSSUM mortality score"), Edit6, this), 7, 0);
-    grid->addWidget(Edit6, 7, 1);
+    grid->addWidget(titleLabel, 0, 0, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(makeLabel(QStringLiteral("Physiological score:"), physiologicalScoreEdit, this),
+                    1, 0);
+    grid->addWidget(physiologicalScoreEdit, 1, 1);
+    grid->addWidget(physiologicalScoreButton, 1, 2);
     grid->addWidget(
-        makeLabel(QStringLiteral("V - POSSUM physiological mortality score"), Edit7, this), 8, 0);
-    grid->addWidget(Edit7, 8, 1);
-    grid->addWidget(TestMD5Button, 8, 2);
+        makeLabel(QStringLiteral("Operative severity score:"), operativeScoreEdit, this), 2, 0);
+    grid->addWidget(operativeScoreEdit, 2, 1);
+    grid->addWidget(operativeScoreButton, 2, 2);
+    grid->addWidget(calculateButton, 3, 1);
+    // From the top the risk boxes show kinds 1, 0, 2, 3, 4.
+    grid->addWidget(makeLabel(QStringLiteral("POSSUM morbidity score"), possumMorbidityEdit, this),
+                    4, 0);
+    grid->addWidget(possumMorbidityEdit, 4, 1);
+    grid->addWidget(makeLabel(QStringLiteral("POSSUM mortalilty score"), possumMortalityEdit, this),
+                    5, 0);
+    grid->addWidget(possumMortalityEdit, 5, 1);
+    grid->addWidget(
+        makeLabel(QStringLiteral("P-POSSUM mortalitity score"), pPossumMortalityEdit, this), 6, 0);
+    grid->addWidget(pPossumMortalityEdit, 6, 1);
+    grid->addWidget(
+        makeLabel(QStringLiteral("V - POSSUM mortality score"), vPossumMortalityEdit, this), 7, 0);
+    grid->addWidget(vPossumMortalityEdit, 7, 1);
+    grid->addWidget(makeLabel(QStringLiteral("V - POSSUM physiological mortality score"),
+                              vPossumPhysiologicalMortalityEdit, this),
+                    8, 0);
+    grid->addWidget(vPossumPhysiologicalMortalityEdit, 8, 1);
+    grid->addWidget(testHashButton, 8, 2);
     auto* bottomRow = new QHBoxLayout;
-    for (QPushButton* button : {Button4, Addtofilebutton, BitBtn3, BitBtn1})
+    for (QPushButton* button : {reportButton, addToFileButton, helpButton, exitButton})
         bottomRow->addWidget(button);
     grid->addLayout(bottomRow, 9, 0, 1, 3);
 
-    connect(Edit1, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
-    connect(Edit2, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Addtofilebutton, &QPushButton::clicked, this, &TForm1::AddtofilebuttonClick);
-    connect(TestMD5Button, &QPushButton::clicked, this, &TForm1::TestMD5ButtonClick);
-    connect(BitBtn3, &QPushButton::clicked, this,
+    connect(physiologicalScoreEdit, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
+    connect(operativeScoreEdit, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
+    connect(calculateButton, &QPushButton::clicked, this, &TForm1::calculateClicked);
+    connect(physiologicalScoreButton, &QPushButton::clicked, this,
+            &TForm1::changePhysiologicalScoreClicked);
+    connect(operativeScoreButton, &QPushButton::clicked, this,
+            &TForm1::changeOperativeScoreClicked);
+    connect(reportButton, &QPushButton::clicked, this, &TForm1::createReportClicked);
+    connect(addToFileButton, &QPushButton::clicked, this, &TForm1::addToFileClicked);
+    connect(testHashButton, &QPushButton::clicked, this, &TForm1::testHashClicked);
+    connect(helpButton, &QPushButton::clicked, this,
             [this] { Q_EMIT helpRequested(QStringLiteral("contents")); });
-    connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
 
-    connect(&episode_, &EpisodeModel::calculateEnabledChanged, Button1, &QWidget::setEnabled);
-    connect(&episode_, &EpisodeModel::reportEnabledChanged, Button4, &QWidget::setEnabled);
-    connect(&episode_, &EpisodeModel::addToFileEnabledChanged, Addtofilebutton,
+    connect(&episode_, &EpisodeModel::calculateEnabledChanged, calculateButton,
             &QWidget::setEnabled);
-    connect(&episode_, &EpisodeModel::physiologicalScoreSet, Edit1,
-            [this](quint8 total) { Edit1->setText(QString::number(total)); });
-    connect(&episode_, &EpisodeModel::operativeScoreSet, Edit2,
-            [this](quint8 total) { Edit2->setText(QString::number(total)); });
-    connect(&episode_, &EpisodeModel::physiologicalScoreWithdrawn, Edit1, &QLineEdit::clear);
-    connect(&episode_, &EpisodeModel::operativeScoreWithdrawn, Edit2, &QLineEdit::clear);
+    connect(&episode_, &EpisodeModel::reportEnabledChanged, reportButton, &QWidget::setEnabled);
+    connect(&episode_, &EpisodeModel::addToFileEnabledChanged, addToFileButton,
+            &QWidget::setEnabled);
+    connect(&episode_, &EpisodeModel::physiologicalScoreSet, physiologicalScoreEdit,
+            [this](quint8 total) { physiologicalScoreEdit->setText(QString::number(total)); });
+    connect(&episode_, &EpisodeModel::operativeScoreSet, operativeScoreEdit,
+            [this](quint8 total) { operativeScoreEdit->setText(QString::number(total)); });
+    connect(&episode_, &EpisodeModel::physiologicalScoreWithdrawn, physiologicalScoreEdit,
+            &QLineEdit::clear);
+    connect(&episode_, &EpisodeModel::operativeScoreWithdrawn, operativeScoreEdit,
+            &QLineEdit::clear);
     connect(&episode_, &EpisodeModel::risksCleared, this, &TForm1::clearRiskBoxes);
 }
 
-void TForm1::setTabOrder() {
-    const QWidget* order[] = {Button2, Button3, Button1, Button4,       Addtofilebutton,
-                              BitBtn1, Edit1,   Edit2,   Edit3,         Edit4,
-                              Edit5,   Edit6,   Edit7,   TestMD5Button, BitBtn3};
+void TForm1::setKeyboardOrder() {
+    const QWidget* order[] = {physiologicalScoreButton,
+                              operativeScoreButton,
+                              calculateButton,
+                              reportButton,
+                              addToFileButton,
+                              exitButton,
+                              physiologicalScoreEdit,
+                              operativeScoreEdit,
+                              possumMortalityEdit,
+                              pPossumMortalityEdit,
+                              possumMorbidityEdit,
+                              vPossumMortalityEdit,
+                              vPossumPhysiologicalMortalityEdit,
+                              testHashButton,
+                              helpButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
@@ -171,13 +198,15 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
-        Button2->setFocus();
+        physiologicalScoreButton->setFocus();
     }
 }
 
 void TForm1::FormShow() {
-    Button1->setText(QStringLiteral("&Calculate"));
-    for (QLineEdit* box : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7})
+    calculateButton->setText(QStringLiteral("&Calculate"));
+    for (QLineEdit* box :
+         {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit, pPossumMortalityEdit,
+          possumMorbidityEdit, vPossumMortalityEdit, vPossumPhysiologicalMortalityEdit})
         box->clear();
 
     const QString first = arguments_.value(0);
@@ -186,36 +215,38 @@ void TForm1::FormShow() {
         upper += (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? c.toUpper() : c;
     const bool directEntry = upper == QLatin1String("/TEST");
     episode_.startEpisode(directEntry);
-    Edit1->setReadOnly(!directEntry);
-    Edit2->setReadOnly(!directEntry);
+    physiologicalScoreEdit->setReadOnly(!directEntry);
+    operativeScoreEdit->setReadOnly(!directEntry);
 }
 
 QLineEdit* TForm1::riskBox(RiskKind kind) const {
     switch (kind) {
     case RiskKind::PossumMortality:
-        return Edit3;
+        return possumMortalityEdit;
     case RiskKind::PossumMorbidity:
-        return Edit5;
+        return possumMorbidityEdit;
     case RiskKind::PPossumMortality:
-        return Edit4;
+        return pPossumMortalityEdit;
     case RiskKind::VPossumMortality:
-        return Edit6;
+        return vPossumMortalityEdit;
     case RiskKind::VPossumPhysiologicalMortality:
-        return Edit7;
+        return vPossumPhysiologicalMortalityEdit;
     }
-    return Edit3;
+    return possumMortalityEdit;
 }
 
 void TForm1::clearRiskBoxes() {
-    for (QLineEdit* box : {Edit3, Edit4, Edit5, Edit6, Edit7})
+    for (QLineEdit* box : {possumMortalityEdit, pPossumMortalityEdit, possumMorbidityEdit,
+                           vPossumMortalityEdit, vPossumPhysiologicalMortalityEdit})
         box->clear();
 }
 
 void TForm1::scoreTextChanged() {
-    episode_.scoreTextsChanged(Edit1->text().toStdString(), Edit2->text().toStdString());
+    episode_.scoreTextsChanged(physiologicalScoreEdit->text().toStdString(),
+                               operativeScoreEdit->text().toStdString());
 }
 
-void TForm1::Button1Click() {
+void TForm1::calculateClicked() {
     if (!episode_.calculate()) {
         platform_.showMessage(this, kDataErrorMessage);
         return;
@@ -228,36 +259,36 @@ void TForm1::Button1Click() {
     }
 }
 
-void TForm1::Button2Click() {
+void TForm1::changePhysiologicalScoreClicked() {
     episode_.startScoreChange();
     Q_EMIT physiologicalScoreRequested();
 }
 
-void TForm1::Button3Click() {
+void TForm1::changeOperativeScoreClicked() {
     episode_.startScoreChange();
     Q_EMIT operativeScoreRequested();
 }
 
 ReportSources TForm1::shownFigures() const {
     ReportSources figures;
-    figures.physiologicalScore = toCp1252Bytes(Edit1->text());
-    figures.operativeScore = toCp1252Bytes(Edit2->text());
+    figures.physiologicalScore = toCp1252Bytes(physiologicalScoreEdit->text());
+    figures.operativeScore = toCp1252Bytes(operativeScoreEdit->text());
     for (std::size_t kind = 0; kind < kRiskKindCount; ++kind)
         figures.risks[kind] = toCp1252Bytes(riskBox(RiskKind(kind))->text());
     return figures;
 }
 
-void TForm1::Button4Click() {
+void TForm1::createReportClicked() {
     Q_EMIT detailsNeeded();
     Q_EMIT reportRequested(shownFigures());
 }
 
-void TForm1::AddtofilebuttonClick() {
+void TForm1::addToFileClicked() {
     Q_EMIT detailsNeeded();
     auditFile_->addRecord(episode_.assessment(), episode_.details());
 }
 
-void TForm1::TestMD5ButtonClick() {
+void TForm1::testHashClicked() {
     Q_EMIT selfTestRequested();
 }
 

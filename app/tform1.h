@@ -49,19 +49,19 @@ protected:
 
 private:
     void buildControls();
-    void setTabOrder();
+    void setKeyboardOrder();
     void FormShow();
     void scoreTextChanged();
     void clearRiskBoxes();
     QLineEdit* riskBox(RiskKind kind) const;
     ReportSources shownFigures() const;
 
-    void Button1Click(); // Calculate
-    void Button2Click(); // Change Physiological score
-    void Button3Click(); // Change Operative Severity score
-    void Button4Click(); // Create Report
-    void AddtofilebuttonClick();
-    void TestMD5ButtonClick();
+    void calculateClicked();
+    void changePhysiologicalScoreClicked();
+    void changeOperativeScoreClicked();
+    void createReportClicked();
+    void addToFileClicked();
+    void testHashClicked();
     void on_close();
 
     Platform& platform_;
@@ -70,22 +70,22 @@ private:
     std::unique_ptr<AuditDataFile> auditFile_;
     bool shownOnce_ = false;
 
-    QLabel* Label6 = nullptr;
-    QLineEdit* Edit1 = nullptr; // Physiological score
-    QLineEdit* Edit2 = nullptr; // Operative severity score
-    QLineEdit* Edit3 = nullptr; // POSSUM mortality
-    QLineEdit* Edit4 = nullptr; // P-POSSUM mortality
-    QLineEdit* Edit5 = nullptr; // POSSUM morbidity
-    QLineEdit* Edit6 = nullptr; // V-POSSUM mortality
-    QLineEdit* Edit7 = nullptr; // V-POSSUM physiological mortality
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QPushButton* Addtofilebutton = nullptr;
-    QPushButton* TestMD5Button = nullptr;
-    QPushButton* BitBtn3 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLineEdit* physiologicalScoreEdit = nullptr;
+    QLineEdit* operativeScoreEdit = nullptr;
+    QLineEdit* possumMortalityEdit = nullptr;
+    QLineEdit* pPossumMortalityEdit = nullptr;
+    QLineEdit* possumMorbidityEdit = nullptr;
+    QLineEdit* vPossumMortalityEdit = nullptr;
+    QLineEdit* vPossumPhysiologicalMortalityEdit = nullptr;
+    QPushButton* calculateButton = nullptr;
+    QPushButton* physiologicalScoreButton = nullptr;
+    QPushButton* operativeScoreButton = nullptr;
+    QPushButton* reportButton = nullptr;
+    QPushButton* addToFileButton = nullptr;
+    QPushButton* testHashButton = nullptr;
+    QPushButton* helpButton = nullptr;
+    QPushButton* exitButton = nullptr;
 };
 
 } // namespace caldrin

@@ -80,20 +80,20 @@ void ScorePage::buildControls() {
         groups->addWidget(group, k % kGroupsPerColumn, k / kGroupsPerColumn);
         entries_.push_back({def, group, display});
         connect(group, &OptionGroup::optionChosen, this,
-                [this, k](int position) { RadioGroupClick(entries_[std::size_t(k)], position); });
+                [this, k](int position) { factorChosen(entries_[std::size_t(k)], position); });
     }
     // The operative dialog's right column takes the long option texts.
     if (groups->columnCount() == 2)
         groups->setColumnStretch(1, 1);
     fillGroups();
 
-    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
-    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
-    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
-    BitBtn1->setDefault(true);
+    okButton = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
+    cancelButton = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
+    helpButton = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
+    okButton->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    for (QPushButton* button : {BitBtn3, BitBtn2, BitBtn1})
+    for (QPushButton* button : {helpButton, cancelButton, okButton})
         buttons->addWidget(button);
 
     // Groups in keyboard order, then OK, Cancel, Help. Each group is one Tab
@@ -108,16 +108,16 @@ void ScorePage::buildControls() {
         for (int i = 0; i < entry.group->optionCount(); ++i)
             chain(entry.group->optionButton(i));
     }
-    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3})
+    for (QPushButton* button : {okButton, cancelButton, helpButton})
         chain(button);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addLayout(groups);
 
-    connect(BitBtn1, &QPushButton::clicked, this, &ScorePage::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &ScorePage::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &ScorePage::BitBtn3Click);
+    connect(okButton, &QPushButton::clicked, this, &ScorePage::okClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &ScorePage::cancelClicked);
+    connect(helpButton, &QPushButton::clicked, this, &ScorePage::helpClicked);
 }
 
 QString ScorePage::pointsDisplayText(Factor factor) const {
@@ -126,7 +126,7 @@ QString ScorePage::pointsDisplayText(Factor factor) const {
 }
 
 void ScorePage::reject() {
-    BitBtn2Click();
+    cancelClicked();
 }
 
 void ScorePage::setUpPage() {
@@ -159,13 +159,13 @@ OptionGroup* ScorePage::groupOf(Factor factor) const {
     return entry ? entry->group : nullptr;
 }
 
-void ScorePage::RadioGroupClick(const Entry& entry, int position) {
+void ScorePage::factorChosen(const Entry& entry, int position) {
     const std::uint8_t points = pointsOf(*entry.def, static_cast<std::size_t>(position));
     assessment_.points(entry.def->factor) = points;
     entry.display->setText(QString::fromStdString(pointsText(points)));
 }
 
-void ScorePage::BitBtn1Click() {
+void ScorePage::okClicked() {
     std::vector<std::uint8_t> points;
     points.reserve(entries_.size());
     for (const Entry& entry : entries_)
@@ -187,12 +187,12 @@ void ScorePage::BitBtn1Click() {
     pageConfirmed(totalOf(points));
 }
 
-void ScorePage::BitBtn2Click() {
+void ScorePage::cancelClicked() {
     hide();
     Q_EMIT scoreCancelled();
 }
 
-void ScorePage::BitBtn3Click() {
+void ScorePage::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("run"));
 }
 
@@ -209,12 +209,12 @@ void ScorePage::showEvent(QShowEvent* event) {
     // showing keeps them out of the program's start-up. The desktop theme's
     // icons come in every size and stay sharp when scaled; the style's own
     // stand in where the theme has none.
-    if (BitBtn1->icon().isNull()) {
-        BitBtn1->setIcon(
+    if (okButton->icon().isNull()) {
+        okButton->setIcon(
             themeIcon(*this, {"dialog-ok", "dialog-ok-apply"}, QStyle::SP_DialogOkButton));
-        BitBtn2->setIcon(
+        cancelButton->setIcon(
             themeIcon(*this, {"dialog-cancel", "process-stop"}, QStyle::SP_DialogCancelButton));
-        BitBtn3->setIcon(
+        helpButton->setIcon(
             themeIcon(*this, {"help-browser", "help-contents"}, QStyle::SP_DialogHelpButton));
     }
     QDialog::showEvent(event);

@@ -66,19 +66,19 @@ private:
 
     void buildControls();
     void fillGroups();
-    void RadioGroupClick(const Entry& entry, int position);
-    void BitBtn1Click(); // OK
-    void BitBtn2Click(); // Cancel
-    void BitBtn3Click(); // Help
+    void factorChosen(const Entry& entry, int position);
+    void okClicked();
+    void cancelClicked();
+    void helpClicked();
     const Entry* entryOf(Factor factor) const;
 
     Platform& platform_;
     Assessment& assessment_;
     const Page page_;
-    std::vector<Entry> entries_;    // keyboard order; empty until the controls are built
-    QPushButton* BitBtn1 = nullptr; // OK
-    QPushButton* BitBtn2 = nullptr; // Cancel
-    QPushButton* BitBtn3 = nullptr; // Help
+    std::vector<Entry> entries_; // keyboard order; empty until the controls are built
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
 };
 
 } // namespace caldrin

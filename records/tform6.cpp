@@ -11,33 +11,33 @@ namespace caldrin {
 
 TForm6::TForm6(QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , RichEdit1(new QPlainTextEdit(this))
-    , BitBtn1(new QPushButton(QStringLiteral("&Close"), this))
-    , BitBtn2(new QPushButton(QStringLiteral("&Help"), this)) {
+    , resultsEdit(new QPlainTextEdit(this))
+    , closeButton(new QPushButton(QStringLiteral("&Close"), this))
+    , helpButton(new QPushButton(QStringLiteral("&Help"), this)) {
     setObjectName(QStringLiteral("TForm6"));
-    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    resultsEdit->setObjectName(QStringLiteral("RichEdit1"));
+    closeButton->setObjectName(QStringLiteral("BitBtn1"));
+    helpButton->setObjectName(QStringLiteral("BitBtn2"));
 
-    RichEdit1->setAccessibleName(QStringLiteral("MD5 test results"));
+    resultsEdit->setAccessibleName(QStringLiteral("MD5 test results"));
     // Tab moves on to the buttons; the results take no tab characters.
-    RichEdit1->setTabChangesFocus(true);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long lines wrap
+    resultsEdit->setTabChangesFocus(true);
+    resultsEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    resultsEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long lines wrap
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(helpButton);
+    buttons->addWidget(closeButton);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(RichEdit1);
+    layout->addWidget(resultsEdit);
     layout->addLayout(buttons);
 
-    setTabOrder(RichEdit1, BitBtn2);
-    setTabOrder(BitBtn2, BitBtn1);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
+    setTabOrder(resultsEdit, helpButton);
+    setTabOrder(helpButton, closeButton);
+    connect(closeButton, &QPushButton::clicked, this, &TForm6::closeClicked);
+    connect(helpButton, &QPushButton::clicked, this, &TForm6::helpClicked);
 }
 
 void TForm6::showSelfTest(const std::vector<std::string>& lines) {
@@ -46,7 +46,7 @@ void TForm6::showSelfTest(const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
         text.append(fromCp1252Bytes(line));
     // Each run starts from an empty box: a second run shows the same lines again.
-    RichEdit1->setPlainText(text.join(QLatin1Char('\n')));
+    resultsEdit->setPlainText(text.join(QLatin1Char('\n')));
     setWindowTitle(QStringLiteral("MD5 Test Suite"));
     // Sized at its first showing, which most runs never reach: measuring
     // the text would cost every start-up.
@@ -54,18 +54,18 @@ void TForm6::showSelfTest(const std::vector<std::string>& lines) {
         sized_ = true;
         // Wide enough to show the suite's longest line, the 80-digit test text, unwrapped.
         const QString longest = QStringLiteral("MD5('%1')=").arg(QString(80, QLatin1Char('0')));
-        resize(RichEdit1->fontMetrics().horizontalAdvance(longest) + 80, 560);
+        resize(resultsEdit->fontMetrics().horizontalAdvance(longest) + 80, 560);
     }
     show();
     raise();
     activateWindow();
 }
 
-void TForm6::BitBtn1Click() {
+void TForm6::closeClicked() {
     hide();
 }
 
-void TForm6::BitBtn2Click() {
+void TForm6::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("hash"));
 }
 

@@ -27,13 +27,13 @@ Q_SIGNALS:
     void helpRequested(const QString& topic);
 
 private:
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void closeClicked();
+    void helpClicked();
 
     bool sized_ = false;
-    QPlainTextEdit* RichEdit1;
-    QPushButton* BitBtn1; // Close
-    QPushButton* BitBtn2; // Help
+    QPlainTextEdit* resultsEdit;
+    QPushButton* closeButton;
+    QPushButton* helpButton;
 };
 
 } // namespace caldrin

@@ -99,15 +99,15 @@ TForm7::TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent)
     auto* episodeGroup = new QGroupBox(QStringLiteral("Episode "), this);
     episodeGroup->setObjectName(QStringLiteral("GroupBox1"));
     auto* fields = new QFormLayout(episodeGroup);
-    Name_Edit = makeTextEdit(QStringLiteral("Name_Edit"), episodeGroup);
-    ID_Edit = makeTextEdit(QStringLiteral("ID_Edit"), episodeGroup);
-    DOB_Edit = makeTextEdit(QStringLiteral("DOB_Edit"), episodeGroup);
-    Procdate = makeTextEdit(QStringLiteral("Procdate"), episodeGroup);
+    nameEdit = makeTextEdit(QStringLiteral("Name_Edit"), episodeGroup);
+    identityEdit = makeTextEdit(QStringLiteral("ID_Edit"), episodeGroup);
+    dateOfBirthEdit = makeTextEdit(QStringLiteral("DOB_Edit"), episodeGroup);
+    procedureDateEdit = makeTextEdit(QStringLiteral("Procdate"), episodeGroup);
     const std::pair<QString, QLineEdit*> rows[] = {
-        {QStringLiteral("Name"), Name_Edit},
-        {QStringLiteral("Patient Identification"), ID_Edit},
-        {QStringLiteral("Date of birth"), DOB_Edit},
-        {QStringLiteral("Date of procedure"), Procdate},
+        {QStringLiteral("Name"), nameEdit},
+        {QStringLiteral("Patient Identification"), identityEdit},
+        {QStringLiteral("Date of birth"), dateOfBirthEdit},
+        {QStringLiteral("Date of procedure"), procedureDateEdit},
     };
     for (const auto& [text, edit] : rows) {
         auto* label = new QLabel(text, episodeGroup);
@@ -118,45 +118,46 @@ TForm7::TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent)
         fields->addRow(label, row);
     }
 
-    RadioGroup1 = new OptionGroup(this);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    MorbidEdit = makeEdit(QStringLiteral("MorbidEdit"), RadioGroup1);
-    MorbidEdit->setReadOnly(true);
-    MorbidEdit->setFocusPolicy(Qt::NoFocus);
-    RadioGroup1->setCornerWidget(MorbidEdit);
+    morbidityGroup = new OptionGroup(this);
+    morbidityGroup->setObjectName(QStringLiteral("RadioGroup1"));
+    morbidityEdit = makeEdit(QStringLiteral("MorbidEdit"), morbidityGroup);
+    morbidityEdit->setReadOnly(true);
+    morbidityEdit->setFocusPolicy(Qt::NoFocus);
+    morbidityGroup->setCornerWidget(morbidityEdit);
 
-    RadioGroup2 = new OptionGroup(this);
-    RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
-    DiedEdit = makeTextEdit(QStringLiteral("DiedEdit"), RadioGroup2);
+    diedGroup = new OptionGroup(this);
+    diedGroup->setObjectName(QStringLiteral("RadioGroup2"));
+    diedEdit = makeTextEdit(QStringLiteral("DiedEdit"), diedGroup);
     // The user may type an outcome of their own, but Tab passes it by.
-    DiedEdit->setFocusPolicy(Qt::ClickFocus);
-    RadioGroup2->setCornerWidget(DiedEdit);
-    for (QLineEdit* corner : {MorbidEdit, DiedEdit})
+    diedEdit->setFocusPolicy(Qt::ClickFocus);
+    diedGroup->setCornerWidget(diedEdit);
+    for (QLineEdit* corner : {morbidityEdit, diedEdit})
         corner->setMaximumWidth(corner->fontMetrics().horizontalAdvance(QStringLiteral("000000")));
 
     auto* outcome = new QHBoxLayout;
-    outcome->addWidget(RadioGroup1);
-    outcome->addWidget(RadioGroup2);
-    outcome->addWidget(makeRefusalNote(DiedEdit, this));
+    outcome->addWidget(morbidityGroup);
+    outcome->addWidget(diedGroup);
+    outcome->addWidget(makeRefusalNote(diedEdit, this));
 
-    HasH_ID = makeButton(QStringLiteral("HasH_ID"), QStringLiteral("&Hash ID"), this);
-    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
-    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
-    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
-    BitBtn1->setDefault(true);
+    hashIdentifierButton = makeButton(QStringLiteral("HasH_ID"), QStringLiteral("&Hash ID"), this);
+    helpButton = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
+    cancelButton = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
+    okButton = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
+    okButton->setDefault(true);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {HasH_ID, BitBtn3, BitBtn2, BitBtn1})
+    for (QPushButton* button : {hashIdentifierButton, helpButton, cancelButton, okButton})
         buttons->addWidget(button);
 
-    Edit1 = makeTextEdit(QStringLiteral("Edit1"), this);
+    hashedIdentifierEdit = makeTextEdit(QStringLiteral("Edit1"), this);
     auto* identifierLabel = new QLabel(QStringLiteral("Hashed identifier"), this);
-    identifierLabel->setBuddy(Edit1);
+    identifierLabel->setBuddy(hashedIdentifierEdit);
     auto* identifier = new QHBoxLayout;
     identifier->addWidget(identifierLabel);
-    identifier->addWidget(Edit1, 1);
-    identifier->addWidget(makeRefusalNote(Edit1, this));
+    identifier->addWidget(hashedIdentifierEdit, 1);
+    identifier->addWidget(makeRefusalNote(hashedIdentifierEdit, this));
     // Room for the 32 digits.
-    Edit1->setMinimumWidth(Edit1->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('0'))));
+    hashedIdentifierEdit->setMinimumWidth(
+        hashedIdentifierEdit->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('0'))));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(episodeGroup);
@@ -164,12 +165,12 @@ TForm7::TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent)
     layout->addLayout(buttons);
     layout->addLayout(identifier);
 
-    connect(RadioGroup1, &OptionGroup::optionChosen, this, &TForm7::RadioGroup1Click);
-    connect(RadioGroup2, &OptionGroup::optionChosen, this, &TForm7::RadioGroup2Click);
-    connect(HasH_ID, &QPushButton::clicked, this, &TForm7::HasH_IDClick);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm7::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm7::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TForm7::BitBtn3Click);
+    connect(morbidityGroup, &OptionGroup::optionChosen, this, &TForm7::morbidityChosen);
+    connect(diedGroup, &OptionGroup::optionChosen, this, &TForm7::diedChosen);
+    connect(hashIdentifierButton, &QPushButton::clicked, this, &TForm7::hashIdentifierClicked);
+    connect(okButton, &QPushButton::clicked, this, &TForm7::okClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &TForm7::cancelClicked);
+    connect(helpButton, &QPushButton::clicked, this, &TForm7::helpClicked);
 
     clearFields();
     for (QLineEdit* edit : findChildren<QLineEdit*>()) {
@@ -201,12 +202,13 @@ void TForm7::fieldsEdited() {
 void TForm7::clearFields() {
     if (fieldsEmpty_)
         return;
-    for (QLineEdit* edit : {Edit1, Name_Edit, ID_Edit, DOB_Edit, Procdate, MorbidEdit, DiedEdit})
+    for (QLineEdit* edit : {hashedIdentifierEdit, nameEdit, identityEdit, dateOfBirthEdit,
+                            procedureDateEdit, morbidityEdit, diedEdit})
         edit->clear();
     for (QLabel* note : findChildren<QLabel*>(QRegularExpression(QStringLiteral("_Refusal$"))))
         note->hide();
-    RadioGroup1->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
-    RadioGroup2->setOptions(QStringLiteral("Died ?"), kNoYes);
+    morbidityGroup->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
+    diedGroup->setOptions(QStringLiteral("Died ?"), kNoYes);
 
     setKeyboardOrder();
     fieldsEmpty_ = true;
@@ -220,36 +222,39 @@ void TForm7::clearFields() {
 // place. Every reset gives the groups their options, and so their focus
 // proxies, again; so this runs after each one.
 void TForm7::setKeyboardOrder() {
-    QList<QWidget*> order = {Name_Edit, ID_Edit, DOB_Edit, Procdate};
-    const std::pair<OptionGroup*, QLineEdit*> groups[] = {{RadioGroup1, MorbidEdit},
-                                                          {RadioGroup2, DiedEdit}};
+    QList<QWidget*> order = {nameEdit, identityEdit, dateOfBirthEdit, procedureDateEdit};
+    const std::pair<OptionGroup*, QLineEdit*> groups[] = {{morbidityGroup, morbidityEdit},
+                                                          {diedGroup, diedEdit}};
     for (const auto& [group, corner] : groups) {
         order << corner;
         for (int i = 0; i < group->optionCount(); ++i)
             order << group->optionButton(i);
     }
-    order << BitBtn1 << BitBtn2 << HasH_ID << Edit1 << BitBtn3;
+    order << okButton << cancelButton << hashIdentifierButton << hashedIdentifierEdit << helpButton;
 
-    // Qt chains only widgets that take focus; MorbidEdit takes none of its own.
-    MorbidEdit->setFocusPolicy(Qt::TabFocus);
+    // Qt chains only widgets that take focus; morbidityEdit takes none of its own.
+    morbidityEdit->setFocusPolicy(Qt::TabFocus);
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
-    MorbidEdit->setFocusPolicy(Qt::NoFocus);
+    morbidityEdit->setFocusPolicy(Qt::NoFocus);
     for (const auto& [group, corner] : groups)
         group->setFocusProxy(group->focusProxy());
 }
 
 PatientDetails TForm7::details() const {
     return {
-        toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
-        toCp1252Bytes(DOB_Edit->text()),  toCp1252Bytes(Procdate->text()),
-        toCp1252Bytes(Edit1->text()),     toCp1252Bytes(MorbidEdit->text()),
-        toCp1252Bytes(DiedEdit->text()),
+        toCp1252Bytes(nameEdit->text()),
+        toCp1252Bytes(identityEdit->text()),
+        toCp1252Bytes(dateOfBirthEdit->text()),
+        toCp1252Bytes(procedureDateEdit->text()),
+        toCp1252Bytes(hashedIdentifierEdit->text()),
+        toCp1252Bytes(morbidityEdit->text()),
+        toCp1252Bytes(diedEdit->text()),
     };
 }
 
 void TForm7::reject() {
-    BitBtn2Click();
+    cancelClicked();
 }
 
 void TForm7::showEvent(QShowEvent* event) {
@@ -258,42 +263,42 @@ void TForm7::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Each showing starts at the name, wherever the focus was left last time,
     // so that a name typed at once goes into the name field.
-    Name_Edit->setFocus(Qt::OtherFocusReason);
+    nameEdit->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm7::HasH_IDClick() {
-    Edit1->clear();
+void TForm7::hashIdentifierClicked() {
+    hashedIdentifierEdit->clear();
     // Read afresh each time: the user may have changed the regional settings.
     const QString pattern = platform_.regionalSettings().shortDatePattern;
-    const DateFormat format = DateFormatFromPattern(std::u16string_view(
+    const DateFormat format = dateFormatFromPattern(std::u16string_view(
         reinterpret_cast<const char16_t*>(pattern.utf16()), std::size_t(pattern.size())));
-    const HashAttempt attempt =
-        DeriveHashedIdentifier(toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
-                               toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()),
-                               format, calendarDateOf(platform_.today()));
+    const HashAttempt attempt = deriveHashedIdentifier(
+        toCp1252Bytes(nameEdit->text()), toCp1252Bytes(identityEdit->text()),
+        toCp1252Bytes(dateOfBirthEdit->text()), toCp1252Bytes(procedureDateEdit->text()), format,
+        calendarDateOf(platform_.today()));
     for (HashProblem problem : attempt.problems)
         platform_.showMessage(this, messageOf(problem));
     if (attempt.problems.empty())
-        Edit1->setText(fromCp1252Bytes(attempt.identifier));
+        hashedIdentifierEdit->setText(fromCp1252Bytes(attempt.identifier));
 }
 
-void TForm7::RadioGroup1Click(int index) {
-    MorbidEdit->setText(QString::number(index));
+void TForm7::morbidityChosen(int index) {
+    morbidityEdit->setText(QString::number(index));
 }
 
-void TForm7::RadioGroup2Click(int index) {
-    DiedEdit->setText(QString::number(index));
+void TForm7::diedChosen(int index) {
+    diedEdit->setText(QString::number(index));
 }
 
-void TForm7::BitBtn1Click() {
+void TForm7::okClicked() {
     accept();
 }
 
-void TForm7::BitBtn2Click() {
+void TForm7::cancelClicked() {
     QDialog::reject();
 }
 
-void TForm7::BitBtn3Click() {
+void TForm7::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("create"));
 }
 

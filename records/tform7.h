@@ -49,12 +49,12 @@ private:
     void clearFields();
     void fieldsEdited();
     void setKeyboardOrder();
-    void HasH_IDClick();
-    void RadioGroup1Click(int index);
-    void RadioGroup2Click(int index);
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click();
+    void hashIdentifierClicked();
+    void morbidityChosen(int index);
+    void diedChosen(int index);
+    void okClicked();
+    void cancelClicked();
+    void helpClicked();
 
     Platform& platform_;
     EpisodeModel& episode_;
@@ -62,19 +62,19 @@ private:
     // so emptying them again can be skipped.
     bool fieldsEmpty_ = false;
 
-    QLineEdit* Name_Edit;
-    QLineEdit* ID_Edit;
-    QLineEdit* DOB_Edit;
-    QLineEdit* Procdate;
-    OptionGroup* RadioGroup1;
-    OptionGroup* RadioGroup2;
-    QLineEdit* MorbidEdit;
-    QLineEdit* DiedEdit;
-    QPushButton* HasH_ID;
-    QPushButton* BitBtn3;
-    QPushButton* BitBtn2;
-    QPushButton* BitBtn1;
-    QLineEdit* Edit1;
+    QLineEdit* nameEdit;
+    QLineEdit* identityEdit;
+    QLineEdit* dateOfBirthEdit;
+    QLineEdit* procedureDateEdit;
+    OptionGroup* morbidityGroup;
+    OptionGroup* diedGroup;
+    QLineEdit* morbidityEdit;
+    QLineEdit* diedEdit;
+    QPushButton* hashIdentifierButton;
+    QPushButton* helpButton;
+    QPushButton* cancelButton;
+    QPushButton* okButton;
+    QLineEdit* hashedIdentifierEdit;
 };
 
 } // namespace caldrin

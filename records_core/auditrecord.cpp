@@ -51,7 +51,7 @@ std::string formatAuditFraction(double fraction) {
         std::to_chars(digits, digits + sizeof digits, fraction, std::chars_format::fixed, 4);
     if (error != std::errc())
         return std::string(kFractionWidth, '?');
-    return LeftPad(std::string_view(digits, end), kFractionWidth);
+    return leftPad(std::string_view(digits, end), kFractionWidth);
 }
 
 std::string quoteAuditField(std::string_view field) {

@@ -84,7 +84,7 @@ std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
 
 } // namespace
 
-DateFormat DateFormatFromPattern(std::u16string_view pattern) {
+DateFormat dateFormatFromPattern(std::u16string_view pattern) {
     DateFormat format;
     for (char16_t c : pattern) {
         if (c == u'd' || c == u'D') {
@@ -111,7 +111,7 @@ DateFormat DateFormatFromPattern(std::u16string_view pattern) {
     return format;
 }
 
-std::optional<CalendarDate> CheckDate(std::string_view text, const DateFormat& format,
+std::optional<CalendarDate> checkDate(std::string_view text, const DateFormat& format,
                                       int currentYear) {
     DateScanner scan(text);
     int first = 0;
@@ -154,7 +154,7 @@ std::optional<CalendarDate> CheckDate(std::string_view text, const DateFormat& f
     return date;
 }
 
-std::int32_t DayNumber(const CalendarDate& date) {
+std::int32_t dayNumber(const CalendarDate& date) {
     return static_cast<std::int32_t>(daysFromCivil(date.year, date.month, date.day) -
                                      daysFromCivil(1899, 12, 30));
 }

@@ -18,7 +18,7 @@ struct DateFormat {
 // Order from the first of d, m, y (either case) in `pattern`; month-day-year
 // when there is none. Separator: the first character that is neither a letter
 // nor a space, "/" when there is none.
-DateFormat DateFormatFromPattern(std::u16string_view pattern);
+DateFormat dateFormatFromPattern(std::u16string_view pattern);
 
 struct CalendarDate {
     int year = 0;
@@ -30,10 +30,10 @@ struct CalendarDate {
 // The date typed in `text` (Windows-1252 bytes), or nothing when the text is not
 // a valid date in `format`. Dates without a year take `currentYear`; years 0 to
 // 99 fall in the century of `currentYear`.
-std::optional<CalendarDate> CheckDate(std::string_view text, const DateFormat& format,
+std::optional<CalendarDate> checkDate(std::string_view text, const DateFormat& format,
                                       int currentYear);
 
 // Days from 30 December 1899 (day 0); negative before it.
-std::int32_t DayNumber(const CalendarDate& date);
+std::int32_t dayNumber(const CalendarDate& date);
 
 } // namespace caldrin

@@ -14,14 +14,14 @@ constexpr std::size_t kDayNumberOffset = 516;
 
 // A length byte, then the text's bytes, cut to 255; the rest stays zero.
 void putShortText(IdentifierBlock& block, std::size_t offset, std::string_view text) {
-    const std::string upper = UpperCaseAtoZ(text.substr(0, kIdentifierTextLength));
+    const std::string upper = upperCaseAtoZ(text.substr(0, kIdentifierTextLength));
     block[offset] = static_cast<std::uint8_t>(upper.size());
     std::copy(upper.begin(), upper.end(), block.begin() + std::ptrdiff_t(offset + 1));
 }
 
 } // namespace
 
-std::string UpperCaseAtoZ(std::string_view text) {
+std::string upperCaseAtoZ(std::string_view text) {
     std::string upper(text);
     for (char& c : upper) {
         if (c >= 'a' && c <= 'z')
@@ -30,7 +30,7 @@ std::string UpperCaseAtoZ(std::string_view text) {
     return upper;
 }
 
-IdentifierBlock BuildIdentifierBlock(std::string_view name, std::string_view identity,
+IdentifierBlock buildIdentifierBlock(std::string_view name, std::string_view identity,
                                      std::int32_t dayNumber) {
     IdentifierBlock block{};
     putShortText(block, kNameOffset, name);
@@ -41,11 +41,11 @@ IdentifierBlock BuildIdentifierBlock(std::string_view name, std::string_view ide
     return block;
 }
 
-std::string HashedIdentifier(const IdentifierBlock& block) {
+std::string hashedIdentifier(const IdentifierBlock& block) {
     return MD5Print(MD5Buffer(block.data(), block.size()));
 }
 
-HashAttempt DeriveHashedIdentifier(std::string_view name, std::string_view identity,
+HashAttempt deriveHashedIdentifier(std::string_view name, std::string_view identity,
                                    std::string_view dateOfBirth, std::string_view dateOfProcedure,
                                    const DateFormat& format, const CalendarDate& today) {
     HashAttempt attempt;
@@ -53,16 +53,16 @@ HashAttempt DeriveHashedIdentifier(std::string_view name, std::string_view ident
         attempt.problems.push_back(HashProblem::NoName);
     if (identity.empty())
         attempt.problems.push_back(HashProblem::NoIdentity);
-    const auto birth = CheckDate(dateOfBirth, format, today.year);
+    const auto birth = checkDate(dateOfBirth, format, today.year);
     if (!birth)
         attempt.problems.push_back(HashProblem::InvalidDateOfBirth);
-    else if (DayNumber(*birth) > DayNumber(today))
+    else if (dayNumber(*birth) > dayNumber(today))
         attempt.problems.push_back(HashProblem::FutureDateOfBirth);
-    if (!CheckDate(dateOfProcedure, format, today.year))
+    if (!checkDate(dateOfProcedure, format, today.year))
         attempt.problems.push_back(HashProblem::InvalidDateOfProcedure);
     if (attempt.problems.empty())
         attempt.identifier =
-            HashedIdentifier(BuildIdentifierBlock(name, identity, DayNumber(*birth)));
+            hashedIdentifier(buildIdentifierBlock(name, identity, dayNumber(*birth)));
     return attempt;
 }
 

@@ -22,17 +22,17 @@ using IdentifierBlock = std::array<std::uint8_t, kIdentifierBlockSize>;
 
 // Upper-cases only the letters a to z; every other byte, accented letters
 // included, stays as it is.
-std::string UpperCaseAtoZ(std::string_view text);
+std::string upperCaseAtoZ(std::string_view text);
 
 // Offset 0: the name's length n (at most 255), then its n bytes and 255 - n zero
 // bytes; offset 256: the identity the same way; offset 512: four zero bytes;
 // offset 516: the day number, signed 32-bit, least significant byte first.
 // Both texts are upper-cased here and never trimmed.
-IdentifierBlock BuildIdentifierBlock(std::string_view name, std::string_view identity,
+IdentifierBlock buildIdentifierBlock(std::string_view name, std::string_view identity,
                                      std::int32_t dayNumber);
 
 // 32 lower-case hexadecimal digits.
-std::string HashedIdentifier(const IdentifierBlock& block);
+std::string hashedIdentifier(const IdentifierBlock& block);
 
 // What stands in the way of an identifier, in the order the user is told.
 enum class HashProblem {
@@ -51,7 +51,7 @@ struct HashAttempt {
 // Runs every check, whatever failed before, then derives the identifier. The
 // date of procedure is only checked. All texts are Windows-1252 bytes; `today`
 // completes short years and bounds the date of birth.
-HashAttempt DeriveHashedIdentifier(std::string_view name, std::string_view identity,
+HashAttempt deriveHashedIdentifier(std::string_view name, std::string_view identity,
                                    std::string_view dateOfBirth, std::string_view dateOfProcedure,
                                    const DateFormat& format, const CalendarDate& today);
 

@@ -24,11 +24,11 @@ constexpr TestVector kRfc1321Suite[] = {
 
 } // namespace
 
-std::string MD5StringText(std::string_view text) {
+std::string md5StringText(std::string_view text) {
     return MD5Print(MD5String(text));
 }
 
-std::vector<std::string> MD5SelfTestLines(const MD5DigestText& digest) {
+std::vector<std::string> md5SelfTestLines(const MD5DigestText& digest) {
     std::vector<std::string> lines{"MD5 Test Suite ( from Orvan, RFC1321.)",
                                    "Executing RFC 1321 test suite ...", ""};
     // Every test runs and reports its own verdict; one failure stops nothing.

@@ -11,12 +11,12 @@ namespace caldrin {
 using MD5DigestText = std::function<std::string(std::string_view)>;
 
 // The program's own digest text: MD5String, then MD5Print.
-std::string MD5StringText(std::string_view text);
+std::string md5StringText(std::string_view text);
 
 // RFC 1321's test suite run through `digest`, as the lines the result window
 // shows: a heading, then for each of the seven test texts its call, its digest
 // text and the verdict of that test, and a final line when all seven matched.
 // With a correct digest there are 33 lines.
-std::vector<std::string> MD5SelfTestLines(const MD5DigestText& digest = MD5StringText);
+std::vector<std::string> md5SelfTestLines(const MD5DigestText& digest = md5StringText);
 
 } // namespace caldrin

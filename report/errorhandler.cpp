@@ -4,7 +4,7 @@
 
 namespace caldrin {
 
-void HandleApplicationError(Platform& platform, QWidget* parent, const QString& message) {
+void handleApplicationError(Platform& platform, QWidget* parent, const QString& message) {
     platform.showError(parent, message + QLatin1Char('.'));
 }
 

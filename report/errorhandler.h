@@ -12,6 +12,6 @@ class Platform;
 // handle itself (saving or printing the report) end here, as the message and a
 // full stop in an error box titled with the application title. The program
 // carries on with the window as it was.
-void HandleApplicationError(Platform& platform, QWidget* parent, const QString& message);
+void handleApplicationError(Platform& platform, QWidget* parent, const QString& message);
 
 } // namespace caldrin

@@ -31,7 +31,7 @@ QString printTarget(const QPrinter& printer) {
 
 } // namespace
 
-QStringList TextLines(const QPlainTextEdit& box) {
+QStringList textLines(const QPlainTextEdit& box) {
     QStringList lines;
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
         lines += block.text().split(kLineSeparator);
@@ -39,7 +39,7 @@ QStringList TextLines(const QPlainTextEdit& box) {
     return lines;
 }
 
-QStringList ShownLines(const QPlainTextEdit& box) {
+QStringList shownLines(const QPlainTextEdit& box) {
     const QTextDocument* document = box.document();
     const auto* layout = qobject_cast<const QPlainTextDocumentLayout*>(document->documentLayout());
     QStringList lines;
@@ -63,7 +63,7 @@ QStringList ShownLines(const QPlainTextEdit& box) {
     return lines;
 }
 
-std::optional<QString> PrintLines(QPrinter& printer, const QFont& font, const QStringList& lines,
+std::optional<QString> printLines(QPrinter& printer, const QFont& font, const QStringList& lines,
                                   unsigned indent) {
     QPainter painter;
     if (!painter.begin(&printer))
@@ -101,7 +101,7 @@ std::optional<QString> PrintTextLines(const QPlainTextEdit& box, Platform& platf
                                       QWidget* parent, QPrinter& printer, unsigned indent) {
     if (!platform.choosePrinter(parent, printer))
         return std::nullopt;
-    return PrintLines(printer, box.font(), ShownLines(box), indent);
+    return printLines(printer, box.font(), shownLines(box), indent);
 }
 
 } // namespace caldrin

@@ -88,53 +88,53 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("Caldrin Report"));
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setAccessibleName(QStringLiteral("Report"));
+    reportEdit = new QPlainTextEdit(this);
+    reportEdit->setObjectName(QStringLiteral("Memo1"));
+    reportEdit->setAccessibleName(QStringLiteral("Report"));
     fitTextColour();
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    reportEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    reportEdit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    reportEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    reportEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Tab moves on to the buttons, as in any other box of the program.
-    Memo1->setTabChangesFocus(true);
-    Button1 = makeButton(QStringLiteral("Button1"), QStringLiteral("Save &As"), this);
-    Button3 = makeButton(QStringLiteral("Button3"), QStringLiteral("C&opy"), this);
-    Button2 = makeButton(QStringLiteral("Button2"), QStringLiteral("&Print"), this);
-    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Help"), this);
-    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Close"), this);
+    reportEdit->setTabChangesFocus(true);
+    saveAsButton = makeButton(QStringLiteral("Button1"), QStringLiteral("Save &As"), this);
+    copyButton = makeButton(QStringLiteral("Button3"), QStringLiteral("C&opy"), this);
+    printButton = makeButton(QStringLiteral("Button2"), QStringLiteral("&Print"), this);
+    helpButton = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Help"), this);
+    closeButton = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Close"), this);
 
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button3);
-    buttons->addWidget(Button2);
+    buttons->addWidget(saveAsButton);
+    buttons->addWidget(copyButton);
+    buttons->addWidget(printButton);
     buttons->addStretch(1);
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(helpButton);
+    buttons->addWidget(closeButton);
 
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(Memo1, 1);
+    layout->addWidget(reportEdit, 1);
     layout->addLayout(buttons);
 
-    setTabOrder(Memo1, BitBtn1);
-    setTabOrder(BitBtn1, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, Button3);
-    setTabOrder(Button3, BitBtn2);
+    setTabOrder(reportEdit, closeButton);
+    setTabOrder(closeButton, saveAsButton);
+    setTabOrder(saveAsButton, printButton);
+    setTabOrder(printButton, copyButton);
+    setTabOrder(copyButton, helpButton);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm5::BitBtn2Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
+    connect(saveAsButton, &QPushButton::clicked, this, &TForm5::saveAsClicked);
+    connect(printButton, &QPushButton::clicked, this, &TForm5::printClicked);
+    connect(copyButton, &QPushButton::clicked, this, &TForm5::copyClicked);
+    connect(helpButton, &QPushButton::clicked, this, &TForm5::helpClicked);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::hide);
 }
 
 // The report is black text where the theme's base is light; on a dark theme
 // black would vanish, so the text takes a colour that reads on that base.
 void TForm5::fitTextColour() {
-    QPalette palette = Memo1->palette();
+    QPalette palette = reportEdit->palette();
     palette.setColor(QPalette::Text, readableOn(Qt::black, this->palette().color(QPalette::Base)));
-    Memo1->setPalette(palette);
+    reportEdit->setPalette(palette);
 }
 
 void TForm5::changeEvent(QEvent* event) {
@@ -152,24 +152,25 @@ void TForm5::prepareFont() {
     QFont font(QStringLiteral("Courier"), 12);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
-    Memo1->setFont(font);
+    reportEdit->setFont(font);
 
-    const QFontMetrics metrics(Memo1->font());
+    const QFontMetrics metrics(reportEdit->font());
     const QLayout* frame = layout();
     const int memoWidth = metrics.horizontalAdvance(QString(kShownColumns, QLatin1Char('M'))) +
-                          Memo1->verticalScrollBar()->sizeHint().width() + 2 * Memo1->frameWidth() +
-                          2 * int(Memo1->document()->documentMargin());
-    resize(memoWidth + frame->spacing() + Button1->sizeHint().width() +
+                          reportEdit->verticalScrollBar()->sizeHint().width() +
+                          2 * reportEdit->frameWidth() +
+                          2 * int(reportEdit->document()->documentMargin());
+    resize(memoWidth + frame->spacing() + saveAsButton->sizeHint().width() +
                frame->contentsMargins().left() + frame->contentsMargins().right(),
            metrics.lineSpacing() * kShownRows);
 }
 
-void TForm5::ComposeReport(const ReportSources& sources) {
+void TForm5::fillReport(const ReportSources& sources) {
     prepareFont();
     QString text;
-    for (const std::string& line : caldrin::ComposeReport(sources))
+    for (const std::string& line : ComposeReport(sources))
         text += fromCp1252Bytes(line) + QLatin1Char('\n');
-    Memo1->setPlainText(text);
+    reportEdit->setPlainText(text);
 }
 
 void TForm5::showReport() {
@@ -179,13 +180,13 @@ void TForm5::showReport() {
     activateWindow();
 }
 
-void TForm5::Button1Click() {
-    const QStringList lines = TextLines(*Memo1);
+void TForm5::saveAsClicked() {
+    const QStringList lines = textLines(*reportEdit);
     const QString text = lines.join(QLatin1Char('\n'));
     // The user can type anything into the box; a character that Windows-1252
     // lacks would be lost or replaced in the file, so nothing is written.
     if (!isCp1252Text(text)) {
-        HandleApplicationError(platform_, this,
+        handleApplicationError(platform_, this,
                                QStringLiteral("Cannot save the report: the character \"%1\" has "
                                               "no place in a Windows-1252 text file")
                                    .arg(firstUnwritable(text)));
@@ -210,36 +211,36 @@ void TForm5::Button1Click() {
     bytes.reserve(std::size_t(lines.size()));
     for (const QString& line : lines)
         bytes.push_back(toCp1252Bytes(line));
-    const std::string content = JoinWithCrLf(bytes);
+    const std::string content = joinWithCrLf(bytes);
 
     switch (saveWholeFile(*path, content)) {
     case SaveResult::Saved:
         break;
     case SaveResult::CannotCreate:
-        HandleApplicationError(platform_, this, QStringLiteral("Cannot create file ") + *path);
+        handleApplicationError(platform_, this, QStringLiteral("Cannot create file ") + *path);
         break;
     case SaveResult::CannotWrite:
-        HandleApplicationError(platform_, this, QStringLiteral("Cannot write file ") + *path);
+        handleApplicationError(platform_, this, QStringLiteral("Cannot write file ") + *path);
         break;
     }
 }
 
-void TForm5::Button2Click() {
+void TForm5::printClicked() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(windowTitle());
-    if (const auto failure = PrintTextLines(*Memo1, platform_, this, printer, kPrintIndent))
-        HandleApplicationError(platform_, this, *failure);
+    if (const auto failure = PrintTextLines(*reportEdit, platform_, this, printer, kPrintIndent))
+        handleApplicationError(platform_, this, *failure);
 }
 
-void TForm5::Button3Click() {
-    Memo1->selectAll();
-    QString text = Memo1->document()->toRawText();
+void TForm5::copyClicked() {
+    reportEdit->selectAll();
+    QString text = reportEdit->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     platform_.setClipboardText(text);
 }
 
-void TForm5::BitBtn2Click() {
+void TForm5::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("create"));
 }
 

@@ -21,7 +21,7 @@ public:
 
     // Empties the box and puts the report's 52 lines in it; earlier text and
     // the user's edits are gone.
-    void ComposeReport(const ReportSources& sources);
+    void fillReport(const ReportSources& sources);
 
     // Shows the window modeless and brings it to the front, hidden or not.
     void showReport();
@@ -35,19 +35,19 @@ protected:
 private:
     void fitTextColour();
     void prepareFont();
-    void Button1Click(); // Save As
-    void Button2Click(); // Print
-    void Button3Click(); // Copy
-    void BitBtn2Click(); // Help
+    void saveAsClicked();
+    void printClicked();
+    void copyClicked();
+    void helpClicked();
 
     Platform& platform_;
     bool fontPrepared_ = false;
-    QPlainTextEdit* Memo1;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    QPushButton* Button3;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QPlainTextEdit* reportEdit;
+    QPushButton* saveAsButton;
+    QPushButton* printButton;
+    QPushButton* copyButton;
+    QPushButton* closeButton;
+    QPushButton* helpButton;
 };
 
 } // namespace caldrin

@@ -52,7 +52,7 @@ public:
     }
     void value(std::string_view label, const std::string& text, std::size_t width) {
         const std::string_view source = std::string_view(text).substr(0, kShortTextLimit);
-        std::string line = std::string(label) + LeftPad(source, width);
+        std::string line = std::string(label) + leftPad(source, width);
         if (line.size() > kShortTextLimit)
             line.resize(kShortTextLimit);
         lines.push_back(std::move(line));
@@ -102,7 +102,7 @@ std::vector<std::string> ComposeReport(const ReportSources& sources) {
     return std::move(report.lines);
 }
 
-std::string JoinWithCrLf(std::span<const std::string> lines) {
+std::string joinWithCrLf(std::span<const std::string> lines) {
     std::string text;
     for (const std::string& line : lines) {
         text += line;

@@ -31,6 +31,6 @@ inline constexpr std::size_t kReportLineCount = 52;
 std::vector<std::string> ComposeReport(const ReportSources& sources);
 
 // The lines as one text, every line followed by CR LF, the last one included.
-std::string JoinWithCrLf(std::span<const std::string> lines);
+std::string joinWithCrLf(std::span<const std::string> lines);
 
 } // namespace caldrin

@@ -2,7 +2,7 @@
 
 namespace caldrin {
 
-std::string LeftPad(std::string_view text, std::size_t width) {
+std::string leftPad(std::string_view text, std::size_t width) {
     if (text.size() >= width)
         return std::string(text);
     return std::string(width - text.size(), ' ') + std::string(text);

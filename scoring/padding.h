@@ -8,6 +8,6 @@ namespace caldrin {
 
 // Pads `text` on the left with spaces up to `width`; a text already that long
 // or longer comes back unchanged, never cut.
-std::string LeftPad(std::string_view text, std::size_t width);
+std::string leftPad(std::string_view text, std::size_t width);
 
 } // namespace caldrin

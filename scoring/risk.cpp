@@ -45,7 +45,7 @@ std::string FormatRiskPercent(double risk, char decimalSeparator) {
     if (const auto point = text.find('.'); point != std::string::npos)
         text[point] = decimalSeparator;
     text += '%';
-    return LeftPad(text, kRiskTextWidth);
+    return leftPad(text, kRiskTextWidth);
 }
 
 } // namespace caldrin

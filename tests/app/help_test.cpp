@@ -68,7 +68,7 @@ private slots:
 
     void theCommandIsCutAt255Characters() {
         const QString key(300, QLatin1Char('k'));
-        const QString command = HelpJumpCommand(key);
+        const QString command = helpJumpCommand(key);
         QCOMPARE(command.size(), 255);
         QVERIFY(command.startsWith(QStringLiteral("JumpID(\"\",\"kkk")));
     }

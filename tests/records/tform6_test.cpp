@@ -33,7 +33,7 @@ private Q_SLOTS:
     }
 
     void showsTheSuiteWithACorrectDigest() {
-        form_->showSelfTest(MD5SelfTestLines());
+        form_->showSelfTest(md5SelfTestLines());
 
         QVERIFY(form_->isVisible());
         QCOMPARE(form_->windowTitle(), QStringLiteral("MD5 Test Suite"));
@@ -48,7 +48,7 @@ private Q_SLOTS:
 
     void showsFailuresWithoutTheFinalLine() {
         form_->showSelfTest(
-            MD5SelfTestLines([](std::string_view) { return std::string(32, 'f'); }));
+            md5SelfTestLines([](std::string_view) { return std::string(32, 'f'); }));
 
         const QStringList lines = shownLines();
         QCOMPARE(lines.size(), 32);
@@ -59,7 +59,7 @@ private Q_SLOTS:
     // A second run, even after the user typed into the box, shows the same lines
     // again instead of adding to them.
     void secondRunReplacesTheText() {
-        const auto suite = MD5SelfTestLines();
+        const auto suite = md5SelfTestLines();
         form_->showSelfTest(suite);
         const QString first = richEdit()->toPlainText();
 
@@ -75,7 +75,7 @@ private Q_SLOTS:
     // Tab leaves the results box instead of typing into it, and a screen
     // reader can name the box.
     void tabMovesOnAndTheBoxHasAName() {
-        form_->showSelfTest(MD5SelfTestLines());
+        form_->showSelfTest(md5SelfTestLines());
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         const QString text = richEdit()->toPlainText();
         richEdit()->setFocus(Qt::TabFocusReason);
@@ -87,7 +87,7 @@ private Q_SLOTS:
     }
 
     void closeHidesAndKeepsTheText() {
-        form_->showSelfTest(MD5SelfTestLines());
+        form_->showSelfTest(md5SelfTestLines());
         const QString text = richEdit()->toPlainText();
 
         QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
@@ -96,7 +96,7 @@ private Q_SLOTS:
     }
 
     void helpAsksForTheHashTopic() {
-        form_->showSelfTest(MD5SelfTestLines());
+        form_->showSelfTest(md5SelfTestLines());
         QSignalSpy spy(form_.get(), &TForm6::helpRequested);
 
         QTest::mouseClick(button("BitBtn2"), Qt::LeftButton);

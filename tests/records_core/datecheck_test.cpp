@@ -30,7 +30,7 @@ class DateCheckTest : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(DateCheckTest, ReadsTheDateOrRefusesIt) {
     const DateCase& c = GetParam();
-    const auto date = CheckDate(c.text, c.format, c.currentYear);
+    const auto date = checkDate(c.text, c.format, c.currentYear);
     ASSERT_EQ(date.has_value(), c.expected.has_value()) << '"' << c.text << '"';
     if (date) {
         EXPECT_EQ(date->year, c.expected->year);
@@ -119,14 +119,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DayNumberTest, CountsDaysFromTheEndOf1899) {
-    EXPECT_EQ(DayNumber({1899, 12, 30}), 0);
-    EXPECT_EQ(DayNumber({1899, 12, 29}), -1);
-    EXPECT_EQ(DayNumber({1900, 1, 1}), 2);
-    EXPECT_EQ(DayNumber({1900, 3, 1}), 61); // 1900 has no 29 February
-    EXPECT_EQ(DayNumber({2000, 1, 1}), 36526);
-    EXPECT_EQ(DayNumber({2000, 3, 1}), 36586);
-    EXPECT_EQ(DayNumber({1, 1, 1}), -693593);
-    EXPECT_EQ(DayNumber({9999, 12, 31}), 2958465);
+    EXPECT_EQ(dayNumber({1899, 12, 30}), 0);
+    EXPECT_EQ(dayNumber({1899, 12, 29}), -1);
+    EXPECT_EQ(dayNumber({1900, 1, 1}), 2);
+    EXPECT_EQ(dayNumber({1900, 3, 1}), 61); // 1900 has no 29 February
+    EXPECT_EQ(dayNumber({2000, 1, 1}), 36526);
+    EXPECT_EQ(dayNumber({2000, 3, 1}), 36586);
+    EXPECT_EQ(dayNumber({1, 1, 1}), -693593);
+    EXPECT_EQ(dayNumber({9999, 12, 31}), 2958465);
 }
 
 struct PatternCase {
@@ -144,7 +144,7 @@ class DateFormatFromPatternTest : public ::testing::TestWithParam<PatternCase> {
 
 TEST_P(DateFormatFromPatternTest, TakesOrderAndSeparator) {
     const PatternCase& c = GetParam();
-    const DateFormat format = DateFormatFromPattern(c.pattern);
+    const DateFormat format = dateFormatFromPattern(c.pattern);
     EXPECT_EQ(format.order, c.order);
     EXPECT_EQ(format.separator, c.separator);
 }

@@ -17,13 +17,13 @@ constexpr const char* kAbcIdentifier = "af5384974eb44bd49790518c45c0e986";
 std::string identifierOf(std::string_view name, std::string_view identity,
                          std::string_view dateOfBirth,
                          std::string_view dateOfProcedure = "15/06/2026") {
-    return DeriveHashedIdentifier(name, identity, dateOfBirth, dateOfProcedure, kDayMonthYear,
+    return deriveHashedIdentifier(name, identity, dateOfBirth, dateOfProcedure, kDayMonthYear,
                                   kToday)
         .identifier;
 }
 
 TEST(IdentifierBlockTest, LaysOutLengthsTextsAndDayNumber) {
-    const IdentifierBlock block = BuildIdentifierBlock("abc", "x1", 36526);
+    const IdentifierBlock block = buildIdentifierBlock("abc", "x1", 36526);
 
     IdentifierBlock expected{};
     expected[0] = 3;
@@ -39,7 +39,7 @@ TEST(IdentifierBlockTest, LaysOutLengthsTextsAndDayNumber) {
 }
 
 TEST(IdentifierBlockTest, NegativeDayNumberIsTwosComplement) {
-    const IdentifierBlock block = BuildIdentifierBlock("", "", -2);
+    const IdentifierBlock block = buildIdentifierBlock("", "", -2);
     EXPECT_EQ(block[516], 0xFE);
     EXPECT_EQ(block[517], 0xFF);
     EXPECT_EQ(block[518], 0xFF);
@@ -49,7 +49,7 @@ TEST(IdentifierBlockTest, NegativeDayNumberIsTwosComplement) {
 
 TEST(IdentifierBlockTest, TextsAreCutTo255Bytes) {
     const std::string name255(255, 'n');
-    const IdentifierBlock full = BuildIdentifierBlock(name255, std::string(300, 'i'), 0);
+    const IdentifierBlock full = buildIdentifierBlock(name255, std::string(300, 'i'), 0);
     EXPECT_EQ(full[0], 255);
     EXPECT_TRUE(std::all_of(full.begin() + 1, full.begin() + 256, [](auto b) { return b == 'N'; }));
     EXPECT_EQ(full[256], 255);
@@ -57,18 +57,18 @@ TEST(IdentifierBlockTest, TextsAreCutTo255Bytes) {
         std::all_of(full.begin() + 257, full.begin() + 512, [](auto b) { return b == 'I'; }));
     EXPECT_TRUE(std::all_of(full.begin() + 512, full.end(), [](auto b) { return b == 0; }));
 
-    EXPECT_EQ(BuildIdentifierBlock(name255 + "more text", "", 0),
-              BuildIdentifierBlock(name255, "", 0));
+    EXPECT_EQ(buildIdentifierBlock(name255 + "more text", "", 0),
+              buildIdentifierBlock(name255, "", 0));
 }
 
 TEST(UpperCaseTest, ChangesOnlyAToZ) {
     // é, ß, ÿ and the letters of 0x80..0x9F (š, œ) stay as they are.
-    EXPECT_EQ(UpperCaseAtoZ("smith-Jones 1 \xE9\xDF\xFF\x9A\x9C{}`@"),
+    EXPECT_EQ(upperCaseAtoZ("smith-Jones 1 \xE9\xDF\xFF\x9A\x9C{}`@"),
               "SMITH-JONES 1 \xE9\xDF\xFF\x9A\x9C{}`@");
 }
 
 TEST(HashedIdentifierTest, KnownPatient) {
-    EXPECT_EQ(HashedIdentifier(BuildIdentifierBlock("abc", "1", 36526)), kAbcIdentifier);
+    EXPECT_EQ(hashedIdentifier(buildIdentifierBlock("abc", "1", 36526)), kAbcIdentifier);
     EXPECT_EQ(identifierOf("abc", "1", "01/01/2000"), kAbcIdentifier);
 }
 
@@ -108,7 +108,7 @@ TEST(HashedIdentifierTest, AccentedLetterIsHashedAsItsByte) {
 }
 
 TEST(DeriveHashedIdentifierTest, ReportsEveryProblemInOrder) {
-    const HashAttempt attempt = DeriveHashedIdentifier("", "", "", "", kDayMonthYear, kToday);
+    const HashAttempt attempt = deriveHashedIdentifier("", "", "", "", kDayMonthYear, kToday);
     EXPECT_EQ(attempt.problems,
               (std::vector{HashProblem::NoName, HashProblem::NoIdentity,
                            HashProblem::InvalidDateOfBirth, HashProblem::InvalidDateOfProcedure}));
@@ -117,14 +117,14 @@ TEST(DeriveHashedIdentifierTest, ReportsEveryProblemInOrder) {
 
 TEST(DeriveHashedIdentifierTest, InvalidDateOfProcedureAloneBlocksTheIdentifier) {
     const HashAttempt attempt =
-        DeriveHashedIdentifier("abc", "1", "01/01/2000", "31/04/2001", kDayMonthYear, kToday);
+        deriveHashedIdentifier("abc", "1", "01/01/2000", "31/04/2001", kDayMonthYear, kToday);
     EXPECT_EQ(attempt.problems, std::vector{HashProblem::InvalidDateOfProcedure});
     EXPECT_TRUE(attempt.identifier.empty());
 }
 
 TEST(DeriveHashedIdentifierTest, SingleSpacesAreAName) {
     const HashAttempt attempt =
-        DeriveHashedIdentifier(" ", " ", "1/1/2000", "1/1/2000", kDayMonthYear, kToday);
+        deriveHashedIdentifier(" ", " ", "1/1/2000", "1/1/2000", kDayMonthYear, kToday);
     EXPECT_TRUE(attempt.problems.empty());
     EXPECT_EQ(attempt.identifier.size(), 32u);
 }
@@ -133,13 +133,13 @@ TEST(DeriveHashedIdentifierTest, DateOfBirthAfterTodayGetsItsOwnProblem) {
     // "3/7/41" falls in this century by the two-digit-year rule: 2041.
     for (const char* birth : {"3/7/41", "16/06/2026", "1/1/2100"}) {
         const HashAttempt attempt =
-            DeriveHashedIdentifier("abc", "1", birth, "15/06/2026", kDayMonthYear, kToday);
+            deriveHashedIdentifier("abc", "1", birth, "15/06/2026", kDayMonthYear, kToday);
         EXPECT_EQ(attempt.problems, std::vector{HashProblem::FutureDateOfBirth}) << birth;
         EXPECT_TRUE(attempt.identifier.empty()) << birth;
     }
     // Born today is possible; the other problems are still all reported.
     EXPECT_EQ(identifierOf("abc", "1", "15/06/2026").size(), 32u);
-    EXPECT_EQ(DeriveHashedIdentifier("", "1", "3/7/41", "x", kDayMonthYear, kToday).problems,
+    EXPECT_EQ(deriveHashedIdentifier("", "1", "3/7/41", "x", kDayMonthYear, kToday).problems,
               (std::vector{HashProblem::NoName, HashProblem::FutureDateOfBirth,
                            HashProblem::InvalidDateOfProcedure}));
 }
@@ -147,10 +147,10 @@ TEST(DeriveHashedIdentifierTest, DateOfBirthAfterTodayGetsItsOwnProblem) {
 TEST(DeriveHashedIdentifierTest, FollowsTheDateFormat) {
     const DateFormat monthFirst{DateOrder::MonthDayYear, '-'};
     EXPECT_EQ(
-        DeriveHashedIdentifier("abc", "1", "1-1-2000", "12-31-2001", monthFirst, kToday).identifier,
+        deriveHashedIdentifier("abc", "1", "1-1-2000", "12-31-2001", monthFirst, kToday).identifier,
         kAbcIdentifier);
     EXPECT_EQ(
-        DeriveHashedIdentifier("abc", "1", "01/01/2000", "12-31-2001", monthFirst, kToday).problems,
+        deriveHashedIdentifier("abc", "1", "01/01/2000", "12-31-2001", monthFirst, kToday).problems,
         std::vector{HashProblem::InvalidDateOfBirth});
 }
 

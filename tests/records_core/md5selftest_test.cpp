@@ -47,16 +47,16 @@ const std::vector<std::string> kAllPassed = {
 };
 
 TEST(MD5SelfTest, CorrectDigestGivesThe33LinesOfTheSuite) {
-    EXPECT_EQ(MD5SelfTestLines(), kAllPassed);
+    EXPECT_EQ(md5SelfTestLines(), kAllPassed);
 }
 
 // The digest is wrong for "abc" only: that test fails, the others still run
 // and pass, and the closing line is missing.
 TEST(MD5SelfTest, OneWrongDigestFailsOnlyItsTestAndDropsTheFinalLine) {
     std::vector<std::string> asked;
-    const auto lines = MD5SelfTestLines([&](std::string_view text) {
+    const auto lines = md5SelfTestLines([&](std::string_view text) {
         asked.emplace_back(text);
-        return text == "abc" ? std::string(32, '0') : MD5StringText(text);
+        return text == "abc" ? std::string(32, '0') : md5StringText(text);
     });
 
     std::vector<std::string> expected(kAllPassed.begin(), kAllPassed.end() - 1);
@@ -68,8 +68,8 @@ TEST(MD5SelfTest, OneWrongDigestFailsOnlyItsTestAndDropsTheFinalLine) {
 
 // Upper-case digits are the same digest but not the same text: every test fails.
 TEST(MD5SelfTest, ComparesDigestTextsCaseSensitively) {
-    const auto lines = MD5SelfTestLines([](std::string_view text) {
-        std::string digest = MD5StringText(text);
+    const auto lines = md5SelfTestLines([](std::string_view text) {
+        std::string digest = md5StringText(text);
         std::transform(digest.begin(), digest.end(), digest.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
         return digest;

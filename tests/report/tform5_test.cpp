@@ -62,7 +62,7 @@ QString reportText() {
 }
 
 QByteArray reportBytes() {
-    return QByteArray::fromStdString(JoinWithCrLf(ComposeReport(episode())));
+    return QByteArray::fromStdString(joinWithCrLf(ComposeReport(episode())));
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -218,7 +218,7 @@ private:
     QString path(const QString& name) const { return dir->filePath(name); }
 
     void openReport() {
-        form->ComposeReport(episode());
+        form->fillReport(episode());
         form->showReport();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -271,7 +271,7 @@ private Q_SLOTS:
         QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(box->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff);
         // Opened at its first size, no report line wraps.
-        QCOMPARE(ShownLines(*box), reportLines());
+        QCOMPARE(shownLines(*box), reportLines());
 
         const std::map<const char*, QString> captions{{"Button1", QStringLiteral("Save &As")},
                                                       {"Button3", QStringLiteral("C&opy")},
@@ -340,10 +340,10 @@ private Q_SLOTS:
     void composingReplacesTheBoxWithTheReport() {
         openReport();
         QTest::keyClicks(memo(), QStringLiteral("edited"));
-        form->ComposeReport(episode());
-        form->ComposeReport(episode());
+        form->fillReport(episode());
+        form->fillReport(episode());
         QCOMPARE(memo()->toPlainText(), reportText());
-        QCOMPARE(TextLines(*memo()).size(), qsizetype(kReportLineCount));
+        QCOMPARE(textLines(*memo()).size(), qsizetype(kReportLineCount));
     }
 
     void saveAsWritesTheBoxAsWindows1252WithCrLf_data() {
@@ -453,7 +453,7 @@ private Q_SLOTS:
         const QString file = path(QStringLiteral("lines.txt"));
         saveAs(file);
         QCOMPARE(fileBytes(file), saved);
-        QCOMPARE(ShownLines(*memo()).size(), qsizetype(printedLines));
+        QCOMPARE(shownLines(*memo()).size(), qsizetype(printedLines));
     }
 
     void saveFailuresReachTheErrorHandler_data() {
@@ -549,7 +549,7 @@ private Q_SLOTS:
 
     void printIndentsEveryLineByTenSpaces() {
         openReport();
-        QCOMPARE(ShownLines(*memo()).size(), qsizetype(kReportLineCount));
+        QCOMPARE(shownLines(*memo()).size(), qsizetype(kReportLineCount));
 
         const PrintedPdf printed = print(path(QStringLiteral("report.pdf")));
 
@@ -629,7 +629,7 @@ private Q_SLOTS:
         const QStringList lines = numberedLines(100);
 
         const std::optional<QString> failure =
-            PrintLines(printer, QFont(QStringLiteral("Courier"), 12), lines, 10);
+            printLines(printer, QFont(QStringLiteral("Courier"), 12), lines, 10);
 
         QCOMPARE(failure, std::optional<QString>(QStringLiteral("Printing failed on ") + pdf));
         // The job was ended with the first page; nothing after the failure.

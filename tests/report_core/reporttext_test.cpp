@@ -146,10 +146,10 @@ TEST(ComposeReport, EightBitTextIsCopiedByteForByte) {
 }
 
 TEST(JoinWithCrLf, EndsEveryLineIncludingTheLast) {
-    EXPECT_EQ(JoinWithCrLf(std::vector<std::string>{"a", "", "b"}), "a\r\n\r\nb\r\n");
-    EXPECT_EQ(JoinWithCrLf(std::vector<std::string>{}), "");
+    EXPECT_EQ(joinWithCrLf(std::vector<std::string>{"a", "", "b"}), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(joinWithCrLf(std::vector<std::string>{}), "");
 
-    const std::string text = JoinWithCrLf(ComposeReport(completeEpisode()));
+    const std::string text = joinWithCrLf(ComposeReport(completeEpisode()));
     std::size_t lineEnds = 0;
     for (std::size_t at = text.find("\r\n"); at != std::string::npos;
          at = text.find("\r\n", at + 2))

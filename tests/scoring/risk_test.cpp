@@ -78,10 +78,10 @@ TEST(FormatRiskPercent, IgnoresTheCLibrarysDecimalSeparator) {
 }
 
 TEST(LeftPad, PadsShortTextsAndNeverCuts) {
-    EXPECT_EQ(LeftPad("2", 3), "  2");
-    EXPECT_EQ(LeftPad("", 3), "   ");
-    EXPECT_EQ(LeftPad("255", 3), "255");
-    EXPECT_EQ(LeftPad(" 32.30%", 6), " 32.30%");
+    EXPECT_EQ(leftPad("2", 3), "  2");
+    EXPECT_EQ(leftPad("", 3), "   ");
+    EXPECT_EQ(leftPad("255", 3), "255");
+    EXPECT_EQ(leftPad(" 32.30%", 6), " 32.30%");
 }
 
 } // namespace
