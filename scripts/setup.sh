@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
-# Installs whatever the build, the tests and the benchmarks need and this
-# machine lacks. Debian 12, run as root; asks nothing.
+# Installs what this machine lacks. Debian 12, run as root; asks nothing.
+#   scripts/setup.sh          what building and running the calculator needs
+#   scripts/setup.sh --test   that, and what the tests, the package checks and
+#                             the benchmarks need
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+)
+test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     poppler-utils valgrind time
+    desktop-file-utils appstream lintian man-db
 )
+
+case "${1:-}" in
+"") ;;
+--test) packages+=("${test_packages[@]}") ;;
+*)
+    echo "usage: $0 [--test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
