@@ -5,7 +5,7 @@ set(CPACK_PACKAGE_NAME caldrin)
 set(CPACK_PACKAGE_VENDOR "The Caldrin Calculator developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "surgical risk calculator of the POSSUM family")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "The clinician grades one patient's physiology (12 factors) and operation\n"
     "(6 factors); the calculator sums the points into the Physiological score\n"
     "and the Operative severity score and shows five published risks as\n"
@@ -15,7 +15,6 @@ set(CPACK_PACKAGE_DESCRIPTION
     "It also keeps the episode: the patient's details and outcome with a\n"
     "hashed identifier, a text report that can be saved, printed and copied,\n"
     "and a comma-separated audit data file.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGE_CONTACT "${CALDRIN_PACKAGE_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
 

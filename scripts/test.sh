@@ -24,3 +24,6 @@ run_suite() {
 run_suite "$root/build/debug" -DCMAKE_BUILD_TYPE=Debug
 run_suite "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DCALDRIN_SANITIZE=ON
 run_suite "$root/build/release" -DCMAKE_BUILD_TYPE=Release
+
+# The Debian package made from that Release build, checked as installed.
+"$root/scripts/check-package.sh" "$root/build/release"
