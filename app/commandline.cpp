@@ -1,7 +1,6 @@
 #include "app/commandline.h"
 
 #include "platform/helplocation.h"
-#include "platform/helpviewerclient.h"
 #include "platform/platform.h"
 
 #include <QDir>
@@ -78,8 +77,7 @@ bool displayNamed(int argc, const char* const* argv) {
 QString usageText(const QString& programDirectory) {
     const QString helpFile =
         QDir(helpFileDirectory(programDirectory, kHelpFileName)).filePath(kHelpFileName);
-    const QString viewer =
-        QDir(helpViewerDirectory(programDirectory)).filePath(helpviewer::kViewerProgram);
+    const QString viewer = helpViewerPath(programDirectory);
     return QStringLiteral("Usage: caldrin [/TEST]\n"
                           "       caldrin --help | --version\n"
                           "Surgical risk of one patient by the POSSUM family of equations.\n"

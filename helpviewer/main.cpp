@@ -4,9 +4,9 @@
 // user keeps it open.
 
 #include "dist/windowicon.h"
+#include "helpprotocol/helpviewerclient.h"
 #include "helpviewer/helpserver.h"
 #include "helpviewer/helpwindow.h"
-#include "platform/helpviewerclient.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

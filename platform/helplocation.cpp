@@ -1,6 +1,6 @@
 #include "platform/helplocation.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +29,10 @@ QString helpFileDirectory(const QString& programDirectory, const QString& helpFi
 
 QString helpViewerDirectory(const QString& programDirectory) {
     return besideOrInstalled(programDirectory, helpviewer::kViewerProgram, kInstalledViewerFolder);
+}
+
+QString helpViewerPath(const QString& programDirectory) {
+    return QDir(helpViewerDirectory(programDirectory)).filePath(helpviewer::kViewerProgram);
 }
 
 } // namespace caldrin

@@ -14,4 +14,7 @@ QString helpFileDirectory(const QString& programDirectory, const QString& helpFi
 // The folder holding the help viewer; the installed folder when neither does.
 QString helpViewerDirectory(const QString& programDirectory);
 
+// The help viewer program in that folder.
+QString helpViewerPath(const QString& programDirectory);
+
 } // namespace caldrin

@@ -11,7 +11,7 @@ packages=(
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-    poppler-utils valgrind time
+    poppler-utils valgrind time clang-format
     desktop-file-utils appstream lintian man-db
 )
 

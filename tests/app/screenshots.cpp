@@ -1,14 +1,14 @@
 // Not a test: renders the screenshots of the README into a folder, from an
 // episode graded in the real windows, for a made-up patient.
-//   QT_QPA_PLATFORM=offscreen build/debug/bin/make_screenshots docs
+//   QT_QPA_PLATFORM=offscreen build/debug/tests/bin/make_screenshots docs
 #include "app/program.h"
 #include "app/tform1.h"
 #include "dist/windowicon.h"
 #include "entry/operativedialog.h"
-#include "entry/optiongroup.h"
 #include "entry/physiologicalpages.h"
 #include "fakeplatform.h"
 #include "report/tform5.h"
+#include "widgets/optiongroup.h"
 
 #include <QApplication>
 #include <QDialog>
