@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace caldrin {
@@ -27,12 +28,35 @@ QLineEdit* makeEdit(const QString& name, QWidget* parent) {
     return edit;
 }
 
-// Only characters that have a Windows-1252 byte get in, so what the user sees
-// is what is hashed and written to files.
+// Only characters that have a Windows-1252 byte get in, on one line, so what
+// the user sees is what is hashed and written to files. Every field here is
+// written to the audit file, which spreadsheets open: no field may start a
+// formula.
 QLineEdit* makeTextEdit(const QString& name, QWidget* parent) {
     QLineEdit* edit = makeEdit(name, parent);
-    edit->setValidator(new Cp1252Validator(edit));
+    edit->setValidator(new Cp1252Validator(edit, true));
     return edit;
+}
+
+// A note beside an edit saying what the edit has refused, so that nothing
+// vanishes without a word. It takes no focus, and stays until the field is
+// emptied.
+QLabel* makeRefusalNote(QLineEdit* edit, QWidget* parent) {
+    auto* note = new QLabel(parent);
+    note->setObjectName(edit->objectName() + QStringLiteral("_Refusal"));
+    note->setFocusPolicy(Qt::NoFocus);
+    note->hide();
+    const auto* validator = qobject_cast<const Cp1252Validator*>(edit->validator());
+    QObject::connect(validator, &Cp1252Validator::refused, note,
+                     [note](TextRefusal refusal, QChar character) {
+                         note->setText(refusalNote(refusal, character));
+                         note->show();
+                     });
+    QObject::connect(edit, &QLineEdit::textChanged, note, [note](const QString& text) {
+        if (text.isEmpty())
+            note->hide();
+    });
+    return note;
 }
 
 QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent) {
@@ -49,10 +73,17 @@ QString messageOf(HashProblem problem) {
         return QStringLiteral("Please enter an identity number.");
     case HashProblem::InvalidDateOfBirth:
         return QStringLiteral("Please enter a valid date of birth.\nFormat : dd/mm/yyyy");
+    case HashProblem::FutureDateOfBirth:
+        return QStringLiteral(
+            "The date of birth lies in the future.\nPlease check the date of birth.");
     case HashProblem::InvalidDateOfProcedure:
         return QStringLiteral("Please enter a valid date for procedure.\nFormat : dd/mm/yyyy");
     }
     return {};
+}
+
+CalendarDate calendarDateOf(const QDate& date) {
+    return {date.year(), date.month(), date.day()};
 }
 
 } // namespace
@@ -79,7 +110,10 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     for (const auto& [text, edit] : rows) {
         auto* label = new QLabel(text, episode);
         label->setBuddy(edit);
-        fields->addRow(label, edit);
+        auto* row = new QHBoxLayout;
+        row->addWidget(edit, 1);
+        row->addWidget(makeRefusalNote(edit, episode));
+        fields->addRow(label, row);
     }
 
     RadioGroup1 = new OptionGroup(this);
@@ -101,6 +135,7 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     auto* outcome = new QHBoxLayout;
     outcome->addWidget(RadioGroup1);
     outcome->addWidget(RadioGroup2);
+    outcome->addWidget(makeRefusalNote(DiedEdit, this));
 
     HasH_ID = makeButton(QStringLiteral("HasH_ID"), QStringLiteral("&Hash ID"), this);
     BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
@@ -117,6 +152,7 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     auto* identifier = new QHBoxLayout;
     identifier->addWidget(identifierLabel);
     identifier->addWidget(Edit1, 1);
+    identifier->addWidget(makeRefusalNote(Edit1, this));
     // Room for the 32 digits.
     Edit1->setMinimumWidth(Edit1->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('0'))));
 
@@ -140,6 +176,8 @@ void TForm7::ResetDetails() {
     detailsShown_ = false;
     for (QLineEdit* edit : {Edit1, Name_Edit, ID_Edit, DOB_Edit, Procdate, MorbidEdit, DiedEdit})
         edit->clear();
+    for (QLabel* note : findChildren<QLabel*>(QRegularExpression(QStringLiteral("_Refusal$"))))
+        note->hide();
     RadioGroup1->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
     RadioGroup2->setOptions(QStringLiteral("Died ?"), kNoYes);
 
@@ -189,6 +227,9 @@ void TForm7::reject() {
 void TForm7::showEvent(QShowEvent* event) {
     detailsShown_ = true;
     QDialog::showEvent(event);
+    // Each showing starts at the name, wherever the focus was left last time,
+    // so that a name typed at once goes into the name field.
+    Name_Edit->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm7::HasH_IDClick() {
@@ -200,7 +241,7 @@ void TForm7::HasH_IDClick() {
     const HashAttempt attempt =
         DeriveHashedIdentifier(toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
                                toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()),
-                               format, platform_.today().year());
+                               format, calendarDateOf(platform_.today()));
     for (HashProblem problem : attempt.problems)
         platform_.showMessage(this, messageOf(problem));
     if (attempt.problems.empty())
