@@ -1,5 +1,6 @@
 #include "entry/scorepage.h"
 
+#include "entry/factorhelp.h"
 #include "entry/optiongroup.h"
 #include "platform/platform.h"
 
@@ -60,6 +61,9 @@ void ScorePage::buildControls() {
         const int k = static_cast<int>(entries_.size());
         auto* group = new OptionGroup(this);
         group->setObjectName(QStringLiteral("RadioGroup%1").arg(def->groupNumber));
+        // Its options have no tips of their own, so hovering any of them shows the group's.
+        group->setToolTip(factorToolTip(def->factor));
+        group->setWhatsThis(factorWhatsThis(def->factor));
         auto* display = new QLineEdit(group);
         display->setObjectName(QStringLiteral("Edit%1").arg(def->groupNumber));
         display->setAccessibleName(fromTable(def->name) + QStringLiteral(" points"));
