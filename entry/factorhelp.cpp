@@ -116,9 +116,10 @@ QString factorToolTip(Factor factor) {
 }
 
 QString factorWhatsThis(Factor factor) {
-    return factorToolTip(factor) +
-           QStringLiteral("<p>The help (F1) explains this factor in full, with examples and "
-                          "unit conversions.</p>");
+    return factorToolTip(factor) + QStringLiteral("<p><a href=\"%1\">The grading guide for "
+                                                  "this factor</a>, with examples and unit "
+                                                  "conversions, in the help.</p>")
+                                       .arg(factorHelp(factor).anchor);
 }
 
 } // namespace caldrin

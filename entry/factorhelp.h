@@ -20,7 +20,7 @@ FactorHelp factorHelp(Factor factor);
 // The definition as a tooltip: rich text, so that it wraps.
 QString factorToolTip(Factor factor);
 
-// The definition with a pointer to the factor's topic in the help file.
+// The definition with a link whose target is the factor's help anchor.
 QString factorWhatsThis(Factor factor);
 
 } // namespace caldrin

@@ -12,6 +12,7 @@
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include <QTextDocument>
 #include <QToolTip>
 #include <QWhatsThis>
+#include <QWhatsThisClickedEvent>
 
 #include <algorithm>
 
@@ -507,7 +509,16 @@ private Q_SLOTS:
             option->setFocus(Qt::OtherFocusReason);
             pressKey(Qt::Key_F1, Qt::ShiftModifier);
             QTRY_VERIFY2(whatsThisShown(), qPrintable(name));
-            QWhatsThis::hideText();
+
+            // Its link, as the "What's This" window reports a click on it,
+            // closes the text and asks for the factor's topic.
+            static const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
+            QWhatsThisClickedEvent clicked(link.match(group->whatsThis()).captured(1));
+            QSignalSpy requests(&d->window(def.page), &ScorePage::helpRequested);
+            QApplication::sendEvent(group, &clicked);
+            QCOMPARE(requests.count(), 1);
+            QCOMPARE(requests.at(0).at(0).toString(), help.anchor);
+            QTRY_VERIFY(!whatsThisShown());
             d->window(def.page).hide();
         }
         QCOMPARE(anchors.size(), qsizetype(kFactorCount));
