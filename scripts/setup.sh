@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-    poppler-utils valgrind time
+    poppler-utils valgrind time clang-format
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #include "entry/factorhelp.h"
 #include "entry/operativedialog.h"
-#include "entry/optiongroup.h"
+#include "entry/pagelayout.h"
 #include "entry/physiologicalpages.h"
-#include "scoring/factors.h"
+#include "widgets/optiongroup.h"
 
 #include "entrytesting.h"
 #include "fakeplatform.h"
@@ -116,11 +116,12 @@ struct Dialogs {
 };
 
 OptionGroup* groupOf(ScorePage& w, const FactorDef& def) {
-    return w.findChild<OptionGroup*>(QStringLiteral("RadioGroup%1").arg(def.groupNumber));
+    return w.findChild<OptionGroup*>(
+        QStringLiteral("RadioGroup%1").arg(placeOf(def.factor).groupNumber));
 }
 
 QLineEdit* displayOf(ScorePage& w, const FactorDef& def) {
-    return w.findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(def.groupNumber));
+    return w.findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(placeOf(def.factor).groupNumber));
 }
 
 // The topics of the help file as the help viewer finds them: its anchors.
@@ -268,7 +269,7 @@ private Q_SLOTS:
         for (Factor factor : answered) {
             const std::uint8_t points = d->assessment.points(factor);
             QVERIFY(points >= 1);
-            QCOMPARE(d->window(factorDef(factor).page).pointsDisplayText(factor),
+            QCOMPARE(d->window(placeOf(factor).page).pointsDisplayText(factor),
                      QString::number(points));
         }
     }
@@ -281,7 +282,7 @@ private Q_SLOTS:
     void okWithOneFactorUnansweredKeepsThePage() {
         QFETCH(int, omitted);
         const FactorDef& missing = factorDef(Factor(omitted));
-        const Page page = missing.page;
+        const Page page = placeOf(missing.factor).page;
         ScorePage& w = d->window(page);
         const auto confirmed = d->spyConfirmed(page);
         QSignalSpy cancelled(&w, &ScorePage::scoreCancelled);
@@ -333,8 +334,8 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QFETCH(int, optionCount);
         const FactorDef& def = factorDef(Factor(factor));
-        ScorePage& w = d->window(def.page);
-        d->open(def.page);
+        ScorePage& w = d->window(placeOf(def.factor).page);
+        d->open(placeOf(def.factor).page);
         OptionGroup* group = groupOf(w, def);
         QCOMPARE(group->optionCount(), optionCount);
 
@@ -345,7 +346,7 @@ private Q_SLOTS:
         QCOMPARE(int(d->assessment.points(def.factor)), shown.toInt());
         // Another page's factor is not this window's to show.
         const Factor elsewhere =
-            def.page == Page::Operative ? Factor::Age : Factor::OperativeSeverity;
+            placeOf(def.factor).page == Page::Operative ? Factor::Age : Factor::OperativeSeverity;
         QCOMPARE(w.pointsDisplayText(elsewhere), QString());
     }
 
@@ -377,7 +378,7 @@ private Q_SLOTS:
         for (const FactorDef* def : factorsInKeyboardOrder(p))
             clickOption(*groupOf(w, *def), 1);
         for (const FactorDef& def : allFactors()) {
-            if (def.page != p)
+            if (placeOf(def.factor).page != p)
                 d->assessment.points(def.factor) = 8;
         }
         QSignalSpy cancelled(&w, &ScorePage::scoreCancelled);
@@ -403,7 +404,7 @@ private Q_SLOTS:
             QCOMPARE(d->assessment.points(def->factor), 0);
         }
         for (const FactorDef& def : allFactors()) {
-            if (def.page != p)
+            if (placeOf(def.factor).page != p)
                 QCOMPARE(d->assessment.points(def.factor), 8);
         }
         QVERIFY(w.isVisible());
@@ -469,11 +470,11 @@ private Q_SLOTS:
         QCOMPARE(d->assessment.physiologicalScore, 77);
         QCOMPARE(d->assessment.operativeScore, 33);
         for (const FactorDef& def : allFactors()) {
-            if (def.page == Page::Operative && p != Page::Operative)
+            if (placeOf(def.factor).page == Page::Operative && p != Page::Operative)
                 QCOMPARE(d->assessment.points(def.factor), 8);
-            if (def.page == Page::Physiological2 && p != Page::Physiological2)
+            if (placeOf(def.factor).page == Page::Physiological2 && p != Page::Physiological2)
                 QCOMPARE(d->assessment.points(def.factor), 8);
-            if (def.page == Page::Physiological1 && p == Page::Operative)
+            if (placeOf(def.factor).page == Page::Physiological1 && p == Page::Operative)
                 QCOMPARE(d->assessment.points(def.factor), 8);
         }
     }
@@ -492,8 +493,9 @@ private Q_SLOTS:
             QVERIFY2(topics.contains(help.anchor), qPrintable(name + ": " + help.anchor));
             anchors.insert(help.anchor);
 
-            d->open(def.page);
-            OptionGroup* group = groupOf(d->window(def.page), def);
+            const Page page = placeOf(def.factor).page;
+            d->open(page);
+            OptionGroup* group = groupOf(d->window(page), def);
             QVERIFY2(group, qPrintable(name));
             QCOMPARE(group->toolTip(), factorToolTip(def.factor));
             QVERIFY(group->whatsThis().contains(help.definition.toHtmlEscaped()));
@@ -514,12 +516,12 @@ private Q_SLOTS:
             // closes the text and asks for the factor's topic.
             static const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
             QWhatsThisClickedEvent clicked(link.match(group->whatsThis()).captured(1));
-            QSignalSpy requests(&d->window(def.page), &ScorePage::helpRequested);
+            QSignalSpy requests(&d->window(page), &ScorePage::helpRequested);
             QApplication::sendEvent(group, &clicked);
             QCOMPARE(requests.count(), 1);
             QCOMPARE(requests.at(0).at(0).toString(), help.anchor);
             QTRY_VERIFY(!whatsThisShown());
-            d->window(def.page).hide();
+            d->window(page).hide();
         }
         QCOMPARE(anchors.size(), qsizetype(kFactorCount));
     }
