@@ -1,0 +1,355 @@
+#pragma once
+
+// Reading audit data files back and measuring observed against expected
+// outcomes, by model, by risk band and over time. Plain C++: no Qt, no
+// windows, no clock. Usable from a worker thread: nothing here is shared
+// between calls except what the caller passes in.
+//
+// Typical use:
+//     AuditReader reader(readOptions);
+//     for (path : paths) reader.addFile(path, progress);
+//     AuditData data = reader.finish();
+//     AnalysisResult result = analyse(data, analysisOptions, progress);
+//     // change the date range and call analyse() again: the files are not read again.
+
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace caldrin::audit {
+
+// ---------------------------------------------------------------- models
+
+enum class Model {
+    PossumMorbidity,
+    PossumMortality,
+    PPossumMortality,
+    VPossumMortality,
+    VPossumPhysiologicalMortality,
+};
+inline constexpr std::size_t kModelCount = 5;
+inline constexpr std::array<Model, kModelCount> kAllModels = {
+    Model::PossumMorbidity, Model::PossumMortality, Model::PPossumMortality,
+    Model::VPossumMortality, Model::VPossumPhysiologicalMortality};
+
+enum class Outcome { Morbidity, Mortality };
+
+// "possum_morbidity", "possum_mortality", "p_possum_mortality",
+// "v_possum_mortality", "v_possum_physiological_mortality".
+std::string_view modelKey(Model model);
+// What a reader sees: "POSSUM morbidity", "P-POSSUM mortality", ...
+std::string_view modelTitle(Model model);
+// Accepts the key, or the key with "-" for "_" and any case ("P-POSSUM" style
+// short names too: "p-possum" means P-POSSUM mortality).
+std::optional<Model> modelFromName(std::string_view name);
+Outcome modelOutcome(Model model);
+std::string_view outcomeKey(Outcome outcome); // "morbidity", "mortality"
+
+// ---------------------------------------------------------------- dates
+
+enum class DateOrder { DayMonthYear, MonthDayYear, YearMonthDay };
+
+struct Date {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    friend bool operator==(const Date&, const Date&) = default;
+};
+
+// Days from 1 January 1970; negative before it.
+std::int32_t dayNumber(const Date& date);
+Date dateFromDayNumber(std::int32_t days);
+
+// A date of procedure as typed: three numbers separated by "/", "-" or "."
+// (the same mark twice), spaces allowed around them, in `order`. A year of
+// one or two digits falls in the century of `currentYear`, as the calculator
+// reads it. Nothing when the text is not a real calendar date.
+std::optional<Date> readProcedureDate(std::string_view text, DateOrder order, int currentYear);
+
+// ---------------------------------------------------------------- progress
+
+// Called now and then during long work with the stage ("Reading", "Merging",
+// "Analysing", "Control limit"), the work done and the work in all (bytes or
+// steps). Return false to cancel: the call in progress then stops soon and
+// reports that it was cancelled.
+using Progress =
+    std::function<bool(std::string_view stage, std::uint64_t done, std::uint64_t total)>;
+
+// ---------------------------------------------------------------- reading
+
+struct ReadOptions {
+    DateOrder dateOrder = DateOrder::DayMonthYear;
+    // The year two-digit years are read against; the caller takes it from the
+    // clock (tests fix it).
+    int currentYear = 2000;
+};
+
+// A line that could not be read as it stands. `skipped` is false when the
+// record was still used (its figures read from the right, its identity not
+// trusted).
+struct ReadingProblem {
+    std::uint64_t line = 0; // 1-based physical line where the record starts
+    std::string reason;     // UTF-8, for people; quotes file text made safe to print
+    bool skipped = true;
+};
+
+struct FileSummary {
+    std::string path;
+    bool opened = false;
+    std::string openError; // UTF-8, when !opened
+    bool cancelled = false;
+    std::uint64_t bytes = 0;       // bytes read
+    std::uint64_t lines = 0;       // physical lines, complete ones only
+    std::uint64_t records = 0;     // records taken from this file
+    std::uint64_t headerLines = 0; // column-name lines skipped (first line or mid-file)
+    std::uint64_t blankLines = 0;
+    std::vector<ReadingProblem> problems;
+};
+
+class AuditData;
+
+// Reads files one after another (in the order given: the last record wins on
+// merging, across files too). Streams each file in blocks: memory grows with
+// the records kept, not with the file.
+class AuditReader {
+public:
+    explicit AuditReader(ReadOptions options = {});
+    ~AuditReader();
+    AuditReader(const AuditReader&) = delete;
+    AuditReader& operator=(const AuditReader&) = delete;
+
+    // False when the file cannot be opened or read (see the summary's
+    // openError) or the read was cancelled; records read before a cancel are
+    // kept. Reading problems inside the file never fail the call.
+    bool addFile(const std::string& path, const Progress& progress = {});
+
+    // Reads from memory as if it were a file called `name` (tests, pipes).
+    void addText(std::string_view name, std::string_view text);
+
+    const std::vector<FileSummary>& files() const;
+
+    // Merges repeated records into episodes and hands everything over; the
+    // reader is empty afterwards.
+    AuditData finish(const Progress& progress = {});
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// One episode as the analysis sees it (after merging). Risks are kept as
+// written: four decimals, held as whole ten-thousandths.
+struct Episode {
+    static constexpr std::int32_t kNoDay = INT32_MIN;
+
+    std::int32_t day = kNoDay; // dayNumber() of DATE, kNoDay when unreadable
+    std::uint32_t file = 0;    // index into files()
+    std::uint32_t line = 0;    // line of the winning record
+    std::array<std::uint16_t, kModelCount> riskTenThousandths{}; // in Model order
+    std::uint8_t physiologicalScore = 0;
+    std::uint8_t operativeScore = 0;
+    std::int8_t morbidity = -1; // 0, 1, or -1 when not exactly "0"/"1"
+    std::int8_t mortality = -1;
+    bool identityUnreliable = false; // a shifted line: never merged
+
+    double risk(Model model) const {
+        return riskTenThousandths[static_cast<std::size_t>(model)] / 10000.0;
+    }
+    // The outcome a model is measured against: 0, 1 or -1.
+    int outcome(Model model) const {
+        return model == Model::PossumMorbidity ? morbidity : mortality;
+    }
+};
+
+// Everything read, merged into episodes in file order. Immutable apart from
+// re-reading the dates in another order.
+class AuditData {
+public:
+    AuditData();
+    ~AuditData();
+    AuditData(AuditData&&) noexcept;
+    AuditData& operator=(AuditData&&) noexcept;
+
+    const std::vector<FileSummary>& files() const;
+    std::uint64_t recordsRead() const;
+    std::uint64_t mergedRecords() const; // records replaced by a later one
+    std::uint64_t problemCount() const;  // over all files
+
+    const std::vector<Episode>& episodes() const;
+    // The DATE text of an episode as written (Windows-1252 bytes).
+    std::string_view dateText(std::size_t episode) const;
+    std::uint64_t unparseableDates() const;
+
+    // Reads every DATE text again in another order (the episodes stay).
+    void rereadDates(DateOrder order, int currentYear);
+
+private:
+    friend class AuditReader;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// ---------------------------------------------------------------- analysis
+
+struct AnalysisOptions {
+    // Inclusive date range of procedure; when either end is set, episodes
+    // whose date cannot be read are left out (and counted).
+    std::optional<Date> from;
+    std::optional<Date> to;
+
+    std::vector<Model> models{kAllModels.begin(), kAllModels.end()};
+
+    // Risk-adjusted CUSUM: the odds ratio it looks for (> 0, not 1) and its
+    // control limit. Without a limit one is computed per model for the
+    // in-control average run length `targetArl` by simulating the model's own
+    // risk mix (`simulationRuns` runs, generator seeded with `seed`: the same
+    // data and options always give the same limit).
+    double oddsRatio = 2.0;
+    std::optional<double> limit;
+    double targetArl = 10000;
+    std::uint32_t simulationRuns = 2000;
+    std::uint64_t seed = 20000101;
+
+    // Per-episode paths for charts: 0 keeps none; otherwise at most about
+    // this many points per model, thinned evenly, keeping each stretch's
+    // CUSUM peak and every signal.
+    std::size_t maxSeriesPoints = 0;
+    bool rocCurve = true; // ROC points per model
+};
+
+struct Interval {
+    double lower = 0;
+    double upper = 0;
+};
+
+// Fewer than this many events expected makes an observed-to-expected figure
+// unreliable.
+inline constexpr double kReliableExpected = 5.0;
+
+struct ObservedExpected {
+    std::uint64_t n = 0;
+    std::uint64_t observed = 0;
+    double expected = 0;              // sum of the predicted risks
+    std::optional<double> ratio;      // observed / expected; none when expected is 0
+    std::optional<Interval> interval; // exact Poisson 95% limits on observed, over expected
+    bool unreliable = true;           // expected < kReliableExpected
+};
+
+struct RiskBand {
+    double from = 0; // band holds from < p <= to (the first also p = 0)
+    double to = 0;
+    ObservedExpected figures;
+};
+
+struct Discrimination {
+    std::optional<double> auroc; // none when a class is empty
+    std::optional<double> standardError;
+    std::optional<Interval> interval; // DeLong, 95%, clipped to [0, 1]
+    bool unreliable = true;           // a class with fewer than 5 episodes
+};
+
+struct HosmerLemeshowGroup {
+    std::uint64_t n = 0;
+    std::uint64_t observed = 0;
+    double expected = 0;
+    double lowestRisk = 0;
+    double highestRisk = 0;
+};
+
+struct HosmerLemeshow {
+    std::optional<double> chiSquare; // none when n < 10
+    int degreesOfFreedom = 8;
+    std::optional<double> pValue;
+    std::array<HosmerLemeshowGroup, 10> groups{};
+    bool unreliable = true; // some group expects fewer than 5 events
+};
+
+struct Calibration {
+    std::optional<double> intercept; // none when the fit fails or a class is empty
+    std::optional<double> slope;
+    std::optional<Interval> slopeInterval; // Wald 95%
+    int iterations = 0;
+};
+
+struct CusumSignal {
+    std::uint64_t position = 0; // 1-based, among the model's counted episodes in time order
+    std::size_t episode = 0;    // index into AuditData::episodes()
+    std::string date;           // DATE text, UTF-8
+};
+
+struct Cusum {
+    double oddsRatio = 2.0;
+    std::optional<double> limit; // none when it could not be computed
+    bool limitComputed = false;  // true when simulated for targetArl
+    double targetArl = 0;
+    double finalValue = 0;
+    std::vector<CusumSignal> signals;
+};
+
+// One point of the paths over time, after the episode at `position`.
+struct TimePoint {
+    std::uint64_t position = 0; // 1-based
+    std::int32_t day = Episode::kNoDay;
+    double vlad = 0;  // cumulative expected minus observed
+    double cusum = 0; // at a signal, the value that reached the limit; the
+                      // next episode starts again from 0
+    bool signal = false;
+};
+
+// Point of the ROC curve at "p >= threshold counts as predicted".
+struct RocPoint {
+    double threshold = 0;
+    double falsePositiveRate = 0;
+    double truePositiveRate = 0;
+};
+
+// Predicted risks in 100 bins of 0.01 (the last holds 1.0), by outcome.
+struct RiskHistogram {
+    static constexpr std::size_t kBins = 100;
+    std::array<std::uint64_t, kBins> withEvent{};
+    std::array<std::uint64_t, kBins> withoutEvent{};
+};
+
+struct ModelResult {
+    Model model = Model::PossumMorbidity;
+    Outcome outcome = Outcome::Morbidity;
+    std::uint64_t excludedUnknownOutcome = 0;
+    std::uint64_t excludedNotScored = 0;
+    ObservedExpected overall; // overall.n is the model's n
+    std::array<RiskBand, 10> bands{};
+    Discrimination discrimination;
+    HosmerLemeshow hosmerLemeshow;
+    Calibration calibration;
+    std::optional<double> brier;
+    double vlad = 0; // final value: expected minus observed
+    Cusum cusum;
+    std::vector<TimePoint> series; // see AnalysisOptions::maxSeriesPoints
+    std::vector<RocPoint> roc;     // from (0,0) to (1,1)
+    RiskHistogram histogram;
+};
+
+struct AnalysisResult {
+    bool cancelled = false;
+    std::uint64_t episodes = 0;    // all episodes read
+    std::uint64_t inDateRange = 0; // episodes the analysis looked at
+    std::uint64_t outsideDateRange = 0;
+    std::uint64_t undatedLeftOut = 0; // unreadable DATE while a range was set
+    std::vector<ModelResult> models;  // in the order of AnalysisOptions::models
+};
+
+AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,
+                       const Progress& progress = {});
+
+// The predicted risks of one model's counted episodes in time order (for a
+// histogram of another binning, or export).
+std::vector<double> predictedRisks(const AuditData& data, const AnalysisOptions& options,
+                                   Model model);
+
+} // namespace caldrin::audit

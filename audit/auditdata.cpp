@@ -1,0 +1,682 @@
+#include "audit/auditanalysis.h"
+#include "audit/auditreport.h"
+#include "audit/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace caldrin::audit {
+
+namespace {
+
+constexpr std::size_t kFieldCount = 31;
+constexpr std::size_t kIdentityFields = 4; // NAME, ID, DOB, DATE
+constexpr std::size_t kRightFields = 27;   // AGE .. MORTALITY, read from the right when shifted
+constexpr std::size_t kHashedLength = 32;
+constexpr std::size_t kBlockSize = 1 << 20;
+// A quoted field may hold line ends, but one that is still open after this
+// many bytes is taken for a stray quote.
+constexpr std::size_t kMaxQuotedRecord = 1 << 16;
+// A record longer than this (no line end in sight) is skipped.
+constexpr std::size_t kMaxRecord = 4 << 20;
+
+constexpr std::string_view kColumns[kFieldCount] = {
+    "NAME",    "ID",        "DOB",        "DATE",   "AGE",    "CARDIAC",  "RESPIRATORY",
+    "BP",      "PULSE",     "GCS",        "Hb",     "WCC",    "Urea",     "Na+",
+    "K+",      "ECG",       "PHYS_TOTAL", "OP_SEV", "MULT",   "BL_LOSS",  "SOIL",
+    "MALIG",   "MODE",      "OP_TOTAL",   "P_MORB", "P_MORT", "P-P_MORT", "V_MORT",
+    "VP_MORT", "MORBIDITY", "MORTALITY"};
+
+constexpr std::size_t kPhysTotalColumn = 16;
+constexpr std::size_t kOpTotalColumn = 23;
+constexpr std::size_t kFirstRiskColumn = 24;
+constexpr std::size_t kMorbidityColumn = 29;
+constexpr std::size_t kMortalityColumn = 30;
+
+std::string_view trimSpaces(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// A whole number of at most nine digits, spaces around it allowed.
+std::optional<std::uint32_t> readWhole(std::string_view text) {
+    text = trimSpaces(text);
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return value;
+}
+
+// A risk fraction from 0 to 1 with at most four decimals, in ten-thousandths.
+std::optional<std::uint16_t> readRisk(std::string_view text) {
+    text = trimSpaces(text);
+    std::uint32_t whole = 0;
+    std::size_t i = 0;
+    std::size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+        whole = whole * 10 + static_cast<std::uint32_t>(text[i] - '0');
+        if (whole > 1)
+            return std::nullopt;
+    }
+    std::uint32_t fraction = 0;
+    std::size_t decimals = 0;
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++decimals) {
+            if (decimals == 4)
+                return std::nullopt;
+            fraction = fraction * 10 + static_cast<std::uint32_t>(text[i] - '0');
+        }
+    }
+    if (i != text.size() || digits + decimals == 0)
+        return std::nullopt;
+    for (; decimals < 4; ++decimals)
+        fraction *= 10;
+    const std::uint32_t value = whole * 10000 + fraction;
+    if (value > 10000)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::int8_t readOutcome(std::string_view text) {
+    text = trimSpaces(text);
+    if (text == "0")
+        return 0;
+    if (text == "1")
+        return 1;
+    return -1;
+}
+
+// 128 bits of identity: two independent 64-bit hashes of the key texts. With
+// a million episodes a false match has a chance of about 1 in 10^26.
+struct Key {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    friend bool operator==(const Key&, const Key&) = default;
+};
+
+class KeyHasher {
+public:
+    void add(std::string_view text) {
+        mix(text.size());
+        std::size_t i = 0;
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            mix(word);
+        }
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, text.data() + i, text.size() - i);
+        mix(tail);
+    }
+    Key key() const { return {finish(a_), finish(b_)}; }
+
+private:
+    void mix(std::uint64_t word) {
+        a_ = (a_ ^ word) * 0x9E3779B97F4A7C15ULL;
+        a_ ^= a_ >> 29;
+        b_ = (b_ + word) * 0xD6E8FEB86659FD93ULL;
+        b_ ^= b_ >> 32;
+        b_ = rotate(b_, 23);
+    }
+    static std::uint64_t rotate(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    static std::uint64_t finish(std::uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t a_ = 0x243F6A8885A308D3ULL;
+    std::uint64_t b_ = 0x13198A2E03707344ULL;
+};
+
+// Where a field's text lies: in the read buffer, or in the scratch text
+// when quotes had to be undone.
+struct FieldRef {
+    std::uint32_t begin = 0;
+    std::uint32_t length = 0;
+    bool inScratch = false;
+};
+
+enum class Scan { Record, NeedMore, StrayQuote, Unterminated };
+
+// Splits one record off [begin, end): fields separated by commas, quoted
+// per RFC 4180 (a quoted field may hold commas, doubled quotes and line ends),
+// ended by LF with an optional CR before it.
+class RecordScanner {
+public:
+    std::vector<FieldRef> fields;
+    std::string scratch;
+    const char* next = nullptr; // after the record
+    std::uint32_t lineEnds = 0; // physical lines the record took
+
+    Scan scan(const char* begin, const char* end, bool atEof) {
+        fields.clear();
+        scratch.clear();
+        lineEnds = 0;
+        const char* p = begin;
+        for (;;) {
+            FieldRef field;
+            if (p < end && *p == '"') {
+                const Scan quoted = scanQuoted(begin, p, end, atEof, field);
+                if (quoted != Scan::Record)
+                    return quoted;
+            } else {
+                const char* q = p;
+                while (q < end && *q != ',' && *q != '\n')
+                    ++q;
+                if (q == end && !atEof)
+                    return Scan::NeedMore;
+                const char* fieldEnd = q;
+                if (q < end && *q == '\n' && fieldEnd > p && fieldEnd[-1] == '\r')
+                    --fieldEnd;
+                field = {static_cast<std::uint32_t>(p - begin),
+                         static_cast<std::uint32_t>(fieldEnd - p), false};
+                p = q;
+            }
+            fields.push_back(field);
+            if (p == end) {
+                next = end;
+                return Scan::Unterminated;
+            }
+            if (*p == ',') {
+                ++p;
+                continue;
+            }
+            ++lineEnds;
+            next = p + 1;
+            return Scan::Record;
+        }
+    }
+
+    std::string_view text(const char* begin, const FieldRef& field) const {
+        return field.inScratch ? std::string_view(scratch).substr(field.begin, field.length)
+                               : std::string_view(begin + field.begin, field.length);
+    }
+
+private:
+    Scan scanQuoted(const char* begin, const char*& p, const char* end, bool atEof,
+                    FieldRef& field) {
+        ++p;
+        const char* chunk = p;
+        const std::size_t scratchStart = scratch.size();
+        bool copied = false;
+        for (;;) {
+            const char* q = static_cast<const char*>(std::memchr(p, '"', end - p));
+            const char* scanned = q ? q : end;
+            for (const char* c = p; c < scanned; ++c)
+                if (*c == '\n')
+                    ++lineEnds;
+            if (static_cast<std::size_t>(scanned - begin) > kMaxQuotedRecord && lineEnds > 0)
+                return Scan::StrayQuote;
+            if (!q)
+                return atEof ? Scan::StrayQuote : Scan::NeedMore;
+            if (q + 1 == end && !atEof)
+                return Scan::NeedMore;
+            if (q + 1 < end && q[1] == '"') {
+                scratch.append(chunk, q + 1);
+                copied = true;
+                p = q + 2;
+                chunk = p;
+                continue;
+            }
+            // Closing quote. Anything up to the next comma or line end is
+            // kept with the field rather than lost.
+            const char* tail = q + 1;
+            const char* tailEnd = tail;
+            while (tailEnd < end && *tailEnd != ',' && *tailEnd != '\n')
+                ++tailEnd;
+            if (tailEnd == end && !atEof)
+                return Scan::NeedMore;
+            const char* keptTailEnd = tailEnd;
+            if (tailEnd < end && *tailEnd == '\n' && keptTailEnd > tail && keptTailEnd[-1] == '\r')
+                --keptTailEnd;
+            if (copied || keptTailEnd > tail) {
+                scratch.append(chunk, q);
+                scratch.append(tail, keptTailEnd);
+                field = {static_cast<std::uint32_t>(scratchStart),
+                         static_cast<std::uint32_t>(scratch.size() - scratchStart), true};
+            } else {
+                field = {static_cast<std::uint32_t>(chunk - begin),
+                         static_cast<std::uint32_t>(q - chunk), false};
+            }
+            p = tailEnd;
+            return Scan::Record;
+        }
+    }
+};
+
+std::string plural(std::uint64_t count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+} // namespace
+
+struct AuditData::State {
+    std::vector<FileSummary> files;
+    std::vector<Episode> episodes;
+    std::vector<std::uint32_t> dateOffset;
+    std::vector<std::uint8_t> dateLength;
+    std::string dateTexts;
+    std::uint64_t recordsRead = 0;
+    std::uint64_t merged = 0;
+    std::uint64_t unparseableDates = 0;
+};
+
+struct AuditReader::State {
+    ReadOptions options;
+    AuditData::State data;
+    std::vector<Key> keys;
+    std::vector<bool> mergeable;
+    RecordScanner scanner;
+    std::vector<std::string_view> views;
+
+    FileSummary* file = nullptr;
+    std::uint32_t fileIndex = 0;
+
+    void reserveFor(std::uint64_t bytes) {
+        // Untouched capacity costs address space only; it saves the copies
+        // (and the doubled memory) of growing one record at a time.
+        const std::size_t guess = data.episodes.size() + static_cast<std::size_t>(bytes / 64) + 16;
+        data.episodes.reserve(guess);
+        data.dateOffset.reserve(guess);
+        data.dateLength.reserve(guess);
+        keys.reserve(guess);
+        data.dateTexts.reserve(data.dateTexts.size() + static_cast<std::size_t>(bytes / 8));
+    }
+
+    void problem(std::uint64_t line, std::string reason, bool skipped = true) {
+        file->problems.push_back({line, std::move(reason), skipped});
+    }
+
+    void record(std::uint64_t line);
+    void consume(const char* begin, const char* end, bool atEof, std::uint64_t& line,
+                 std::size_t& used);
+};
+
+void AuditReader::State::record(std::uint64_t line) {
+    const std::vector<std::string_view>& f = views;
+    const std::size_t count = f.size();
+    if (count == 1 && trimSpaces(f[0]).empty()) {
+        ++file->blankLines;
+        return;
+    }
+    if (count == kFieldCount && equalsIgnoringCase(trimSpaces(f[0]), "NAME") &&
+        equalsIgnoringCase(trimSpaces(f[kFieldCount - 1]), "MORTALITY")) {
+        ++file->headerLines;
+        return;
+    }
+    if (count < kFieldCount) {
+        problem(line, plural(count, "field", "fields") +
+                          " where 31 are expected (the line starts " + printableQuote(f[0]) +
+                          "); not read");
+        return;
+    }
+    const bool shifted = count > kFieldCount;
+    // Column c of the record: the identity columns from the left, the rest
+    // from the right, so that a comma typed into a name shifts nothing that
+    // is counted.
+    auto column = [&](std::size_t c) {
+        return c < kIdentityFields - 1 ? f[c] : f[count - kFieldCount + c];
+    };
+
+    Episode episode;
+    auto refuse = [&](std::size_t c, std::string_view what) {
+        std::string reason;
+        if (shifted)
+            reason =
+                std::to_string(count) + " fields where 31 are expected, and read from the right ";
+        reason += "column " + std::string(kColumns[c]) + " holds " + printableQuote(column(c)) +
+                  ", which is not " + std::string(what) + "; not read";
+        problem(line, std::move(reason));
+    };
+    for (std::size_t c = kIdentityFields; c < kFirstRiskColumn; ++c) {
+        const auto value = readWhole(column(c));
+        const bool total = c == kPhysTotalColumn || c == kOpTotalColumn;
+        if (!value || (total && *value > 255)) {
+            refuse(c, total ? "a score from 0 to 255" : "a whole number of points");
+            return;
+        }
+        if (c == kPhysTotalColumn)
+            episode.physiologicalScore = static_cast<std::uint8_t>(*value);
+        if (c == kOpTotalColumn)
+            episode.operativeScore = static_cast<std::uint8_t>(*value);
+    }
+    for (std::size_t m = 0; m < kModelCount; ++m) {
+        const auto risk = readRisk(column(kFirstRiskColumn + m));
+        if (!risk) {
+            refuse(kFirstRiskColumn + m, "a risk from 0 to 1 with at most four decimals");
+            return;
+        }
+        episode.riskTenThousandths[m] = *risk;
+    }
+    episode.morbidity = readOutcome(column(kMorbidityColumn));
+    episode.mortality = readOutcome(column(kMortalityColumn));
+    episode.file = fileIndex;
+    episode.line = static_cast<std::uint32_t>(line);
+    episode.identityUnreliable = shifted;
+
+    const std::string_view date = column(3);
+    if (const auto parsed = readProcedureDate(date, options.dateOrder, options.currentYear))
+        episode.day = dayNumber(*parsed);
+    const std::string_view keptDate = date.substr(0, 255);
+    data.dateOffset.push_back(static_cast<std::uint32_t>(data.dateTexts.size()));
+    data.dateLength.push_back(static_cast<std::uint8_t>(keptDate.size()));
+    data.dateTexts.append(keptDate);
+
+    const std::string_view name = f[0];
+    const std::string_view id = f[1];
+    const std::string_view dob = f[2];
+    bool canMerge = !shifted && !(name.empty() && id.empty() && dob.empty());
+    KeyHasher hasher;
+    if (name.size() == kHashedLength) {
+        hasher.add("#");
+        hasher.add(name);
+    } else {
+        hasher.add("=");
+        hasher.add(name);
+        hasher.add(id);
+        hasher.add(dob);
+    }
+    hasher.add(date);
+    keys.push_back(hasher.key());
+    mergeable.push_back(canMerge);
+    data.episodes.push_back(episode);
+    ++file->records;
+    ++data.recordsRead;
+
+    if (shifted)
+        problem(line,
+                std::to_string(count) +
+                    " fields where 31 are expected (a comma in the name, identity number or "
+                    "date of birth?): the figures were read from the right; the identity is "
+                    "not trusted and the record is never merged",
+                false);
+}
+
+// Takes every whole record out of [begin, end); `used` says how far it got.
+void AuditReader::State::consume(const char* begin, const char* end, bool atEof,
+                                 std::uint64_t& line, std::size_t& used) {
+    const char* p = begin;
+    while (p < end) {
+        const Scan result = scanner.scan(p, end, atEof);
+        if (result == Scan::NeedMore)
+            break;
+        const std::uint64_t startLine = line + 1;
+        // A quoted field may run over line ends, but only inside a record of
+        // the right length; otherwise the quote is a stray one and the lines
+        // after it are read on their own.
+        const bool strayQuote =
+            result == Scan::StrayQuote || (result == Scan::Record && scanner.lineEnds > 1 &&
+                                           scanner.fields.size() != kFieldCount);
+        if (strayQuote) {
+            const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!lineEnd && !atEof)
+                break;
+            problem(startLine, "a double quote opens a field that is never closed; not read");
+            if (!lineEnd) {
+                p = end;
+                break;
+            }
+            ++line;
+            ++file->lines;
+            p = lineEnd + 1;
+            continue;
+        }
+        if (result == Scan::Unterminated) {
+            bool onlyBlank = true;
+            for (const char* c = p; c < end; ++c)
+                if (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\x1A')
+                    onlyBlank = false;
+            if (!onlyBlank)
+                problem(startLine, "the last line has no line end (it may still be being "
+                                   "written); not read");
+            p = end;
+            break;
+        }
+        views.clear();
+        for (const FieldRef& field : scanner.fields)
+            views.push_back(scanner.text(p, field));
+        record(startLine);
+        line += scanner.lineEnds;
+        file->lines += scanner.lineEnds;
+        p = scanner.next;
+    }
+    used = static_cast<std::size_t>(p - begin);
+}
+
+AuditReader::AuditReader(ReadOptions options)
+    : state_(std::make_unique<State>()) {
+    state_->options = options;
+}
+
+AuditReader::~AuditReader() = default;
+
+const std::vector<FileSummary>& AuditReader::files() const {
+    return state_->data.files;
+}
+
+void AuditReader::addText(std::string_view name, std::string_view text) {
+    State& s = *state_;
+    s.fileIndex = static_cast<std::uint32_t>(s.data.files.size());
+    s.data.files.push_back({});
+    s.file = &s.data.files.back();
+    s.file->path = std::string(name);
+    s.file->opened = true;
+    s.file->bytes = text.size();
+    s.reserveFor(text.size());
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    std::uint64_t line = 0;
+    std::size_t used = 0;
+    s.consume(text.data(), text.data() + text.size(), true, line, used);
+}
+
+bool AuditReader::addFile(const std::string& path, const Progress& progress) {
+    State& s = *state_;
+    s.fileIndex = static_cast<std::uint32_t>(s.data.files.size());
+    s.data.files.push_back({});
+    s.file = &s.data.files.back();
+    s.file->path = path;
+
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (!stream) {
+        s.file->openError = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    std::uint64_t size = 0;
+    if (::fstat(fileno(stream), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            std::fclose(stream);
+            s.file->openError = std::strerror(EISDIR);
+            return false;
+        }
+        size = static_cast<std::uint64_t>(info.st_size);
+    }
+    s.file->opened = true;
+    s.reserveFor(size);
+
+    std::vector<char> buffer(kBlockSize);
+    std::size_t held = 0;
+    std::uint64_t line = 0;
+    bool first = true;
+    bool atEof = false;
+    bool ok = true;
+    while (!atEof) {
+        if (held == buffer.size()) {
+            if (buffer.size() >= kMaxRecord) {
+                // One line fills the buffer: skip to its end.
+                s.problem(line + 1, "a line longer than 4 MiB; not read");
+                const char* lf = nullptr;
+                std::size_t got = 0;
+                do {
+                    got = std::fread(buffer.data(), 1, buffer.size(), stream);
+                    s.file->bytes += got;
+                    lf = static_cast<const char*>(std::memchr(buffer.data(), '\n', got));
+                } while (!lf && got > 0);
+                ++line;
+                ++s.file->lines;
+                held = lf ? got - static_cast<std::size_t>(lf + 1 - buffer.data()) : 0;
+                if (lf)
+                    std::memmove(buffer.data(), lf + 1, held);
+                atEof = got == 0;
+                if (atEof)
+                    break;
+                continue;
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+        const std::size_t got = std::fread(buffer.data() + held, 1, buffer.size() - held, stream);
+        if (got == 0) {
+            if (std::ferror(stream)) {
+                s.file->openError = std::strerror(errno);
+                ok = false;
+            }
+            atEof = true;
+        }
+        s.file->bytes += got;
+        held += got;
+        const char* begin = buffer.data();
+        if (first && held >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
+            begin += 3;
+            held -= 3;
+            std::memmove(buffer.data(), begin, held);
+            begin = buffer.data();
+        }
+        first = false;
+        std::size_t used = 0;
+        s.consume(begin, begin + held, atEof, line, used);
+        held -= used;
+        std::memmove(buffer.data(), buffer.data() + used, held);
+        if (progress && !progress("Reading", s.file->bytes, size)) {
+            s.file->cancelled = true;
+            ok = false;
+            break;
+        }
+    }
+    std::fclose(stream);
+    return ok;
+}
+
+AuditData AuditReader::finish(const Progress& progress) {
+    State& s = *state_;
+    AuditData::State& d = s.data;
+    const std::size_t n = d.episodes.size();
+    if (progress)
+        progress("Merging", 0, n);
+
+    // Open addressing on the keys: each slot holds the latest record of its key.
+    std::size_t slots = 16;
+    while (slots < 2 * n)
+        slots *= 2;
+    constexpr std::uint32_t kEmpty = UINT32_MAX;
+    std::vector<std::uint32_t> table(slots, kEmpty);
+    std::vector<bool> replaced(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!s.mergeable[i])
+            continue;
+        std::size_t slot = s.keys[i].first & (slots - 1);
+        for (;;) {
+            const std::uint32_t held = table[slot];
+            if (held == kEmpty) {
+                table[slot] = static_cast<std::uint32_t>(i);
+                break;
+            }
+            if (s.keys[held] == s.keys[i]) {
+                replaced[held] = true;
+                ++d.merged;
+                table[slot] = static_cast<std::uint32_t>(i);
+                break;
+            }
+            slot = (slot + 1) & (slots - 1);
+        }
+    }
+    std::vector<std::uint32_t>().swap(table);
+    std::vector<Key>().swap(s.keys);
+    std::vector<bool>().swap(s.mergeable);
+
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (replaced[i])
+            continue;
+        d.episodes[kept] = d.episodes[i];
+        d.dateOffset[kept] = d.dateOffset[i];
+        d.dateLength[kept] = d.dateLength[i];
+        ++kept;
+    }
+    d.episodes.resize(kept);
+    d.dateOffset.resize(kept);
+    d.dateLength.resize(kept);
+    d.unparseableDates = 0;
+    for (const Episode& e : d.episodes)
+        d.unparseableDates += e.day == Episode::kNoDay;
+
+    AuditData data;
+    *data.state_ = std::move(d);
+    s.data = {};
+    return data;
+}
+
+AuditData::AuditData()
+    : state_(std::make_unique<State>()) {}
+AuditData::~AuditData() = default;
+AuditData::AuditData(AuditData&&) noexcept = default;
+AuditData& AuditData::operator=(AuditData&&) noexcept = default;
+
+const std::vector<FileSummary>& AuditData::files() const {
+    return state_->files;
+}
+std::uint64_t AuditData::recordsRead() const {
+    return state_->recordsRead;
+}
+std::uint64_t AuditData::mergedRecords() const {
+    return state_->merged;
+}
+std::uint64_t AuditData::problemCount() const {
+    std::uint64_t count = 0;
+    for (const FileSummary& file : state_->files)
+        count += file.problems.size();
+    return count;
+}
+const std::vector<Episode>& AuditData::episodes() const {
+    return state_->episodes;
+}
+std::string_view AuditData::dateText(std::size_t episode) const {
+    return std::string_view(state_->dateTexts)
+        .substr(state_->dateOffset[episode], state_->dateLength[episode]);
+}
+std::uint64_t AuditData::unparseableDates() const {
+    return state_->unparseableDates;
+}
+
+void AuditData::rereadDates(DateOrder order, int currentYear) {
+    State& s = *state_;
+    s.unparseableDates = 0;
+    for (std::size_t i = 0; i < s.episodes.size(); ++i) {
+        const auto date = readProcedureDate(dateText(i), order, currentYear);
+        s.episodes[i].day = date ? dayNumber(*date) : Episode::kNoDay;
+        s.unparseableDates += !date;
+    }
+}
+
+} // namespace caldrin::audit

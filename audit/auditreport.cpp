@@ -1,0 +1,551 @@
+#include "audit/auditreport.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace caldrin::audit {
+
+namespace {
+
+constexpr std::size_t kSignalsListed = 12;
+
+std::string fixed(double value, int decimals) {
+    char buffer[64];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    std::string text(buffer, end.ptr);
+    if (text == "-0" || text.find_first_not_of("-0.") == std::string::npos)
+        if (text.front() == '-')
+            text.erase(0, 1); // no "-0.00"
+    return text;
+}
+
+// Shortest text that reads back as the same double; JSON has no NaN or infinity.
+std::string jsonNumber(double value) {
+    if (!std::isfinite(value))
+        return "null";
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, end.ptr);
+}
+
+std::string jsonNumber(const std::optional<double>& value) {
+    return value ? jsonNumber(*value) : "null";
+}
+
+std::string jsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (b < 0x20 || b == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+// Paths come from the command line or a dialog: shown as they are, minus
+// anything that could drive a terminal.
+std::string printable(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        out += (b < 0x20 || b == 0x7F) ? '?' : c;
+    }
+    return out;
+}
+
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string dateText(const Date& date) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
+    return buffer;
+}
+
+std::string shortTitle(Model model) {
+    std::string title(modelTitle(model));
+    const auto space = title.rfind(" mortality");
+    if (space != std::string::npos && space + 10 == title.size())
+        title.erase(space);
+    return title;
+}
+
+// A table for the terminal: columns right-aligned except the first.
+class Table {
+public:
+    void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+
+    std::string render(std::string_view indent = "  ") const {
+        std::vector<std::size_t> width;
+        for (const auto& row : rows_)
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                if (width.size() <= c)
+                    width.push_back(0);
+                width[c] = std::max(width[c], displayWidth(row[c]));
+            }
+        std::string out;
+        for (const auto& row : rows_) {
+            std::string line(indent);
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                const std::size_t pad = width[c] - displayWidth(row[c]);
+                if (c == 0) {
+                    line += row[c] + std::string(pad, ' ');
+                } else {
+                    line += "  " + std::string(pad, ' ') + row[c];
+                }
+            }
+            while (!line.empty() && line.back() == ' ')
+                line.pop_back();
+            out += line + "\n";
+        }
+        return out;
+    }
+
+private:
+    static std::size_t displayWidth(std::string_view utf8) {
+        std::size_t width = 0;
+        for (const char c : utf8)
+            width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return width;
+    }
+    std::vector<std::vector<std::string>> rows_;
+};
+
+std::string intervalText(const std::optional<Interval>& interval, int decimals) {
+    if (!interval)
+        return "-";
+    return fixed(interval->lower, decimals) + "-" + fixed(interval->upper, decimals);
+}
+
+std::string optionalText(const std::optional<double>& value, int decimals) {
+    return value ? fixed(*value, decimals) : "-";
+}
+
+std::string pValueText(const std::optional<double>& p) {
+    if (!p)
+        return "-";
+    return *p < 0.001 ? "<0.001" : fixed(*p, 3);
+}
+
+std::string countText(std::uint64_t value) {
+    return std::to_string(value);
+}
+
+std::string outcomeWord(Outcome outcome, bool plural) {
+    if (outcome == Outcome::Mortality)
+        return plural ? "deaths" : "death";
+    return plural ? "complications" : "complication";
+}
+
+class TextReport {
+public:
+    TextReport(const AuditData& data, const AnalysisResult& result,
+               const AnalysisOptions& analysisOptions, const ReportOptions& options)
+        : data_(data)
+        , result_(result)
+        , analysisOptions_(analysisOptions)
+        , options_(options) {}
+
+    std::string render() {
+        header();
+        for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity})
+            outcomeTable(outcome);
+        bandTable();
+        signalList();
+        exclusions();
+        problems();
+        return out_;
+    }
+
+private:
+    void header() {
+        out_ += "Audit analysis\n\n";
+        for (const FileSummary& file : data_.files()) {
+            out_ += "  " + printable(file.path) + ": ";
+            if (!file.opened) {
+                out_ += "could not be read (" + file.openError + ")\n";
+                continue;
+            }
+            out_ += countText(file.lines) + " lines, " + countText(file.records) + " records";
+            if (!file.problems.empty())
+                out_ += ", " + countText(file.problems.size()) + " with problems (listed below)";
+            if (file.cancelled)
+                out_ += ", reading cancelled";
+            out_ += "\n";
+        }
+        out_ += "\n  Records read: " + countText(data_.recordsRead()) +
+                "; repeated records replaced by a later one: " + countText(data_.mergedRecords()) +
+                "; episodes: " + countText(result_.episodes) + "\n";
+        if (data_.unparseableDates() > 0)
+            out_ += "  Episodes whose date of procedure cannot be read: " +
+                    countText(data_.unparseableDates()) +
+                    (analysisOptions_.from || analysisOptions_.to
+                         ? " (left out: a date range is set)\n"
+                         : " (placed after the dated ones, in file order)\n");
+        if (analysisOptions_.from || analysisOptions_.to) {
+            out_ += "  Dates of procedure from " +
+                    (analysisOptions_.from ? dateText(*analysisOptions_.from) : "the first") +
+                    " to " + (analysisOptions_.to ? dateText(*analysisOptions_.to) : "the last") +
+                    ": " + countText(result_.inDateRange) + " episodes in range, " +
+                    countText(result_.outsideDateRange) + " outside\n";
+        }
+        out_ += "\n";
+    }
+
+    void outcomeTable(Outcome outcome) {
+        std::vector<const ModelResult*> models;
+        for (const ModelResult& m : result_.models)
+            if (m.outcome == outcome)
+                models.push_back(&m);
+        if (models.empty())
+            return;
+        out_ += outcome == Outcome::Mortality ? "Mortality" : "Morbidity";
+        out_ +=
+            " (observed " + outcomeWord(outcome, true) + " against the models' predictions)\n\n";
+        Table table;
+        table.row({"Model", "n", "Obs", "Exp", "O:E", "95% CI", "AUROC", "95% CI", "HL p", "Slope",
+                   "Brier", "VLAD", "Signals"});
+        std::vector<std::string> notes;
+        for (const ModelResult* m : models) {
+            const ObservedExpected& o = m->overall;
+            const std::string title = shortTitle(m->model);
+            const bool oeMark = o.unreliable && o.ratio;
+            const bool rocMark = m->discrimination.unreliable && m->discrimination.auroc;
+            const bool hlMark = m->hosmerLemeshow.unreliable && m->hosmerLemeshow.pValue;
+            table.row({title, countText(o.n), countText(o.observed), fixed(o.expected, 2),
+                       optionalText(o.ratio, 2) + (oeMark ? "?" : ""), intervalText(o.interval, 2),
+                       optionalText(m->discrimination.auroc, 3) + (rocMark ? "?" : ""),
+                       intervalText(m->discrimination.interval, 3),
+                       pValueText(m->hosmerLemeshow.pValue) + (hlMark ? "?" : ""),
+                       optionalText(m->calibration.slope, 2), optionalText(m->brier, 3),
+                       fixed(m->vlad, 1),
+                       m->cusum.limit ? countText(m->cusum.signals.size()) : "-"});
+            if (o.n == 0) {
+                notes.push_back(title + ": no episodes to measure.");
+                continue;
+            }
+            if (!o.ratio)
+                notes.push_back(title + ": O:E undefined, no " + outcomeWord(outcome, true) +
+                                " expected.");
+            else if (o.unreliable)
+                notes.push_back(title + ": O:E unreliable, " + fixed(o.expected, 2) + " " +
+                                outcomeWord(outcome, true) + " expected (fewer than 5).");
+            if (!m->discrimination.auroc)
+                notes.push_back(title + ": AUROC undefined, " +
+                                (o.observed == 0 ? "no " + outcomeWord(outcome, true)
+                                                 : std::string("every episode had one")) +
+                                ".");
+            else if (m->discrimination.unreliable)
+                notes.push_back(title + ": AUROC unreliable, fewer than 5 episodes with or " +
+                                "without a " + outcomeWord(outcome, false) + ".");
+            if (hlMark)
+                notes.push_back(title + ": HL p unreliable, a group expects fewer than 5 " +
+                                "episodes with or without a " + outcomeWord(outcome, false) + ".");
+            if (!m->calibration.slope && m->discrimination.auroc)
+                notes.push_back(title + ": calibration slope undefined, the fit did not converge.");
+        }
+        out_ += table.render();
+        out_ += "\n";
+        if (!notes.empty())
+            out_ +=
+                "  A ? beside a figure marks it unreliable; \"-\" marks a figure that cannot be "
+                "computed.\n";
+        for (const std::string& note : notes)
+            out_ += "  " + note + "\n";
+        if (!notes.empty())
+            out_ += "\n";
+    }
+
+    void bandTable() {
+        const ModelResult* chosen = nullptr;
+        for (const ModelResult& m : result_.models)
+            if (m.model == options_.bandModel)
+                chosen = &m;
+        if (!chosen)
+            return;
+        out_ += "Risk bands, " + std::string(modelTitle(chosen->model)) + "\n\n";
+        Table table;
+        table.row({"Predicted", "n", "Obs", "Exp", "O:E", "95% CI", ""});
+        for (const RiskBand& band : chosen->bands) {
+            const ObservedExpected& o = band.figures;
+            std::string note;
+            if (o.n == 0)
+                note = "no episodes";
+            else if (!o.ratio)
+                note = "O:E undefined: none expected";
+            else if (o.unreliable)
+                note = "unreliable: fewer than 5 expected";
+            const int from = static_cast<int>(std::lround(band.from * 100));
+            const int to = static_cast<int>(std::lround(band.to * 100));
+            table.row({std::to_string(from) + "-" + std::to_string(to) + "%", countText(o.n),
+                       countText(o.observed), fixed(o.expected, 2),
+                       optionalText(o.ratio, 2) + (o.unreliable && o.ratio ? "?" : ""),
+                       intervalText(o.interval, 2), note});
+        }
+        const ObservedExpected& all = chosen->overall;
+        table.row({"All", countText(all.n), countText(all.observed), fixed(all.expected, 2),
+                   optionalText(all.ratio, 2), intervalText(all.interval, 2), ""});
+        out_ += table.render();
+        out_ += "\n  A band holds predicted risks above its lower bound up to its upper one.\n\n";
+    }
+
+    void signalList() {
+        bool any = false;
+        for (const ModelResult& m : result_.models) {
+            const Cusum& c = m.cusum;
+            if (!any) {
+                out_ += "Risk-adjusted CUSUM (odds ratio " + fixed(c.oddsRatio, 2) + ")\n\n";
+                any = true;
+            }
+            out_ += "  " + std::string(modelTitle(m.model)) + ": ";
+            if (!c.limit) {
+                out_ += m.overall.n == 0 ? "no episodes\n"
+                                         : "the control limit could not be computed\n";
+                continue;
+            }
+            out_ += "limit " + fixed(*c.limit, 3);
+            if (c.limitComputed)
+                out_ += " (in-control run length " + fixed(c.targetArl, 0) + ")";
+            out_ += ", " + countText(c.signals.size()) +
+                    (c.signals.size() == 1 ? " signal" : " signals");
+            if (c.signals.empty()) {
+                out_ += "\n";
+                continue;
+            }
+            out_ += ", at episode:\n";
+            std::string row = "   ";
+            for (std::size_t i = 0; i < c.signals.size() && i < kSignalsListed; ++i) {
+                const std::string item = " " + countText(c.signals[i].position) + " (" +
+                                         printable(c.signals[i].date) + ")";
+                if (row.size() + item.size() > 90) {
+                    out_ += row + "\n";
+                    row = "   ";
+                }
+                row += item;
+            }
+            if (c.signals.size() > kSignalsListed)
+                row += " and " + countText(c.signals.size() - kSignalsListed) + " more";
+            out_ += row + "\n";
+        }
+        if (any)
+            out_ += "\n  Episodes are counted in order of their date of procedure, among those "
+                    "each model measures.\n\n";
+    }
+
+    void exclusions() {
+        Table table;
+        table.row({"Model", "Measured", "Outcome not 0 or 1", "A score not entered"});
+        for (const ModelResult& m : result_.models)
+            table.row({std::string(modelTitle(m.model)), countText(m.overall.n),
+                       countText(m.excludedUnknownOutcome), countText(m.excludedNotScored)});
+        out_ += "Episodes left out\n\n" + table.render() + "\n";
+    }
+
+    void problems() {
+        if (data_.problemCount() == 0) {
+            out_ += "Reading problems: none\n";
+            return;
+        }
+        out_ += "Reading problems (" + countText(data_.problemCount()) + ")\n\n";
+        for (const FileSummary& file : data_.files()) {
+            std::size_t listed = 0;
+            for (const ReadingProblem& problem : file.problems) {
+                if (options_.maxProblemsListed && listed == options_.maxProblemsListed) {
+                    out_ += "  " + printable(file.path) + ": and " +
+                            countText(file.problems.size() - listed) + " more\n";
+                    break;
+                }
+                out_ += "  " + printable(file.path) + ":" + countText(problem.line) + ": " +
+                        problem.reason + "\n";
+                ++listed;
+            }
+        }
+    }
+
+    const AuditData& data_;
+    const AnalysisResult& result_;
+    const AnalysisOptions& analysisOptions_;
+    const ReportOptions& options_;
+    std::string out_;
+};
+
+std::string jsonObservedExpected(const ObservedExpected& o) {
+    std::string out;
+    out += "\"n\": " + countText(o.n) + ", \"observed\": " + countText(o.observed) +
+           ", \"expected\": " + jsonNumber(o.expected) + ", \"oe\": " + jsonNumber(o.ratio) +
+           ", \"oe_ci\": ";
+    out += o.interval
+               ? "[" + jsonNumber(o.interval->lower) + ", " + jsonNumber(o.interval->upper) + "]"
+               : "null";
+    out += std::string(", \"unreliable\": ") + (o.unreliable ? "true" : "false");
+    return out;
+}
+
+std::string jsonReport(const AuditData& data, const AnalysisResult& result,
+                       const AnalysisOptions& options) {
+    std::string out = "{\n  \"files\": [";
+    bool first = true;
+    for (const FileSummary& file : data.files()) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"path\": " + jsonString(file.path) +
+               ", \"opened\": " + (file.opened ? "true" : "false") +
+               ", \"lines\": " + countText(file.lines) +
+               ", \"records\": " + countText(file.records) +
+               ", \"header_lines\": " + countText(file.headerLines) + ", \"problems\": [";
+        bool firstProblem = true;
+        for (const ReadingProblem& p : file.problems) {
+            out += firstProblem ? "" : ", ";
+            firstProblem = false;
+            out += "{\"line\": " + countText(p.line) + ", \"reason\": " + jsonString(p.reason) +
+                   ", \"skipped\": " + (p.skipped ? "true" : "false") + "}";
+        }
+        out += "]}";
+    }
+    out += "\n  ],\n";
+    out += "  \"records\": {\"read\": " + countText(data.recordsRead()) +
+           ", \"episodes\": " + countText(result.episodes) +
+           ", \"merged\": " + countText(data.mergedRecords()) +
+           ", \"unparseable_date\": " + countText(data.unparseableDates()) +
+           ", \"in_date_range\": " + countText(result.inDateRange) +
+           ", \"outside_date_range\": " + countText(result.outsideDateRange) +
+           ", \"undated_left_out\": " + countText(result.undatedLeftOut) + "},\n";
+    out += "  \"models\": [";
+    first = true;
+    for (const ModelResult& m : result.models) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"model\": " + jsonString(modelKey(m.model)) +
+               ", \"outcome\": " + jsonString(outcomeKey(m.outcome)) + ",\n     " +
+               jsonObservedExpected(m.overall) +
+               ", \"excluded_unknown_outcome\": " + countText(m.excludedUnknownOutcome) +
+               ", \"excluded_not_scored\": " + countText(m.excludedNotScored) + ",\n";
+        const Discrimination& d = m.discrimination;
+        out += "     \"auroc\": " + jsonNumber(d.auroc) + ", \"auroc_ci\": ";
+        out += d.interval ? "[" + jsonNumber(d.interval->lower) + ", " +
+                                jsonNumber(d.interval->upper) + "]"
+                          : "null";
+        out += std::string(", \"auroc_unreliable\": ") + (d.unreliable ? "true" : "false") + ",\n";
+        const HosmerLemeshow& h = m.hosmerLemeshow;
+        out += "     \"hosmer_lemeshow\": {\"chi2\": " + jsonNumber(h.chiSquare) +
+               ", \"df\": " + std::to_string(h.degreesOfFreedom) +
+               ", \"p\": " + jsonNumber(h.pValue) +
+               ", \"unreliable\": " + (h.unreliable ? "true" : "false") + "},\n";
+        out += "     \"calibration\": {\"intercept\": " + jsonNumber(m.calibration.intercept) +
+               ", \"slope\": " + jsonNumber(m.calibration.slope) + "},\n";
+        out += "     \"brier\": " + jsonNumber(m.brier) + ",\n     \"bands\": [";
+        for (std::size_t k = 0; k < m.bands.size(); ++k) {
+            const RiskBand& b = m.bands[k];
+            out += k ? ",\n       " : "\n       ";
+            out += "{\"from\": " + jsonNumber(b.from) + ", \"to\": " + jsonNumber(b.to) + ", " +
+                   jsonObservedExpected(b.figures) + "}";
+        }
+        out += "],\n     \"vlad\": " + jsonNumber(m.vlad) + ",\n";
+        const Cusum& c = m.cusum;
+        out += "     \"cusum\": {\"odds_ratio\": " + jsonNumber(c.oddsRatio) +
+               ", \"limit\": " + jsonNumber(c.limit) +
+               ", \"limit_computed\": " + (c.limitComputed ? "true" : "false");
+        if (c.limitComputed)
+            out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
+                   ", \"simulation_runs\": " + std::to_string(options.simulationRuns) +
+                   ", \"seed\": " + std::to_string(options.seed);
+        out += ", \"signals\": [";
+        for (std::size_t i = 0; i < c.signals.size(); ++i) {
+            out += i ? ", " : "";
+            out += "{\"episode\": " + countText(c.signals[i].position) +
+                   ", \"date\": " + jsonString(c.signals[i].date) + "}";
+        }
+        out += "]}}";
+    }
+    out += "\n  ]\n}\n";
+    return out;
+}
+
+std::string csvReport(const AnalysisResult& result) {
+    std::string out = "model,outcome,band,n,observed,expected,oe,oe_lower,oe_upper,unreliable,"
+                      "auroc,auroc_lower,auroc_upper,hl_chi2,hl_df,hl_p,calibration_intercept,"
+                      "calibration_slope,brier,vlad,cusum_odds_ratio,cusum_limit,cusum_signals,"
+                      "excluded_unknown_outcome,excluded_not_scored\r\n";
+    auto number = [](const std::optional<double>& value) {
+        return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
+    };
+    auto figures = [&](const ObservedExpected& o) {
+        return countText(o.n) + "," + countText(o.observed) + "," + jsonNumber(o.expected) + "," +
+               number(o.ratio) + "," +
+               number(o.interval ? std::optional(o.interval->lower) : std::nullopt) + "," +
+               number(o.interval ? std::optional(o.interval->upper) : std::nullopt) + "," +
+               (o.unreliable ? "1" : "0");
+    };
+    for (const ModelResult& m : result.models) {
+        const std::string lead =
+            csvField(modelKey(m.model)) + "," + csvField(outcomeKey(m.outcome)) + ",";
+        const Discrimination& d = m.discrimination;
+        out += lead + "all," + figures(m.overall) + "," + number(d.auroc) + "," +
+               number(d.interval ? std::optional(d.interval->lower) : std::nullopt) + "," +
+               number(d.interval ? std::optional(d.interval->upper) : std::nullopt) + "," +
+               number(m.hosmerLemeshow.chiSquare) + "," +
+               std::to_string(m.hosmerLemeshow.degreesOfFreedom) + "," +
+               number(m.hosmerLemeshow.pValue) + "," + number(m.calibration.intercept) + "," +
+               number(m.calibration.slope) + "," + number(m.brier) + "," + jsonNumber(m.vlad) +
+               "," + jsonNumber(m.cusum.oddsRatio) + "," + number(m.cusum.limit) + "," +
+               countText(m.cusum.signals.size()) + "," + countText(m.excludedUnknownOutcome) + "," +
+               countText(m.excludedNotScored) + "\r\n";
+        for (const RiskBand& b : m.bands)
+            out += lead + fixed(b.from, 1) + "-" + fixed(b.to, 1) + "," + figures(b.figures) +
+                   ",,,,,,,,,,,,,,,\r\n";
+    }
+    return out;
+}
+
+} // namespace
+
+std::string formatReport(const AuditData& data, const AnalysisResult& result,
+                         const AnalysisOptions& analysisOptions, ReportFormat format,
+                         const ReportOptions& options) {
+    switch (format) {
+    case ReportFormat::Json:
+        return jsonReport(data, result, analysisOptions);
+    case ReportFormat::Csv:
+        return csvReport(result);
+    case ReportFormat::Text:
+        break;
+    }
+    return TextReport(data, result, analysisOptions, options).render();
+}
+
+} // namespace caldrin::audit

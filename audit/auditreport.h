@@ -1,0 +1,30 @@
+#pragma once
+
+// The analysis written out for people (a terminal table) or for other
+// programs (CSV, JSON). Texts from the files are converted from Windows-1252
+// to UTF-8 and control characters are shown as "?" in text and escaped in
+// JSON, so a file cannot drive the terminal.
+
+#include "audit/auditanalysis.h"
+
+#include <string>
+
+namespace caldrin::audit {
+
+enum class ReportFormat { Text, Csv, Json };
+
+struct ReportOptions {
+    // The model whose risk-band table the text report shows.
+    Model bandModel = Model::PPossumMortality;
+    // Text report: list at most this many reading problems per file (0: all).
+    std::size_t maxProblemsListed = 0;
+};
+
+std::string formatReport(const AuditData& data, const AnalysisResult& result,
+                         const AnalysisOptions& analysisOptions, ReportFormat format,
+                         const ReportOptions& options = {});
+
+// Windows-1252 bytes as UTF-8; bytes that code no character become U+FFFD.
+std::string utf8FromCp1252(std::string_view bytes);
+
+} // namespace caldrin::audit

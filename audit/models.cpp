@@ -1,0 +1,164 @@
+#include "audit/auditanalysis.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace caldrin::audit {
+
+namespace {
+
+struct ModelNames {
+    std::string_view key;
+    std::string_view title;
+    std::string_view shortName;
+};
+
+constexpr ModelNames kNames[kModelCount] = {
+    {"possum_morbidity", "POSSUM morbidity", "possum-morbidity"},
+    {"possum_mortality", "POSSUM mortality", "possum"},
+    {"p_possum_mortality", "P-POSSUM mortality", "p-possum"},
+    {"v_possum_mortality", "V-POSSUM mortality", "v-possum"},
+    {"v_possum_physiological_mortality", "V-POSSUM physiological mortality",
+     "v-possum-physiological"},
+};
+
+} // namespace
+
+std::string_view modelKey(Model model) {
+    return kNames[static_cast<std::size_t>(model)].key;
+}
+
+std::string_view modelTitle(Model model) {
+    return kNames[static_cast<std::size_t>(model)].title;
+}
+
+std::optional<Model> modelFromName(std::string_view name) {
+    std::string folded;
+    for (const char c : name)
+        folded += c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const Model model : kAllModels) {
+        std::string shortName(kNames[static_cast<std::size_t>(model)].shortName);
+        std::replace(shortName.begin(), shortName.end(), '-', '_');
+        if (folded == modelKey(model) || folded == shortName)
+            return model;
+    }
+    return std::nullopt;
+}
+
+Outcome modelOutcome(Model model) {
+    return model == Model::PossumMorbidity ? Outcome::Morbidity : Outcome::Mortality;
+}
+
+std::string_view outcomeKey(Outcome outcome) {
+    return outcome == Outcome::Morbidity ? "morbidity" : "mortality";
+}
+
+namespace {
+
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month) {
+    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+class DateScanner {
+public:
+    explicit DateScanner(std::string_view text)
+        : text_(text) {}
+
+    void skipSpaces() {
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
+            ++pos_;
+    }
+
+    bool number(int& value) {
+        skipSpaces();
+        const std::size_t start = pos_;
+        value = 0;
+        while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') {
+            if (pos_ - start >= 6)
+                return false;
+            value = value * 10 + (text_[pos_] - '0');
+            ++pos_;
+        }
+        return pos_ > start;
+    }
+
+    char separator() {
+        skipSpaces();
+        if (pos_ < text_.size() && (text_[pos_] == '/' || text_[pos_] == '-' || text_[pos_] == '.'))
+            return text_[pos_++];
+        return 0;
+    }
+
+    bool atEnd() {
+        skipSpaces();
+        return pos_ == text_.size();
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+} // namespace
+
+std::optional<Date> readProcedureDate(std::string_view text, DateOrder order, int currentYear) {
+    DateScanner scan(text);
+    int first = 0, second = 0, third = 0;
+    if (!scan.number(first))
+        return std::nullopt;
+    const char mark = scan.separator();
+    if (!mark || !scan.number(second) || scan.separator() != mark || !scan.number(third) ||
+        !scan.atEnd())
+        return std::nullopt;
+    Date date;
+    switch (order) {
+    case DateOrder::DayMonthYear:
+        date = {third, second, first};
+        break;
+    case DateOrder::MonthDayYear:
+        date = {third, first, second};
+        break;
+    case DateOrder::YearMonthDay:
+        date = {first, second, third};
+        break;
+    }
+    // As the calculator reads them: a year up to 99 lies in the current century.
+    if (date.year <= 99)
+        date.year += currentYear - currentYear % 100;
+    if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
+        date.day > daysInMonth(date.year, date.month))
+        return std::nullopt;
+    return date;
+}
+
+std::int32_t dayNumber(const Date& date) {
+    std::int64_t year = date.year - (date.month <= 2 ? 1 : 0);
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear =
+        (153 * (date.month > 2 ? date.month - 3 : date.month + 9) + 2) / 5 + date.day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return static_cast<std::int32_t>(era * 146097 + dayOfEra - 719468);
+}
+
+Date dateFromDayNumber(std::int32_t days) {
+    const std::int64_t z = static_cast<std::int64_t>(days) + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const int year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+    return {year, month, day};
+}
+
+} // namespace caldrin::audit

@@ -1,0 +1,581 @@
+#include "audit/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <math.h> // lgamma_r: std::lgamma writes a global sign and is not thread-safe
+#include <numeric>
+#include <stdexcept>
+
+namespace caldrin::audit {
+
+namespace {
+
+constexpr double kEpsilon = 1e-15;
+constexpr int kMaxGammaIterations = 1000000;
+constexpr double kZ975 = 1.959963984540054;
+
+double logGamma(double a) {
+    int sign = 0;
+    return lgamma_r(a, &sign);
+}
+
+// P(a, x) by its series; converges quickly for x < a + 1.
+double gammaSeries(double a, double x) {
+    double term = 1.0 / a;
+    double sum = term;
+    for (int n = 1; n < kMaxGammaIterations; ++n) {
+        term *= x / (a + n);
+        sum += term;
+        if (std::fabs(term) < std::fabs(sum) * kEpsilon)
+            break;
+    }
+    return sum * std::exp(-x + a * std::log(x) - logGamma(a));
+}
+
+// Q(a, x) by its continued fraction (modified Lentz); for x >= a + 1.
+double gammaContinuedFraction(double a, double x) {
+    constexpr double kTiny = 1e-300;
+    double b = x + 1.0 - a;
+    double c = 1.0 / kTiny;
+    double d = 1.0 / b;
+    double h = d;
+    for (int i = 1; i < kMaxGammaIterations; ++i) {
+        const double an = -i * (i - a);
+        b += 2.0;
+        d = an * d + b;
+        if (std::fabs(d) < kTiny)
+            d = kTiny;
+        c = b + an / c;
+        if (std::fabs(c) < kTiny)
+            c = kTiny;
+        d = 1.0 / d;
+        const double delta = d * c;
+        h *= delta;
+        if (std::fabs(delta - 1.0) < kEpsilon)
+            break;
+    }
+    return std::exp(-x + a * std::log(x) - logGamma(a)) * h;
+}
+
+// Acklam's rational approximation of the normal quantile; only a starting
+// point for the chi-square quantile's Newton steps.
+double normalQuantileApprox(double p) {
+    static constexpr double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
+                                   -2.759285104469687e+02, 1.383577518672690e+02,
+                                   -3.066479806614716e+01, 2.506628277459239e+00};
+    static constexpr double b[] = {-5.447609879822406e+01, 1.615858368580409e+02,
+                                   -1.556989798598866e+02, 6.680131188771972e+01,
+                                   -1.328068155288572e+01};
+    static constexpr double c[] = {-7.784894002430293e-03, -3.223964580411365e-01,
+                                   -2.400758277161838e+00, -2.549732539343734e+00,
+                                   4.374664141464968e+00,  2.938163982698783e+00};
+    static constexpr double d[] = {7.784695709041462e-03, 3.224671290700398e-01,
+                                   2.445134137142996e+00, 3.754408661907416e+00};
+    const double low = 0.02425;
+    if (p < low) {
+        const double q = std::sqrt(-2 * std::log(p));
+        return (((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
+               ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
+    }
+    if (p > 1 - low) {
+        const double q = std::sqrt(-2 * std::log(1 - p));
+        return -(((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
+               ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
+    }
+    const double q = p - 0.5;
+    const double r = q * q;
+    return (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q /
+           (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
+}
+
+double logit(double p) {
+    constexpr double kClamp = 1e-6;
+    p = std::clamp(p, kClamp, 1 - kClamp);
+    return std::log(p / (1 - p));
+}
+
+} // namespace
+
+double regularisedGammaP(double a, double x) {
+    if (x <= 0)
+        return 0;
+    if (x < a + 1)
+        return gammaSeries(a, x);
+    return 1.0 - gammaContinuedFraction(a, x);
+}
+
+double regularisedGammaQ(double a, double x) {
+    if (x <= 0)
+        return 1;
+    if (x < a + 1)
+        return 1.0 - gammaSeries(a, x);
+    return gammaContinuedFraction(a, x);
+}
+
+double chiSquareUpperTail(double x, double degreesOfFreedom) {
+    return regularisedGammaQ(degreesOfFreedom / 2, x / 2);
+}
+
+double chiSquareQuantile(double probability, double degreesOfFreedom) {
+    if (!(probability > 0 && probability < 1) || !(degreesOfFreedom > 0))
+        throw std::domain_error("chi-square quantile outside its domain");
+    const double a = degreesOfFreedom / 2;
+    // Solve for y = x / 2 in P(a, y) = probability; work on the smaller tail
+    // so that probabilities near 1 keep their precision.
+    const bool upper = probability > 0.5;
+    const double target = upper ? 1 - probability : probability;
+    auto tail = [&](double y) { return upper ? regularisedGammaQ(a, y) : regularisedGammaP(a, y); };
+    // Wilson-Hilferty start.
+    const double k = degreesOfFreedom;
+    const double z = normalQuantileApprox(probability);
+    const double h = 2.0 / (9.0 * k);
+    double y = std::max(k * std::pow(1 - h + z * std::sqrt(h), 3) / 2, 1e-8);
+
+    // Bracket, then Newton steps kept inside the bracket (bisection otherwise).
+    double lo = 0;
+    double hi = std::max(2 * y, 1.0);
+    while (regularisedGammaP(a, hi) < probability)
+        hi *= 2;
+    const double logNorm = logGamma(a);
+    for (int i = 0; i < 200; ++i) {
+        const double value = tail(y);
+        const double error = upper ? target - value : value - target; // P(y) - probability
+        if (error > 0)
+            hi = y;
+        else
+            lo = y;
+        const double density = std::exp((a - 1) * std::log(y) - y - logNorm);
+        double next = y - error / density;
+        if (!(next > lo && next < hi) || !std::isfinite(next))
+            next = (lo + hi) / 2;
+        if (std::fabs(next - y) <= 1e-15 * y || hi - lo <= 1e-15 * hi) {
+            y = next;
+            break;
+        }
+        y = next;
+    }
+    return 2 * y;
+}
+
+Interval poissonRatioInterval(std::uint64_t observed, double expected) {
+    const double o = static_cast<double>(observed);
+    const double lower = observed == 0 ? 0.0 : chiSquareQuantile(0.025, 2 * o) / 2;
+    const double upper = chiSquareQuantile(0.975, 2 * o + 2) / 2;
+    return {lower / expected, upper / expected};
+}
+
+std::vector<RiskGroup> groupByRisk(std::span<const double> risk,
+                                   std::span<const std::uint8_t> outcome) {
+    std::vector<std::size_t> order(risk.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t l, std::size_t r) { return risk[l] < risk[r]; });
+    std::vector<RiskGroup> groups;
+    for (const std::size_t i : order) {
+        if (groups.empty() || groups.back().risk != risk[i])
+            groups.push_back({risk[i], 0, 0});
+        (outcome[i] ? groups.back().events : groups.back().nonEvents) += 1;
+    }
+    return groups;
+}
+
+std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups) {
+    std::uint64_t positives = 0;
+    std::uint64_t negatives = 0;
+    for (const RiskGroup& g : groups) {
+        positives += g.events;
+        negatives += g.nonEvents;
+    }
+    if (positives == 0 || negatives == 0)
+        return std::nullopt;
+    const double n1 = static_cast<double>(positives);
+    const double n0 = static_cast<double>(negatives);
+
+    // Placement values: for an event, the share of non-events below it (ties
+    // half); for a non-event, the share of events above it. Equal within a group.
+    std::vector<double> eventPlacement(groups.size());
+    std::vector<double> nonEventPlacement(groups.size());
+    double negativesBelow = 0;
+    double positivesBelow = 0;
+    double area = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const double pos = static_cast<double>(groups[g].events);
+        const double neg = static_cast<double>(groups[g].nonEvents);
+        eventPlacement[g] = (negativesBelow + 0.5 * neg) / n0;
+        nonEventPlacement[g] = (n1 - positivesBelow - pos + 0.5 * pos) / n1;
+        area += pos * eventPlacement[g];
+        negativesBelow += neg;
+        positivesBelow += pos;
+    }
+    AurocEstimate estimate;
+    estimate.auroc = area / n1;
+    if (positives >= 2 && negatives >= 2) {
+        double s10 = 0;
+        double s01 = 0;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            const double d10 = eventPlacement[g] - estimate.auroc;
+            const double d01 = nonEventPlacement[g] - estimate.auroc;
+            s10 += static_cast<double>(groups[g].events) * d10 * d10;
+            s01 += static_cast<double>(groups[g].nonEvents) * d01 * d01;
+        }
+        s10 /= n1 - 1;
+        s01 /= n0 - 1;
+        estimate.standardError = std::sqrt(s10 / n1 + s01 / n0);
+    }
+    return estimate;
+}
+
+std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups) {
+    std::uint64_t positives = 0;
+    std::uint64_t negatives = 0;
+    for (const RiskGroup& g : groups) {
+        positives += g.events;
+        negatives += g.nonEvents;
+    }
+    std::vector<RocPoint> points;
+    if (positives == 0 || negatives == 0)
+        return points;
+    points.reserve(groups.size() + 1);
+    points.push_back({std::numeric_limits<double>::infinity(), 0, 0});
+    std::uint64_t truePositives = 0;
+    std::uint64_t falsePositives = 0;
+    for (auto g = groups.rbegin(); g != groups.rend(); ++g) {
+        truePositives += g->events;
+        falsePositives += g->nonEvents;
+        points.push_back({g->risk, static_cast<double>(falsePositives) / negatives,
+                          static_cast<double>(truePositives) / positives});
+    }
+    return points;
+}
+
+HosmerLemeshow hosmerLemeshowRanked(std::span<const double> riskByRank,
+                                    std::span<const std::uint8_t> outcomeByRank) {
+    HosmerLemeshow result;
+    const std::size_t n = riskByRank.size();
+    if (n == 0)
+        return result;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t g = (10 * static_cast<std::uint64_t>(i)) / n;
+        HosmerLemeshowGroup& group = result.groups[g];
+        if (group.n == 0)
+            group.lowestRisk = riskByRank[i];
+        group.highestRisk = riskByRank[i];
+        ++group.n;
+        group.observed += outcomeByRank[i];
+        group.expected += riskByRank[i];
+    }
+    finishHosmerLemeshow(result);
+    return result;
+}
+
+void finishHosmerLemeshow(HosmerLemeshow& result) {
+    double chi = 0;
+    bool unreliable = false;
+    std::uint64_t n = 0;
+    for (const HosmerLemeshowGroup& g : result.groups) {
+        if (g.n == 0)
+            continue;
+        n += g.n;
+        const double ng = static_cast<double>(g.n);
+        if (g.expected < kReliableExpected || ng - g.expected < kReliableExpected)
+            unreliable = true;
+        if (g.expected > 0 && g.expected < ng) {
+            const double diff = static_cast<double>(g.observed) - g.expected;
+            chi += diff * diff / (g.expected * (1 - g.expected / ng));
+        }
+    }
+    if (n == 0)
+        return;
+    result.chiSquare = chi;
+    result.pValue = chiSquareUpperTail(chi, result.degreesOfFreedom);
+    result.unreliable = unreliable;
+}
+
+HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome) {
+    std::vector<std::size_t> order(risk.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t l, std::size_t r) { return risk[l] < risk[r]; });
+    std::vector<double> sortedRisk;
+    std::vector<std::uint8_t> sortedOutcome;
+    sortedRisk.reserve(order.size());
+    sortedOutcome.reserve(order.size());
+    for (const std::size_t i : order) {
+        sortedRisk.push_back(risk[i]);
+        sortedOutcome.push_back(outcome[i]);
+    }
+    return hosmerLemeshowRanked(sortedRisk, sortedOutcome);
+}
+
+Calibration calibrationFit(std::span<const RiskGroup> groups) {
+    Calibration result;
+    std::uint64_t positives = 0;
+    std::uint64_t negatives = 0;
+    for (const RiskGroup& g : groups) {
+        positives += g.events;
+        negatives += g.nonEvents;
+    }
+    if (positives == 0 || negatives == 0)
+        return result;
+
+    std::vector<double> x(groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        x[g] = logit(groups[g].risk);
+
+    auto logLikelihood = [&](double a, double b) {
+        double ll = 0;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            const double eta = a + b * x[g];
+            // log(1 + e^eta) without overflow
+            const double softplus =
+                eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
+            ll += static_cast<double>(groups[g].events) * (eta - softplus) -
+                  static_cast<double>(groups[g].nonEvents) * softplus;
+        }
+        return ll;
+    };
+
+    // Start from perfect calibration: for a good model that is close already.
+    double a = 0;
+    double b = 1;
+    double ll = logLikelihood(a, b);
+    double haa = 0, hab = 0, hbb = 0;
+    constexpr int kMaxIterations = 100;
+    for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
+        double ga = 0, gb = 0;
+        haa = hab = hbb = 0;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            const double mu = 1 / (1 + std::exp(-(a + b * x[g])));
+            const double n = static_cast<double>(groups[g].events + groups[g].nonEvents);
+            const double residual = static_cast<double>(groups[g].events) - n * mu;
+            const double w = n * mu * (1 - mu);
+            ga += residual;
+            gb += residual * x[g];
+            haa += w;
+            hab += w * x[g];
+            hbb += w * x[g] * x[g];
+        }
+        const double det = haa * hbb - hab * hab;
+        if (!(det > 0) || !std::isfinite(det))
+            return result;
+        double da = (hbb * ga - hab * gb) / det;
+        double db = (haa * gb - hab * ga) / det;
+        // Halve the step while it lowers the likelihood.
+        double nextLl = logLikelihood(a + da, b + db);
+        for (int halving = 0; halving < 30 && nextLl < ll - 1e-12 * std::fabs(ll); ++halving) {
+            da /= 2;
+            db /= 2;
+            nextLl = logLikelihood(a + da, b + db);
+        }
+        a += da;
+        b += db;
+        const double change = std::fabs(nextLl - ll);
+        ll = nextLl;
+        if (!std::isfinite(a) || !std::isfinite(b) || std::fabs(a) > 1e6 || std::fabs(b) > 1e6)
+            return result;
+        if (std::max(std::fabs(da), std::fabs(db)) < 1e-10 ||
+            (change < 1e-13 * std::max(1.0, std::fabs(ll)) &&
+             std::max(std::fabs(da), std::fabs(db)) < 1e-6)) {
+            result.intercept = a;
+            result.slope = b;
+            result.iterations = iteration;
+            const double det2 = haa * hbb - hab * hab;
+            const double slopeSe = std::sqrt(haa / det2);
+            result.slopeInterval = Interval{b - kZ975 * slopeSe, b + kZ975 * slopeSe};
+            return result;
+        }
+    }
+    return result;
+}
+
+double cusumWeight(double risk, bool event, double oddsRatio) {
+    const double denominator = 1 - risk + oddsRatio * risk;
+    return event ? std::log(oddsRatio / denominator) : -std::log(denominator);
+}
+
+namespace {
+
+// xoshiro256** seeded through splitmix64: the same seed gives the same
+// numbers on every platform and standard library.
+class Generator {
+public:
+    explicit Generator(std::uint64_t seed) {
+        for (auto& word : state_) {
+            seed += 0x9e3779b97f4a7c15ULL;
+            std::uint64_t z = seed;
+            z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+            z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+            word = z ^ (z >> 31);
+        }
+    }
+    std::uint64_t next() {
+        const std::uint64_t result = rotl(state_[1] * 5, 7) * 9;
+        const std::uint64_t t = state_[1] << 17;
+        state_[2] ^= state_[0];
+        state_[3] ^= state_[1];
+        state_[1] ^= state_[2];
+        state_[0] ^= state_[3];
+        state_[2] ^= t;
+        state_[3] = rotl(state_[3], 45);
+        return result;
+    }
+    // Uniform on [0, 1) with 53 random bits.
+    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+
+private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    std::uint64_t state_[4];
+};
+
+// Vose's alias table over the distinct risks, weighted by how often each occurs.
+struct AliasTable {
+    std::vector<double> risk;
+    std::vector<double> eventWeight;
+    std::vector<double> nonEventWeight;
+    std::vector<double> keep;
+    std::vector<std::uint32_t> alias;
+
+    std::size_t draw(Generator& generator) const {
+        const double u = generator.uniform() * static_cast<double>(keep.size());
+        const std::size_t column = std::min(static_cast<std::size_t>(u), keep.size() - 1);
+        return u - static_cast<double>(column) < keep[column] ? column : alias[column];
+    }
+};
+
+AliasTable makeAliasTable(std::span<const RiskGroup> riskMix, double oddsRatio) {
+    AliasTable table;
+    std::vector<double> weight;
+    double total = 0;
+    for (const RiskGroup& g : riskMix) {
+        const auto count = static_cast<double>(g.events + g.nonEvents);
+        if (count == 0)
+            continue;
+        table.risk.push_back(g.risk);
+        weight.push_back(count);
+        total += count;
+    }
+    const std::size_t k = table.risk.size();
+    for (const double p : table.risk) {
+        table.eventWeight.push_back(cusumWeight(p, true, oddsRatio));
+        table.nonEventWeight.push_back(cusumWeight(p, false, oddsRatio));
+    }
+    table.keep.assign(k, 1.0);
+    table.alias.assign(k, 0);
+    std::vector<double> scaled(k);
+    std::vector<std::uint32_t> small, large;
+    for (std::size_t i = 0; i < k; ++i) {
+        scaled[i] = weight[i] * static_cast<double>(k) / total;
+        (scaled[i] < 1 ? small : large).push_back(static_cast<std::uint32_t>(i));
+    }
+    while (!small.empty() && !large.empty()) {
+        const std::uint32_t s = small.back();
+        small.pop_back();
+        const std::uint32_t l = large.back();
+        table.keep[s] = scaled[s];
+        table.alias[s] = l;
+        scaled[l] = scaled[l] + scaled[s] - 1;
+        if (scaled[l] < 1) {
+            large.pop_back();
+            small.push_back(l);
+        }
+    }
+    return table;
+}
+
+} // namespace
+
+std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, double oddsRatio,
+                                         double targetArl, std::uint32_t runs, std::uint64_t seed,
+                                         const Progress& progress) {
+    const AliasTable table = makeAliasTable(riskMix, oddsRatio);
+    if (table.risk.empty() || runs == 0 || !(targetArl >= 1))
+        return std::nullopt;
+
+    // Each run follows the CUSUM without resetting it and keeps the points
+    // where it reached a new height: the run length for any limit h is then
+    // the time of the first such point at or above h. Runs are extended, a
+    // half unit of height at a time, until the mean run length at the top
+    // height passes the target.
+    struct Record {
+        double height;
+        std::uint64_t time;
+    };
+    struct Run {
+        Generator generator;
+        double value = 0;
+        std::uint64_t time = 0;
+        std::vector<Record> records;
+    };
+    std::vector<Run> all;
+    all.reserve(runs);
+    for (std::uint32_t r = 0; r < runs; ++r)
+        all.push_back({Generator(seed + 0x632be59bd9b4e019ULL * (r + 1)), 0, 0, {}});
+
+    const std::uint64_t stepBudget =
+        static_cast<std::uint64_t>(std::min(1e11, static_cast<double>(runs) * targetArl * 200));
+    std::uint64_t steps = 0;
+    std::uint64_t nextReport = 1 << 20;
+
+    auto meanRunLength = [&](double h) {
+        double sum = 0;
+        for (const Run& run : all) {
+            const auto hit = std::lower_bound(
+                run.records.begin(), run.records.end(), h,
+                [](const Record& record, double height) { return record.height < height; });
+            sum += static_cast<double>(hit->time);
+        }
+        return sum / static_cast<double>(all.size());
+    };
+
+    double top = 0;
+    for (;;) {
+        top += 0.5;
+        for (Run& run : all) {
+            const double highest = run.records.empty() ? 0 : run.records.back().height;
+            if (highest >= top)
+                continue;
+            double value = run.value;
+            std::uint64_t time = run.time;
+            double best = highest;
+            while (best < top) {
+                const std::size_t i = table.draw(run.generator);
+                const bool event = run.generator.uniform() < table.risk[i];
+                value =
+                    std::max(0.0, value + (event ? table.eventWeight[i] : table.nonEventWeight[i]));
+                ++time;
+                if (value > best) {
+                    best = value;
+                    run.records.push_back({value, time});
+                }
+                if (++steps >= nextReport) {
+                    nextReport += 1 << 20;
+                    if (steps > stepBudget)
+                        return std::nullopt;
+                    if (progress && !progress("Control limit", steps, stepBudget))
+                        return std::nullopt;
+                }
+            }
+            run.value = value;
+            run.time = time;
+        }
+        if (meanRunLength(top) >= targetArl)
+            break;
+    }
+
+    // The smallest height whose mean run length reaches the target.
+    std::vector<double> heights;
+    heights.push_back(top);
+    for (const Run& run : all)
+        for (const Record& record : run.records)
+            if (record.height < top)
+                heights.push_back(record.height);
+    std::sort(heights.begin(), heights.end());
+    const auto found = std::partition_point(heights.begin(), heights.end(),
+                                            [&](double h) { return meanRunLength(h) < targetArl; });
+    if (found == heights.end())
+        return std::nullopt;
+    return *found;
+}
+
+} // namespace caldrin::audit

@@ -1,0 +1,74 @@
+#pragma once
+
+// The statistics behind the audit analysis, on plain arrays. Each works on
+// one model's counted episodes: risk p (0..1) and outcome y (0 or 1).
+
+#include "audit/auditanalysis.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace caldrin::audit {
+
+// Regularised lower incomplete gamma P(a, x), a > 0, x >= 0.
+double regularisedGammaP(double a, double x);
+// Regularised upper incomplete gamma Q(a, x) = 1 - P(a, x), accurate in the tail.
+double regularisedGammaQ(double a, double x);
+
+// x with P(chi-square with df degrees of freedom <= x) = probability.
+double chiSquareQuantile(double probability, double degreesOfFreedom);
+// P(chi-square with df degrees of freedom > x).
+double chiSquareUpperTail(double x, double degreesOfFreedom);
+
+// Exact Poisson 95% limits on `observed` events, divided by `expected`.
+Interval poissonRatioInterval(std::uint64_t observed, double expected);
+
+// Episodes with the same predicted risk, counted by outcome; a model's
+// episodes become a list of these sorted by risk.
+struct RiskGroup {
+    double risk = 0;
+    std::uint64_t events = 0;
+    std::uint64_t nonEvents = 0;
+};
+std::vector<RiskGroup> groupByRisk(std::span<const double> risk,
+                                   std::span<const std::uint8_t> outcome);
+
+// Area under the ROC curve (ties count one half) with DeLong's standard error
+// (none when a class has fewer than two episodes). Nothing when a class is empty.
+struct AurocEstimate {
+    double auroc = 0;
+    std::optional<double> standardError;
+};
+std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups);
+
+// The ROC curve, one point per distinct risk, from (0,0) to (1,1).
+std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups);
+
+// Hosmer-Lemeshow over ten groups of equal size. The episodes come already
+// sorted by risk, ties in time order.
+HosmerLemeshow hosmerLemeshowRanked(std::span<const double> riskByRank,
+                                    std::span<const std::uint8_t> outcomeByRank);
+// Fills in chi-square, p and the reliability mark from groups already counted.
+void finishHosmerLemeshow(HosmerLemeshow& result);
+// The same from episodes in time order (sorts them stably).
+HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome);
+
+// Logistic regression of the outcome on logit(p), p clamped to [1e-6, 1 - 1e-6],
+// by Newton-Raphson.
+Calibration calibrationFit(std::span<const RiskGroup> groups);
+
+// One step of the risk-adjusted CUSUM's weight: log-likelihood ratio of the
+// outcome under odds multiplied by `oddsRatio` against the predicted odds.
+double cusumWeight(double risk, bool event, double oddsRatio);
+
+// The control limit whose in-control average run length is `targetArl` for
+// episodes drawn from `riskMix` (each risk weighted by its number of
+// episodes) with outcomes drawn from their own risks. Nothing when cancelled
+// or when the limit cannot be reached.
+std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, double oddsRatio,
+                                         double targetArl, std::uint32_t runs, std::uint64_t seed,
+                                         const Progress& progress = {});
+
+} // namespace caldrin::audit

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace caldrin::audit {
+
+// File text (Windows-1252) as a quoted UTF-8 snippet safe to print anywhere:
+// control characters become "?", long texts are cut with "...".
+std::string printableQuote(std::string_view bytes, std::size_t maxBytes = 40);
+
+} // namespace caldrin::audit

@@ -1,0 +1,321 @@
+// caldrin-audit: reads audit data files and prints observed against expected
+// outcomes for the five models.
+
+#include "audit/auditanalysis.h"
+#include "audit/auditreport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+#ifndef CALDRIN_VERSION
+#define CALDRIN_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace caldrin::audit;
+
+constexpr int kDone = 0;
+constexpr int kBadUsage = 1;
+constexpr int kCannotOpen = 2;
+
+constexpr std::string_view kUsage =
+    "Usage: caldrin-audit [OPTION]... FILE...\n"
+    "Reads audit data files written by the calculator and measures observed against\n"
+    "expected outcomes for POSSUM morbidity and the four mortality models: overall,\n"
+    "in risk bands, discrimination, calibration and over time (VLAD, CUSUM).\n"
+    "\n"
+    "  --format text|csv|json  output for people (default), spreadsheets or programs\n"
+    "  --model MODEL           model of the risk-band table (default p-possum):\n"
+    "                          possum-morbidity, possum, p-possum, v-possum,\n"
+    "                          v-possum-physiological\n"
+    "  --from DATE, --to DATE  only procedures from/to this date (inclusive);\n"
+    "                          YYYY-MM-DD or in the --date-order\n"
+    "  --date-order dmy|mdy|ymd  how dates of procedure are typed (default dmy)\n"
+    "  --odds-ratio R          odds ratio the CUSUM looks for (default 2)\n"
+    "  --limit H               CUSUM control limit (default: computed)\n"
+    "  --arl N                 in-control average run length the computed limit\n"
+    "                          gives (default 10000 episodes)\n"
+    "  --output FILE           write the report to FILE instead of standard output\n"
+    "  --help                  show this help and exit\n"
+    "  --version               show the version and exit\n"
+    "\n"
+    "Exit status: 0 done, 1 bad usage, 2 a file could not be opened or written.\n";
+
+struct CommandLine {
+    std::vector<std::string> files;
+    ReportFormat format = ReportFormat::Text;
+    Model bandModel = Model::PPossumMortality;
+    std::string from;
+    std::string to;
+    DateOrder dateOrder = DateOrder::DayMonthYear;
+    double oddsRatio = 2.0;
+    std::optional<double> limit;
+    double arl = 10000;
+    std::string output;
+    bool help = false;
+    bool version = false;
+};
+
+std::optional<double> readNumber(std::string_view text) {
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// The error text, or empty when the command line is good.
+std::string parse(int argc, char** argv, CommandLine& line) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            line.files.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string_view name = arg;
+        std::optional<std::string_view> value;
+        if (const auto equals = arg.find('='); equals != std::string_view::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        if (name == "--help" || name == "-h") {
+            line.help = true;
+            continue;
+        }
+        if (name == "--version") {
+            line.version = true;
+            continue;
+        }
+        static constexpr std::string_view kWithValue[] = {
+            "--format",     "--model", "--from", "--to",    "--date-order",
+            "--odds-ratio", "--limit", "--arl",  "--output"};
+        if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue))
+            return "unknown option " + std::string(arg);
+        if (!value) {
+            if (i + 1 >= argc)
+                return std::string(name) + " needs a value";
+            value = argv[++i];
+        }
+        const std::string_view v = *value;
+        if (name == "--format") {
+            if (v == "text")
+                line.format = ReportFormat::Text;
+            else if (v == "csv")
+                line.format = ReportFormat::Csv;
+            else if (v == "json")
+                line.format = ReportFormat::Json;
+            else
+                return "--format takes text, csv or json, not " + std::string(v);
+        } else if (name == "--model") {
+            const auto model = modelFromName(v);
+            if (!model)
+                return "unknown model " + std::string(v);
+            line.bandModel = *model;
+        } else if (name == "--from") {
+            line.from = v;
+        } else if (name == "--to") {
+            line.to = v;
+        } else if (name == "--date-order") {
+            if (v == "dmy")
+                line.dateOrder = DateOrder::DayMonthYear;
+            else if (v == "mdy")
+                line.dateOrder = DateOrder::MonthDayYear;
+            else if (v == "ymd")
+                line.dateOrder = DateOrder::YearMonthDay;
+            else
+                return "--date-order takes dmy, mdy or ymd, not " + std::string(v);
+        } else if (name == "--odds-ratio") {
+            const auto r = readNumber(v);
+            if (!r || *r <= 0 || *r == 1)
+                return "--odds-ratio takes a number above 0 other than 1, not " + std::string(v);
+            line.oddsRatio = *r;
+        } else if (name == "--limit") {
+            const auto h = readNumber(v);
+            if (!h || *h <= 0)
+                return "--limit takes a number above 0, not " + std::string(v);
+            line.limit = *h;
+        } else if (name == "--arl") {
+            const auto n = readNumber(v);
+            if (!n || *n < 10 || *n > 1e6)
+                return "--arl takes a number of episodes from 10 to 1000000, not " + std::string(v);
+            line.arl = *n;
+        } else if (name == "--output") {
+            if (v.empty())
+                return "--output needs a file name";
+            line.output = v;
+        }
+    }
+    if (!line.help && !line.version && line.files.empty())
+        return "no audit data file given";
+    return {};
+}
+
+std::optional<Date> commandLineDate(const std::string& text, DateOrder order, int currentYear) {
+    // An ISO date is always understood; anything else is read as the files are.
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-')
+        if (const auto iso = readProcedureDate(text, DateOrder::YearMonthDay, currentYear))
+            return iso;
+    return readProcedureDate(text, order, currentYear);
+}
+
+int localYear() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_year + 1900;
+}
+
+// Progress on standard error, only when it is a terminal and only once the
+// run has taken a moment.
+class ProgressLine {
+public:
+    ProgressLine()
+        : enabled_(::isatty(STDERR_FILENO) == 1)
+        , start_(std::chrono::steady_clock::now()) {}
+
+    ~ProgressLine() { clear(); }
+
+    void setSubject(std::string subject) { subject_ = std::move(subject); }
+
+    bool operator()(std::string_view stage, std::uint64_t done, std::uint64_t total) {
+        if (!enabled_)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - start_ < std::chrono::milliseconds(500) ||
+            now - last_ < std::chrono::milliseconds(100))
+            return true;
+        last_ = now;
+        std::string text = std::string(stage);
+        if (!subject_.empty() && stage == "Reading")
+            text += " " + subject_;
+        if (total > 0)
+            text += ": " + std::to_string(done * 100 / total) + "%";
+        std::fprintf(stderr, "\r%-70.70s", text.c_str());
+        shown_ = true;
+        return true;
+    }
+
+    void clear() {
+        if (shown_)
+            std::fprintf(stderr, "\r%70s\r", "");
+        shown_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point last_{};
+    std::string subject_;
+};
+
+bool writeAll(std::FILE* stream, const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+           std::fflush(stream) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CommandLine line;
+    if (const std::string error = parse(argc, argv, line); !error.empty()) {
+        std::fprintf(stderr, "caldrin-audit: %s\nTry 'caldrin-audit --help'.\n", error.c_str());
+        return kBadUsage;
+    }
+    if (line.help) {
+        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+        return kDone;
+    }
+    if (line.version) {
+        std::printf("caldrin-audit %s\n", CALDRIN_VERSION);
+        return kDone;
+    }
+
+    const int currentYear = localYear();
+    AnalysisOptions options;
+    for (const auto& [text, target] :
+         {std::pair{&line.from, &options.from}, std::pair{&line.to, &options.to}}) {
+        if (text->empty())
+            continue;
+        *target = commandLineDate(*text, line.dateOrder, currentYear);
+        if (!*target) {
+            std::fprintf(stderr, "caldrin-audit: %s is not a date\n", text->c_str());
+            return kBadUsage;
+        }
+    }
+    if (options.from && options.to && dayNumber(*options.from) > dayNumber(*options.to)) {
+        std::fprintf(stderr, "caldrin-audit: --from is after --to\n");
+        return kBadUsage;
+    }
+    options.oddsRatio = line.oddsRatio;
+    options.limit = line.limit;
+    options.targetArl = line.arl;
+
+    int status = kDone;
+    ProgressLine progressLine;
+    const Progress progress = [&](std::string_view stage, std::uint64_t done, std::uint64_t total) {
+        return progressLine(stage, done, total);
+    };
+    AuditReader reader(ReadOptions{line.dateOrder, currentYear});
+    for (const std::string& file : line.files) {
+        progressLine.setSubject(file);
+        if (!reader.addFile(file, progress)) {
+            progressLine.clear();
+            std::fprintf(stderr, "caldrin-audit: cannot read %s: %s\n", file.c_str(),
+                         reader.files().back().openError.c_str());
+            status = kCannotOpen;
+        }
+    }
+    const AuditData data = reader.finish(progress);
+    const AnalysisResult result = analyse(data, options, progress);
+    progressLine.clear();
+
+    ReportOptions reportOptions;
+    reportOptions.bandModel = line.bandModel;
+    const std::string report = formatReport(data, result, options, line.format, reportOptions);
+    if (line.format == ReportFormat::Csv && data.problemCount() > 0)
+        std::fprintf(stderr,
+                     "caldrin-audit: %llu lines had reading problems; --format text or json "
+                     "lists them\n",
+                     static_cast<unsigned long long>(data.problemCount()));
+
+    if (line.output.empty()) {
+        if (!writeAll(stdout, report)) {
+            std::fprintf(stderr, "caldrin-audit: cannot write the report: %s\n",
+                         std::strerror(errno));
+            return kCannotOpen;
+        }
+        return status;
+    }
+    std::FILE* out = std::fopen(line.output.c_str(), "wb");
+    if (!out) {
+        std::fprintf(stderr, "caldrin-audit: cannot write %s: %s\n", line.output.c_str(),
+                     std::strerror(errno));
+        return kCannotOpen;
+    }
+    const bool written = writeAll(out, report);
+    if (std::fclose(out) != 0 || !written) {
+        std::fprintf(stderr, "caldrin-audit: cannot write %s: %s\n", line.output.c_str(),
+                     std::strerror(errno));
+        return kCannotOpen;
+    }
+    return status;
+}

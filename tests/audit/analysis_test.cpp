@@ -1,0 +1,257 @@
+#include "audit/auditanalysis.h"
+#include "auditgenerator.h"
+#include "auditlines.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace caldrin::audit {
+namespace {
+
+using testing::line;
+using testing::Row;
+
+AuditData read(const std::string& text) {
+    AuditReader reader(ReadOptions{DateOrder::DayMonthYear, 2026});
+    reader.addText("audit.csv", text);
+    return reader.finish();
+}
+
+// P-POSSUM risk and died answer, one episode per day from 1 January 2024.
+std::string episodes(const std::vector<std::pair<std::string, std::string>>& riskAndDied,
+                     int firstDay = 1) {
+    std::string text;
+    int day = firstDay;
+    for (const auto& [risk, died] : riskAndDied) {
+        Row row{.name = testing::cat("P", std::to_string(day))};
+        row.date = std::to_string(day) + "/01/2024";
+        row.risks[2] = risk;
+        row.mortality = died;
+        text += line(row);
+        ++day;
+    }
+    return text;
+}
+
+const ModelResult& model(const AnalysisResult& result, Model which) {
+    for (const ModelResult& m : result.models)
+        if (m.model == which)
+            return m;
+    throw std::logic_error("model not analysed");
+}
+
+AnalysisOptions givenLimit(double limit) {
+    AnalysisOptions options;
+    options.limit = limit;
+    return options;
+}
+
+// Worked on paper: E = 5.0, O = 5, pairs ranked right 20.5 of 25, Brier 1.70 / 10.
+TEST(Analysis, TenEpisodesWorkedByHand) {
+    const AuditData data = read(episodes({{"0.1000", "0"},
+                                          {"0.2000", "0"},
+                                          {"0.3000", "1"},
+                                          {"0.4000", "0"},
+                                          {"0.5000", "1"},
+                                          {"0.6000", "0"},
+                                          {"0.7000", "1"},
+                                          {"0.8000", "1"},
+                                          {"0.9000", "1"},
+                                          {"0.5000", "0"}}));
+    const AnalysisResult result = analyse(data, givenLimit(4.5));
+    const ModelResult& m = model(result, Model::PPossumMortality);
+    EXPECT_EQ(m.overall.n, 10u);
+    EXPECT_EQ(m.overall.observed, 5u);
+    EXPECT_DOUBLE_EQ(m.overall.expected, 5.0);
+    EXPECT_DOUBLE_EQ(*m.overall.ratio, 1.0);
+    EXPECT_NEAR(m.overall.interval->lower, 1.623 / 5, 1e-3); // exact Poisson limits for 5
+    EXPECT_NEAR(m.overall.interval->upper, 11.668 / 5, 1e-3);
+    EXPECT_TRUE(m.overall.unreliable == false);
+    EXPECT_DOUBLE_EQ(*m.discrimination.auroc, 0.82);
+    EXPECT_TRUE(m.discrimination.unreliable == false);
+    EXPECT_NEAR(*m.brier, 0.17, 1e-12);
+    EXPECT_NEAR(m.vlad, 0.0, 1e-12);
+
+    // Bands: 0.1 is the top of band 0; the two 0.5s share band 4; band 9 is empty.
+    EXPECT_EQ(m.bands[0].figures.n, 1u);
+    EXPECT_EQ(m.bands[4].figures.n, 2u);
+    EXPECT_EQ(m.bands[4].figures.observed, 1u);
+    EXPECT_DOUBLE_EQ(m.bands[4].figures.expected, 1.0);
+    EXPECT_EQ(m.bands[8].figures.n, 1u);
+    EXPECT_EQ(m.bands[9].figures.n, 0u);
+    EXPECT_FALSE(m.bands[9].figures.ratio);
+    EXPECT_TRUE(m.bands[4].figures.unreliable);
+
+    // Hosmer-Lemeshow with one episode a group: ties at 0.5 in time order, so
+    // the event (5 January) ranks before the non-event (10 January).
+    EXPECT_EQ(m.hosmerLemeshow.groups[4].observed, 1u);
+    EXPECT_EQ(m.hosmerLemeshow.groups[5].observed, 0u);
+    EXPECT_TRUE(m.hosmerLemeshow.unreliable);
+}
+
+TEST(Analysis, BandEdgesFollowTheRiskAsWritten) {
+    const AuditData data = read(episodes({{"0.0000", "0"},
+                                          {"0.1000", "0"},
+                                          {"0.1001", "0"},
+                                          {"0.9000", "1"},
+                                          {"0.9001", "1"},
+                                          {"1.0000", "1"}}));
+    const AnalysisResult result = analyse(data, givenLimit(4.5));
+    const ModelResult& m = model(result, Model::PPossumMortality);
+    const std::uint64_t expected[10] = {2, 1, 0, 0, 0, 0, 0, 0, 1, 2};
+    for (int k = 0; k < 10; ++k)
+        EXPECT_EQ(m.bands[k].figures.n, expected[k]) << k;
+    EXPECT_FALSE(m.bands[2].figures.ratio);
+    EXPECT_DOUBLE_EQ(m.bands[9].from, 0.9);
+}
+
+// The CUSUM path on paper, R = 2, limit 1: weights log(2 / (1 + p)) for a
+// death, -log(1 + p) for a survivor. Records are out of date order in the
+// file; the undated one comes last.
+TEST(Analysis, CusumAndVladFollowTimeOrder) {
+    auto row = [](std::string date, std::string risk, std::string died) {
+        Row r{.name = testing::cat("N", date), .date = date};
+        r.risks[2] = risk;
+        r.mortality = died;
+        return line(r);
+    };
+    const std::string text = row("03/01/2024", "0.1000", "0") + row("01/01/2024", "0.2000", "1") +
+                             row("not known", "0.5000", "1") + row("02/01/2024", "0.5000", "1") +
+                             row("04/01/2024", "0.5000", "1") + row("07/01/2024", "0.1000", "1") +
+                             row("05/01/2024", "0.2500", "1") + row("06/01/2024", "0.5000", "0");
+    const AuditData data = read(text);
+    EXPECT_EQ(data.unparseableDates(), 1u);
+    AnalysisOptions options = givenLimit(1.0);
+    options.maxSeriesPoints = 100;
+    const AnalysisResult result = analyse(data, options);
+    const ModelResult& m = model(result, Model::PPossumMortality);
+    const double path[] = {0.510826, 0.798508, 0.703198, 0.990880,
+                           1.460883, 0.0,      0.597837, 0.885519};
+    ASSERT_EQ(m.series.size(), 8u);
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_NEAR(m.series[i].cusum, path[i], 1e-6) << i;
+        EXPECT_EQ(m.series[i].position, i + 1);
+        EXPECT_EQ(m.series[i].signal, i == 4);
+    }
+    ASSERT_EQ(m.cusum.signals.size(), 1u);
+    EXPECT_EQ(m.cusum.signals[0].position, 5u);
+    EXPECT_EQ(m.cusum.signals[0].date, "05/01/2024");
+    EXPECT_NEAR(m.cusum.finalValue, 0.885519, 1e-6);
+    // VLAD: expected minus observed, cumulative: 0.2 - 1 = -0.8 after the first.
+    EXPECT_NEAR(m.series[0].vlad, -0.8, 1e-12);
+    EXPECT_NEAR(m.vlad, 2.65 - 6, 1e-12);
+    EXPECT_EQ(m.series[7].day, Episode::kNoDay);
+}
+
+TEST(Analysis, ExclusionsCountUnknownOutcomeFirst) {
+    std::string text;
+    text += line(Row{.name = "a", .mortality = ""});
+    text += line(Row{.name = "b", .mortality = "2"});
+    text += line(Row{.name = "c", .ps = 0, .mortality = "x"});
+    text += line(Row{.name = "d", .ps = 0});
+    text += line(Row{.name = "e", .os = 0, .morbidity = ""});
+    text += line(Row{.name = "f", .mortality = " 1 "});
+    const AnalysisResult result = analyse(read(text), givenLimit(4.5));
+    const ModelResult& mortality = model(result, Model::PossumMortality);
+    EXPECT_EQ(mortality.excludedUnknownOutcome, 3u);
+    EXPECT_EQ(mortality.excludedNotScored, 2u);
+    EXPECT_EQ(mortality.overall.n, 1u);
+    EXPECT_EQ(mortality.overall.observed, 1u);
+    const ModelResult& morbidity = model(result, Model::PossumMorbidity);
+    EXPECT_EQ(morbidity.excludedUnknownOutcome, 1u);
+    EXPECT_EQ(morbidity.excludedNotScored, 2u);
+    EXPECT_EQ(morbidity.overall.n, 3u);
+}
+
+TEST(Analysis, DateRangeReusesTheRecordsRead) {
+    std::string text = episodes(
+        {{"0.1000", "0"}, {"0.2000", "1"}, {"0.3000", "0"}, {"0.4000", "1"}, {"0.5000", "0"}});
+    text += line(Row{.name = "undated", .date = "?"});
+    const AuditData data = read(text);
+    AnalysisOptions options = givenLimit(4.5);
+    options.from = Date{2024, 1, 2};
+    options.to = Date{2024, 1, 4};
+    const AnalysisResult inRange = analyse(data, options);
+    EXPECT_EQ(inRange.inDateRange, 3u);
+    EXPECT_EQ(inRange.outsideDateRange, 2u);
+    EXPECT_EQ(inRange.undatedLeftOut, 1u);
+    EXPECT_DOUBLE_EQ(model(inRange, Model::PPossumMortality).overall.expected, 0.9);
+    const AnalysisResult all = analyse(data, givenLimit(4.5));
+    EXPECT_EQ(all.inDateRange, 6u);
+    EXPECT_EQ(predictedRisks(data, options, Model::PPossumMortality),
+              (std::vector<double>{0.2, 0.3, 0.4}));
+}
+
+// Outcomes drawn from the models' own risks: observed near expected, slope
+// near 1, signals rare; with the odds doubled the CUSUM signals.
+TEST(Analysis, GeneratedFileBehavesAsItsRisksSay) {
+    testing::GeneratedAudit generated;
+    generated.records = 60000;
+    generated.seed = 5;
+    generated.repeatShare = 0.02;
+    generated.unknownOutcomeShare = 0.01;
+    const AuditData data = read(testing::generateAuditText(generated));
+    EXPECT_EQ(data.problemCount(), 0u);
+    EXPECT_GT(data.mergedRecords(), 0u);
+    AnalysisOptions options;
+    options.limit = 5.0;
+    options.maxSeriesPoints = 200;
+    const AnalysisResult result = analyse(data, options);
+    for (const Model which : {Model::PPossumMortality, Model::PossumMorbidity}) {
+        const ModelResult& m = model(result, which);
+        EXPECT_NEAR(*m.overall.ratio, 1.0, 0.05) << modelKey(which);
+        EXPECT_LT(m.overall.interval->lower, 1.0);
+        EXPECT_GT(m.overall.interval->upper, 1.0);
+        EXPECT_NEAR(*m.calibration.slope, 1.0, 0.1) << modelKey(which);
+        EXPECT_NEAR(*m.calibration.intercept, 0.0, 0.25) << modelKey(which);
+        EXPECT_GT(*m.hosmerLemeshow.pValue, 0.001);
+        EXPECT_GT(*m.discrimination.auroc, 0.6);
+        // The thinned series ends where the episodes end, with the final VLAD.
+        ASSERT_FALSE(m.series.empty());
+        EXPECT_LE(m.series.size(), 260u);
+        EXPECT_EQ(m.series.back().position, m.overall.n);
+        EXPECT_NEAR(m.series.back().vlad, m.vlad, 1e-9);
+    }
+    // POSSUM mortality is known to over-predict against P-POSSUM.
+    EXPECT_LT(*model(result, Model::PossumMortality).overall.ratio, 0.9);
+
+    generated.oddsMultiplier = 2.0;
+    const AnalysisResult worse = analyse(read(testing::generateAuditText(generated)), options);
+    const ModelResult& m = model(worse, Model::PPossumMortality);
+    EXPECT_GT(*m.overall.ratio, 1.4);
+    const std::size_t inControl = model(result, Model::PPossumMortality).cusum.signals.size();
+    EXPECT_GT(m.cusum.signals.size(), 5 * inControl + 5);
+    EXPECT_GT(m.series.size(), 0u);
+    for (const CusumSignal& signal : m.cusum.signals) {
+        const auto found = std::find_if(m.series.begin(), m.series.end(), [&](const TimePoint& p) {
+            return p.position == signal.position;
+        });
+        ASSERT_NE(found, m.series.end()) << "a signal thinned away";
+        EXPECT_TRUE(found->signal);
+    }
+}
+
+TEST(Analysis, ComputedLimitIsReportedAndCancelStops) {
+    testing::GeneratedAudit generated;
+    generated.records = 3000;
+    const AuditData data = read(testing::generateAuditText(generated));
+    AnalysisOptions options;
+    options.models = {Model::PPossumMortality};
+    options.targetArl = 1000;
+    options.simulationRuns = 500;
+    const AnalysisResult result = analyse(data, options);
+    const Cusum& cusum = result.models[0].cusum;
+    ASSERT_TRUE(cusum.limit);
+    EXPECT_TRUE(cusum.limitComputed);
+    EXPECT_GT(*cusum.limit, 1.0);
+    EXPECT_LT(*cusum.limit, 10.0);
+    EXPECT_EQ(analyse(data, options).models[0].cusum.limit, cusum.limit);
+
+    const AnalysisResult cancelled = analyse(
+        data, options, [](std::string_view, std::uint64_t, std::uint64_t) { return false; });
+    EXPECT_TRUE(cancelled.cancelled);
+}
+
+} // namespace
+} // namespace caldrin::audit

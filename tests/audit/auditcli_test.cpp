@@ -1,0 +1,120 @@
+// caldrin-audit as a program: its exit status, its formats and where its
+// report goes.
+
+#include "auditgenerator.h"
+#include "auditlines.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the program with `arguments` (already quoted for the shell); standard
+// error goes with standard output.
+Outcome run(const std::string& arguments) {
+    const std::string command =
+        caldrin::audit::testing::cat("'", CALDRIN_AUDIT_PROGRAM, "' ", arguments, " 2>&1");
+    Outcome result;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    std::array<char, 4096> buffer;
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.out.append(buffer.data(), got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class AuditCommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               caldrin::audit::testing::cat("caldrin-audit-cli-", std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        caldrin::audit::testing::GeneratedAudit generated;
+        generated.records = 2000;
+        ASSERT_TRUE(caldrin::audit::testing::writeAuditFile(file(), generated));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string file() const { return (dir_ / "audit.csv").string(); }
+    fs::path dir_;
+};
+
+TEST_F(AuditCommandLine, ExitStatusSaysWhatHappened) {
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string says;
+    };
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
+    const Case cases[] = {
+        {f + " --limit 4.5", 0, "Risk bands, P-POSSUM mortality"},
+        {"--help", 0, "Usage: caldrin-audit"},
+        {"--version", 0, "caldrin-audit 3.0"},
+        {"", 1, "no audit data file given"},
+        {f + " --format xml", 1, "--format takes text, csv or json"},
+        {f + " --odds-ratio 1", 1, "--odds-ratio"},
+        {f + " --model nonsense", 1, "unknown model nonsense"},
+        {f + " --from 31/02/2024", 1, "is not a date"},
+        {f + " --from 2024-05-01 --to 2024-01-01", 1, "--from is after --to"},
+        {f + " --bogus", 1, "unknown option --bogus"},
+        {f + " --limit 4.5 '" + (dir_ / "missing.csv").string() + "'", 2, "cannot read"},
+        {f + " --limit 4.5 --output '" + (dir_ / "no" / "such" / "dir").string() + "'", 2,
+         "cannot write"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.arguments << "\n" << r.out;
+    }
+}
+
+TEST_F(AuditCommandLine, FormatsModelDatesAndOutputFile) {
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
+    const Outcome json = run(f + " --limit 4.5 --format json");
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out.front(), '{');
+    EXPECT_NE(json.out.find("\"p_possum_mortality\""), std::string::npos);
+
+    const Outcome band = run(f + " --limit 4.5 --model possum-morbidity");
+    EXPECT_NE(band.out.find("Risk bands, POSSUM morbidity"), std::string::npos);
+
+    const Outcome ranged = run(f + " --limit 4.5 --format json --from 01/01/2022 --to=2022-12-31");
+    EXPECT_NE(ranged.out.find("\"outside_date_range\": "), std::string::npos);
+    EXPECT_EQ(ranged.out.find("\"outside_date_range\": 0,"), std::string::npos);
+
+    const fs::path report = dir_ / "report.csv";
+    const Outcome written = run(f + " --limit 4.5 --format csv --output '" + report.string() + "'");
+    EXPECT_EQ(written.status, 0);
+    EXPECT_TRUE(written.out.empty()) << written.out; // no terminal: no progress either
+    EXPECT_TRUE(slurp(report).starts_with("model,outcome,band,n,"));
+
+    // Without a limit one is computed and reported with its run length.
+    const Outcome computed = run(f + " --arl 500");
+    EXPECT_NE(computed.out.find("(in-control run length 500)"), std::string::npos) << computed.out;
+}
+
+} // namespace

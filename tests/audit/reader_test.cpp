@@ -1,0 +1,298 @@
+#include "audit/auditanalysis.h"
+#include "auditlines.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace caldrin::audit {
+namespace {
+
+using testing::line;
+using testing::Row;
+
+AuditData read(std::string_view text, ReadOptions options = {}) {
+    AuditReader reader(options);
+    reader.addText("audit.csv", text);
+    return reader.finish();
+}
+
+TEST(AuditReader, ReadsWhatTheCalculatorWritesHeaderOrNot) {
+    Row row;
+    const std::string records = line(row) + line(Row{.name = "Bob Jones"});
+    for (const std::string& text : {testing::kHeader + records, records}) {
+        const AuditData data = read(text);
+        EXPECT_EQ(data.recordsRead(), 2u);
+        ASSERT_EQ(data.episodes().size(), 2u);
+        EXPECT_EQ(data.problemCount(), 0u);
+        const Episode& e = data.episodes()[0];
+        EXPECT_EQ(e.riskTenThousandths[0], 2000); // morbidity first
+        EXPECT_EQ(e.riskTenThousandths[2], 500);
+        EXPECT_DOUBLE_EQ(e.risk(Model::PPossumMortality), 0.05);
+        EXPECT_EQ(e.physiologicalScore, 20);
+        EXPECT_EQ(e.operativeScore, 10);
+        EXPECT_EQ(e.day, dayNumber({2024, 3, 10}));
+        EXPECT_EQ(data.dateText(0), "10/03/2024");
+        EXPECT_EQ(e.line, text.starts_with("NAME") ? 2u : 1u);
+    }
+}
+
+TEST(AuditReader, LineEndsQuotesAndJoinedHeaders) {
+    Row quoted;
+    // A name with a comma and a quote, quoted as the calculator now writes it.
+    const std::string quotedLine = testing::cat("\"Smith, \"\"Jo\"\"\",7,01/01/1960,01/04/2024,",
+                                                testing::figures(quoted), "\n");
+    const std::string text = testing::cat(testing::kHeader, line(Row{}), quotedLine, "\n",
+                                          testing::kHeader, line(Row{.name = "Cy"}));
+    const AuditData data = read(text);
+    EXPECT_EQ(data.recordsRead(), 3u);
+    EXPECT_EQ(data.problemCount(), 0u);
+    EXPECT_EQ(data.files()[0].headerLines, 2u);
+    EXPECT_EQ(data.files()[0].blankLines, 1u);
+    EXPECT_EQ(data.dateText(1), "01/04/2024");
+    EXPECT_FALSE(data.episodes()[1].identityUnreliable);
+}
+
+TEST(AuditReader, QuotedLineEndStaysInItsField) {
+    const std::string text = testing::cat("\"two\r\nlines\",1,01/01/1960,02/04/2024,",
+                                          testing::figures(Row{}), "\r\n", line(Row{}));
+    const AuditData data = read(text);
+    EXPECT_EQ(data.recordsRead(), 2u);
+    EXPECT_EQ(data.files()[0].lines, 3u);
+    EXPECT_EQ(data.episodes()[1].line, 3u);
+}
+
+TEST(AuditReader, ShiftedLineIsReadFromTheRightAndNeverMerged) {
+    Row row{.name = "Smith, John", .morbidity = "1"};
+    // Unquoted, as older versions wrote it: 32 fields.
+    const std::string shifted = line(row);
+    const AuditData data = read(shifted + shifted);
+    ASSERT_EQ(data.episodes().size(), 2u); // the same text twice, still two episodes
+    EXPECT_EQ(data.mergedRecords(), 0u);
+    const Episode& e = data.episodes()[0];
+    EXPECT_TRUE(e.identityUnreliable);
+    EXPECT_EQ(e.morbidity, 1);
+    EXPECT_EQ(e.riskTenThousandths[4], 300);
+    EXPECT_EQ(data.dateText(0), "10/03/2024");
+    ASSERT_EQ(data.files()[0].problems.size(), 2u);
+    const ReadingProblem& p = data.files()[0].problems[0];
+    EXPECT_EQ(p.line, 1u);
+    EXPECT_FALSE(p.skipped);
+    EXPECT_NE(p.reason.find("32 fields"), std::string::npos);
+}
+
+TEST(AuditReader, UnreadableLinesAreListedWithTheirLineAndSkipped) {
+    Row badRisk;
+    badRisk.risks[2] = "0.12345";
+    Row overOne;
+    overOne.risks[0] = "1.0001";
+    Row badTotal{.ps = 300};
+    Row shiftedBad{.name = "A, B"};
+    shiftedBad.risks[1] = "x";
+    struct Case {
+        std::string text;
+        std::string reasonPart;
+    };
+    const Case cases[] = {
+        {"a,b,c\r\n", "3 fields where 31"},
+        {line(badRisk), "P-P_MORT holds \"0.12345\""},
+        {line(overOne), "P_MORB holds \"1.0001\""},
+        {line(badTotal), "PHYS_TOTAL holds \"300\""},
+        {line(shiftedBad), "read from the right column P_MORT"},
+        {"\"never closed,1,2\r\n", "never closed"},
+    };
+    for (const Case& c : cases) {
+        const AuditData data = read(line(Row{}) + c.text + line(Row{.name = "Z"}));
+        EXPECT_EQ(data.recordsRead(), 2u) << c.text;
+        ASSERT_EQ(data.files()[0].problems.size(), 1u) << c.text;
+        const ReadingProblem& p = data.files()[0].problems[0];
+        EXPECT_EQ(p.line, 2u) << c.text;
+        EXPECT_TRUE(p.skipped);
+        EXPECT_NE(p.reason.find(c.reasonPart), std::string::npos) << p.reason;
+    }
+}
+
+TEST(AuditReader, ProblemTextIsUtf8AndCannotDriveATerminal) {
+    Row row;
+    row.risks[0] = "\x1b[31m\xe9";
+    const AuditData data = read(line(row));
+    ASSERT_EQ(data.problemCount(), 1u);
+    const std::string& reason = data.files()[0].problems[0].reason;
+    EXPECT_EQ(reason.find('\x1b'), std::string::npos);
+    EXPECT_NE(reason.find("?[31m\xc3\xa9"), std::string::npos) << reason;
+}
+
+TEST(AuditReader, LastLineWithoutLineEndMayBeUnfinished) {
+    const std::string unfinished = line(Row{}) + "Bob,2,01/01/1950,10/03/2024,1,1,1";
+    const AuditData data = read(unfinished);
+    EXPECT_EQ(data.recordsRead(), 1u);
+    ASSERT_EQ(data.problemCount(), 1u);
+    EXPECT_EQ(data.files()[0].problems[0].line, 2u);
+    EXPECT_NE(data.files()[0].problems[0].reason.find("no line end"), std::string::npos);
+    // An end-of-file mark is no record.
+    EXPECT_EQ(read(line(Row{}) + "\x1a").problemCount(), 0u);
+}
+
+TEST(AuditReader, MergesRepeatedEpisodesTheLastOneWinning) {
+    const std::string hash = "0123456789abcdef0123456789abcdef";
+    Row first{.name = hash, .id = "", .dob = "", .mortality = ""};
+    Row again = first;
+    again.mortality = "1";
+    Row otherDay = first;
+    otherDay.date = "11/03/2024";
+    Row plain{.name = "Ann"};
+    Row plainOtherDob{.name = "Ann", .dob = "02/02/1950"};
+    Row anonymous{.name = "", .id = "", .dob = ""};
+    const std::string text = line(first) + line(plain) + line(anonymous) + line(again) +
+                             line(otherDay) + line(plainOtherDob) + line(anonymous) + line(plain);
+    const AuditData data = read(text);
+    EXPECT_EQ(data.recordsRead(), 8u);
+    EXPECT_EQ(data.mergedRecords(), 2u); // the hash on 10/03 and Ann's first record
+    ASSERT_EQ(data.episodes().size(), 6u);
+    // Episodes stand where their winning record stands.
+    std::vector<std::uint32_t> lines;
+    for (const Episode& e : data.episodes())
+        lines.push_back(e.line);
+    EXPECT_EQ(lines, (std::vector<std::uint32_t>{3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(data.episodes()[1].mortality, 1);
+}
+
+TEST(AuditReader, MergesAcrossFilesInTheOrderGiven) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / "caldrin-audit-reader";
+    std::filesystem::create_directories(dir);
+    Row early{.name = "Ann", .mortality = "0"};
+    Row late{.name = "Ann", .mortality = "1"};
+    std::ofstream(dir / "a.csv", std::ios::binary) << line(early);
+    std::ofstream(dir / "b.csv", std::ios::binary) << line(late);
+    AuditReader reader;
+    EXPECT_TRUE(reader.addFile((dir / "a.csv").string()));
+    EXPECT_TRUE(reader.addFile((dir / "b.csv").string()));
+    EXPECT_FALSE(reader.addFile((dir / "missing.csv").string()));
+    const AuditData data = reader.finish();
+    ASSERT_EQ(data.episodes().size(), 1u);
+    EXPECT_EQ(data.episodes()[0].mortality, 1);
+    EXPECT_EQ(data.episodes()[0].file, 1u);
+    EXPECT_FALSE(data.files()[2].opened);
+    EXPECT_FALSE(data.files()[2].openError.empty());
+    std::filesystem::remove_all(dir);
+}
+
+TEST(AuditReader, LargeFileReadInBlocksGivesTheSameRecords) {
+    // Records cross block boundaries; a cancel stops at once.
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "caldrin-audit-blocks.csv";
+    std::string text;
+    for (int i = 0; i < 30000; ++i)
+        text += line(Row{.name = testing::cat("P", std::to_string(i))});
+    std::ofstream(path, std::ios::binary) << text;
+    AuditReader reader;
+    std::uint64_t lastDone = 0;
+    EXPECT_TRUE(reader.addFile(path.string(),
+                               [&](std::string_view, std::uint64_t done, std::uint64_t total) {
+                                   EXPECT_EQ(total, text.size());
+                                   lastDone = done;
+                                   return true;
+                               }));
+    EXPECT_EQ(lastDone, text.size());
+    EXPECT_EQ(reader.finish().episodes().size(), 30000u);
+
+    AuditReader cancelled;
+    EXPECT_FALSE(cancelled.addFile(path.string(), [](auto, auto, auto) { return false; }));
+    EXPECT_TRUE(cancelled.files()[0].cancelled);
+    std::filesystem::remove(path);
+}
+
+TEST(ProcedureDate, OrdersSeparatorsAndTwoDigitYears) {
+    struct Case {
+        std::string_view text;
+        DateOrder order;
+        std::optional<Date> date;
+    };
+    const Case cases[] = {
+        {"10/03/2024", DateOrder::DayMonthYear, Date{2024, 3, 10}},
+        {"10-03-2024", DateOrder::DayMonthYear, Date{2024, 3, 10}},
+        {" 10 . 3 . 24 ", DateOrder::DayMonthYear, Date{2024, 3, 10}},
+        {"03/10/2024", DateOrder::MonthDayYear, Date{2024, 3, 10}},
+        {"2024/03/10", DateOrder::YearMonthDay, Date{2024, 3, 10}},
+        {"1/1/99", DateOrder::DayMonthYear, Date{2099, 1, 1}}, // the current century, as typed
+        {"29/02/2023", DateOrder::DayMonthYear, std::nullopt},
+        {"29/02/2024", DateOrder::DayMonthYear, Date{2024, 2, 29}},
+        {"10/03-2024", DateOrder::DayMonthYear, std::nullopt},
+        {"10/03", DateOrder::DayMonthYear, std::nullopt},
+        {"13/13/2024", DateOrder::DayMonthYear, std::nullopt},
+        {"", DateOrder::DayMonthYear, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(readProcedureDate(c.text, c.order, 2026), c.date) << c.text;
+    EXPECT_EQ(dateFromDayNumber(dayNumber({2024, 2, 29})), (Date{2024, 2, 29}));
+    EXPECT_EQ(dayNumber({1970, 1, 1}), 0);
+}
+
+TEST(AuditData, DatesCanBeReadAgainInAnotherOrder) {
+    AuditData data =
+        read(line(Row{.date = "03/10/2024"}) + line(Row{.name = "B", .date = "13/10/2024"}));
+    EXPECT_EQ(data.episodes()[0].day, dayNumber({2024, 10, 3}));
+    data.rereadDates(DateOrder::MonthDayYear, 2026);
+    EXPECT_EQ(data.episodes()[0].day, dayNumber({2024, 3, 10}));
+    EXPECT_EQ(data.episodes()[1].day, Episode::kNoDay);
+    EXPECT_EQ(data.unparseableDates(), 1u);
+}
+
+} // namespace
+} // namespace caldrin::audit
+
+namespace caldrin::audit {
+namespace {
+
+// Damaged files: bytes dropped, doubled or replaced by separators, quotes and
+// line ends. Every line start must end up as a record, a listed problem, a
+// header or a blank line; none may vanish.
+TEST(AuditReader, DamagedFilesLoseNoLineSilently) {
+    std::string clean = testing::kHeader;
+    for (int i = 0; i < 40; ++i)
+        clean +=
+            line(Row{.name = testing::cat("P", std::to_string(i)), .mortality = i % 3 ? "0" : "1"});
+    std::mt19937 engine(3);
+    const char kNasty[] = {',', '"', '\n', '\r', '\x1a', '\0', 'x', '9', '.'};
+    for (int trial = 0; trial < 300; ++trial) {
+        std::string text = clean;
+        const int edits = 1 + static_cast<int>(engine() % 8);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = engine() % text.size();
+            switch (engine() % 3) {
+            case 0:
+                text.erase(at, 1 + engine() % 3);
+                break;
+            case 1:
+                text.insert(at, 1, kNasty[engine() % sizeof kNasty]);
+                break;
+            default:
+                text[at] = kNasty[engine() % sizeof kNasty];
+            }
+        }
+        const AuditData data = read(text);
+        const FileSummary& file = data.files()[0];
+        std::uint64_t skipped = 0;
+        for (const ReadingProblem& p : file.problems) {
+            skipped += p.skipped;
+            EXPECT_GE(p.line, 1u);
+            EXPECT_LE(p.line, file.lines + 1);
+        }
+        const std::uint64_t accounted = file.records + skipped + file.headerLines + file.blankLines;
+        // A last line without a line end counts unless it holds nothing.
+        const std::string tail = text.substr(text.rfind('\n') + 1);
+        const bool unfinishedLine = tail.find_first_not_of(" \t\r\x1a") != std::string::npos;
+        if (text.find('"') == std::string::npos) {
+            EXPECT_EQ(accounted, file.lines + (unfinishedLine ? 1 : 0)) << text;
+        } else {
+            EXPECT_LE(accounted, file.lines + 1);
+        }
+    }
+}
+
+} // namespace
+} // namespace caldrin::audit

@@ -1,0 +1,110 @@
+// The analysis against an independent computation of the same figures in
+// Python (csv, NumPy, SciPy, statsmodels) on a generated file.
+
+#include "audit/auditanalysis.h"
+#include "auditgenerator.h"
+#include "auditlines.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace caldrin::audit {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::map<std::string, double> reference(const std::string& path, double limit, double oddsRatio) {
+    const std::string command = std::string(CALDRIN_REFERENCE_PYTHON) + " '" +
+                                CALDRIN_REFERENCE_SCRIPT + "' '" + path + "' " +
+                                std::to_string(limit) + " " + std::to_string(oddsRatio);
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while (pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, got);
+    if (pipe) {
+        EXPECT_EQ(::pclose(pipe), 0) << text;
+    }
+    std::map<std::string, double> figures;
+    std::istringstream lines(text);
+    std::string model, name, value;
+    while (lines >> model >> name >> value)
+        figures[model + " " + name] = std::stod(value);
+    return figures;
+}
+
+TEST(AgainstPythonReference, EveryFigureAgrees) {
+    const fs::path path =
+        fs::temp_directory_path() /
+        testing::cat("caldrin-audit-reference-", std::to_string(::getpid()), ".csv");
+    testing::GeneratedAudit generated;
+    generated.records = 20000;
+    generated.seed = 17;
+    generated.oddsMultiplier = 1.3;
+    generated.repeatShare = 0.03;
+    generated.unknownOutcomeShare = 0.02;
+    ASSERT_TRUE(testing::writeAuditFile(path.string(), generated));
+
+    AuditReader reader(ReadOptions{DateOrder::DayMonthYear, 2026});
+    ASSERT_TRUE(reader.addFile(path.string()));
+    const AuditData data = reader.finish();
+    AnalysisOptions options;
+    options.limit = 4.0;
+    options.oddsRatio = 1.7;
+    const AnalysisResult result = analyse(data, options);
+    const auto ref = reference(path.string(), 4.0, 1.7);
+    fs::remove(path);
+    ASSERT_FALSE(ref.empty());
+
+    EXPECT_EQ(data.mergedRecords(), ref.at("all merged"));
+    EXPECT_EQ(result.episodes, ref.at("all episodes"));
+    EXPECT_GT(data.mergedRecords(), 0u);
+    auto near = [](double ours, double theirs, double tolerance) {
+        return std::fabs(ours - theirs) <= tolerance * std::max(1.0, std::fabs(theirs));
+    };
+    for (const ModelResult& m : result.models) {
+        const std::string key = std::string(modelKey(m.model)) + " ";
+        auto check = [&](const char* name, double ours, double tolerance = 1e-9) {
+            EXPECT_TRUE(near(ours, ref.at(key + name), tolerance))
+                << key << name << ": ours " << ours << ", reference " << ref.at(key + name);
+        };
+        check("n", static_cast<double>(m.overall.n));
+        check("observed", static_cast<double>(m.overall.observed));
+        check("expected", m.overall.expected);
+        check("oe", *m.overall.ratio);
+        check("oe_lower", m.overall.interval->lower);
+        check("oe_upper", m.overall.interval->upper);
+        for (int k = 0; k < 10; ++k) {
+            const std::string band = testing::cat("band", std::to_string(k), "_");
+            check((band + "n").c_str(), static_cast<double>(m.bands[k].figures.n));
+            check((band + "observed").c_str(), static_cast<double>(m.bands[k].figures.observed));
+            check((band + "expected").c_str(), m.bands[k].figures.expected);
+        }
+        check("auroc_mann_whitney", *m.discrimination.auroc);
+        check("auroc", *m.discrimination.auroc);
+        check("auroc_se", *m.discrimination.standardError);
+        check("hl_chi2", *m.hosmerLemeshow.chiSquare, 1e-8);
+        check("hl_p", *m.hosmerLemeshow.pValue, 1e-8);
+        check("intercept", *m.calibration.intercept, 1e-7);
+        check("slope", *m.calibration.slope, 1e-7);
+        check("brier", *m.brier);
+        check("vlad", m.vlad);
+        check("signals", static_cast<double>(m.cusum.signals.size()));
+        if (m.model == Model::PPossumMortality) { // the generator's outcomes run above it
+            EXPECT_GT(m.cusum.signals.size(), 0u);
+        }
+        if (!m.cusum.signals.empty()) {
+            check("first_signal", static_cast<double>(m.cusum.signals.front().position));
+            check("last_signal", static_cast<double>(m.cusum.signals.back().position));
+        }
+    }
+}
+
+} // namespace
+} // namespace caldrin::audit
