@@ -30,6 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -95,8 +96,14 @@ QTableView* makeTableView(FigureTableModel* model, const QString& objectName,
     return view;
 }
 
+// Shows every row and column whole: the page around the tables scrolls
+// instead, so that no finding is cut short.
 void fitHeight(QTableView* view) {
     view->resizeColumnsToContents();
+    int width = 2 * view->frameWidth();
+    for (int column = 0; column < view->model()->columnCount(); ++column)
+        width += view->columnWidth(column);
+    view->setMinimumWidth(width);
     int height = view->horizontalHeader()->height() + 2 * view->frameWidth();
     for (int row = 0; row < view->model()->rowCount(); ++row)
         height += view->rowHeight(row);
@@ -285,7 +292,12 @@ QWidget* AuditWindow::buildFilterBar() {
 }
 
 QWidget* AuditWindow::buildSummaryPage() {
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("summaryPage"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
     auto* page = new QWidget;
+    scroll->setWidget(page);
     auto* layout = new QVBoxLayout(page);
     summaryLabel_ = new QLabel;
     summaryLabel_->setObjectName(QStringLiteral("summaryLabel"));
@@ -309,7 +321,7 @@ QWidget* AuditWindow::buildSummaryPage() {
         layout->addWidget(view);
     }
     layout->addStretch(1);
-    return page;
+    return scroll;
 }
 
 QWidget* AuditWindow::buildChartsPage() {
@@ -568,9 +580,11 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
         action->setEnabled(true);
     if (load_->complete) {
         const AnalysisResult& r = load_->result;
-        statusText_->setText(QStringLiteral("%1 episodes from %2 files; %3 in the date range (%4).")
+        const std::size_t files = load_->data->files().size();
+        statusText_->setText(QStringLiteral("%1 episodes from %2 %3; %4 in the date range (%5).")
                                  .arg(r.episodes)
-                                 .arg(load_->data->files().size())
+                                 .arg(files)
+                                 .arg(files == 1 ? QStringLiteral("file") : QStringLiteral("files"))
                                  .arg(r.inDateRange)
                                  .arg(dateRangeText()));
     }
