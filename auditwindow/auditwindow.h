@@ -140,6 +140,7 @@ private:
     QTableView* problemTable_ = nullptr;
     QTabWidget* chartTabs_ = nullptr;
     std::array<QChartView*, kChartKinds.size()> chartViews_{};
+    std::array<bool, kChartKinds.size()> chartStale_{};
     QPlainTextEdit* chartFigures_ = nullptr;
     QPlainTextEdit* lineView_ = nullptr;
     QLabel* statusText_ = nullptr;

@@ -125,6 +125,13 @@ class AuditWindowTest : public QObject {
     }
 
     template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
+    // A chart as the user brings it into view: Charts page, then its tab.
+    QChartView* chartShown(const char* name) {
+        auto* view = child<QChartView>(name);
+        child<QTabWidget>("pages")->setCurrentIndex(1);
+        child<QTabWidget>("chartTabs")->setCurrentWidget(view);
+        return view;
+    }
     QString cell(const char* table, int row, int column) {
         return child<QTableView>(table)->model()->index(row, column).data().toString();
     }
@@ -212,14 +219,14 @@ private Q_SLOTS:
         // Charts of the model picked by default.
         const ModelResult& p = resultOf(expected, Model::PPossumMortality);
         QCOMPARE(child<QComboBox>("modelPicker")->currentText(), titleOf(Model::PPossumMortality));
-        auto* roc = seriesNamed<QLineSeries>(child<QChartView>("rocChart"), "roc");
+        auto* roc = seriesNamed<QLineSeries>(chartShown("rocChart"), "roc");
         QVERIFY(roc);
         QCOMPARE(roc->count(), static_cast<int>(p.roc.size()));
         for (int i = 0; i < roc->count(); i += 97) {
             QCOMPARE(roc->at(i).x(), p.roc[static_cast<std::size_t>(i)].falsePositiveRate);
             QCOMPARE(roc->at(i).y(), p.roc[static_cast<std::size_t>(i)].truePositiveRate);
         }
-        QChartView* cusumView = child<QChartView>("cusumChart");
+        QChartView* cusumView = chartShown("cusumChart");
         auto* alarms = seriesNamed<QScatterSeries>(cusumView, "signals");
         QVERIFY(!p.cusum.signals.empty());
         QCOMPARE(alarms->count(), static_cast<int>(p.cusum.signals.size()));
@@ -229,14 +236,13 @@ private Q_SLOTS:
         auto* limit = seriesNamed<QLineSeries>(cusumView, "limit");
         QVERIFY(limit);
         QCOMPARE(limit->at(0).y(), *p.cusum.limit);
-        auto* vlad = seriesNamed<QLineSeries>(child<QChartView>("vladChart"), "vlad");
+        auto* vlad = seriesNamed<QLineSeries>(chartShown("vladChart"), "vlad");
         QCOMPARE(vlad->at(vlad->count() - 1).y(), p.vlad);
         QCOMPARE(vlad->count(), static_cast<int>(p.series.size()) + 1);
 
-        auto* reliable =
-            seriesNamed<QScatterSeries>(child<QChartView>("calibrationChart"), "observed");
-        auto* unreliable = seriesNamed<QScatterSeries>(child<QChartView>("calibrationChart"),
-                                                       "observedUnreliable");
+        auto* reliable = seriesNamed<QScatterSeries>(chartShown("calibrationChart"), "observed");
+        auto* unreliable =
+            seriesNamed<QScatterSeries>(chartShown("calibrationChart"), "observedUnreliable");
         int bands = 0;
         for (const RiskBand& band : p.bands)
             bands += band.figures.n > 0;
@@ -244,8 +250,7 @@ private Q_SLOTS:
         QCOMPARE(reliable->at(0).y(),
                  static_cast<double>(p.bands[0].figures.observed) / p.bands[0].figures.n);
 
-        auto* histogram =
-            seriesNamed<QStackedBarSeries>(child<QChartView>("histogramChart"), "histogram");
+        auto* histogram = seriesNamed<QStackedBarSeries>(chartShown("histogramChart"), "histogram");
         double withEvent = 0;
         double all = 0;
         for (QBarSet* set : histogram->barSets()) {
@@ -271,7 +276,7 @@ private Q_SLOTS:
         QTest::keyClick(picker, Qt::Key_Up);
         QCOMPARE(picker->currentText(), titleOf(Model::PossumMortality));
         const ModelResult& possum = resultOf(expected, Model::PossumMortality);
-        QCOMPARE(seriesNamed<QLineSeries>(child<QChartView>("rocChart"), "roc")->count(),
+        QCOMPARE(seriesNamed<QLineSeries>(chartShown("rocChart"), "roc")->count(),
                  static_cast<int>(possum.roc.size()));
         QCOMPARE(cell("bandTable", 0, 1), QString::number(possum.bands[0].figures.n));
     }
@@ -305,9 +310,9 @@ private Q_SLOTS:
         QCOMPARE(cell("mortalityTable", row, 2), QString::number(p.overall.observed));
         QCOMPARE(cell("morbidityTable", 0, 1), QString::number(expected.models[0].overall.n));
         QCOMPARE(cell("bandTable", 2, 1), QString::number(p.bands[2].figures.n));
-        auto* cusum = seriesNamed<QLineSeries>(child<QChartView>("cusumChart"), "cusum");
+        auto* cusum = seriesNamed<QLineSeries>(chartShown("cusumChart"), "cusum");
         QCOMPARE(cusum->at(cusum->count() - 1).x(), static_cast<double>(p.overall.n));
-        QCOMPARE(seriesNamed<QLineSeries>(child<QChartView>("rocChart"), "roc")->count(),
+        QCOMPARE(seriesNamed<QLineSeries>(chartShown("rocChart"), "roc")->count(),
                  static_cast<int>(p.roc.size()));
         QVERIFY(child<QLabel>("summaryLabel")->text().contains("1 Jan 2022 to 31 Dec 2022"));
         QVERIFY(child<QTableView>("problemTable")
@@ -554,7 +559,7 @@ private Q_SLOTS:
         QApplication::setPalette(dark);
         startWindow();
         openWithKeyboard({mainFile});
-        QCOMPARE(child<QChartView>("rocChart")->chart()->theme(), QChart::ChartThemeDark);
+        QCOMPARE(chartShown("rocChart")->chart()->theme(), QChart::ChartThemeDark);
         const int row = rowOf("mortalityTable", titleOf(Model::PPossumMortality));
         const QColor tint = child<QTableView>("mortalityTable")
                                 ->model()
@@ -565,7 +570,7 @@ private Q_SLOTS:
         QVERIFY(tint.lightness() < 100); // white text stays readable on it
 
         QApplication::setPalette(light);
-        QTRY_COMPARE(child<QChartView>("rocChart")->chart()->theme(), QChart::ChartThemeLight);
+        QTRY_COMPARE(chartShown("rocChart")->chart()->theme(), QChart::ChartThemeLight);
     }
 };
 
