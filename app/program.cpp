@@ -1,12 +1,12 @@
 #include "app/program.h"
 
+#include "app/help.h"
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "platform/platform.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
-#include "report/help.h"
 #include "report/tform5.h"
 
 namespace caldrin {
@@ -53,6 +53,8 @@ void Program::connectHelp(Platform& platform) {
     QObject::connect(form7_.get(), &TForm7::helpRequested, form1_.get(), showTopic);
 }
 
-void Program::showMainWindow() { form1_->show(); }
+void Program::showMainWindow() {
+    form1_->show();
+}
 
 } // namespace caldrin

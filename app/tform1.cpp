@@ -4,13 +4,13 @@
 #include "entry/physiologicalpages.h"
 #include "platform/platform.h"
 #include "records/auditdatafile.h"
-#include "records/md5selftest.h"
-#include "records/textedge.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
-#include "report/reporttext.h"
+#include "records_core/md5selftest.h"
 #include "report/tform5.h"
+#include "report_core/reporttext.h"
 #include "scoring/integertext.h"
+#include "widgets/textedge.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -94,12 +94,15 @@ void TForm1::buildControls() {
     for (QLineEdit* box : {Edit1, Edit2, Edit6, Edit7})
         box->setValidator(new Cp1252Validator(box));
 
-    Button2 = makeButton(QStringLiteral("Change &Physiological score"), QStringLiteral("Button2"), this);
-    Button3 = makeButton(QStringLiteral("Change &Operative Severity score"), QStringLiteral("Button3"), this);
+    Button2 =
+        makeButton(QStringLiteral("Change &Physiological score"), QStringLiteral("Button2"), this);
+    Button3 = makeButton(QStringLiteral("Change &Operative Severity score"),
+                         QStringLiteral("Button3"), this);
     Button1 = makeButton(QStringLiteral("&Calculate"), QStringLiteral("Button1"), this);
     TestMD5Button = makeButton(QStringLiteral("&Test Hash"), QStringLiteral("TestMD5Button"), this);
     Button4 = makeButton(QStringLiteral("Create &Report"), QStringLiteral("Button4"), this);
-    Addtofilebutton = makeButton(QStringLiteral("&Add to file"), QStringLiteral("Addtofilebutton"), this);
+    Addtofilebutton =
+        makeButton(QStringLiteral("&Add to file"), QStringLiteral("Addtofilebutton"), this);
     BitBtn3 = makeButton(QStringLiteral("&Help"), QStringLiteral("BitBtn3"), this);
     BitBtn1 = makeButton(QStringLiteral("E&xit"), QStringLiteral("BitBtn1"), this);
     Button1->setEnabled(false);
@@ -124,7 +127,8 @@ void TForm1::buildControls() {
     grid->addWidget(Edit4, 6, 1);
     grid->addWidget(makeLabel(QStringLiteral("V - POSSUM mortality score"), Edit6, this), 7, 0);
     grid->addWidget(Edit6, 7, 1);
-    grid->addWidget(makeLabel(QStringLiteral("V - POSSUM physiological mortality score"), Edit7, this), 8, 0);
+    grid->addWidget(
+        makeLabel(QStringLiteral("V - POSSUM physiological mortality score"), Edit7, this), 8, 0);
     grid->addWidget(Edit7, 8, 1);
     grid->addWidget(TestMD5Button, 8, 2);
     auto* bottomRow = new QHBoxLayout;
@@ -146,9 +150,9 @@ void TForm1::buildControls() {
 }
 
 void TForm1::setTabOrder() {
-    const QWidget* order[] = {Button2, Button3, Button1, Button4, Addtofilebutton, BitBtn1,
-                              Edit1,   Edit2,   Edit3,   Edit4,   Edit5,           Edit6,
-                              Edit7,   TestMD5Button, BitBtn3};
+    const QWidget* order[] = {Button2, Button3, Button1, Button4,       Addtofilebutton,
+                              BitBtn1, Edit1,   Edit2,   Edit3,         Edit4,
+                              Edit5,   Edit6,   Edit7,   TestMD5Button, BitBtn3};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
@@ -252,9 +256,9 @@ void TForm1::Button1Click() {
         return;
     }
     const char separator = decimalSeparatorOf(platform_.regionalSettings().decimalSeparator);
-    for (RiskKind kind : {RiskKind::PossumMortality, RiskKind::PPossumMortality,
-                          RiskKind::PossumMorbidity, RiskKind::VPossumMortality,
-                          RiskKind::VPossumPhysiologicalMortality}) {
+    for (RiskKind kind :
+         {RiskKind::PossumMortality, RiskKind::PPossumMortality, RiskKind::PossumMorbidity,
+          RiskKind::VPossumMortality, RiskKind::VPossumPhysiologicalMortality}) {
         assessment_.risk(kind) = ComputeRisk(kind, ps, os);
         riskBox(kind)->setText(
             QString::fromStdString(FormatRiskPercent(assessment_.risk(kind), separator)));
@@ -308,7 +312,7 @@ ReportSources TForm1::reportSources() const {
     sources.patient = windows_.form7->details();
     for (const FactorDef& def : allFactors()) {
         sources.factorPoints[indexOf(def.factor)] =
-            toCp1252Bytes(scorePage(def.page).pointsDisplayText(def.factor));
+            toCp1252Bytes(scorePage(placeOf(def.factor).page).pointsDisplayText(def.factor));
     }
     sources.physiologicalScore = toCp1252Bytes(Edit1->text());
     sources.operativeScore = toCp1252Bytes(Edit2->text());
@@ -328,7 +332,9 @@ void TForm1::AddtofilebuttonClick() {
     auditFile_->addRecord(assessment_, windows_.form7->details());
 }
 
-void TForm1::TestMD5ButtonClick() { windows_.form6->showSelfTest(MD5SelfTestLines()); }
+void TForm1::TestMD5ButtonClick() {
+    windows_.form6->showSelfTest(MD5SelfTestLines());
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
     on_close();
@@ -336,6 +342,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     Q_EMIT closed();
 }
 
-void TForm1::on_close() { auditFile_->CloseAuditFile(); }
+void TForm1::on_close() {
+    auditFile_->CloseAuditFile();
+}
 
 } // namespace caldrin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entry/pagelayout.h"
 #include "scoring/assessment.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "entry/physiologicalpages.h"
 
-#include "entry/optiongroup.h"
+#include "widgets/optiongroup.h"
 
 namespace caldrin {
 

@@ -1,7 +1,7 @@
 #include "entry/scorepage.h"
 
-#include "entry/optiongroup.h"
 #include "platform/platform.h"
+#include "widgets/optiongroup.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -59,9 +59,9 @@ void ScorePage::buildControls() {
     for (const FactorDef* def : defs) {
         const int k = static_cast<int>(entries_.size());
         auto* group = new OptionGroup(this);
-        group->setObjectName(QStringLiteral("RadioGroup%1").arg(def->groupNumber));
+        group->setObjectName(QStringLiteral("RadioGroup%1").arg(placeOf(def->factor).groupNumber));
         auto* display = new QLineEdit(group);
-        display->setObjectName(QStringLiteral("Edit%1").arg(def->groupNumber));
+        display->setObjectName(QStringLiteral("Edit%1").arg(placeOf(def->factor).groupNumber));
         display->setAccessibleName(fromTable(def->name) + QStringLiteral(" points"));
         display->setReadOnly(true);
         display->setFocusPolicy(Qt::NoFocus);

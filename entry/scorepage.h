@@ -1,7 +1,7 @@
 #pragma once
 
+#include "entry/pagelayout.h"
 #include "scoring/assessment.h"
-#include "scoring/factors.h"
 
 #include <QDialog>
 

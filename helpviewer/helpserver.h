@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QLocalServer>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "helpviewer/helpwindow.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QFileInfo>
 #include <QScrollBar>

@@ -3,9 +3,9 @@
 // local socket, so one window serves every Help press, for as long as the
 // user keeps it open.
 
+#include "helpprotocol/helpviewerclient.h"
 #include "helpviewer/helpserver.h"
 #include "helpviewer/helpwindow.h"
-#include "platform/helpviewerclient.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "platform/qtplatform.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -55,7 +55,8 @@ std::optional<OpenFileChoice> QtPlatform::chooseFileToOpen(QWidget* parent,
         dialog.selectNameFilter(request.filters.at(request.selectedFilter));
     while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         const QString path = dialog.selectedFiles().constFirst();
-        const OpenFileChoice choice{path, int(request.filters.indexOf(dialog.selectedNameFilter()))};
+        const OpenFileChoice choice{path,
+                                    int(request.filters.indexOf(dialog.selectedNameFilter()))};
         if (QFileInfo::exists(path))
             return choice;
         const auto answer = QMessageBox::question(
@@ -88,7 +89,9 @@ bool QtPlatform::choosePrinter(QWidget* parent, QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-int QtPlatform::runModal(QDialog& dialog) { return dialog.exec(); }
+int QtPlatform::runModal(QDialog& dialog) {
+    return dialog.exec();
+}
 
 void QtPlatform::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
@@ -103,8 +106,12 @@ bool QtPlatform::helpCommand(const QString& helpFile, const QString& command) {
     return helpviewer::runCommand(QCoreApplication::applicationDirPath(), helpFile, command);
 }
 
-RegionalSettings QtPlatform::regionalSettings() const { return regional_; }
+RegionalSettings QtPlatform::regionalSettings() const {
+    return regional_;
+}
 
-QDate QtPlatform::today() const { return QDate::currentDate(); }
+QDate QtPlatform::today() const {
+    return QDate::currentDate();
+}
 
 } // namespace caldrin

@@ -1,6 +1,6 @@
 #include "records/auditdatafile.h"
 
-#include "records/auditfilename.h"
+#include "records_core/auditfilename.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "records/auditfile.h"
+#include "records_core/auditfile.h"
 
 #include <QObject>
 #include <QPointer>

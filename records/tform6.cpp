@@ -1,6 +1,6 @@
 #include "records/tform6.h"
 
-#include "records/textedge.h"
+#include "widgets/textedge.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -54,8 +54,12 @@ void TForm6::showSelfTest(const std::vector<std::string>& lines) {
     activateWindow();
 }
 
-void TForm6::BitBtn1Click() { hide(); }
+void TForm6::BitBtn1Click() {
+    hide();
+}
 
-void TForm6::BitBtn2Click() { Q_EMIT helpRequested(QStringLiteral("hash")); }
+void TForm6::BitBtn2Click() {
+    Q_EMIT helpRequested(QStringLiteral("hash"));
+}
 
 } // namespace caldrin

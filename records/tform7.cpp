@@ -1,10 +1,10 @@
 #include "records/tform7.h"
 
-#include "entry/optiongroup.h"
 #include "platform/platform.h"
-#include "records/datecheck.h"
-#include "records/identifier.h"
-#include "records/textedge.h"
+#include "records_core/datecheck.h"
+#include "records_core/identifier.h"
+#include "widgets/optiongroup.h"
+#include "widgets/textedge.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

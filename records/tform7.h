@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/patientdetails.h"
+#include "scoring/patientdetails.h"
 
 #include <QDialog>
 

@@ -1,9 +1,9 @@
 #include "report/tform5.h"
 
 #include "platform/platform.h"
-#include "records/textedge.h"
 #include "report/errorhandler.h"
 #include "report/printtext.h"
+#include "widgets/textedge.h"
 
 #include <QFile>
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/reporttext.h"
+#include "report_core/reporttext.h"
 
 #include <QWidget>
 

@@ -9,61 +9,56 @@ namespace {
 
 using enum Factor;
 using enum Scale;
-using enum Page;
 
+// One factor to a row, its options below it.
+// clang-format off
 std::array<FactorDef, kFactorCount> buildFactors() {
     return {{
-        {Age, "Age", "Age ( years )", Doubling, {"<= 60 ", "61-70", ">= 71"}, Physiological1, 9, 0},
+        {Age, "Age", "Age ( years )", Doubling, {"<= 60 ", "61-70", ">= 71"}},
         {Cardiac, "Cardiac", "Cardiac Signs", Doubling,
          {"No failure", "Diuretic, digoxin, antianginal therapy, or hypotensive therapy",
           "Peripheral oedema, warfarin therapy, CXR borderline cardiomegaly",
-          "Raised JVP, CXR cardiomegaly"},
-         Physiological2, 1, 0},
+          "Raised JVP, CXR cardiomegaly"}},
         {Respiratory, "Respiratory", "Respiratory History", Doubling,
          {"No dyspnoea", "Dyspnoea on exertion. CXR mild COAD",
           "Limiting dyspnoea ( one flight ). CXR moderate COAD",
-          "Dyspnoea at rest ( rate >= 30 /min ). CXR fibrosis or consolidation"},
-         Physiological2, 3, 2},
+          "Dyspnoea at rest ( rate >= 30 /min ). CXR fibrosis or consolidation"}},
         {SystolicBP, "Systolic BP", "Systolic BP ( mmHg )", Doubling,
-         {"110 -130", "130 - 170, 100 - 109", ">= 171, 90 - 99", "<= 89 "}, Physiological1, 3, 1},
+         {"110 -130", "130 - 170, 100 - 109", ">= 171, 90 - 99", "<= 89 "}},
         {Pulse, "Pulse", "Pulse ( /min )", Doubling,
-         {"50 - 80", "81 - 100, 40 - 49", "101 - 120", ">= 121, <=39"}, Physiological1, 1, 2},
+         {"50 - 80", "81 - 100, 40 - 49", "101 - 120", ">= 121, <=39"}},
         {GlasgowComaScale, "Glasgow Coma Scale", "Glasgow Coma Scale", Doubling,
-         {"15", "12 - 14", "9 - 11 ", "<= 8 "}, Physiological1, 2, 3},
+         {"15", "12 - 14", "9 - 11 ", "<= 8 "}},
         {Haemoglobin, "Haemoglobin", "Haemoglobin ( g / dl )", Doubling,
-         {"13 - 16", "11.5 - 12.9, 16.1 - 17.0", "10.0 - 11.4, 17.1 - 18.0", ">= 18.1, <= 9.9"},
-         Physiological1, 4, 4},
+         {"13 - 16", "11.5 - 12.9, 16.1 - 17.0", "10.0 - 11.4, 17.1 - 18.0", ">= 18.1, <= 9.9"}},
         {WhiteCellCount, "White Cell Count", "White Cell Count ( / pl )", Doubling,
-         {"4 - 10", "10.1 - 20.0, 3.1 - 4.0", ">= 20.1, <= 3.0"}, Physiological1, 5, 5},
+         {"4 - 10", "10.1 - 20.0, 3.1 - 4.0", ">= 20.1, <= 3.0"}},
         {Urea, "Urea", "Urea ( mmol / l )", Doubling,
-         {"<= 7.5", "7.6 - 10.0", "10.1 - 15.0", ">= 15.1"}, Physiological1, 6, 6},
+         {"<= 7.5", "7.6 - 10.0", "10.1 - 15.0", ">= 15.1"}},
         {Sodium, "Sodium", "Sodium ( mmol/l )", Doubling,
-         {">= 136", "131 - 135", "126 - 130", "<= 125"}, Physiological1, 7, 7},
+         {">= 136", "131 - 135", "126 - 130", "<= 125"}},
         {Potassium, "Potassium", "Potassium ( mmol/l )", Doubling,
-         {"3.5 - 5.0", "3.2 - 3.4, 5.1 - 5.3", "2.9 - 3.1, 5.4 - 5.9", "<= 2.8, >= 6.0"},
-         Physiological1, 8, 8},
+         {"3.5 - 5.0", "3.2 - 3.4, 5.1 - 5.3", "2.9 - 3.1, 5.4 - 5.9", "<= 2.8, >= 6.0"}},
         {ECG, "ECG", "Electrocardiogram", OneFourEight,
          {"Normal", "Atrial fibrillation ( rate 60 - 90 )",
-          "Any other abnormal rhythm or >=5 extopics /min. Q waves or ST/T wave changes "},
-         Physiological2, 2, 1},
+          "Any other abnormal rhythm or >=5 extopics /min. Q waves or ST/T wave changes "}},
         {OperativeSeverity, "Operative severity", "Operative Severity", Doubling,
-         {"Minor", "Moderate", "Major", "Major +"}, Operative, 1, 0},
+         {"Minor", "Moderate", "Major", "Major +"}},
         {MultipleProcedures, "Multiple procedures", "Multiple Procedures", OneFourEight,
-         {"1", "2", "> 2"}, Operative, 2, 1},
+         {"1", "2", "> 2"}},
         {TotalBloodLoss, "Total blood loss", "Total Blood Loss ( ml )", Doubling,
-         {"<= 100", "101 - 500", "501 - 999", ">= 1000"}, Operative, 3, 2},
+         {"<= 100", "101 - 500", "501 - 999", ">= 1000"}},
         {PeritonealSoiling, "Peritoneal soiling", "Peritoneal Soiling", Doubling,
-         {"None", "Minor ( serous fluid )", "Local pus", "Free bowel content, pus or blood"},
-         Operative, 4, 3},
+         {"None", "Minor ( serous fluid )", "Local pus", "Free bowel content, pus or blood"}},
         {MalignancyPresent, "Malignancy present", "Presence of malignancy", Doubling,
-         {"None", "Primary only", "Nodal metastases", "Distant metastases"}, Operative, 5, 4},
+         {"None", "Primary only", "Nodal metastases", "Distant metastases"}},
         {ModeOfSurgery, "Mode of surgery", "Mode of Surgery", OneFourEight,
          {"Elective",
           "Emergency resuscitation of > 2 hours possible.  Operation < 24 hours from admission",
-          "Emergency ( immediate surgery < 2 hours needed"},
-         Operative, 6, 5},
+          "Emergency ( immediate surgery < 2 hours needed"}},
     }};
 }
+// clang-format on
 
 } // namespace
 
@@ -72,7 +67,9 @@ const std::array<FactorDef, kFactorCount>& allFactors() {
     return factors;
 }
 
-const FactorDef& factorDef(Factor factor) { return allFactors()[indexOf(factor)]; }
+const FactorDef& factorDef(Factor factor) {
+    return allFactors()[indexOf(factor)];
+}
 
 std::span<const FactorDef> physiologicalFactors() {
     return std::span<const FactorDef>(allFactors()).first(kPhysiologicalFactorCount);
@@ -80,16 +77,6 @@ std::span<const FactorDef> physiologicalFactors() {
 
 std::span<const FactorDef> operativeFactors() {
     return std::span<const FactorDef>(allFactors()).last(kOperativeFactorCount);
-}
-
-std::vector<const FactorDef*> factorsInKeyboardOrder(Page page) {
-    std::vector<const FactorDef*> onPage;
-    for (const FactorDef& def : allFactors()) {
-        if (def.page == page)
-            onPage.push_back(&def);
-    }
-    std::ranges::sort(onPage, {}, &FactorDef::keyboardOrder);
-    return onPage;
 }
 
 std::uint8_t pointsOf(const FactorDef& def, std::size_t position) {

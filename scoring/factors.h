@@ -10,7 +10,8 @@
 namespace caldrin {
 
 // The 18 graded factors in canonical order: the order of the report lines and
-// of the audit file columns. The dialogs offer them in their own keyboard order.
+// of the audit file columns. The dialogs offer them in their own keyboard order
+// (entry/pagelayout.h).
 enum class Factor : std::uint8_t {
     Age,
     Cardiac,
@@ -36,16 +37,15 @@ inline constexpr std::size_t kFactorCount = 18;
 inline constexpr std::size_t kPhysiologicalFactorCount = 12;
 inline constexpr std::size_t kOperativeFactorCount = 6;
 
-constexpr std::size_t indexOf(Factor factor) { return static_cast<std::size_t>(factor); }
+constexpr std::size_t indexOf(Factor factor) {
+    return static_cast<std::size_t>(factor);
+}
 
 // How an option's position turns into points.
 enum class Scale : std::uint8_t {
-    Doubling,   // 1, 2, 4, 8
+    Doubling,    // 1, 2, 4, 8
     OneFourEight // 1, 4, 8
 };
-
-// The dialog window that shows a factor.
-enum class Page : std::uint8_t { Physiological1, Physiological2, Operative };
 
 struct FactorDef {
     Factor factor;
@@ -53,9 +53,6 @@ struct FactorDef {
     std::string_view heading; // caption of the option group
     Scale scale;
     std::vector<std::string_view> options; // shown exactly as stored, spaces included
-    Page page;
-    int groupNumber;   // n of RadioGroupN / EditN on its page
-    int keyboardOrder; // position among the groups of its page
 };
 
 // All 18 definitions in canonical order.
@@ -65,9 +62,6 @@ const FactorDef& factorDef(Factor factor);
 // The 12 physiological and the 6 operative factors, each in canonical order.
 std::span<const FactorDef> physiologicalFactors();
 std::span<const FactorDef> operativeFactors();
-
-// The factors of one dialog page in keyboard order.
-std::vector<const FactorDef*> factorsInKeyboardOrder(Page page);
 
 // Points of the option at `position`, which must exist for the factor: 1, 2, 4 or 8.
 std::uint8_t pointsOf(const FactorDef& def, std::size_t position);

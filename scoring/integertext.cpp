@@ -63,7 +63,9 @@ std::optional<std::int32_t> integerValue(std::string_view text) {
     return decimalValue(text);
 }
 
-bool IsInteger(std::string_view text) { return integerValue(text.substr(0, 255)).has_value(); }
+bool IsInteger(std::string_view text) {
+    return integerValue(text.substr(0, 255)).has_value();
+}
 
 std::uint8_t scoreFromText(std::string_view text) {
     const auto value = integerValue(text);

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-    poppler-utils valgrind time
+    poppler-utils valgrind time clang-format
     qt6-charts-dev qt6-svg-dev libqt6opengl6-dev # audit window plots, SVG export; Charts' CMake needs OpenGL's
     python3-scipy python3-statsmodels python3-pandas python3-sklearn  # audit analysis: reference in tests, benchmark
 )

@@ -19,5 +19,8 @@ run_suite() {
     ctest --test-dir "$dir" --output-on-failure -j2
 }
 
+# Every source follows .clang-format.
+git -C "$root" ls-files -z '*.cpp' '*.h' | (cd "$root" && xargs -0 clang-format --dry-run -Werror)
+
 run_suite "$root/build/debug" -DCMAKE_BUILD_TYPE=Debug
 run_suite "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DCALDRIN_SANITIZE=ON

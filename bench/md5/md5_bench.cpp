@@ -1,7 +1,7 @@
 // The program's MD5 beside OpenSSL's (hand-written assembly on common
 // machines), on the identifier block the patient details dialog hashes and on
 // a large buffer that shows the transform's throughput.
-#include "records/md5.h"
+#include "records_core/md5.h"
 
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/md5.h>

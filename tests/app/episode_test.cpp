@@ -3,13 +3,13 @@
 #include "app/program.h"
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
-#include "entry/optiongroup.h"
 #include "entry/physiologicalpages.h"
 #include "entrytesting.h"
 #include "fakeplatform.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
 #include "report/tform5.h"
+#include "widgets/optiongroup.h"
 
 #include <QDialog>
 #include <QFile>
@@ -33,7 +33,9 @@ QPushButton* buttonOf(QWidget& window, const char* name) {
     return window.findChild<QPushButton*>(name);
 }
 
-QLineEdit* boxOf(QWidget& window, const char* name) { return window.findChild<QLineEdit*>(name); }
+QLineEdit* boxOf(QWidget& window, const char* name) {
+    return window.findChild<QLineEdit*>(name);
+}
 
 void click(QWidget& window, const char* name) {
     QPushButton* button = buttonOf(window, name);
@@ -125,8 +127,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("os");
         QTest::addColumn<QString>("morbidity");
         QTest::addColumn<QString>("physiologicalMortality");
-        QTest::newRow("first options") << int(Choice::First) << "12" << "6" << "  5.47%" << " 16.86%";
-        QTest::newRow("last options") << int(Choice::Last) << "88" << "48" << "100.00%" << " 99.69%";
+        QTest::newRow("first options") << int(Choice::First) << "12"
+                                       << "6"
+                                       << "  5.47%"
+                                       << " 16.86%";
+        QTest::newRow("last options") << int(Choice::Last) << "88"
+                                      << "48"
+                                      << "100.00%"
+                                      << " 99.69%";
     }
     void gradedScoresGiveTheWorkedRisks() {
         QFETCH(int, choice);
@@ -254,14 +262,16 @@ private Q_SLOTS:
         click(main(), "Addtofilebutton");
 
         const QString path = chosen + ".CSV";
-        QCOMPARE(platform->messageTexts(),
-                 (QStringList{"Opening " + path, "Record added to " + path, "Record added to " + path}));
+        QCOMPARE(
+            platform->messageTexts(),
+            (QStringList{"Opening " + path, "Record added to " + path, "Record added to " + path}));
         const QByteArray record = QByteArray(kAbcIdentifier) +
                                   ",,,02/03/2026,1,1,1,1,1,1,1,1,1,1,1,1,12,1,1,1,1,1,1,6,"
                                   "0.0547,0.0108,0.0020,0.0353,0.1686,,1\r\n";
-        const QByteArray header = "NAME,ID,DOB,DATE,AGE,CARDIAC,RESPIRATORY,BP,PULSE,GCS,Hb,WCC,"
-                                  "Urea,Na+,K+,ECG,PHYS_TOTAL,OP_SEV,MULT,BL_LOSS,SOIL,MALIG,MODE,"
-                                  "OP_TOTAL,P_MORB,P_MORT,P-P_MORT,V_MORT,VP_MORT,MORBIDITY,MORTALITY\r\n";
+        const QByteArray header =
+            "NAME,ID,DOB,DATE,AGE,CARDIAC,RESPIRATORY,BP,PULSE,GCS,Hb,WCC,"
+            "Urea,Na+,K+,ECG,PHYS_TOTAL,OP_SEV,MULT,BL_LOSS,SOIL,MALIG,MODE,"
+            "OP_TOTAL,P_MORB,P_MORT,P-P_MORT,V_MORT,VP_MORT,MORBIDITY,MORTALITY\r\n";
         QCOMPARE(fileBytes(path), header + record + record);
 
         click(main(), "BitBtn1");
@@ -285,7 +295,8 @@ private Q_SLOTS:
             QCOMPARE(platform->helpCalls.size(), std::size_t(2));
             QVERIFY(platform->helpCalls[0].isContents);
             QCOMPARE(platform->helpCalls[0].file, QStringLiteral("Caldrin v3.hlp"));
-            QCOMPARE(platform->helpCalls[1].command, QStringLiteral("JumpID(\"\",\"%1\")").arg(topic));
+            QCOMPARE(platform->helpCalls[1].command,
+                     QStringLiteral("JumpID(\"\",\"%1\")").arg(topic));
             platform->helpCalls.clear();
         };
         click(main(), "BitBtn3");

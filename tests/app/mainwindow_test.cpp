@@ -58,7 +58,8 @@ private Q_SLOTS:
         QVERIFY(box("Edit1")->isReadOnly());
         QVERIFY(box("Edit2")->isReadOnly());
         QVERIFY(!box("Edit6")->isReadOnly());
-        QCOMPARE(window().findChild<QLabel*>("Label6")->text(), QStringLiteral("Caldrin Calculator v3"));
+        QCOMPARE(window().findChild<QLabel*>("Label6")->text(),
+                 QStringLiteral("Caldrin Calculator v3"));
     }
 
     void directEntryFollowsTheFirstArgument_data() {
@@ -83,8 +84,9 @@ private Q_SLOTS:
 
     void tabVisitsTheCommandsInOrder() {
         start({});
-        const QStringList expected{"Button3", "Button1", "Button4", "Addtofilebutton", "BitBtn1",
-                                   "Edit6", "Edit7", "TestMD5Button", "BitBtn3", "Button2"};
+        const QStringList expected{"Button3", "Button1", "Button4", "Addtofilebutton",
+                                   "BitBtn1", "Edit6",   "Edit7",   "TestMD5Button",
+                                   "BitBtn3", "Button2"};
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
         for (const char* name : {"Button1", "Button4", "Addtofilebutton"})
             button(name)->setEnabled(true);
@@ -99,9 +101,12 @@ private Q_SLOTS:
     void labelsNameTheirBoxesForAssistiveTools() {
         start({});
         const QList<QPair<const char*, QString>> expected{
-            {"Edit1", "Physiological score:"}, {"Edit2", "Operative severity score:"},
-            {"Edit5", "POSSUM morbidity score"}, {"Edit3", "POSSUM mortalilty score"},
-            {"Edit4", "P-POSSUM mortalitity score"}, {"Edit6", "V - POSSUM mortality score"},
+            {"Edit1", "Physiological score:"},
+            {"Edit2", "Operative severity score:"},
+            {"Edit5", "POSSUM morbidity score"},
+            {"Edit3", "POSSUM mortalilty score"},
+            {"Edit4", "P-POSSUM mortalitity score"},
+            {"Edit6", "V - POSSUM mortality score"},
             {"Edit7", "V - POSSUM physiological mortality score"}};
         for (const auto& [name, label] : expected) {
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box(name));
@@ -125,14 +130,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("ps");
         QTest::addColumn<QString>("os");
         QTest::addColumn<QStringList>("risks"); // boxes from the top: kinds 1, 0, 2, 3, 4
-        QTest::newRow("12/6") << "12" << "6"
+        QTest::newRow("12/6") << "12"
+                              << "6"
                               << QStringList{"  5.47%", "  1.08%", "  0.20%", "  3.53%", " 16.86%"};
-        QTest::newRow("leading space, plus, hex") << " 30" << "$F"
-                              << QStringList{" 85.07%", " 32.30%", " 19.47%", " 30.93%", " 53.67%"};
-        QTest::newRow("88/48") << "+88" << "48"
-                               << QStringList{"100.00%", "100.00%", "100.00%", " 99.95%", " 99.69%"};
-        QTest::newRow("1/1") << "1" << "1"
-                             << QStringList{riskTextFor(1), riskTextFor(0), "  0.01%", riskTextFor(3), "  6.54%"};
+        QTest::newRow("leading space, plus, hex")
+            << " 30"
+            << "$F" << QStringList{" 85.07%", " 32.30%", " 19.47%", " 30.93%", " 53.67%"};
+        QTest::newRow("88/48") << "+88"
+                               << "48"
+                               << QStringList{"100.00%", "100.00%", "100.00%", " 99.95%",
+                                              " 99.69%"};
+        QTest::newRow("1/1") << "1"
+                             << "1"
+                             << QStringList{riskTextFor(1), riskTextFor(0), "  0.01%",
+                                            riskTextFor(3), "  6.54%"};
     }
     static QString riskTextFor(int kind) {
         return QString::fromStdString(FormatRiskPercent(ComputeRisk(RiskKind(kind), 1, 1)));

@@ -1,7 +1,7 @@
 #include "entry/operativedialog.h"
-#include "entry/optiongroup.h"
+#include "entry/pagelayout.h"
 #include "entry/physiologicalpages.h"
-#include "scoring/factors.h"
+#include "widgets/optiongroup.h"
 
 #include "entrytesting.h"
 #include "fakeplatform.h"
@@ -105,11 +105,12 @@ struct Dialogs {
 };
 
 OptionGroup* groupOf(ScorePage& w, const FactorDef& def) {
-    return w.findChild<OptionGroup*>(QStringLiteral("RadioGroup%1").arg(def.groupNumber));
+    return w.findChild<OptionGroup*>(
+        QStringLiteral("RadioGroup%1").arg(placeOf(def.factor).groupNumber));
 }
 
 QLineEdit* displayOf(ScorePage& w, const FactorDef& def) {
-    return w.findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(def.groupNumber));
+    return w.findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(placeOf(def.factor).groupNumber));
 }
 
 QPushButton* button(ScorePage& w, const char* name) {
@@ -232,7 +233,7 @@ private Q_SLOTS:
         for (Factor factor : answered) {
             const std::uint8_t points = d->assessment.points(factor);
             QVERIFY(points >= 1);
-            QCOMPARE(d->window(factorDef(factor).page).pointsDisplayText(factor),
+            QCOMPARE(d->window(placeOf(factor).page).pointsDisplayText(factor),
                      QString::number(points));
         }
     }
@@ -245,7 +246,7 @@ private Q_SLOTS:
     void okWithOneFactorUnansweredKeepsThePage() {
         QFETCH(int, omitted);
         const FactorDef& missing = factorDef(Factor(omitted));
-        const Page page = missing.page;
+        const Page page = placeOf(missing.factor).page;
         ScorePage& w = d->window(page);
         const auto confirmed = d->spyConfirmed(page);
         QSignalSpy cancelled(&w, &ScorePage::scoreCancelled);
@@ -297,8 +298,8 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QFETCH(int, optionCount);
         const FactorDef& def = factorDef(Factor(factor));
-        ScorePage& w = d->window(def.page);
-        d->open(def.page);
+        ScorePage& w = d->window(placeOf(def.factor).page);
+        d->open(placeOf(def.factor).page);
         OptionGroup* group = groupOf(w, def);
         QCOMPARE(group->optionCount(), optionCount);
 
@@ -309,7 +310,7 @@ private Q_SLOTS:
         QCOMPARE(int(d->assessment.points(def.factor)), shown.toInt());
         // Another page's factor is not this window's to show.
         const Factor elsewhere =
-            def.page == Page::Operative ? Factor::Age : Factor::OperativeSeverity;
+            placeOf(def.factor).page == Page::Operative ? Factor::Age : Factor::OperativeSeverity;
         QCOMPARE(w.pointsDisplayText(elsewhere), QString());
     }
 
@@ -341,7 +342,7 @@ private Q_SLOTS:
         for (const FactorDef* def : factorsInKeyboardOrder(p))
             clickOption(*groupOf(w, *def), 1);
         for (const FactorDef& def : allFactors()) {
-            if (def.page != p)
+            if (placeOf(def.factor).page != p)
                 d->assessment.points(def.factor) = 8;
         }
         QSignalSpy cancelled(&w, &ScorePage::scoreCancelled);
@@ -367,7 +368,7 @@ private Q_SLOTS:
             QCOMPARE(d->assessment.points(def->factor), 0);
         }
         for (const FactorDef& def : allFactors()) {
-            if (def.page != p)
+            if (placeOf(def.factor).page != p)
                 QCOMPARE(d->assessment.points(def.factor), 8);
         }
         QVERIFY(w.isVisible());
@@ -433,11 +434,11 @@ private Q_SLOTS:
         QCOMPARE(d->assessment.physiologicalScore, 77);
         QCOMPARE(d->assessment.operativeScore, 33);
         for (const FactorDef& def : allFactors()) {
-            if (def.page == Page::Operative && p != Page::Operative)
+            if (placeOf(def.factor).page == Page::Operative && p != Page::Operative)
                 QCOMPARE(d->assessment.points(def.factor), 8);
-            if (def.page == Page::Physiological2 && p != Page::Physiological2)
+            if (placeOf(def.factor).page == Page::Physiological2 && p != Page::Physiological2)
                 QCOMPARE(d->assessment.points(def.factor), 8);
-            if (def.page == Page::Physiological1 && p == Page::Operative)
+            if (placeOf(def.factor).page == Page::Physiological1 && p == Page::Operative)
                 QCOMPARE(d->assessment.points(def.factor), 8);
         }
     }

@@ -1,6 +1,6 @@
 #include "viewertesting.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 
 #include <QDir>
 #include <QFile>

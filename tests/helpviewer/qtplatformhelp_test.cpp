@@ -1,6 +1,6 @@
 #include "viewertesting.h"
 
-#include "platform/helpviewerclient.h"
+#include "helpprotocol/helpviewerclient.h"
 #include "platform/qtplatform.h"
 
 #include <QApplication>
@@ -26,8 +26,9 @@ QString jumpTo(const QString& topic) {
 } // namespace
 
 // The real platform layer looks for the help file and the viewer beside the
-// running program, which for this test is the build's bin folder. Each test
-// puts a help file of its own there, under a name no user's viewer has.
+// running program, which for this test is a folder of its own holding a copy
+// of the viewer. Each test puts a help file of its own there, under a name no
+// user's viewer has.
 class QtPlatformHelpTest : public QObject {
     Q_OBJECT
 

@@ -1,7 +1,7 @@
 #include "records/auditdatafile.h"
-#include "records/auditrecord.h"
+#include "records_core/auditrecord.h"
 
-#include "audit_holder.h"
+#include "audittesting.h"
 #include "fakeplatform.h"
 
 #include <QDir>
@@ -17,7 +17,9 @@
 #include <unistd.h>
 
 using namespace caldrin;
+using caldrin::testing::FakeDevice;
 using caldrin::testing::FakePlatform;
+using caldrin::testing::openerFor;
 
 namespace {
 
@@ -57,36 +59,6 @@ PatientDetails patient(const char* name) {
     d.identity = "A1";
     d.dateOfProcedure = "15/06/2026";
     return d;
-}
-
-struct FakeDevice {
-    std::string written;
-    int failuresLeft = 0;
-    bool closeFails = false;
-};
-
-class FakeSink : public AuditSink {
-public:
-    explicit FakeSink(FakeDevice& device)
-        : device_(device) {}
-    bool append(std::string_view text) override {
-        if (device_.failuresLeft > 0) {
-            --device_.failuresLeft;
-            return false;
-        }
-        device_.written += text;
-        return true;
-    }
-    bool close() override { return !device_.closeFails; }
-
-private:
-    FakeDevice& device_;
-};
-
-AuditSinkOpener openerFor(FakeDevice& device, bool created) {
-    return [&device, created](const std::string&) {
-        return OpenedAuditSink{std::make_unique<FakeSink>(device), created, false};
-    };
 }
 
 } // namespace

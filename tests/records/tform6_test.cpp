@@ -1,5 +1,5 @@
-#include "records/md5selftest.h"
 #include "records/tform6.h"
+#include "records_core/md5selftest.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

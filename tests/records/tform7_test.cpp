@@ -1,8 +1,9 @@
 #include "records/tform7.h"
 
-#include "entry/optiongroup.h"
+#include "entrytesting.h"
 #include "fakeplatform.h"
-#include "records/md5.h"
+#include "records_core/md5.h"
+#include "widgets/optiongroup.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -63,14 +64,8 @@ private:
         }
     }
 
-    // Clicks an option where a user would: on its round indicator.
     void choose(const char* groupName, int index) {
-        QRadioButton* option = group(groupName)->optionButton(index);
-        QStyleOptionButton style;
-        style.initFrom(option);
-        const QRect indicator =
-            option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &style, option);
-        QTest::mouseClick(option, Qt::LeftButton, Qt::NoModifier, indicator.center());
+        caldrin::testing::clickOption(*group(groupName), index);
     }
 
     // Presses Tab (or Shift+Tab) from `start` round the dialog; each option

@@ -1,6 +1,6 @@
 #include "report/printtext.h"
-#include "report/reporttext.h"
 #include "report/tform5.h"
+#include "report_core/reporttext.h"
 
 #include "fakeplatform.h"
 

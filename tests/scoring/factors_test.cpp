@@ -29,29 +29,13 @@ TEST(FactorTables, OptionTextsKeepTheirSpacesExactly) {
     EXPECT_EQ(factorDef(Factor::GlasgowComaScale).options[3], "<= 8 ");
     EXPECT_EQ(factorDef(Factor::ECG).options[2],
               "Any other abnormal rhythm or >=5 extopics /min. Q waves or ST/T wave changes ");
-    EXPECT_EQ(factorDef(Factor::ModeOfSurgery).options[1],
-              "Emergency resuscitation of > 2 hours possible.  Operation < 24 hours from admission");
+    EXPECT_EQ(
+        factorDef(Factor::ModeOfSurgery).options[1],
+        "Emergency resuscitation of > 2 hours possible.  Operation < 24 hours from admission");
     EXPECT_EQ(factorDef(Factor::ModeOfSurgery).options[2],
               "Emergency ( immediate surgery < 2 hours needed");
     EXPECT_EQ(factorDef(Factor::OperativeSeverity).heading, "Operative Severity");
     EXPECT_EQ(factorDef(Factor::WhiteCellCount).heading, "White Cell Count ( / pl )");
-}
-
-TEST(FactorTables, KeyboardOrderOfEachPage) {
-    auto factorsOf = [](Page page) {
-        std::vector<Factor> order;
-        for (const FactorDef* def : factorsInKeyboardOrder(page))
-            order.push_back(def->factor);
-        return order;
-    };
-    using enum Factor;
-    EXPECT_EQ(factorsOf(Page::Physiological1),
-              (std::vector{Age, SystolicBP, Pulse, GlasgowComaScale, Haemoglobin, WhiteCellCount,
-                           Urea, Sodium, Potassium}));
-    EXPECT_EQ(factorsOf(Page::Physiological2), (std::vector{Cardiac, ECG, Respiratory}));
-    EXPECT_EQ(factorsOf(Page::Operative),
-              (std::vector{OperativeSeverity, MultipleProcedures, TotalBloodLoss,
-                           PeritonealSoiling, MalignancyPresent, ModeOfSurgery}));
 }
 
 TEST(FactorPoints, OneFourEightScaleNeverGivesTwo) {

@@ -80,7 +80,9 @@ int FakePlatform::runModal(QDialog& dialog) {
     return dialog.result();
 }
 
-void FakePlatform::setClipboardText(const QString& text) { clipboardText = text; }
+void FakePlatform::setClipboardText(const QString& text) {
+    clipboardText = text;
+}
 
 bool FakePlatform::helpContents(const QString& helpFile) {
     helpCalls.push_back({helpFile, QString(), true});

@@ -1,0 +1,172 @@
+#include "helpprotocol/helpviewerclient.h"
+
+#include "helpprotocol/localconnection.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace caldrin::helpviewer {
+namespace {
+
+const QByteArray kShowVerb = QByteArrayLiteral("SHOW");
+const QByteArray kQueryVerb = QByteArrayLiteral("QUERY");
+const QByteArray kCloseVerb = QByteArrayLiteral("CLOSE");
+
+// Between two tries to reach a viewer that is still starting.
+constexpr unsigned long kRetryPauseMs = 25;
+
+QByteArray withoutLineEnd(QByteArray line) {
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+QString currentUser() {
+#ifdef Q_OS_UNIX
+    return QString::number(::getuid());
+#else
+    return qEnvironmentVariable("USERNAME");
+#endif
+}
+
+} // namespace
+
+// A topic travels as the rest of a line, so it must not hold a line break.
+bool isTopicKey(const QString& topic) {
+    return !topic.isEmpty() && std::none_of(topic.cbegin(), topic.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control;
+    });
+}
+
+QString serverNameFor(const QString& helpFilePath) {
+    const QFileInfo info(helpFilePath);
+    const QString path =
+        info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
+    const QByteArray key = currentUser().toUtf8() + '\n' + path.toUtf8();
+    // Hashed, because a path can be longer than a local socket name may be.
+    return QStringLiteral("caldrin-help-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32));
+}
+
+std::optional<QString> jumpTopic(const QString& command) {
+    // Macro names are not case-sensitive; an empty file name means the file
+    // that is already open, the only one this program asks for.
+    static constexpr char kPattern[] =
+        R"re(^\s*JumpID\s*\(\s*"([^"]*)"\s*,\s*"([^"]*)"\s*\)\s*$)re";
+    static const QRegularExpression jump(QString::fromLatin1(kPattern),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = jump.match(command);
+    if (!match.hasMatch() || !match.captured(1).isEmpty())
+        return std::nullopt;
+    const QString topic = match.captured(2);
+    if (!isTopicKey(topic))
+        return std::nullopt;
+    return topic;
+}
+
+QByteArray encodeRequest(const Request& request) {
+    switch (request.kind) {
+    case Request::Kind::Show:
+        return kShowVerb + ' ' + request.topic.toUtf8() + '\n';
+    case Request::Kind::Query:
+        return kQueryVerb + '\n';
+    case Request::Kind::Close:
+        return kCloseVerb + '\n';
+    }
+    return {};
+}
+
+std::optional<Request> decodeRequest(const QByteArray& line) {
+    const QByteArray text = withoutLineEnd(line);
+    if (text == kQueryVerb)
+        return Request{Request::Kind::Query, {}};
+    if (text == kCloseVerb)
+        return Request{Request::Kind::Close, {}};
+    if (text.startsWith(kShowVerb + ' ')) {
+        const QString topic = QString::fromUtf8(text.mid(kShowVerb.size() + 1));
+        if (isTopicKey(topic))
+            return Request{Request::Kind::Show, topic};
+    }
+    return std::nullopt;
+}
+
+QByteArray encodeState(const ViewerState& state) {
+    return QByteArray::number(state.pid) + ' ' + state.topic.toUtf8() + '\n';
+}
+
+std::optional<ViewerState> decodeState(const QByteArray& line) {
+    const QByteArray text = withoutLineEnd(line);
+    const qsizetype space = text.indexOf(' ');
+    if (space <= 0)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 pid = text.left(space).toLongLong(&ok);
+    if (!ok || pid <= 0)
+        return std::nullopt;
+    return ViewerState{pid, QString::fromUtf8(text.mid(space + 1))};
+}
+
+std::optional<ViewerState> sendRequest(const QString& serverName, const Request& request,
+                                       std::chrono::milliseconds startupWait) {
+    const QDeadlineTimer startup(startupWait);
+    LocalConnection connection;
+    while (!connection.connect(socketPathOf(serverName))) {
+        // A viewer just started needs a moment before it listens; nothing
+        // else is waited for, and never beyond the deadline.
+        if (startup.hasExpired())
+            return std::nullopt;
+        QThread::msleep(kRetryPauseMs);
+    }
+    const QDeadlineTimer reply(kReplyWait);
+    if (!connection.writeAll(encodeRequest(request), reply))
+        return std::nullopt;
+    const auto line = connection.readLine(reply);
+    if (!line)
+        return std::nullopt;
+    return decodeState(*line);
+}
+
+bool openContents(const QString& directory, const QString& helpFile) {
+    const QString helpPath = QDir(directory).absoluteFilePath(helpFile);
+    if (!QFileInfo(helpPath).isFile())
+        return false;
+    const QString viewer = QStandardPaths::findExecutable(kViewerProgram, {directory});
+    if (viewer.isEmpty())
+        return false;
+
+    if (const auto state =
+            sendRequest(serverNameFor(helpPath), {Request::Kind::Show, kContentsTopic}))
+        return state->topic == kContentsTopic;
+    // No viewer for this file yet: start one that lives on its own, without a
+    // shell and without waiting for it.
+    return QProcess::startDetached(
+        viewer, {QStringLiteral("--topic"), kContentsTopic, QStringLiteral("--"), helpPath},
+        directory);
+}
+
+bool runCommand(const QString& directory, const QString& helpFile, const QString& command) {
+    const auto topic = jumpTopic(command);
+    if (!topic)
+        return false;
+    const QString helpPath = QDir(directory).absoluteFilePath(helpFile);
+    if (!QFileInfo(helpPath).isFile())
+        return false;
+    const auto state =
+        sendRequest(serverNameFor(helpPath), {Request::Kind::Show, *topic}, kStartupWait);
+    return state && state->topic == *topic;
+}
+
+} // namespace caldrin::helpviewer

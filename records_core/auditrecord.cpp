@@ -1,0 +1,101 @@
+#include "records_core/auditrecord.h"
+
+#include "scoring/padding.h"
+
+#include <charconv>
+
+namespace caldrin {
+
+namespace {
+
+constexpr std::size_t kHashedIdentifierLength = 32;
+constexpr std::size_t kFractionWidth = 6;
+
+// The risk columns, in the order of the header (morbidity first).
+constexpr RiskKind kRiskColumns[kRiskKindCount] = {
+    RiskKind::PossumMorbidity,
+    RiskKind::PossumMortality,
+    RiskKind::PPossumMortality,
+    RiskKind::VPossumMortality,
+    RiskKind::VPossumPhysiologicalMortality,
+};
+
+} // namespace
+
+std::string auditHeaderLine() {
+    std::string line;
+    line += "NAME,ID,DOB,DATE,AGE,CARDIAC,RESPIRATORY,BP,PULSE,GCS,";
+    line += "Hb,WCC,Urea,Na+,K+,ECG,PHYS_TOTAL,";
+    line += "OP_SEV,MULT,BL_LOSS,SOIL,MALIG,MODE,OP_TOTAL,";
+    line += "P_MORB,P_MORT,P-P_MORT,V_MORT,VP_MORT,";
+    line += "MORBIDITY,MORTALITY";
+    line += kAuditLineEnd;
+    return line;
+}
+
+bool usesHashedIdentifier(const PatientDetails& details) {
+    return details.hashedIdentifier.size() == kHashedIdentifierLength;
+}
+
+std::string formatAuditFraction(double fraction) {
+    // std::to_chars ignores the locale, so a comma never creeps in.
+    char digits[64];
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, fraction, std::chars_format::fixed, 4);
+    return LeftPad(std::string_view(digits, result.ptr), kFractionWidth);
+}
+
+std::string quoteAuditField(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(field);
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+std::array<std::string, kAuditFieldCount> auditRecordFields(const Assessment& assessment,
+                                                            const PatientDetails& details) {
+    std::array<std::string, kAuditFieldCount> fields;
+    std::size_t next = 0;
+    if (usesHashedIdentifier(details)) {
+        fields[next++] = details.hashedIdentifier;
+        fields[next++] = std::string();
+        fields[next++] = std::string();
+    } else {
+        fields[next++] = details.name;
+        fields[next++] = details.identity;
+        fields[next++] = details.dateOfBirth;
+    }
+    fields[next++] = details.dateOfProcedure;
+    for (std::size_t i = 0; i < kPhysiologicalFactorCount; ++i)
+        fields[next++] = std::to_string(assessment.factorPoints[i]);
+    fields[next++] = std::to_string(assessment.physiologicalScore);
+    for (std::size_t i = kPhysiologicalFactorCount; i < kFactorCount; ++i)
+        fields[next++] = std::to_string(assessment.factorPoints[i]);
+    fields[next++] = std::to_string(assessment.operativeScore);
+    for (const RiskKind kind : kRiskColumns)
+        fields[next++] = formatAuditFraction(assessment.risk(kind));
+    fields[next++] = details.morbidity;
+    fields[next++] = details.died;
+    return fields;
+}
+
+std::string auditRecordLine(const Assessment& assessment, const PatientDetails& details) {
+    std::string line;
+    bool first = true;
+    for (const std::string& field : auditRecordFields(assessment, details)) {
+        if (!first)
+            line += ',';
+        first = false;
+        line += quoteAuditField(field);
+    }
+    line += kAuditLineEnd;
+    return line;
+}
+
+} // namespace caldrin

@@ -1,0 +1,78 @@
+#include "app/help.h"
+
+#include "fakeplatform.h"
+
+#include <QTest>
+
+using namespace caldrin;
+using caldrin::testing::FakePlatform;
+
+class HelpTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every window's key: the contents first, then the jump to the key's topic,
+    // both in the one help file.
+    void opensTheContentsThenJumpsToTheTopic_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("main window")
+            << QStringLiteral("contents") << QStringLiteral("JumpID(\"\",\"contents\")");
+        QTest::newRow("score pages")
+            << QStringLiteral("run") << QStringLiteral("JumpID(\"\",\"run\")");
+        QTest::newRow("report and details")
+            << QStringLiteral("create") << QStringLiteral("JumpID(\"\",\"create\")");
+        QTest::newRow("self-test")
+            << QStringLiteral("hash") << QStringLiteral("JumpID(\"\",\"hash\")");
+    }
+    void opensTheContentsThenJumpsToTheTopic() {
+        QFETCH(QString, key);
+        QFETCH(QString, command);
+        FakePlatform platform;
+
+        ShowHelpTopic(platform, key);
+
+        QCOMPARE(platform.helpCalls.size(), std::size_t(2));
+        QVERIFY(platform.helpCalls[0].isContents);
+        QCOMPARE(platform.helpCalls[0].file, QStringLiteral("Caldrin v3.hlp"));
+        QVERIFY(!platform.helpCalls[1].isContents);
+        QCOMPARE(platform.helpCalls[1].file, QStringLiteral("Caldrin v3.hlp"));
+        QCOMPARE(platform.helpCalls[1].command, command);
+        QVERIFY(platform.messages.empty());
+    }
+
+    // A viewer that could not open the file gets no topic to jump to, and the
+    // user sees nothing from the program.
+    void noJumpWhenTheContentsCannotBeOpened() {
+        FakePlatform platform;
+        platform.helpContentsSucceeds = false;
+
+        ShowHelpTopic(platform, QStringLiteral("run"));
+
+        QCOMPARE(platform.helpCalls.size(), std::size_t(1));
+        QVERIFY(platform.helpCalls[0].isContents);
+        QVERIFY(platform.messages.empty());
+    }
+
+    // Each press asks again: the program keeps nothing about the viewer.
+    void everyPressRepeatsBothRequests() {
+        FakePlatform platform;
+
+        ShowHelpTopic(platform, QStringLiteral("create"));
+        ShowHelpTopic(platform, QStringLiteral("create"));
+
+        QCOMPARE(platform.helpCalls.size(), std::size_t(4));
+        QVERIFY(platform.helpCalls[2].isContents);
+        QCOMPARE(platform.helpCalls[3].command, QStringLiteral("JumpID(\"\",\"create\")"));
+    }
+
+    void theCommandIsCutAt255Characters() {
+        const QString key(300, QLatin1Char('k'));
+        const QString command = HelpJumpCommand(key);
+        QCOMPARE(command.size(), 255);
+        QVERIFY(command.startsWith(QStringLiteral("JumpID(\"\",\"kkk")));
+    }
+};
+
+QTEST_MAIN(HelpTest)
+#include "help_test.moc"
