@@ -149,10 +149,10 @@ private:
 struct Episode {
     static constexpr std::int32_t kNoDay = INT32_MIN;
 
-    std::array<std::uint16_t, kModelCount> riskTenThousandths{}; // in Model order
     std::int32_t day = kNoDay; // dayNumber() of DATE, kNoDay when unreadable
     std::uint32_t file = 0;    // index into files()
     std::uint32_t line = 0;    // line of the winning record
+    std::array<std::uint16_t, kModelCount> riskTenThousandths{}; // in Model order
     std::uint8_t physiologicalScore = 0;
     std::uint8_t operativeScore = 0;
     std::int8_t morbidity = -1; // 0, 1, or -1 when not exactly "0"/"1"

@@ -281,6 +281,10 @@ private:
         }
         out_ += table.render();
         out_ += "\n";
+        if (!notes.empty())
+            out_ +=
+                "  A ? beside a figure marks it unreliable; \"-\" marks a figure that cannot be "
+                "computed.\n";
         for (const std::string& note : notes)
             out_ += "  " + note + "\n";
         if (!notes.empty())

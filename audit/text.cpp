@@ -49,9 +49,11 @@ std::string printableQuote(std::string_view bytes, std::size_t maxBytes) {
         const auto b = static_cast<unsigned char>(byte);
         shown += (b < 0x20 || b == 0x7F) ? '?' : byte;
     }
-    std::string out = "\"" + utf8FromCp1252(shown);
+    std::string out;
+    out += '"';
+    out.append(utf8FromCp1252(shown));
     if (cut)
-        out += "...";
+        out.append("...");
     out += '"';
     return out;
 }

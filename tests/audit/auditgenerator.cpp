@@ -112,8 +112,9 @@ void generateAudit(const GeneratedAudit& options,
                 for (int i = 0; i < 16; ++i)
                     identity.name += kHex[(b >> (4 * i)) & 15];
             } else {
-                identity.name =
-                    std::string(kSurnames[random.below(10)]) + " " + kGiven[random.below(10)];
+                identity.name = std::string(kSurnames[random.below(10)]);
+                identity.name += ' ';
+                identity.name += kGiven[random.below(10)];
                 identity.id = std::to_string(100000 + random.below(900000));
                 char dob[48];
                 std::snprintf(dob, sizeof dob, "%02d/%02d/%04d", 1 + random.below(28),
@@ -125,7 +126,11 @@ void generateAudit(const GeneratedAudit& options,
             else
                 earlier[static_cast<std::size_t>(random.below(4096))] = identity;
         }
-        line += identity.name + "," + identity.id + "," + identity.dob + "," + identity.date;
+        for (const std::string* part : {&identity.name, &identity.id, &identity.dob}) {
+            line += *part;
+            line += ',';
+        }
+        line += identity.date;
 
         // Physiological factors (12) and operative factors (6): points 1, 2, 4 or 8,
         // mostly 1, so that the totals span a clinical range.
@@ -134,15 +139,19 @@ void generateAudit(const GeneratedAudit& options,
         for (int f = 0; f < 12; ++f) {
             const int points = kPoints[random.below(9)];
             ps += points;
-            line += "," + std::to_string(points);
+            line += ',';
+            line += std::to_string(points);
         }
-        line += "," + std::to_string(ps);
+        line += ',';
+        line += std::to_string(ps);
         for (int f = 0; f < 6; ++f) {
             const int points = kPoints[random.below(9)];
             os += points;
-            line += "," + std::to_string(points);
+            line += ',';
+            line += std::to_string(points);
         }
-        line += "," + std::to_string(os);
+        line += ',';
+        line += std::to_string(os);
         const auto u8ps = static_cast<std::uint8_t>(ps);
         const auto u8os = static_cast<std::uint8_t>(os);
         double risks[5];
@@ -163,8 +172,10 @@ void generateAudit(const GeneratedAudit& options,
                 return "";
             return random.uniform() < withOdds(p, options.oddsMultiplier) ? "1" : "0";
         };
-        line += "," + outcome(morbidityRisk);
-        line += "," + outcome(mortalityRisk);
+        line += ',';
+        line += outcome(morbidityRisk);
+        line += ',';
+        line += outcome(mortalityRisk);
         line += "\r\n";
         write(line);
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 namespace caldrin::audit {
 namespace {
@@ -239,6 +240,57 @@ TEST(AuditData, DatesCanBeReadAgainInAnotherOrder) {
     EXPECT_EQ(data.episodes()[0].day, dayNumber({2024, 3, 10}));
     EXPECT_EQ(data.episodes()[1].day, Episode::kNoDay);
     EXPECT_EQ(data.unparseableDates(), 1u);
+}
+
+} // namespace
+} // namespace caldrin::audit
+
+namespace caldrin::audit {
+namespace {
+
+// Damaged files: bytes dropped, doubled or replaced by separators, quotes and
+// line ends. Every line start must end up as a record, a listed problem, a
+// header or a blank line; none may vanish.
+TEST(AuditReader, DamagedFilesLoseNoLineSilently) {
+    std::string clean = testing::kHeader;
+    for (int i = 0; i < 40; ++i)
+        clean += line(Row{.name = "P" + std::to_string(i), .mortality = i % 3 ? "0" : "1"});
+    std::mt19937 engine(3);
+    const char kNasty[] = {',', '"', '\n', '\r', '\x1a', '\0', 'x', '9', '.'};
+    for (int trial = 0; trial < 300; ++trial) {
+        std::string text = clean;
+        const int edits = 1 + static_cast<int>(engine() % 8);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = engine() % text.size();
+            switch (engine() % 3) {
+            case 0:
+                text.erase(at, 1 + engine() % 3);
+                break;
+            case 1:
+                text.insert(at, 1, kNasty[engine() % sizeof kNasty]);
+                break;
+            default:
+                text[at] = kNasty[engine() % sizeof kNasty];
+            }
+        }
+        const AuditData data = read(text);
+        const FileSummary& file = data.files()[0];
+        std::uint64_t skipped = 0;
+        for (const ReadingProblem& p : file.problems) {
+            skipped += p.skipped;
+            EXPECT_GE(p.line, 1u);
+            EXPECT_LE(p.line, file.lines + 1);
+        }
+        const std::uint64_t accounted = file.records + skipped + file.headerLines + file.blankLines;
+        // A last line without a line end counts unless it holds nothing.
+        const std::string tail = text.substr(text.rfind('\n') + 1);
+        const bool unfinishedLine = tail.find_first_not_of(" \t\r\x1a") != std::string::npos;
+        if (text.find('"') == std::string::npos) {
+            EXPECT_EQ(accounted, file.lines + (unfinishedLine ? 1 : 0)) << text;
+        } else {
+            EXPECT_LE(accounted, file.lines + 1);
+        }
+    }
 }
 
 } // namespace
