@@ -272,6 +272,9 @@ QWidget* AuditWindow::buildFilterBar() {
         edit->setEnabled(false);
         connect(edit, &QDateEdit::dateChanged, this, &AuditWindow::scheduleAnalysis);
     }
+    // The range can never run backwards.
+    connect(fromDate_, &QDateEdit::dateChanged, toDate_, &QDateEdit::setMinimumDate);
+    connect(toDate_, &QDateEdit::dateChanged, fromDate_, &QDateEdit::setMaximumDate);
     connect(rangeCheck_, &QCheckBox::toggled, this, [this](bool on) {
         fromDate_->setEnabled(on);
         toDate_->setEnabled(on);

@@ -299,6 +299,8 @@ private Q_SLOTS:
         QVERIFY(from->isEnabled());
         from->setDate(QDate(2022, 1, 1));
         to->setDate(QDate(2022, 12, 31));
+        QCOMPARE(to->minimumDate(), QDate(2022, 1, 1)); // the range cannot run backwards
+        QCOMPARE(from->maximumDate(), QDate(2022, 12, 31));
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty() && shown.last()[0].toBool(), 60000);
 
         const AnalysisResult expected =
