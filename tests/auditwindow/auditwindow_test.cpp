@@ -32,6 +32,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using namespace caldrin;
 using namespace caldrin::audit;
 using namespace caldrin::auditwindow;
@@ -423,24 +425,33 @@ private Q_SLOTS:
     }
 
     void cancellingALongReadKeepsTheFiguresShown() {
-        generated::GeneratedAudit big;
-        big.records = 300000;
-        big.seed = 3;
-        const QString bigFile = generate("big.csv", big);
         startWindow();
         openWithKeyboard({mainFile});
         const std::uint64_t episodes = window->shownLoad()->result.episodes;
 
+        // A pipe makes the read as long as the test wants: it cannot end
+        // while the writing end is open, however fast the machine.
+        const QString pipe = dir.filePath("growing.csv");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         QSignalSpy shown(window.get(), &AuditWindow::figuresShown);
-        window->openFiles({bigFile});
+        window->openFiles({pipe});
         QVERIFY(window->isBusy());
         QVERIFY(child<QProgressBar>("progressBar")->isVisible());
-        QTRY_VERIFY(child<QLabel>("statusText")->text().startsWith("Reading big.csv"));
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly)); // waits for the reader to open it
+        generated::GeneratedAudit some;
+        some.records = 20000;
+        const QByteArray text = QByteArray::fromStdString(generated::generateAuditText(some));
+        QCOMPARE(writer.write(text), text.size());
+        QTRY_VERIFY(child<QLabel>("statusText")->text().startsWith("Reading growing.csv"));
+        QVERIFY(window->isBusy());
+
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QVERIFY(!window->isBusy());
         QVERIFY(!child<QProgressBar>("progressBar")->isVisible());
         QVERIFY(child<QLabel>("statusText")->text().startsWith("Reading cancelled"));
         QCOMPARE(window->shownLoad()->result.episodes, episodes);
+        writer.close(); // the reader sees the end and stops
 
         // The cancelled read never shows up later: the next files' figures are the ones shown.
         openWithKeyboard({mainFile});
