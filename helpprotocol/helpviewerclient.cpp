@@ -14,6 +14,9 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -41,6 +44,23 @@ QString currentUser() {
 #endif
 }
 
+#ifdef Q_OS_UNIX
+// What sits at a socket name; an entry that cannot be looked at counts as
+// another user's.
+enum class NameHolder { Nothing, OurSocket, OurOtherFile, Foreign };
+
+NameHolder holderOf(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return errno == ENOENT ? NameHolder::Nothing : NameHolder::Foreign;
+    if (st.st_uid != ::getuid())
+        return NameHolder::Foreign;
+    return S_ISSOCK(st.st_mode) ? NameHolder::OurSocket : NameHolder::OurOtherFile;
+}
+#endif
+
+// Other names tried when another user's file sits at the first.
+constexpr int kOtherNames = 8;
 } // namespace
 
 // A topic travels as the rest of a line, so it must not hold a line break.
@@ -50,15 +70,71 @@ bool isTopicKey(const QString& topic) {
     });
 }
 
-QString serverNameFor(const QString& helpFilePath) {
+bool isPrivateFolder(const QString& folder) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    return !folder.isEmpty() && ::lstat(QFile::encodeName(folder).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+#else
+    return !folder.isEmpty();
+#endif
+}
+
+QString privateSocketFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && isPrivateFolder(runtime))
+        return QDir::cleanPath(runtime);
+    const QString own =
+        QDir::cleanPath(QDir::tempPath()) + QStringLiteral("/caldrin-") + currentUser();
+#ifdef Q_OS_UNIX
+    // Made private from the start; one that exists already must pass the
+    // same check, whoever made it.
+    (void)::mkdir(QFile::encodeName(own).constData(), 0700);
+#endif
+    return isPrivateFolder(own) ? own : QString();
+}
+
+QString socketNameFor(const QString& helpFilePath) {
     const QFileInfo info(helpFilePath);
     const QString path =
         info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
-    const QByteArray key = currentUser().toUtf8() + '\n' + path.toUtf8();
     // Hashed, because a path can be longer than a local socket name may be.
     return QStringLiteral("caldrin-help-") +
-           QString::fromLatin1(
-               QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32));
+           QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256)
+                                   .toHex()
+                                   .left(32));
+}
+
+QString socketPathIn(const QString& folder, const QString& helpFilePath) {
+    if (folder.isEmpty())
+        return {};
+    const QString base = folder + QLatin1Char('/') + socketNameFor(helpFilePath);
+    for (int other = 0; other <= kOtherNames; ++other) {
+        const QString path = other == 0 ? base : base + QLatin1Char('-') + QString::number(other);
+#ifdef Q_OS_UNIX
+        const QByteArray encoded = QFile::encodeName(path);
+        switch (holderOf(encoded)) {
+        case NameHolder::Nothing:
+        case NameHolder::OurSocket:
+            return path;
+        case NameHolder::OurOtherFile:
+            // Not a socket, so no viewer listens there: waiting on it would
+            // only stall each Help press.
+            if (::unlink(encoded.constData()) == 0 || errno == ENOENT)
+                return path;
+            break;
+        case NameHolder::Foreign:
+            break;
+        }
+#else
+        return path;
+#endif
+    }
+    return {};
+}
+
+QString helpSocketPath(const QString& helpFilePath) {
+    return socketPathIn(privateSocketFolder(), helpFilePath);
 }
 
 std::optional<QString> jumpTopic(const QString& command) {
@@ -95,7 +171,7 @@ std::optional<Request> decodeRequest(const QByteArray& line) {
         return Request{Request::Kind::Query, {}};
     if (text == kCloseVerb)
         return Request{Request::Kind::Close, {}};
-    if (text.startsWith(kShowVerb + ' ')) {
+    if (text.size() <= kLongestLine && text.startsWith(kShowVerb + ' ')) {
         const QString topic = QString::fromUtf8(text.mid(kShowVerb.size() + 1));
         if (isTopicKey(topic))
             return Request{Request::Kind::Show, topic};
@@ -119,21 +195,27 @@ std::optional<ViewerState> decodeState(const QByteArray& line) {
     return ViewerState{pid, QString::fromUtf8(text.mid(space + 1))};
 }
 
-std::optional<ViewerState> sendRequest(const QString& serverName, const Request& request,
+std::optional<ViewerState> sendRequest(const QString& socketPath, const Request& request,
                                        std::chrono::milliseconds startupWait) {
+    if (socketPath.isEmpty())
+        return std::nullopt;
     const QDeadlineTimer startup(startupWait);
+    // One deadline for everything after the viewer is first tried.
+    const QDeadlineTimer exchange(startupWait + kReplyWait);
     LocalConnection connection;
-    while (!connection.connect(socketPathOf(serverName))) {
+    for (;;) {
+        const auto outcome = connection.connect(socketPathOf(socketPath));
+        if (outcome == LocalConnection::Outcome::Connected)
+            break;
         // A viewer just started needs a moment before it listens; nothing
         // else is waited for, and never beyond the deadline.
-        if (startup.hasExpired())
+        if (outcome == LocalConnection::Outcome::ForeignPeer || startup.hasExpired())
             return std::nullopt;
         QThread::msleep(kRetryPauseMs);
     }
-    const QDeadlineTimer reply(kReplyWait);
-    if (!connection.writeAll(encodeRequest(request), reply))
+    if (!connection.writeAll(encodeRequest(request), exchange))
         return std::nullopt;
-    const auto line = connection.readLine(reply);
+    const auto line = connection.readLine(exchange, kLongestLine);
     if (!line)
         return std::nullopt;
     return decodeState(*line);
@@ -148,7 +230,7 @@ bool openContents(const QString& directory, const QString& helpFile) {
         return false;
 
     if (const auto state =
-            sendRequest(serverNameFor(helpPath), {Request::Kind::Show, kContentsTopic}))
+            sendRequest(helpSocketPath(helpPath), {Request::Kind::Show, kContentsTopic}))
         return state->topic == kContentsTopic;
     // No viewer for this file yet: start one that lives on its own, without a
     // shell and without waiting for it.
@@ -165,7 +247,7 @@ bool runCommand(const QString& directory, const QString& helpFile, const QString
     if (!QFileInfo(helpPath).isFile())
         return false;
     const auto state =
-        sendRequest(serverNameFor(helpPath), {Request::Kind::Show, *topic}, kStartupWait);
+        sendRequest(helpSocketPath(helpPath), {Request::Kind::Show, *topic}, kStartupWait);
     return state && state->topic == *topic;
 }
 

@@ -23,10 +23,34 @@ inline const QString kContentsTopic = QStringLiteral("contents");
 inline constexpr std::chrono::milliseconds kStartupWait{3000};
 inline constexpr std::chrono::milliseconds kReplyWait{3000};
 
-// The local server name of the viewer showing `helpFilePath`: one per user and
-// per help file, so viewers of other users or other copies of the program
-// never answer for this one.
-QString serverNameFor(const QString& helpFilePath);
+// The longest line either side sends or takes: a request is a word and a
+// topic, an answer a process id and a topic.
+inline constexpr qsizetype kLongestLine = 4096;
+
+// Whether `folder` is a folder (not a link to one) that belongs to this user
+// and that no one else may enter.
+bool isPrivateFolder(const QString& folder);
+
+// The folder for this user's help sockets: $XDG_RUNTIME_DIR, or else a folder
+// of the user's own in the temporary folder, created with mode 0700. Each is
+// checked (owner and mode) before use, so another local user can neither
+// listen in this user's place nor read the requests. Empty when neither
+// passes.
+QString privateSocketFolder();
+
+// The socket's file name for `helpFilePath`: one per help file, however its
+// path is spelled, short enough for a local socket whatever the path.
+QString socketNameFor(const QString& helpFilePath);
+
+// The local socket of the viewer showing `helpFilePath`, in `folder`. What
+// sits at the name is settled at once: a socket of this user is the viewer's
+// (running, or left by one that ended), any other file of this user's is
+// removed, and another user's file makes the next name (-1, -2, ...) be used.
+// Empty when no name is usable.
+QString socketPathIn(const QString& folder, const QString& helpFilePath);
+
+// socketPathIn(privateSocketFolder(), helpFilePath); empty without a private folder.
+QString helpSocketPath(const QString& helpFilePath);
 
 // Whether `topic` can name a topic: not empty, and no control characters.
 bool isTopicKey(const QString& topic);
@@ -55,10 +79,12 @@ std::optional<Request> decodeRequest(const QByteArray& line);
 QByteArray encodeState(const ViewerState& state);
 std::optional<ViewerState> decodeState(const QByteArray& line);
 
-// Sends `request` to the viewer listening on `serverName` and returns its
+// Sends `request` to the viewer listening at `socketPath` and returns its
 // answer. A viewer that is not listening yet is tried again until
-// `startupWait` has passed (zero: one try); nothing when no viewer answered.
-std::optional<ViewerState> sendRequest(const QString& serverName, const Request& request,
+// `startupWait` has passed (zero: one try); the whole exchange ends by
+// `startupWait` plus kReplyWait at the latest. Nothing when no viewer of this
+// user answered with one line.
+std::optional<ViewerState> sendRequest(const QString& socketPath, const Request& request,
                                        std::chrono::milliseconds startupWait = {});
 
 // Opens `helpFile`, looked for in `directory`, at its contents: in the viewer

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,6 +20,13 @@ QString socketPathOf(const QString& serverName) {
     return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + serverName;
 }
 
+bool peerIsThisUser(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+           peer.uid == ::getuid();
+}
+
 LocalConnection::~LocalConnection() {
     close();
 }
@@ -28,30 +36,37 @@ void LocalConnection::close() {
         ::close(fd_);
     fd_ = -1;
     pending_.clear();
+    scanned_ = 0;
 }
 
-bool LocalConnection::connect(const QString& path) {
+LocalConnection::Outcome LocalConnection::connect(const QString& path) {
     close();
     const QByteArray encoded = QFile::encodeName(path);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (encoded.size() >= qsizetype(sizeof address.sun_path))
-        return false;
+    if (encoded.isEmpty() || encoded.size() >= qsizetype(sizeof address.sun_path))
+        return Outcome::NotListening;
     std::memcpy(address.sun_path, encoded.constData(), std::size_t(encoded.size()));
 
     fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0)
-        return false;
+        return Outcome::NotListening;
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         close();
-        return false;
+        return Outcome::NotListening;
     }
-    return true;
+    if (!peerIsThisUser(fd_)) {
+        close();
+        return Outcome::ForeignPeer;
+    }
+    return Outcome::Connected;
 }
 
 bool LocalConnection::waitFor(short events, const QDeadlineTimer& deadline) const {
     pollfd entry{fd_, events, 0};
     for (;;) {
+        if (deadline.hasExpired())
+            return false;
         const int result = ::poll(&entry, 1, int(deadline.remainingTime()));
         if (result > 0)
             return true;
@@ -75,19 +90,26 @@ bool LocalConnection::writeAll(const QByteArray& data, const QDeadlineTimer& dea
     return fd_ >= 0;
 }
 
-std::optional<QByteArray> LocalConnection::readLine(const QDeadlineTimer& deadline) {
+std::optional<QByteArray> LocalConnection::readLine(const QDeadlineTimer& deadline,
+                                                    qsizetype longest) {
     while (fd_ >= 0) {
-        if (const qsizetype end = pending_.indexOf('\n'); end >= 0) {
+        // Only the bytes that came since the last look are searched.
+        if (const qsizetype end = pending_.indexOf('\n', scanned_); end >= 0) {
             QByteArray line = pending_.left(end);
             pending_.remove(0, end + 1);
+            scanned_ = 0;
             if (line.endsWith('\r'))
                 line.chop(1);
             return line;
         }
-        if (!waitFor(POLLIN, deadline))
+        scanned_ = pending_.size();
+        // The deadline counts even while bytes keep coming.
+        if (pending_.size() > longest || !waitFor(POLLIN, deadline))
             return std::nullopt;
         char buffer[512];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        const std::size_t room =
+            std::size_t(std::min<qsizetype>(sizeof buffer, longest + 1 - pending_.size()));
+        const ssize_t n = ::recv(fd_, buffer, room, 0);
         if (n == 0)
             return std::nullopt;
         if (n < 0) {

@@ -12,21 +12,31 @@ namespace caldrin::helpviewer {
 // `serverName` uses.
 QString socketPathOf(const QString& serverName);
 
+// Whether the process at the other end of the connected local socket `fd`
+// runs as this user.
+bool peerIsThisUser(int fd);
+
 // A client connection to a local (Unix-domain) socket. The calculator talks to
 // its help viewer through plain sockets, so it needs none of Qt's network
 // library, which would cost every start-up its loading time and memory.
 class LocalConnection {
 public:
+    enum class Outcome { Connected, NotListening, ForeignPeer };
+
     LocalConnection() = default;
     ~LocalConnection();
     LocalConnection(const LocalConnection&) = delete;
     LocalConnection& operator=(const LocalConnection&) = delete;
 
-    // False when nothing listens at `path` (yet).
-    bool connect(const QString& path);
+    // NotListening when nothing listens at `path` (yet); ForeignPeer when the
+    // process listening there runs as another user, who must not get the
+    // requests nor answer them.
+    Outcome connect(const QString& path);
     bool writeAll(const QByteArray& data, const QDeadlineTimer& deadline);
-    // One line without its line break; nothing when the peer closed or the deadline passed.
-    std::optional<QByteArray> readLine(const QDeadlineTimer& deadline);
+    // One line without its line break. Nothing when the peer closed, the
+    // deadline passed (however steadily bytes arrive) or the line grew longer
+    // than `longest` bytes.
+    std::optional<QByteArray> readLine(const QDeadlineTimer& deadline, qsizetype longest);
 
 private:
     void close();
@@ -34,6 +44,7 @@ private:
 
     int fd_ = -1;
     QByteArray pending_;
+    qsizetype scanned_ = 0; // bytes of pending_ known to hold no line break
 };
 
 } // namespace caldrin::helpviewer

@@ -1,12 +1,19 @@
 #include "helpviewer/helpserver.h"
 
+#include "helpprotocol/localconnection.h"
+
 #include <QLocalSocket>
+#include <QTimer>
+
+#include <chrono>
 
 namespace caldrin {
 namespace {
 
-// Requests are a word and a topic; anything longer is not one of ours.
-constexpr qint64 kLongestRequest = 4096;
+// A request, answered, needs a moment: a connection held longer is dropped.
+constexpr std::chrono::milliseconds kConnectionLife{10000};
+// Answers not yet taken by a peer that keeps asking without reading.
+constexpr qint64 kMostUnread = 16 * helpviewer::kLongestLine;
 
 } // namespace
 
@@ -17,13 +24,21 @@ HelpServer::HelpServer(Handler handler, QObject* parent)
     connect(&server_, &QLocalServer::newConnection, this, &HelpServer::acceptConnections);
 }
 
-bool HelpServer::listen(const QString& serverName) {
-    return server_.listen(serverName);
+bool HelpServer::listen(const QString& socketPath) {
+    return !socketPath.isEmpty() && server_.listen(socketPath);
 }
 
 void HelpServer::acceptConnections() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!helpviewer::peerIsThisUser(int(socket->socketDescriptor()))) {
+            // Another user: no answer, not even what the viewer shows.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setReadBufferSize(helpviewer::kLongestLine + 1);
+        QTimer::singleShot(kConnectionLife, socket, [socket] { socket->abort(); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
         answer(socket);
     }
@@ -31,16 +46,18 @@ void HelpServer::acceptConnections() {
 
 void HelpServer::answer(QLocalSocket* socket) {
     while (socket->canReadLine()) {
-        const auto request = helpviewer::decodeRequest(socket->readLine());
-        if (!request) {
-            socket->disconnectFromServer();
+        const auto request =
+            helpviewer::decodeRequest(socket->readLine(helpviewer::kLongestLine + 1));
+        if (!request || socket->bytesToWrite() > kMostUnread) {
+            socket->abort();
             return;
         }
         socket->write(helpviewer::encodeState(handler_(*request)));
         socket->flush();
     }
-    if (socket->bytesAvailable() > kLongestRequest)
-        socket->disconnectFromServer();
+    // A line longer than any request fills the buffer without a line break.
+    if (socket->bytesAvailable() > helpviewer::kLongestLine)
+        socket->abort();
 }
 
 } // namespace caldrin

@@ -12,7 +12,9 @@ class QLocalSocket;
 namespace caldrin {
 
 // The viewer's end of the local socket: reads one request per line and
-// answers each with what the viewer shows after it.
+// answers each with what the viewer shows after it. Only processes of this
+// user are answered, and each connection is bounded in time and in the bytes
+// it may leave waiting in either direction.
 class HelpServer : public QObject {
     Q_OBJECT
 public:
@@ -20,9 +22,9 @@ public:
 
     explicit HelpServer(Handler handler, QObject* parent = nullptr);
 
-    // Listens on `serverName`, reachable by this user only. False when the
+    // Listens at `socketPath`, reachable by this user only. False when the
     // name is taken, by a running viewer or one that ended abnormally.
-    bool listen(const QString& serverName);
+    bool listen(const QString& socketPath);
 
 private:
     void acceptConnections();

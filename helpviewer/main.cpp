@@ -55,8 +55,8 @@ int main(int argc, char* argv[]) {
                        helpviewer::isTopicKey(asked) ? asked : helpviewer::kContentsTopic};
 
     // A viewer already showing this file takes the topic; this one is not needed.
-    const QString serverName = helpviewer::serverNameFor(helpPath);
-    if (helpviewer::sendRequest(serverName, show))
+    const QString socketPath = helpviewer::helpSocketPath(helpPath);
+    if (helpviewer::sendRequest(socketPath, show))
         return 0;
 
     HelpWindow window;
@@ -79,14 +79,18 @@ int main(int argc, char* argv[]) {
         }
         return helpviewer::ViewerState{QCoreApplication::applicationPid(), window.currentTopic()};
     });
-    if (!server.listen(serverName)) {
+    if (!server.listen(socketPath)) {
         // Either another viewer started at the same moment and listens now,
-        // or one that ended abnormally left its name behind.
-        if (helpviewer::sendRequest(serverName, show))
+        // or one that ended abnormally left its socket behind (the name
+        // holds a socket of this user's only, see helpSocketPath).
+        if (helpviewer::sendRequest(socketPath, show))
             return 0;
-        QLocalServer::removeServer(serverName);
-        if (!server.listen(serverName))
-            complain(QStringLiteral("cannot take further topics (%1)").arg(serverName));
+        if (!socketPath.isEmpty())
+            QLocalServer::removeServer(socketPath);
+        if (!server.listen(socketPath))
+            complain(
+                QStringLiteral("cannot take further topics (%1)")
+                    .arg(socketPath.isEmpty() ? QStringLiteral("no private folder") : socketPath));
     }
 
     window.showTopic(show.topic);

@@ -27,6 +27,24 @@ AuditFileFilter filterOf(int index) {
     }
 }
 
+// What the user is told when the file cannot take a record.
+QString messageOf(AuditFileProblem problem) {
+    switch (problem) {
+    case AuditFileProblem::NotText:
+        return QStringLiteral("The file does not hold plain 8-bit text (it looks like Unicode or "
+                              "binary data), so it was left as it is and no record was added.");
+    case AuditFileProblem::Unreadable:
+        return QStringLiteral("The file can be written but not read, so its end cannot be "
+                              "checked; it was left as it is and no record was added.");
+    case AuditFileProblem::WriteFailed:
+        return QStringLiteral("File write failure.");
+    case AuditFileProblem::None:
+    case AuditFileProblem::CannotOpen:
+        break;
+    }
+    return QStringLiteral("Failure to open output file.");
+}
+
 } // namespace
 
 AuditDataFile::AuditDataFile(Platform& platform, QWidget* parent, AuditSinkOpener opener)
@@ -41,7 +59,7 @@ void AuditDataFile::addRecord(const Assessment& assessment, const PatientDetails
     if (file_.appendRecord(assessment, details))
         platform_.showMessage(messageParent_, QStringLiteral("Record added to ") + fileName_);
     else
-        platform_.showMessage(messageParent_, QStringLiteral("File write failure."));
+        platform_.showMessage(messageParent_, messageOf(file_.problem()));
 }
 
 bool AuditDataFile::openFile() {
@@ -57,7 +75,7 @@ bool AuditDataFile::openFile() {
         completeAuditFileName(choice->path.toUtf8().toStdString(), filterOf(choice->filterIndex)));
     platform_.showMessage(messageParent_, QStringLiteral("Opening ") + name);
     if (!file_.open(QFile::encodeName(name).toStdString())) {
-        platform_.showMessage(messageParent_, QStringLiteral("Failure to open output file."));
+        platform_.showMessage(messageParent_, messageOf(file_.problem()));
         return false;
     }
     fileName_ = name;

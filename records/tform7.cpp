@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace caldrin {
@@ -27,12 +28,35 @@ QLineEdit* makeEdit(const QString& name, QWidget* parent) {
     return edit;
 }
 
-// Only characters that have a Windows-1252 byte get in, so what the user sees
-// is what is hashed and written to files.
+// Only characters that have a Windows-1252 byte get in, on one line, so what
+// the user sees is what is hashed and written to files. Every field here is
+// written to the audit file, which spreadsheets open: no field may start a
+// formula.
 QLineEdit* makeTextEdit(const QString& name, QWidget* parent) {
     QLineEdit* edit = makeEdit(name, parent);
-    edit->setValidator(new Cp1252Validator(edit));
+    edit->setValidator(new Cp1252Validator(edit, true));
     return edit;
+}
+
+// A note beside an edit saying what the edit has refused, so that nothing
+// vanishes without a word. It takes no focus, and stays until the field is
+// emptied.
+QLabel* makeRefusalNote(QLineEdit* edit, QWidget* parent) {
+    auto* note = new QLabel(parent);
+    note->setObjectName(edit->objectName() + QStringLiteral("_Refusal"));
+    note->setFocusPolicy(Qt::NoFocus);
+    note->hide();
+    const auto* validator = qobject_cast<const Cp1252Validator*>(edit->validator());
+    QObject::connect(validator, &Cp1252Validator::refused, note,
+                     [note](TextRefusal refusal, QChar character) {
+                         note->setText(refusalNote(refusal, character));
+                         note->show();
+                     });
+    QObject::connect(edit, &QLineEdit::textChanged, note, [note](const QString& text) {
+        if (text.isEmpty())
+            note->hide();
+    });
+    return note;
 }
 
 QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent) {
@@ -79,7 +103,10 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     for (const auto& [text, edit] : rows) {
         auto* label = new QLabel(text, episode);
         label->setBuddy(edit);
-        fields->addRow(label, edit);
+        auto* row = new QHBoxLayout;
+        row->addWidget(edit, 1);
+        row->addWidget(makeRefusalNote(edit, episode));
+        fields->addRow(label, row);
     }
 
     RadioGroup1 = new OptionGroup(this);
@@ -101,6 +128,7 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     auto* outcome = new QHBoxLayout;
     outcome->addWidget(RadioGroup1);
     outcome->addWidget(RadioGroup2);
+    outcome->addWidget(makeRefusalNote(DiedEdit, this));
 
     HasH_ID = makeButton(QStringLiteral("HasH_ID"), QStringLiteral("&Hash ID"), this);
     BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
@@ -117,6 +145,7 @@ TForm7::TForm7(Platform& platform, QWidget* parent)
     auto* identifier = new QHBoxLayout;
     identifier->addWidget(identifierLabel);
     identifier->addWidget(Edit1, 1);
+    identifier->addWidget(makeRefusalNote(Edit1, this));
     // Room for the 32 digits.
     Edit1->setMinimumWidth(Edit1->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('0'))));
 
@@ -140,6 +169,8 @@ void TForm7::ResetDetails() {
     detailsShown_ = false;
     for (QLineEdit* edit : {Edit1, Name_Edit, ID_Edit, DOB_Edit, Procdate, MorbidEdit, DiedEdit})
         edit->clear();
+    for (QLabel* note : findChildren<QLabel*>(QRegularExpression(QStringLiteral("_Refusal$"))))
+        note->hide();
     RadioGroup1->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
     RadioGroup2->setOptions(QStringLiteral("Died ?"), kNoYes);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QValidator>
 
@@ -16,13 +17,35 @@ std::string toCp1252Bytes(const QString& text);
 bool isCp1252Text(const QString& text);
 QString fromCp1252Bytes(const std::string& bytes);
 
-// Lets into an edit only characters that Windows-1252 can hold, so that what
-// the user sees is exactly what is hashed and written.
+// Why an edit refused what was typed, pasted or dropped into it.
+enum class TextRefusal {
+    None,
+    ControlCharacter, // a line break, tab or other C0 control, or DEL
+    NotInCp1252,      // a character the files cannot hold
+    FormulaStart,     // a leading = + - @, which spreadsheets run as a formula
+};
+
+// Lets into a single-line edit only characters that Windows-1252 can hold, and
+// no control characters, so that what the user sees is exactly what is hashed
+// and written, on one line. With `refuseFormulaStart`, also refuses a text
+// that would start with = + - or @. Text the program sets itself is not
+// checked, so stored data stays as it is.
 class Cp1252Validator : public QValidator {
     Q_OBJECT
 public:
-    using QValidator::QValidator;
+    explicit Cp1252Validator(QObject* parent = nullptr, bool refuseFormulaStart = false);
     State validate(QString& input, int& pos) const override;
+
+Q_SIGNALS:
+    // Each refusal, whichever way the text came: the edit itself tells of
+    // some (typing, pasting) but not of others (dropping).
+    void refused(caldrin::TextRefusal refusal, QChar character) const;
+
+private:
+    bool refuseFormulaStart_;
 };
+
+// A short note for the user on a refusal.
+QString refusalNote(TextRefusal refusal, QChar character);
 
 } // namespace caldrin

@@ -25,7 +25,7 @@ class HelpViewerTest : public QObject {
     QString helpPath;
     std::vector<std::unique_ptr<QProcess>> viewers;
 
-    QString serverName() const { return serverNameFor(helpPath); }
+    QString serverName() const { return helpSocketPath(helpPath); }
 
     // Starts the real viewer without a display, on this test's own help file,
     // so that it never meets a viewer of the user's.
@@ -136,12 +136,12 @@ private slots:
     // the name stays short enough for a local socket whatever the path.
     void eachHelpFileHasItsOwnServerName() {
         const QString same = dir->path() + QStringLiteral("/./help.hlp");
-        QCOMPARE(serverNameFor(same), serverName());
+        QCOMPARE(helpSocketPath(same), serverName());
         const QString other = dir->filePath(QStringLiteral("other.hlp"));
         QVERIFY(testing::writeHelpFile(other));
-        QVERIFY(serverNameFor(other) != serverName());
+        QVERIFY(helpSocketPath(other) != serverName());
         const QString deep = dir->filePath(QString(200, QLatin1Char('d')) + QStringLiteral(".hlp"));
-        QVERIFY(serverNameFor(deep).size() < 64);
+        QVERIFY(helpSocketPath(deep).size() < 64);
     }
 
     // --- The viewer, running ---
@@ -204,7 +204,7 @@ private slots:
 
         QVERIFY(viewer.waitForFinished(int(kViewerWait.count())));
         QCOMPARE(viewer.exitCode(), 2);
-        QVERIFY(!sendRequest(serverNameFor(missing), {Request::Kind::Query, {}}));
+        QVERIFY(!sendRequest(helpSocketPath(missing), {Request::Kind::Query, {}}));
     }
 
     // A viewer that was killed leaves its socket name behind; the next one

@@ -36,7 +36,7 @@ class QtPlatformHelpTest : public QObject {
     QString helpName; // without a directory, as the program names it
     bool viewerExpected = false;
 
-    QString serverName() const { return serverNameFor(helpFile->fileName()); }
+    QString serverName() const { return helpSocketPath(helpFile->fileName()); }
 
 private slots:
     void initTestCase() {
@@ -108,7 +108,7 @@ private slots:
         QVERIFY(!platform.helpCommand(missing, jumpTo(QStringLiteral("run"))));
 
         QVERIFY(!sendRequest(
-            serverNameFor(QCoreApplication::applicationDirPath() + QLatin1Char('/') + missing),
+            helpSocketPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') + missing),
             {Request::Kind::Query, {}}));
     }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
 
 #include <sys/wait.h>
@@ -217,6 +218,35 @@ private Q_SLOTS:
         QCOMPARE(platform->openRequests.back().selectedFilter, 1);
         QVERIFY(audit->isOpen());
         QVERIFY(QFile::exists(path("audit.TXT")));
+    }
+
+    // Saved over by a spreadsheet while open: "Record added to" must mean the
+    // record is in the file of that name.
+    void recordAddedGoesToTheFileNowAtTheName() {
+        const QString name = path("audit.CSV");
+        answer(name, 0);
+        press(12, "One");
+        const QByteArray saved = readAll(name) + "edited\r\n";
+        writeAll(path("copy"), saved);
+        QCOMPARE(std::rename(QFile::encodeName(path("copy")).constData(),
+                             QFile::encodeName(name).constData()),
+                 0);
+        press(20, "Two");
+        QCOMPARE(platform->messageTexts().constLast(), "Record added to " + name);
+        QCOMPARE(readAll(name), saved + bytes(auditRecordLine(episode(20), patient("Two"))));
+        QCOMPARE(platform->openRequests.size(), std::size_t(1));
+    }
+
+    void fileThatIsNotEightBitTextIsLeftAloneWithAMessageOfItsOwn() {
+        const QString name = path("unicode.csv");
+        const QByteArray utf16("\xff\xfeN\0\x1a\x01\r\0\n\0", 10);
+        writeAll(name, utf16);
+        answer(name, 0);
+        press();
+        QCOMPARE(platform->messageTexts().size(), 2);
+        QVERIFY(platform->messageTexts().at(1).contains(QStringLiteral("8-bit text")));
+        QVERIFY(!audit->isOpen());
+        QCOMPARE(readAll(name), utf16);
     }
 
     void fullDeviceFailsEachPressAndStaysOpen() {

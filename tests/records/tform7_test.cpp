@@ -5,9 +5,13 @@
 #include "records_core/md5.h"
 #include "widgets/optiongroup.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -242,6 +246,104 @@ private Q_SLOTS:
                                                    "b"));
         QCOMPARE(form->details().died, std::string("a\x80"
                                                    "b"));
+    }
+
+    // Typed, pasted or dropped: what the files cannot hold on one line, or
+    // what a spreadsheet would run, is refused, and a note beside the field
+    // says so until the field is emptied.
+    void refusesWhatTheFilesCannotTakeAndSaysSo_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("note");
+        const QString lineBreaks = QStringLiteral("Line breaks and control characters");
+        QTest::newRow("typed letter outside Windows-1252")
+            << "Name_Edit"
+            << "type" << QStringLiteral("\u0141ukasz") << "ukasz"
+            << QStringLiteral("\u201C\u0141\u201D cannot be stored");
+        QTest::newRow("pasted line break") << "Name_Edit"
+                                           << "paste"
+                                           << "Smith\r\nJohn"
+                                           << "" << lineBreaks;
+        QTest::newRow("dropped tab") << "ID_Edit"
+                                     << "drop"
+                                     << "12\t34"
+                                     << "" << lineBreaks;
+        QTest::newRow("pasted DEL") << "Edit1"
+                                    << "paste"
+                                    << "ab\x7f"
+                                    << "" << lineBreaks;
+        QTest::newRow("pasted formula") << "ID_Edit"
+                                        << "paste"
+                                        << "=HYPERLINK(\"x\")"
+                                        << ""
+                                        << "may not start with =";
+        QTest::newRow("typed plus") << "DOB_Edit"
+                                    << "type"
+                                    << "+1"
+                                    << "1"
+                                    << "may not start with +";
+        QTest::newRow("dropped minus") << "Procdate"
+                                       << "drop"
+                                       << "-2+3"
+                                       << ""
+                                       << "may not start with -";
+        QTest::newRow("typed at sign") << "DiedEdit"
+                                       << "type"
+                                       << "@x"
+                                       << "x"
+                                       << "may not start with @";
+        QTest::newRow("dropped fine") << "Name_Edit"
+                                      << "drop"
+                                      << "abc"
+                                      << "abc"
+                                      << "";
+        QTest::newRow("inner signs are fine") << "Name_Edit"
+                                              << "paste"
+                                              << "O'Neil-Smith =+@"
+                                              << "O'Neil-Smith =+@"
+                                              << "";
+    }
+    void refusesWhatTheFilesCannotTakeAndSaysSo() {
+        QFETCH(QString, field);
+        QFETCH(QString, how);
+        QFETCH(QString, input);
+        QFETCH(QString, kept);
+        QFETCH(QString, note);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QLineEdit* target = edit(qPrintable(field));
+        auto* refusal = form->findChild<QLabel*>(field + QStringLiteral("_Refusal"));
+        QVERIFY(refusal);
+        QCOMPARE(refusal->focusPolicy(), Qt::NoFocus);
+        target->setFocus();
+
+        if (how == QLatin1String("type")) {
+            type(target, input);
+        } else if (how == QLatin1String("paste")) {
+            QGuiApplication::clipboard()->setText(input);
+            QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QMimeData data;
+            data.setText(input);
+            const QPoint at = target->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &drop);
+            QVERIFY(drop.isAccepted());
+        }
+        QCOMPARE(target->text(), kept);
+        QCOMPARE(refusal->isVisible(), !note.isEmpty());
+        if (!note.isEmpty()) {
+            QVERIFY2(refusal->text().contains(note), qPrintable(refusal->text()));
+            QTest::keyClick(target, Qt::Key_Z);
+            QVERIFY(refusal->isVisible()); // long enough to be read
+            form->ResetDetails();
+            QVERIFY(!refusal->isVisible());
+        }
+        form->hide();
     }
 
     void emptyDialogShowsFourMessagesInOrder() {

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -198,6 +200,189 @@ TEST_F(AuditFileOnDisk, LineThatCannotBeWrittenWholeIsTakenBack) {
     EXPECT_EQ(readFile(path), "old\r\n");
 }
 
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// Runs `body` in a child process and tells whether it exited with 0.
+template <typename Body> bool inChild(Body body) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(body() ? 0 : 1);
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+TEST_F(AuditFileOnDisk, NewFileIsReadableByItsOwnerOnlyAndOldFilesKeepTheirMode) {
+    const mode_t umaskBefore = ::umask(022);
+    const fs::path created = dir / "new.CSV";
+    const fs::path existing = dir / "old.CSV";
+    writeFile(existing, "old\r\n");
+    fs::permissions(existing, fs::perms(0644));
+    for (const fs::path& path : {created, existing}) {
+        AuditFile file;
+        ASSERT_TRUE(file.open(path.string()));
+        ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
+        ASSERT_TRUE(file.close());
+    }
+    ::umask(umaskBefore);
+    EXPECT_EQ(fs::status(created).permissions(), fs::perms(0600));
+    EXPECT_EQ(fs::status(existing).permissions(), fs::perms(0644));
+    EXPECT_EQ(readFile(created), auditHeaderLine() + kFirst);
+}
+
+struct ForeignFileRow {
+    const char* name;
+    std::string content;
+};
+
+class ForeignFile : public AuditFileOnDisk, public ::testing::WithParamInterface<ForeignFileRow> {};
+
+// The end-of-file mark belongs to 8-bit text; elsewhere the byte 26 is part of
+// a character, and Windows-1252 records would spoil the file anyway.
+TEST_P(ForeignFile, IsRefusedAndLeftUntouched) {
+    const fs::path path = dir / "foreign.csv";
+    writeFile(path, GetParam().content);
+    AuditFile file;
+    EXPECT_FALSE(file.open(path.string()));
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(file.problem(), AuditFileProblem::NotText);
+    EXPECT_EQ(readFile(path), GetParam().content);
+}
+
+using namespace std::string_literals;
+// "Ě" (U+011A) in UTF-16 LE is 1A 01.
+const std::string kUtf16WithMarkByte = "\xff\xfe"
+                                       "N\0a\0m\0e\0\r\0\n\0\x1a\x01\r\0\n\0"s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Existing, ForeignFile,
+    ::testing::Values(ForeignFileRow{"Utf16LittleEndian", kUtf16WithMarkByte},
+                      ForeignFileRow{"Utf16BigEndian", "\xfe\xff\0N\0a\0\r\0\n"s},
+                      ForeignFileRow{"Utf32LittleEndian", "\xff\xfe\0\0N\0\0\0"s},
+                      ForeignFileRow{"Utf32BigEndian", "\0\0\xfe\xff\0\0\0N"s},
+                      ForeignFileRow{"NulInTheTail", std::string(300, 'x') + "\0\0\x1a\x02 data"s}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AuditFileOnDisk, RecordFollowsTheNameWhenTheFileIsReplacedOrDeleted) {
+    const fs::path path = dir / "audit.CSV";
+    AuditFile file;
+    ASSERT_TRUE(file.open(path.string()));
+    ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
+
+    // Saved over by another program: a copy written beside it, renamed over it.
+    const std::string copy = readFile(path) + "edited,elsewhere";
+    writeFile(dir / "copy.tmp", copy);
+    fs::rename(dir / "copy.tmp", path);
+    ASSERT_TRUE(file.appendRecord(episode(20), patient("Second")));
+    EXPECT_EQ(readFile(path), copy + "\r\n" + kSecond);
+
+    // Deleted: made again, header first.
+    fs::remove(path);
+    ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
+    EXPECT_EQ(readFile(path), auditHeaderLine() + kFirst);
+
+    // Replaced by a file it must not write into: refused, and still open.
+    fs::remove(path);
+    writeFile(path, kUtf16WithMarkByte);
+    EXPECT_FALSE(file.appendRecord(episode(20), patient("Second")));
+    EXPECT_EQ(file.problem(), AuditFileProblem::NotText);
+    EXPECT_TRUE(file.isOpen());
+    EXPECT_EQ(readFile(path), kUtf16WithMarkByte);
+}
+
+TEST_F(AuditFileOnDisk, HeaderThatCannotBeWrittenLeavesNoFileBehind) {
+    const fs::path path = dir / "audit.CSV";
+    // A file system with room for a few bytes only.
+    EXPECT_TRUE(inChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{20, 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        AuditFile file;
+        return !file.open(path.string()) && file.problem() == AuditFileProblem::CannotOpen;
+    }));
+    EXPECT_TRUE(namesIn(dir).empty());
+
+    AuditFile file;
+    ASSERT_TRUE(file.open(path.string()));
+    ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
+    EXPECT_EQ(readFile(path), auditHeaderLine() + kFirst);
+}
+
+TEST_F(AuditFileOnDisk, KillWhileCreatingLeavesNoFileOrTheWholeHeader) {
+    const int probe = ::open(dir.c_str(), O_TMPFILE | O_RDWR, 0600);
+    const bool unnamedFiles = probe >= 0;
+    if (probe >= 0)
+        ::close(probe);
+    for (const AuditCreationStep step :
+         {AuditCreationStep::Unnamed, AuditCreationStep::HeaderWritten,
+          AuditCreationStep::HeaderSynced, AuditCreationStep::Named}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        const fs::path path = dir / ("audit" + std::to_string(static_cast<int>(step)) + ".CSV");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            openAuditFileSinkWithHook(path.string(), [step](AuditCreationStep done) {
+                if (done == step)
+                    ::raise(SIGKILL);
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        const bool named = step == AuditCreationStep::Named;
+        EXPECT_EQ(fs::exists(path), named);
+        // Where the file system has unnamed files, nothing else is left lying
+        // about; elsewhere a temporary file may stay, never at the name.
+        if (unnamedFiles) {
+            EXPECT_EQ(namesIn(dir).size(), named ? 1u : 0u);
+        }
+        if (named) {
+            EXPECT_EQ(readFile(path), auditHeaderLine());
+        }
+
+        AuditFile file;
+        ASSERT_TRUE(file.open(path.string()));
+        ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
+        EXPECT_EQ(readFile(path), auditHeaderLine() + kFirst);
+        fs::remove(path);
+    }
+}
+
+// An account without privileges: root reads every file whatever its mode.
+constexpr uid_t kUnprivileged = 65534;
+
+TEST_F(AuditFileOnDisk, WritableButUnreadableFileIsRefusedUntouched) {
+    const fs::path path = dir / "audit.CSV";
+    const std::string content = "old\r\n\x1a";
+    writeFile(path, content);
+    ASSERT_EQ(::chown(dir.c_str(), kUnprivileged, kUnprivileged), 0);
+    ASSERT_EQ(::chown(path.c_str(), kUnprivileged, kUnprivileged), 0);
+    fs::permissions(path, fs::perms(0200));
+    EXPECT_TRUE(inChild([&] {
+        if (::getuid() == 0 && (::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0))
+            return false;
+        AuditFile file;
+        return !file.open(path.string()) && file.problem() == AuditFileProblem::Unreadable;
+    }));
+    EXPECT_EQ(readFile(path), content);
+
+    // An empty one has no end to check.
+    writeFile(path, "");
+    EXPECT_TRUE(inChild([&] {
+        if (::getuid() == 0 && (::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0))
+            return false;
+        AuditFile file;
+        return file.open(path.string()) && file.appendRecord(episode(12), patient("First"));
+    }));
+    EXPECT_EQ(readFile(path), kFirst);
+}
+
 TEST(AuditFileHeader, HeaderThatFailsTakesNoRecordAndComesWithTheNext) {
     FakeDevice device;
     device.failuresLeft = 1;
@@ -210,6 +395,19 @@ TEST(AuditFileHeader, HeaderThatFailsTakesNoRecordAndComesWithTheNext) {
     ASSERT_TRUE(file.appendRecord(episode(20), patient("Second")));
     ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
     EXPECT_EQ(device.appends, (std::vector<std::string>{auditHeaderLine() + kSecond, kFirst}));
+}
+
+TEST(AuditFileHeader, PieceLeftByAFailedLineIsEndedBeforeTheNextRecord) {
+    FakeDevice device;
+    device.failuresLeft = 1;
+    device.failuresLeavePart = true;
+    AuditFile file(openerFor(device, false));
+    ASSERT_TRUE(file.open("old.CSV"));
+    EXPECT_FALSE(file.appendRecord(episode(12), patient("First")));
+    EXPECT_EQ(file.problem(), AuditFileProblem::WriteFailed);
+    ASSERT_TRUE(file.appendRecord(episode(20), patient("Second")));
+    ASSERT_TRUE(file.appendRecord(episode(12), patient("First")));
+    EXPECT_EQ(device.written, kFirst.substr(0, kFirst.size() / 2) + "\r\n" + kSecond + kFirst);
 }
 
 TEST(AuditFileClose, ReportsTheCloseAndForgetsTheFile) {

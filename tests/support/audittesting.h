@@ -18,6 +18,7 @@ struct FakeDevice {
     std::vector<std::string> appends;
     std::string written;
     int failuresLeft = 0;
+    bool failuresLeavePart = false; // half of a failed append stays behind
     bool closeFails = false;
 };
 
@@ -25,14 +26,19 @@ class FakeSink : public AuditSink {
 public:
     explicit FakeSink(FakeDevice& device)
         : device_(device) {}
-    bool append(std::string_view bytes) override {
+    AuditAppend append(std::string_view bytes) override {
         if (device_.failuresLeft > 0) {
             --device_.failuresLeft;
-            return false;
+            if (!device_.failuresLeavePart)
+                return AuditAppend::Failed;
+            bytes = bytes.substr(0, bytes.size() / 2);
+            device_.appends.emplace_back(bytes);
+            device_.written += bytes;
+            return AuditAppend::FailedPartLeft;
         }
         device_.appends.emplace_back(bytes);
         device_.written += bytes;
-        return true;
+        return AuditAppend::Written;
     }
     bool close() override { return !device_.closeFails; }
 
@@ -40,9 +46,10 @@ private:
     FakeDevice& device_;
 };
 
-inline AuditSinkOpener openerFor(FakeDevice& device, bool created) {
-    return [&device, created](const std::string&) {
-        return OpenedAuditSink{std::make_unique<FakeSink>(device), created, false};
+// `owesHeader`: the opened file is new and has no header line yet.
+inline AuditSinkOpener openerFor(FakeDevice& device, bool owesHeader) {
+    return [&device, owesHeader](const std::string&) {
+        return OpenedAuditSink{std::make_unique<FakeSink>(device), owesHeader, false};
     };
 }
 
