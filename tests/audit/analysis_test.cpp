@@ -24,7 +24,7 @@ std::string episodes(const std::vector<std::pair<std::string, std::string>>& ris
     std::string text;
     int day = firstDay;
     for (const auto& [risk, died] : riskAndDied) {
-        Row row{.name = "P" + std::to_string(day)};
+        Row row{.name = testing::cat("P", std::to_string(day))};
         row.date = std::to_string(day) + "/01/2024";
         row.risks[2] = risk;
         row.mortality = died;
@@ -111,7 +111,7 @@ TEST(Analysis, BandEdgesFollowTheRiskAsWritten) {
 // file; the undated one comes last.
 TEST(Analysis, CusumAndVladFollowTimeOrder) {
     auto row = [](std::string date, std::string risk, std::string died) {
-        Row r{.name = "N" + date, .date = date};
+        Row r{.name = testing::cat("N", date), .date = date};
         r.risks[2] = risk;
         r.mortality = died;
         return line(r);

@@ -2,6 +2,7 @@
 // report goes.
 
 #include "auditgenerator.h"
+#include "auditlines.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ struct Outcome {
 // error goes with standard output.
 Outcome run(const std::string& arguments) {
     const std::string command =
-        std::string("'") + CALDRIN_AUDIT_PROGRAM + "' " + arguments + " 2>&1";
+        caldrin::audit::testing::cat("'", CALDRIN_AUDIT_PROGRAM, "' ", arguments, " 2>&1");
     Outcome result;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -49,7 +50,8 @@ std::string slurp(const fs::path& path) {
 class AuditCommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("caldrin-audit-cli-" + std::to_string(::getpid()));
+        dir_ = fs::temp_directory_path() /
+               caldrin::audit::testing::cat("caldrin-audit-cli-", std::to_string(::getpid()));
         fs::create_directories(dir_);
         caldrin::audit::testing::GeneratedAudit generated;
         generated.records = 2000;
@@ -67,7 +69,7 @@ TEST_F(AuditCommandLine, ExitStatusSaysWhatHappened) {
         int status;
         std::string says;
     };
-    const std::string f = "'" + file() + "'";
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
     const Case cases[] = {
         {f + " --limit 4.5", 0, "Risk bands, P-POSSUM mortality"},
         {"--help", 0, "Usage: caldrin-audit"},
@@ -91,7 +93,7 @@ TEST_F(AuditCommandLine, ExitStatusSaysWhatHappened) {
 }
 
 TEST_F(AuditCommandLine, FormatsModelDatesAndOutputFile) {
-    const std::string f = "'" + file() + "'";
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
     const Outcome json = run(f + " --limit 4.5 --format json");
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out.front(), '{');

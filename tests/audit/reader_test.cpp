@@ -43,10 +43,10 @@ TEST(AuditReader, ReadsWhatTheCalculatorWritesHeaderOrNot) {
 TEST(AuditReader, LineEndsQuotesAndJoinedHeaders) {
     Row quoted;
     // A name with a comma and a quote, quoted as the calculator now writes it.
-    const std::string quotedLine =
-        "\"Smith, \"\"Jo\"\"\",7,01/01/1960,01/04/2024," + testing::figures(quoted) + "\n";
-    const std::string text = testing::kHeader + line(Row{}) + quotedLine + "\n" + testing::kHeader +
-                             line(Row{.name = "Cy"});
+    const std::string quotedLine = testing::cat("\"Smith, \"\"Jo\"\"\",7,01/01/1960,01/04/2024,",
+                                                testing::figures(quoted), "\n");
+    const std::string text = testing::cat(testing::kHeader, line(Row{}), quotedLine, "\n",
+                                          testing::kHeader, line(Row{.name = "Cy"}));
     const AuditData data = read(text);
     EXPECT_EQ(data.recordsRead(), 3u);
     EXPECT_EQ(data.problemCount(), 0u);
@@ -57,8 +57,8 @@ TEST(AuditReader, LineEndsQuotesAndJoinedHeaders) {
 }
 
 TEST(AuditReader, QuotedLineEndStaysInItsField) {
-    const std::string text = "\"two\r\nlines\",1,01/01/1960,02/04/2024," + testing::figures(Row{}) +
-                             "\r\n" + line(Row{});
+    const std::string text = testing::cat("\"two\r\nlines\",1,01/01/1960,02/04/2024,",
+                                          testing::figures(Row{}), "\r\n", line(Row{}));
     const AuditData data = read(text);
     EXPECT_EQ(data.recordsRead(), 2u);
     EXPECT_EQ(data.files()[0].lines, 3u);
@@ -187,7 +187,7 @@ TEST(AuditReader, LargeFileReadInBlocksGivesTheSameRecords) {
         std::filesystem::temp_directory_path() / "caldrin-audit-blocks.csv";
     std::string text;
     for (int i = 0; i < 30000; ++i)
-        text += line(Row{.name = "P" + std::to_string(i)});
+        text += line(Row{.name = testing::cat("P", std::to_string(i))});
     std::ofstream(path, std::ios::binary) << text;
     AuditReader reader;
     std::uint64_t lastDone = 0;
@@ -254,7 +254,8 @@ namespace {
 TEST(AuditReader, DamagedFilesLoseNoLineSilently) {
     std::string clean = testing::kHeader;
     for (int i = 0; i < 40; ++i)
-        clean += line(Row{.name = "P" + std::to_string(i), .mortality = i % 3 ? "0" : "1"});
+        clean +=
+            line(Row{.name = testing::cat("P", std::to_string(i)), .mortality = i % 3 ? "0" : "1"});
     std::mt19937 engine(3);
     const char kNasty[] = {',', '"', '\n', '\r', '\x1a', '\0', 'x', '9', '.'};
     for (int trial = 0; trial < 300; ++trial) {

@@ -3,6 +3,7 @@
 
 #include "audit/auditanalysis.h"
 #include "auditgenerator.h"
+#include "auditlines.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +40,9 @@ std::map<std::string, double> reference(const std::string& path, double limit, d
 }
 
 TEST(AgainstPythonReference, EveryFigureAgrees) {
-    const fs::path path = fs::temp_directory_path() /
-                          ("caldrin-audit-reference-" + std::to_string(::getpid()) + ".csv");
+    const fs::path path =
+        fs::temp_directory_path() /
+        testing::cat("caldrin-audit-reference-", std::to_string(::getpid()), ".csv");
     testing::GeneratedAudit generated;
     generated.records = 20000;
     generated.seed = 17;
@@ -79,7 +81,7 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
         check("oe_lower", m.overall.interval->lower);
         check("oe_upper", m.overall.interval->upper);
         for (int k = 0; k < 10; ++k) {
-            const std::string band = "band" + std::to_string(k) + "_";
+            const std::string band = testing::cat("band", std::to_string(k), "_");
             check((band + "n").c_str(), static_cast<double>(m.bands[k].figures.n));
             check((band + "observed").c_str(), static_cast<double>(m.bands[k].figures.observed));
             check((band + "expected").c_str(), m.bands[k].figures.expected);
