@@ -4,7 +4,9 @@
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
+#include "platform/accessiblewindows.h"
 #include "platform/platform.h"
+#include "platform/windowplacement.h"
 #include "records/tform6.h"
 #include "records/tform7.h"
 #include "report/tform5.h"
@@ -18,7 +20,13 @@ Program::Program(Platform& platform, const QStringList& arguments)
     , form4_(std::make_unique<TForm4>(platform, form1_->assessment()))
     , form5_(std::make_unique<TForm5>(platform))
     , form6_(std::make_unique<TForm6>())
-    , form7_(std::make_unique<TForm7>(platform)) {
+    , form7_(std::make_unique<TForm7>(platform))
+    , placer_(std::make_unique<WindowPlacer>(*form1_)) {
+    installWindowRoles();
+    // Every other window opens over the main window, inside the screen.
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             form2_.get(), form3_.get(), form4_.get(), form5_.get(), form6_.get(), form7_.get()})
+        placer_->watch(*window);
     form1_->setSecondaryWindows(
         {form2_.get(), form3_.get(), form4_.get(), form5_.get(), form6_.get(), form7_.get()});
 

@@ -7,6 +7,7 @@
 namespace caldrin {
 
 class Platform;
+class WindowPlacer;
 class TForm1;
 class TForm2;
 class TForm3;
@@ -43,6 +44,7 @@ private:
     std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TForm6> form6_;
     std::unique_ptr<TForm7> form7_;
+    std::unique_ptr<WindowPlacer> placer_;
 };
 
 } // namespace caldrin

@@ -40,9 +40,12 @@ QLineEdit* makeBox(const QString& name, QWidget* parent) {
     return box;
 }
 
+// The label also names its box for screen readers, which announce a score or
+// a risk by it.
 QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setBuddy(buddy);
+    buddy->setAccessibleName(text);
     return label;
 }
 
@@ -167,7 +170,8 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
-    windows_.form7->ResetDetails();
+    if (windows_.form7)
+        windows_.form7->ResetDetails();
     Button1->setEnabled(false);
     Button4->setEnabled(false);
     Addtofilebutton->setEnabled(false);
@@ -284,10 +288,12 @@ void TForm1::Button3Click() {
     Button4->setEnabled(false);
     TForm4& dialog = *windows_.form4;
     dialog.SetUpForm4();
-    // The operative dialog comes up without taking the keyboard focus.
-    dialog.setAttribute(Qt::WA_ShowWithoutActivating);
+    // The dialog takes the keyboard: keys meant for it must not reach the
+    // main window's commands.
     dialog.show();
     dialog.raise();
+    dialog.activateWindow();
+    dialog.focusFirstGroup();
 }
 
 const ScorePage& TForm1::scorePage(Page page) const {

@@ -4,17 +4,17 @@
 #include "widgets/optiongroup.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace caldrin {
 
@@ -34,6 +34,17 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
     return button;
 }
 
+// The first of `names` that the desktop theme has, else the style's own icon.
+QIcon themeIcon(const QWidget& widget, std::initializer_list<const char*> names,
+                QStyle::StandardPixmap fallback) {
+    for (const char* name : names) {
+        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+        if (!icon.isNull())
+            return icon;
+    }
+    return widget.style()->standardIcon(fallback);
+}
+
 } // namespace
 
 ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, const QString& caption,
@@ -43,8 +54,6 @@ ScorePage::ScorePage(Platform& platform, Assessment& assessment, Page page, cons
     , assessment_(assessment)
     , page_(page) {
     setWindowTitle(caption);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().topLeft());
 }
 
 // The controls are built on the first set-up (or showing), not with the
@@ -164,6 +173,14 @@ void ScorePage::BitBtn1Click() {
     if (!isComplete(points)) {
         platform_.showMessage(this,
                               QStringLiteral("Invalid data. You must enter data in each box."));
+        // The keyboard goes to the first group still unanswered, so the user
+        // sees which one it is.
+        for (const Entry& entry : entries_) {
+            if (assessment_.points(entry.def->factor) == 0) {
+                entry.group->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
         return;
     }
     hide();
@@ -189,11 +206,16 @@ void ScorePage::showEvent(QShowEvent* event) {
     if (entries_.empty())
         buildControls();
     // The button glyphs are read from image files; loading them on the first
-    // showing keeps them out of the program's start-up.
+    // showing keeps them out of the program's start-up. The desktop theme's
+    // icons come in every size and stay sharp when scaled; the style's own
+    // stand in where the theme has none.
     if (BitBtn1->icon().isNull()) {
-        BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-        BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-        BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+        BitBtn1->setIcon(
+            themeIcon(*this, {"dialog-ok", "dialog-ok-apply"}, QStyle::SP_DialogOkButton));
+        BitBtn2->setIcon(
+            themeIcon(*this, {"dialog-cancel", "process-stop"}, QStyle::SP_DialogCancelButton));
+        BitBtn3->setIcon(
+            themeIcon(*this, {"help-browser", "help-contents"}, QStyle::SP_DialogHelpButton));
     }
     QDialog::showEvent(event);
 }

@@ -18,13 +18,15 @@ class Platform;
 
 // What the three score-entry windows share: one option group per factor of
 // their page, each with its points display in its lower right corner; Help,
-// Cancel and OK in a row above the groups at the right. The window sits at the
-// top left of the screen without title-bar buttons and is shown modeless.
+// Cancel and OK in a row above the groups at the right. The window has no
+// title-bar buttons and is shown modeless; the program places it over the
+// main window.
 //
 // A choice writes the factor's points into the Assessment at once; OK checks
-// that every factor of the page has a choice, hides the window and hands the
-// page's points total to the subclass; Cancel (and Escape) hides the window
-// and leaves the choices as they are.
+// that every factor of the page has a choice (else takes the focus to the
+// first unanswered group), hides the window and hands the page's points total
+// to the subclass; Cancel (and Escape) hides the window and leaves the choices
+// as they are.
 class ScorePage : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +35,9 @@ public:
 
     // Escape and the desktop's close request run exactly what Cancel runs.
     void reject() override;
+
+    // Puts the keyboard focus on the page's first group.
+    void focusFirstGroup();
 
 Q_SIGNALS:
     void scoreCancelled();
@@ -47,8 +52,6 @@ protected:
     // displays, sets the page's factor points to 0 and restores the keyboard order.
     void setUpPage();
 
-    // Puts the keyboard focus on the page's first group.
-    void focusFirstGroup();
     OptionGroup* groupOf(Factor factor) const;
 
     // OK found every factor answered; the window is already hidden.

@@ -5,12 +5,16 @@
 #include <QString>
 #include <QUrl>
 
+class QLineEdit;
 class QTextBrowser;
+class QToolBar;
 
 namespace caldrin {
 
 // The help viewer's window: the help file, an HTML document whose topics are
-// its named anchors, in a browser with Contents, Back and Forward.
+// its named anchors, in a browser with Contents, Back and Forward. Ctrl+F
+// finds text (Enter for the next match, Shift+Enter the one before); Escape
+// leaves the find bar, or else closes the viewer, as Ctrl+W does.
 class HelpWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -26,12 +30,22 @@ public:
     // The topic shown now: the last one asked for or followed by a link.
     QString currentTopic() const { return topic_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void collectTopics();
+    void fitHeadingsToPalette();
+    void openFindBar();
+    void findNext(bool backwards);
+    void escape();
     void followSource(const QUrl& source);
     void bringToFront();
 
     QTextBrowser* browser_ = nullptr;
+    QToolBar* findBar_ = nullptr;
+    QLineEdit* findEdit_ = nullptr;
     QUrl file_;
     QSet<QString> topics_;
     QString topic_;

@@ -20,11 +20,15 @@ inline const QString kApplicationTitle = QStringLiteral("Caldrin Calclator v2.1V
 // The topic help file, named without a directory.
 inline const QString kHelpFileName = QStringLiteral("Caldrin v3.hlp");
 
+// What a file dialog is for: each purpose starts in the folder last used for it.
+enum class FilePurpose { Report, AuditData, Print };
+
 // What the file-open dialog is asked for.
 struct OpenFileRequest {
     QString title;
     QStringList filters;    // Qt form, e.g. "Text files ( *.TXT ) (*.txt)"
     int selectedFilter = 0; // index into filters
+    FilePurpose purpose = FilePurpose::AuditData;
 };
 
 // What the user confirmed in the file-open dialog.
@@ -37,6 +41,8 @@ struct SaveFileRequest {
     QStringList filters; // "Caption (patterns)"; the dialog shows the caption only
     int selectedFilter = 0;
     QString defaultSuffix; // added to a name typed without an extension
+    QString suggestedName; // the name the dialog offers, without a folder
+    FilePurpose purpose = FilePurpose::Report;
 };
 
 // The user's regional settings that the program reads.
@@ -65,6 +71,7 @@ public:
     virtual std::optional<QString> chooseFileToSave(QWidget* parent,
                                                     const SaveFileRequest& request) = 0;
     // The print dialog; true when the user confirmed, with `printer` set up.
+    // Printing to a file starts in the folder last used for that.
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
 
     // Shows `dialog` modally and returns its result once it has closed.

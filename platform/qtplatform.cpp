@@ -1,10 +1,12 @@
 #include "platform/qtplatform.h"
 
 #include "helpprotocol/helpviewerclient.h"
+#include "platform/rememberedfolders.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 namespace caldrin {
 
@@ -53,17 +56,23 @@ std::optional<OpenFileChoice> QtPlatform::chooseFileToOpen(QWidget* parent,
     dialog.setNameFilters(request.filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < request.filters.size())
         dialog.selectNameFilter(request.filters.at(request.selectedFilter));
+    if (const QString folder = RememberedFolders::folderFor(request.purpose); !folder.isEmpty())
+        dialog.setDirectory(folder);
     while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         const QString path = dialog.selectedFiles().constFirst();
         const OpenFileChoice choice{path,
                                     int(request.filters.indexOf(dialog.selectedNameFilter()))};
-        if (QFileInfo::exists(path))
+        bool chosen = QFileInfo::exists(path);
+        if (!chosen) {
+            chosen = QMessageBox::question(
+                         &dialog, request.title,
+                         QStringLiteral("%1\nThis file does not exist.\nDo you want to create it?")
+                             .arg(path)) == QMessageBox::Yes;
+        }
+        if (chosen) {
+            RememberedFolders::rememberFileIn(request.purpose, path);
             return choice;
-        const auto answer = QMessageBox::question(
-            &dialog, request.title,
-            QStringLiteral("%1\nThis file does not exist.\nDo you want to create it?").arg(path));
-        if (answer == QMessageBox::Yes)
-            return choice;
+        }
     }
     return std::nullopt;
 }
@@ -79,14 +88,34 @@ std::optional<QString> QtPlatform::chooseFileToSave(QWidget* parent,
     if (request.selectedFilter >= 0 && request.selectedFilter < request.filters.size())
         dialog.selectNameFilter(request.filters.at(request.selectedFilter));
     dialog.setDefaultSuffix(request.defaultSuffix);
+    if (const QString folder = RememberedFolders::folderFor(request.purpose); !folder.isEmpty())
+        dialog.setDirectory(folder);
+    if (!request.suggestedName.isEmpty())
+        dialog.selectFile(request.suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    const QString path = dialog.selectedFiles().constFirst();
+    RememberedFolders::rememberFileIn(request.purpose, path);
+    return path;
 }
 
 bool QtPlatform::choosePrinter(QWidget* parent, QPrinter& printer) {
+    // Where there is no printer the dialog can only print to a file, so it
+    // offers one in the folder last printed into. With printers present the
+    // printer stays the choice it starts with.
+    const QString folder = RememberedFolders::folderFor(FilePurpose::Print);
+    if (!folder.isEmpty() && printer.outputFileName().isEmpty() &&
+        QPrinterInfo::availablePrinterNames().isEmpty()) {
+        const QString name =
+            printer.docName().isEmpty() ? QStringLiteral("print") : printer.docName();
+        printer.setOutputFileName(QDir(folder).filePath(name + QStringLiteral(".pdf")));
+    }
     QPrintDialog dialog(&printer, parent);
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        RememberedFolders::rememberFileIn(FilePurpose::Print, printer.outputFileName());
+    return true;
 }
 
 int QtPlatform::runModal(QDialog& dialog) {

@@ -48,8 +48,7 @@ QString messageOf(AuditFileProblem problem) {
 } // namespace
 
 AuditDataFile::AuditDataFile(Platform& platform, QWidget* parent, AuditSinkOpener opener)
-    : QObject(parent)
-    , platform_(platform)
+    : platform_(platform)
     , messageParent_(parent)
     , file_(std::move(opener)) {}
 
@@ -63,7 +62,8 @@ void AuditDataFile::addRecord(const Assessment& assessment, const PatientDetails
 }
 
 bool AuditDataFile::openFile() {
-    const OpenFileRequest request{kOpenDialogTitle, openDialogFilters(), filterChoice_};
+    const OpenFileRequest request{kOpenDialogTitle, openDialogFilters(), filterChoice_,
+                                  FilePurpose::AuditData};
     const std::optional<OpenFileChoice> choice =
         platform_.chooseFileToOpen(messageParent_, request);
     if (!choice)

@@ -15,7 +15,8 @@ struct PatientDetails;
 
 // The audit data file of the main window's Add to file: asks for the file on
 // first use, keeps it open for the rest of the run and appends one record per
-// press. Everything the user learns comes in message boxes.
+// press. Everything the user learns comes in message boxes. One owner holds
+// it; `parent` is only where the boxes are shown, never an owner.
 class AuditDataFile : public QObject {
     Q_OBJECT
 public:

@@ -19,6 +19,9 @@ TForm6::TForm6(QWidget* parent)
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
 
+    RichEdit1->setAccessibleName(QStringLiteral("MD5 test results"));
+    // Tab moves on to the buttons; the results take no tab characters.
+    RichEdit1->setTabChangesFocus(true);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long lines wrap
 

@@ -73,10 +73,17 @@ QString messageOf(HashProblem problem) {
         return QStringLiteral("Please enter an identity number.");
     case HashProblem::InvalidDateOfBirth:
         return QStringLiteral("Please enter a valid date of birth.\nFormat : dd/mm/yyyy");
+    case HashProblem::FutureDateOfBirth:
+        return QStringLiteral(
+            "The date of birth lies in the future.\nPlease check the date of birth.");
     case HashProblem::InvalidDateOfProcedure:
         return QStringLiteral("Please enter a valid date for procedure.\nFormat : dd/mm/yyyy");
     }
     return {};
+}
+
+CalendarDate calendarDateOf(const QDate& date) {
+    return {date.year(), date.month(), date.day()};
 }
 
 } // namespace
@@ -220,6 +227,9 @@ void TForm7::reject() {
 void TForm7::showEvent(QShowEvent* event) {
     detailsShown_ = true;
     QDialog::showEvent(event);
+    // Each showing starts at the name, wherever the focus was left last time,
+    // so that a name typed at once goes into the name field.
+    Name_Edit->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm7::HasH_IDClick() {
@@ -231,7 +241,7 @@ void TForm7::HasH_IDClick() {
     const HashAttempt attempt =
         DeriveHashedIdentifier(toCp1252Bytes(Name_Edit->text()), toCp1252Bytes(ID_Edit->text()),
                                toCp1252Bytes(DOB_Edit->text()), toCp1252Bytes(Procdate->text()),
-                               format, platform_.today().year());
+                               format, calendarDateOf(platform_.today()));
     for (HashProblem problem : attempt.problems)
         platform_.showMessage(this, messageOf(problem));
     if (attempt.problems.empty())

@@ -38,11 +38,20 @@ bool usesHashedIdentifier(const PatientDetails& details) {
 }
 
 std::string formatAuditFraction(double fraction) {
+    // A risk is a fraction from 0 to 1; anything else (a negative zero, a
+    // value out of range, not a number) is held to that range, so the column
+    // always gets its six characters.
+    if (!(fraction > 0.0))
+        fraction = 0.0;
+    else if (fraction > 1.0)
+        fraction = 1.0;
     // std::to_chars ignores the locale, so a comma never creeps in.
-    char digits[64];
-    const auto result =
+    char digits[16];
+    const auto [end, error] =
         std::to_chars(digits, digits + sizeof digits, fraction, std::chars_format::fixed, 4);
-    return LeftPad(std::string_view(digits, result.ptr), kFractionWidth);
+    if (error != std::errc())
+        return std::string(kFractionWidth, '?');
+    return LeftPad(std::string_view(digits, end), kFractionWidth);
 }
 
 std::string quoteAuditField(std::string_view field) {

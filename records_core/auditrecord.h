@@ -24,7 +24,8 @@ std::string auditHeaderLine();
 bool usesHashedIdentifier(const PatientDetails& details);
 
 // A risk fraction with four decimals and a full stop, whatever the locale:
-// 0.0547, 1.0000.
+// 0.0547, 1.0000. Always six characters: a value outside 0 to 1 (or not a
+// number) is held to that range.
 std::string formatAuditFraction(double fraction);
 
 // A field as it goes into the line: unchanged, or in double quotes with inner

@@ -47,16 +47,18 @@ std::string HashedIdentifier(const IdentifierBlock& block) {
 
 HashAttempt DeriveHashedIdentifier(std::string_view name, std::string_view identity,
                                    std::string_view dateOfBirth, std::string_view dateOfProcedure,
-                                   const DateFormat& format, int currentYear) {
+                                   const DateFormat& format, const CalendarDate& today) {
     HashAttempt attempt;
     if (name.empty())
         attempt.problems.push_back(HashProblem::NoName);
     if (identity.empty())
         attempt.problems.push_back(HashProblem::NoIdentity);
-    const auto birth = CheckDate(dateOfBirth, format, currentYear);
+    const auto birth = CheckDate(dateOfBirth, format, today.year);
     if (!birth)
         attempt.problems.push_back(HashProblem::InvalidDateOfBirth);
-    if (!CheckDate(dateOfProcedure, format, currentYear))
+    else if (DayNumber(*birth) > DayNumber(today))
+        attempt.problems.push_back(HashProblem::FutureDateOfBirth);
+    if (!CheckDate(dateOfProcedure, format, today.year))
         attempt.problems.push_back(HashProblem::InvalidDateOfProcedure);
     if (attempt.problems.empty())
         attempt.identifier =

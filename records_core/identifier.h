@@ -35,7 +35,13 @@ IdentifierBlock BuildIdentifierBlock(std::string_view name, std::string_view ide
 std::string HashedIdentifier(const IdentifierBlock& block);
 
 // What stands in the way of an identifier, in the order the user is told.
-enum class HashProblem { NoName, NoIdentity, InvalidDateOfBirth, InvalidDateOfProcedure };
+enum class HashProblem {
+    NoName,
+    NoIdentity,
+    InvalidDateOfBirth,
+    FutureDateOfBirth, // a valid date after today: no pseudonym from an impossible birth
+    InvalidDateOfProcedure,
+};
 
 struct HashAttempt {
     std::vector<HashProblem> problems; // every check that failed, in order
@@ -43,9 +49,10 @@ struct HashAttempt {
 };
 
 // Runs every check, whatever failed before, then derives the identifier. The
-// date of procedure is only checked. All texts are Windows-1252 bytes.
+// date of procedure is only checked. All texts are Windows-1252 bytes; `today`
+// completes short years and bounds the date of birth.
 HashAttempt DeriveHashedIdentifier(std::string_view name, std::string_view identity,
                                    std::string_view dateOfBirth, std::string_view dateOfProcedure,
-                                   const DateFormat& format, int currentYear);
+                                   const DateFormat& format, const CalendarDate& today);
 
 } // namespace caldrin

@@ -3,14 +3,18 @@
 #include "platform/platform.h"
 #include "report/errorhandler.h"
 #include "report/printtext.h"
+#include "widgets/contrast.h"
 #include "widgets/textedge.h"
 
+#include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -42,6 +46,40 @@ QString firstUnwritable(const QString& text) {
     return {};
 }
 
+enum class SaveResult { Saved, CannotCreate, CannotWrite };
+
+// Writes `content` as the whole of the file at `path`. A regular file is
+// written beside itself and put in place only once complete, so a failed
+// write (a full disk, say) leaves the earlier file as it was. A file that did
+// not exist is made readable by its owner alone: reports name patients.
+SaveResult saveWholeFile(const QString& path, const std::string& content) {
+    const auto size = qint64(content.size());
+    const QFileInfo target(path);
+    // A device or a pipe cannot be replaced, only written into.
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        QFile device(path);
+        if (!device.open(QIODevice::WriteOnly))
+            return SaveResult::CannotCreate;
+        const bool written = device.write(content.data(), size) == size;
+        return device.flush() && written ? SaveResult::Saved : SaveResult::CannotWrite;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return SaveResult::CannotCreate;
+    if (!target.exists() &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return SaveResult::CannotCreate;
+    }
+    // commit() does not see a failure of the buffer's last flush, so the
+    // flush is checked here, before the file can be put in place.
+    if (file.write(content.data(), size) != size || !file.flush()) {
+        file.cancelWriting();
+        return SaveResult::CannotWrite;
+    }
+    return file.commit() ? SaveResult::Saved : SaveResult::CannotWrite;
+}
+
 } // namespace
 
 TForm5::TForm5(Platform& platform, QWidget* parent)
@@ -52,9 +90,8 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    QPalette palette = Memo1->palette();
-    palette.setColor(QPalette::Text, Qt::black);
-    Memo1->setPalette(palette);
+    Memo1->setAccessibleName(QStringLiteral("Report"));
+    fitTextColour();
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -90,6 +127,20 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm5::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+// The report is black text where the theme's base is light; on a dark theme
+// black would vanish, so the text takes a colour that reads on that base.
+void TForm5::fitTextColour() {
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Text, readableOn(Qt::black, this->palette().color(QPalette::Base)));
+    Memo1->setPalette(palette);
+}
+
+void TForm5::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        fitTextColour();
 }
 
 // Finding and loading the fixed-pitch font is the dearest part of this window,
@@ -148,6 +199,9 @@ void TForm5::Button1Click() {
                                   QStringLiteral("All files (*.*) (*)")};
     request.selectedFilter = 0;
     request.defaultSuffix = QStringLiteral("txt");
+    request.suggestedName = QStringLiteral("Caldrin report %1.txt")
+                                .arg(platform_.today().toString(QStringLiteral("yyyy-MM-dd")));
+    request.purpose = FilePurpose::Report;
     const std::optional<QString> path = platform_.chooseFileToSave(this, request);
     if (!path)
         return;
@@ -158,19 +212,16 @@ void TForm5::Button1Click() {
         bytes.push_back(toCp1252Bytes(line));
     const std::string content = JoinWithCrLf(bytes);
 
-    QFile file(*path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    switch (saveWholeFile(*path, content)) {
+    case SaveResult::Saved:
+        break;
+    case SaveResult::CannotCreate:
         HandleApplicationError(platform_, this, QStringLiteral("Cannot create file ") + *path);
-        return;
-    }
-    const bool written =
-        file.write(content.data(), qint64(content.size())) == qint64(content.size());
-    if (!file.flush() || !written) {
-        file.close();
+        break;
+    case SaveResult::CannotWrite:
         HandleApplicationError(platform_, this, QStringLiteral("Cannot write file ") + *path);
-        return;
+        break;
     }
-    file.close();
 }
 
 void TForm5::Button2Click() {

@@ -29,7 +29,11 @@ public:
 Q_SIGNALS:
     void helpRequested(const QString& topic);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void fitTextColour();
     void prepareFont();
     void Button1Click(); // Save As
     void Button2Click(); // Print

@@ -63,8 +63,11 @@ std::optional<std::int32_t> integerValue(std::string_view text) {
     return decimalValue(text);
 }
 
+// The whole text is judged, as scoreFromText reads it: a text that one of them
+// took for a number and the other did not would be stored as a score that
+// Calculate's rule had refused, or the other way round.
 bool IsInteger(std::string_view text) {
-    return integerValue(text.substr(0, 255)).has_value();
+    return integerValue(text).has_value();
 }
 
 std::uint8_t scoreFromText(std::string_view text) {

@@ -11,7 +11,7 @@ namespace caldrin {
 // that fit in 32 bits (read as a signed 32-bit value). Nothing may follow.
 std::optional<std::int32_t> integerValue(std::string_view text);
 
-// A whole-number text, judged on its first 255 characters.
+// A whole-number text, judged as a whole (as scoreFromText judges it).
 bool IsInteger(std::string_view text);
 
 // The score that a directly typed text stands for: its value when the whole

@@ -2,8 +2,8 @@
 
 #include "scoring/padding.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace caldrin {
 
@@ -36,9 +36,12 @@ double ComputeRisk(RiskKind kind, std::uint8_t ps, std::uint8_t os) {
 }
 
 std::string FormatRiskPercent(double risk, char decimalSeparator) {
+    // std::to_chars never consults the C library's locale, so the only
+    // separator in the text is the one the caller passes.
     char digits[32];
-    std::snprintf(digits, sizeof digits, "%.2f", risk * 100.0);
-    std::string text(digits);
+    const auto [end, error] =
+        std::to_chars(digits, digits + sizeof digits, risk * 100.0, std::chars_format::fixed, 2);
+    std::string text = error == std::errc() ? std::string(digits, end) : std::string("?");
     if (const auto point = text.find('.'); point != std::string::npos)
         text[point] = decimalSeparator;
     text += '%';

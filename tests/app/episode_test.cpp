@@ -19,6 +19,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <memory>
 
 using namespace caldrin;
@@ -99,6 +103,16 @@ class EpisodeTest : public QObject {
     QStringList reportLines() {
         return program->reportWindow().findChild<QPlainTextEdit*>("Memo1")->toPlainText().split(
             QLatin1Char('\n'));
+    }
+
+    // Whether another writer could take the audit file's lock now.
+    static bool canLock(const QString& path) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        ::close(fd);
+        return locked;
     }
 
     QByteArray fileBytes(const QString& path) {
@@ -273,10 +287,14 @@ private Q_SLOTS:
             "Urea,Na+,K+,ECG,PHYS_TOTAL,OP_SEV,MULT,BL_LOSS,SOIL,MALIG,MODE,"
             "OP_TOTAL,P_MORB,P_MORT,P-P_MORT,V_MORT,VP_MORT,MORBIDITY,MORTALITY\r\n";
         QCOMPARE(fileBytes(path), header + record + record);
+        QVERIFY2(!canLock(path), "the open audit file must be locked");
 
         click(main(), "BitBtn1");
         QCOMPARE(platform->messages.size(), std::size_t(3));
         QVERIFY(!main().isVisible());
+        // Exit itself closes and unlocks the file, while the windows still exist.
+        QVERIFY2(canLock(path), "Exit must release the audit file");
+        QCOMPARE(fileBytes(path), header + record + record);
     }
 
     void testHashListsTheSuiteInItsWindow() {

@@ -1,12 +1,20 @@
 #include "app/program.h"
 #include "app/tform1.h"
+#include "entry/operativedialog.h"
+#include "entry/physiologicalpages.h"
 #include "fakeplatform.h"
+#include "records/tform6.h"
+#include "records/tform7.h"
+#include "report/tform5.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QStyleOption>
 #include <QTest>
 
 #include <memory>
@@ -36,6 +44,29 @@ class MainWindowTest : public QObject {
         box("Edit2")->clear();
         QTest::keyClicks(box("Edit1"), ps);
         QTest::keyClicks(box("Edit2"), os);
+    }
+
+    QWidget* openedWindow(const QString& name) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == name)
+                return w;
+        return nullptr;
+    }
+
+    // The focused control is drawn with its focus frame.
+    static bool focusIsVisible() {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus)
+            return false;
+        QStyleOption option;
+        option.initFrom(focus);
+        return option.state.testFlag(QStyle::State_HasFocus) &&
+               option.state.testFlag(QStyle::State_KeyboardFocusChange);
+    }
+
+    // A 1280x800 screen, less a panel and a title bar.
+    static bool fitsSmallScreen(const QWidget& w) {
+        return w.frameGeometry().width() <= 1280 && w.frameGeometry().height() <= 800 - 60;
     }
 
     QStringList riskTexts() {
@@ -112,7 +143,29 @@ private Q_SLOTS:
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box(name));
             QVERIFY(iface);
             QCOMPARE(iface->text(QAccessible::Name), label);
+            // Named in their own right, not only through a label a reader may not follow.
+            QCOMPARE(box(name)->accessibleName(), label);
         }
+        // Still read-only, and still passed over by Tab.
+        for (const char* name : {"Edit3", "Edit4", "Edit5"}) {
+            QVERIFY(box(name)->isReadOnly());
+            QCOMPARE(box(name)->focusPolicy(), Qt::ClickFocus);
+        }
+    }
+
+    // The plain top-level windows are windows to a screen reader, not filler.
+    void windowsHaveTheWindowRole() {
+        start({});
+        for (QWidget* w : std::initializer_list<QWidget*>{&window(), &program->reportWindow(),
+                                                          &program->selfTestWindow()}) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(iface);
+            QCOMPARE(iface->role(), QAccessible::Window);
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window())->text(QAccessible::Name),
+                 QStringLiteral("Caldrin Calculator"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(&program->detailsDialog())->role(),
+                 QAccessible::Dialog);
     }
 
     void typedScoresEnableCalculateOnlyWhenBothAreEntered() {
@@ -222,6 +275,83 @@ private Q_SLOTS:
         QCOMPARE(riskTexts(), QStringList(5, QString()));
         QCOMPARE(window().assessment().risks, storedRisks);
         QCOMPARE(window().assessment().operativeScore, 156);
+    }
+
+    // A window opened from the keyboard takes the keyboard, with its focus
+    // visible at once: keys meant for it must not reach the main window.
+    void windowsOpenedByButtonsTakeTheKeyboard_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("page 1") << QByteArray("Button2") << "TForm2";
+        QTest::newRow("operative dialog") << QByteArray("Button3") << "TForm4";
+        QTest::newRow("MD5 test") << QByteArray("TestMD5Button") << "TForm6";
+    }
+    void windowsOpenedByButtonsTakeTheKeyboard() {
+        QFETCH(QByteArray, command);
+        QFETCH(QString, opened);
+        start({});
+        const bool visibleAtStart = focusIsVisible();
+        button(command)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button(command), Qt::Key_Space);
+        QWidget* dialog = openedWindow(opened);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::activeWindow(), dialog);
+        QVERIFY(dialog->isAncestorOf(QApplication::focusWidget()));
+        // What a window manager is asked for: this platform activates anyway.
+        QVERIFY(!dialog->testAttribute(Qt::WA_ShowWithoutActivating));
+        QVERIFY(visibleAtStart);
+        QVERIFY(focusIsVisible());
+        if (opened != QLatin1String("TForm6")) {
+            // The first group holds the keyboard; Space chooses there.
+            QVERIFY(qobject_cast<QRadioButton*>(QApplication::focusWidget()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(QApplication::activeWindow(), dialog);
+        }
+    }
+
+    // Every other window opens centred on the main window, wholly on the
+    // screen, and every window fits a 1280x800 screen.
+    void secondaryWindowsOpenOverTheMainWindowInsideTheScreen() {
+        start({"/TEST"});
+        // Away from the screen's corner, where centring and clamping part.
+        window().move(250, 150);
+        typeScores("30", "15");
+        QTest::mouseClick(button("Button1"), Qt::LeftButton);
+        const QRect available = window().screen()->availableGeometry();
+        QVERIFY(available.contains(window().frameGeometry()));
+        QVERIFY(fitsSmallScreen(window()));
+        const QPoint centre = window().frameGeometry().center();
+
+        const auto check = [&](QWidget& opened) {
+            const QRect frame = opened.frameGeometry();
+            const QByteArray where =
+                opened.objectName().toLatin1() + " at " + QByteArray::number(frame.x()) + "," +
+                QByteArray::number(frame.y()) + " " + QByteArray::number(frame.width()) + "x" +
+                QByteArray::number(frame.height());
+            QVERIFY2(opened.isVisible(), where);
+            QVERIFY2(available.contains(frame), where);
+            QVERIFY2(fitsSmallScreen(opened), where);
+            // Each fits centred here; the screen's edges are tested on their own.
+            const QPoint offset = frame.center() - centre;
+            QVERIFY2(std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1, where);
+        };
+        platform.modalHandlers.push_back([&](QDialog& details) {
+            check(details);
+            details.reject();
+        });
+        QTest::mouseClick(button("Button4"), Qt::LeftButton);
+        check(program->reportWindow());
+        QTest::mouseClick(button("TestMD5Button"), Qt::LeftButton);
+        check(program->selfTestWindow());
+        QTest::mouseClick(button("Button2"), Qt::LeftButton);
+        check(program->physiologicalPage1());
+        program->physiologicalPage1().hide();
+        QTest::mouseClick(button("Button3"), Qt::LeftButton);
+        check(program->operativeDialog());
+        program->physiologicalPage2().startPage2(10);
+        check(program->physiologicalPage2());
+        QVERIFY(platform.modalHandlers.empty());
     }
 
     void exitAndTheCloseControlEndTheProgramAlike() {

@@ -6,11 +6,13 @@
 #include "entrytesting.h"
 #include "fakeplatform.h"
 
-#include <QGuiApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -238,6 +240,41 @@ private Q_SLOTS:
         }
     }
 
+    // The buttons take the desktop theme's icons, trying each agreed name in
+    // turn, and the style's own icon where the theme has none.
+    void buttonIconsComeFromTheDesktopTheme() {
+        QTemporaryDir themes;
+        QVERIFY(themes.isValid());
+        const QString theme = themes.filePath(QStringLiteral("caldrin-test"));
+        QVERIFY(QDir().mkpath(theme + QStringLiteral("/16x16/actions")));
+        QFile index(theme + QStringLiteral("/index.theme"));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=caldrin-test\nDirectories=16x16/actions\n\n"
+                    "[16x16/actions]\nSize=16\nType=Fixed\n");
+        index.close();
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(Qt::darkGreen);
+        for (const char* name : {"dialog-ok", "process-stop"})
+            QVERIFY(image.save(theme + QStringLiteral("/16x16/actions/%1.png").arg(name)));
+
+        const QStringList searchPaths = QIcon::themeSearchPaths();
+        const QString themeName = QIcon::themeName();
+        QIcon::setThemeSearchPaths({themes.path()});
+        QIcon::setThemeName(QStringLiteral("caldrin-test"));
+        d->open(Page::Operative);
+        const QString ok = button(d->operative, "BitBtn1")->icon().name();
+        const QString cancel = button(d->operative, "BitBtn2")->icon().name();
+        const QIcon help = button(d->operative, "BitBtn3")->icon();
+        const QString helpName = help.name();
+        QIcon::setThemeName(themeName);
+        QIcon::setThemeSearchPaths(searchPaths);
+
+        QCOMPARE(ok, QStringLiteral("dialog-ok"));
+        QCOMPARE(cancel, QStringLiteral("process-stop"));
+        QVERIFY(!help.isNull());
+        QVERIFY(helpName.isEmpty());
+    }
+
     void okWithOneFactorUnansweredKeepsThePage_data() {
         QTest::addColumn<int>("omitted");
         for (const FactorDef& def : allFactors())
@@ -260,6 +297,8 @@ private Q_SLOTS:
 
         QCOMPARE(d->platform.messageTexts(), QStringList{kInvalidData});
         QVERIFY(w.isVisible());
+        // The keyboard is taken to the unanswered group.
+        QCOMPARE(focusOwner(), groupOf(w, missing)->objectName());
         QCOMPARE(confirmed->count(), 0);
         QCOMPARE(cancelled.count(), 0);
         for (const FactorDef* def : factorsInKeyboardOrder(page)) {
@@ -524,7 +563,6 @@ private Q_SLOTS:
         for (Qt::WindowType unwanted : {Qt::WindowSystemMenuHint, Qt::WindowCloseButtonHint,
                                         Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
             QVERIFY(!flags.testFlag(unwanted));
-        QCOMPARE(w.pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
 
         QPushButton* ok = button(w, "BitBtn1");
         QPushButton* cancel = button(w, "BitBtn2");

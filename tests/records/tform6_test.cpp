@@ -1,6 +1,8 @@
 #include "records/tform6.h"
 #include "records_core/md5selftest.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -68,6 +70,20 @@ private Q_SLOTS:
         form_->showSelfTest(suite);
         QCOMPARE(richEdit()->toPlainText(), first);
         QVERIFY(form_->isVisible());
+    }
+
+    // Tab leaves the results box instead of typing into it, and a screen
+    // reader can name the box.
+    void tabMovesOnAndTheBoxHasAName() {
+        form_->showSelfTest(MD5SelfTestLines());
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        const QString text = richEdit()->toPlainText();
+        richEdit()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(richEdit(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), button("BitBtn2"));
+        QCOMPARE(richEdit()->toPlainText(), text);
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(richEdit());
+        QCOMPARE(box->text(QAccessible::Name), QStringLiteral("MD5 test results"));
     }
 
     void closeHidesAndKeepsTheText() {

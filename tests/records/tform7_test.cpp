@@ -355,6 +355,17 @@ private Q_SLOTS:
         QVERIFY(edit("Edit1")->text().isEmpty());
     }
 
+    void dateOfBirthAfterTodayIsRefusedWithItsOwnMessage() {
+        // The clock says 15 June 2026; "3/7/41" is 3 July 2041.
+        QVERIFY(
+            hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("3/7/41")).isEmpty());
+        QCOMPARE(platform->messageTexts().size(), 1);
+        const QString message = platform->messageTexts().constFirst();
+        QVERIFY(message.contains(QStringLiteral("future")));
+        for (const QString& other : {kNoName, kNoIdentity, kBadBirth, kBadProcedure})
+            QVERIFY(message != other);
+    }
+
     void invalidDateOfProcedureAloneBlocksTheIdentifier() {
         QCOMPARE(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("01/01/2000")),
                  kAbcIdentifier);
@@ -400,6 +411,24 @@ private Q_SLOTS:
         platform->date = QDate(2000, 5, 5);
         QCOMPARE(hash(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1/1")),
                  kAbcIdentifier);
+    }
+
+    // Wherever the focus was left, the dialog comes back with it in the name
+    // field, so a name typed at once goes into the name.
+    void everyShowingStartsAtTheName() {
+        runModal([this] {
+            edit("Procdate")->setFocus(Qt::TabFocusReason);
+            QCOMPARE(QApplication::focusWidget(), edit("Procdate"));
+            QTest::mouseClick(button("BitBtn2"), Qt::LeftButton);
+        });
+        form->ResetDetails();
+        runModal([this] {
+            QCOMPARE(QApplication::focusWidget(), edit("Name_Edit"));
+            type(QApplication::focusWidget(), QStringLiteral("Smith"));
+            QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
+        });
+        QCOMPARE(form->details().name, std::string("Smith"));
+        QVERIFY(form->details().dateOfProcedure.empty());
     }
 
     void enterInAnEditClosesLikeOk() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <locale>
 #include <string>
 #include <vector>
@@ -124,6 +125,23 @@ TEST(AuditFraction, BoundsAndUnsetRisks) {
     EXPECT_EQ(formatAuditFraction(1.0), "1.0000");
     EXPECT_EQ(formatAuditFraction(0.99996), "1.0000");
     EXPECT_EQ(formatAuditFraction(0.00004), "0.0000");
+}
+
+// The formatter must not lean on ComputeRisk's range: whatever it is given,
+// the column keeps its six characters.
+TEST(AuditFraction, ValuesOutsideZeroToOneKeepTheSixCharacterForm) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{1e60, "1.0000"},
+                 {1.5, "1.0000"},
+                 {-0.0, "0.0000"},
+                 {-0.25, "0.0000"},
+                 {-1e60, "0.0000"},
+                 {std::numeric_limits<double>::infinity(), "1.0000"},
+                 {std::numeric_limits<double>::quiet_NaN(), "0.0000"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(formatAuditFraction(c.value), c.text) << c.value;
 }
 
 TEST(AuditRecord, HashedIdentifierReplacesNameIdentityAndBirthDate) {

@@ -11,12 +11,14 @@ namespace caldrin {
 namespace {
 
 constexpr DateFormat kDayMonthYear{DateOrder::DayMonthYear, '/'};
+constexpr CalendarDate kToday{2026, 6, 15};
 constexpr const char* kAbcIdentifier = "af5384974eb44bd49790518c45c0e986";
 
 std::string identifierOf(std::string_view name, std::string_view identity,
                          std::string_view dateOfBirth,
                          std::string_view dateOfProcedure = "15/06/2026") {
-    return DeriveHashedIdentifier(name, identity, dateOfBirth, dateOfProcedure, kDayMonthYear, 2026)
+    return DeriveHashedIdentifier(name, identity, dateOfBirth, dateOfProcedure, kDayMonthYear,
+                                  kToday)
         .identifier;
 }
 
@@ -106,7 +108,7 @@ TEST(HashedIdentifierTest, AccentedLetterIsHashedAsItsByte) {
 }
 
 TEST(DeriveHashedIdentifierTest, ReportsEveryProblemInOrder) {
-    const HashAttempt attempt = DeriveHashedIdentifier("", "", "", "", kDayMonthYear, 2026);
+    const HashAttempt attempt = DeriveHashedIdentifier("", "", "", "", kDayMonthYear, kToday);
     EXPECT_EQ(attempt.problems,
               (std::vector{HashProblem::NoName, HashProblem::NoIdentity,
                            HashProblem::InvalidDateOfBirth, HashProblem::InvalidDateOfProcedure}));
@@ -115,25 +117,40 @@ TEST(DeriveHashedIdentifierTest, ReportsEveryProblemInOrder) {
 
 TEST(DeriveHashedIdentifierTest, InvalidDateOfProcedureAloneBlocksTheIdentifier) {
     const HashAttempt attempt =
-        DeriveHashedIdentifier("abc", "1", "01/01/2000", "31/04/2001", kDayMonthYear, 2026);
+        DeriveHashedIdentifier("abc", "1", "01/01/2000", "31/04/2001", kDayMonthYear, kToday);
     EXPECT_EQ(attempt.problems, std::vector{HashProblem::InvalidDateOfProcedure});
     EXPECT_TRUE(attempt.identifier.empty());
 }
 
 TEST(DeriveHashedIdentifierTest, SingleSpacesAreAName) {
     const HashAttempt attempt =
-        DeriveHashedIdentifier(" ", " ", "1/1/2000", "1/1/2000", kDayMonthYear, 2026);
+        DeriveHashedIdentifier(" ", " ", "1/1/2000", "1/1/2000", kDayMonthYear, kToday);
     EXPECT_TRUE(attempt.problems.empty());
     EXPECT_EQ(attempt.identifier.size(), 32u);
+}
+
+TEST(DeriveHashedIdentifierTest, DateOfBirthAfterTodayGetsItsOwnProblem) {
+    // "3/7/41" falls in this century by the two-digit-year rule: 2041.
+    for (const char* birth : {"3/7/41", "16/06/2026", "1/1/2100"}) {
+        const HashAttempt attempt =
+            DeriveHashedIdentifier("abc", "1", birth, "15/06/2026", kDayMonthYear, kToday);
+        EXPECT_EQ(attempt.problems, std::vector{HashProblem::FutureDateOfBirth}) << birth;
+        EXPECT_TRUE(attempt.identifier.empty()) << birth;
+    }
+    // Born today is possible; the other problems are still all reported.
+    EXPECT_EQ(identifierOf("abc", "1", "15/06/2026").size(), 32u);
+    EXPECT_EQ(DeriveHashedIdentifier("", "1", "3/7/41", "x", kDayMonthYear, kToday).problems,
+              (std::vector{HashProblem::NoName, HashProblem::FutureDateOfBirth,
+                           HashProblem::InvalidDateOfProcedure}));
 }
 
 TEST(DeriveHashedIdentifierTest, FollowsTheDateFormat) {
     const DateFormat monthFirst{DateOrder::MonthDayYear, '-'};
     EXPECT_EQ(
-        DeriveHashedIdentifier("abc", "1", "1-1-2000", "12-31-2001", monthFirst, 2026).identifier,
+        DeriveHashedIdentifier("abc", "1", "1-1-2000", "12-31-2001", monthFirst, kToday).identifier,
         kAbcIdentifier);
     EXPECT_EQ(
-        DeriveHashedIdentifier("abc", "1", "01/01/2000", "12-31-2001", monthFirst, 2026).problems,
+        DeriveHashedIdentifier("abc", "1", "01/01/2000", "12-31-2001", monthFirst, kToday).problems,
         std::vector{HashProblem::InvalidDateOfBirth});
 }
 

@@ -1,9 +1,12 @@
 #include "report/printtext.h"
 #include "report/tform5.h"
 #include "report_core/reporttext.h"
+#include "widgets/contrast.h"
 
 #include "fakeplatform.h"
 
+#include <QAccessible>
+#include <QDir>
 #include <QFile>
 #include <QPageLayout>
 #include <QPlainTextEdit>
@@ -16,7 +19,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <cmath>
+#include <csignal>
 #include <map>
 #include <memory>
 
@@ -287,6 +294,35 @@ private Q_SLOTS:
                 button("BitBtn1")->height());
     }
 
+    // Black on a light base, as ever (see above); on a dark theme the text must
+    // still read.
+    void theReportReadsOnADarkTheme() {
+        const QPalette original = QApplication::palette();
+        QPalette dark = original;
+        dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+        dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        QApplication::setPalette(dark);
+        const auto contrastOf = [](const QPlainTextEdit* box) {
+            return contrastRatio(box->palette().color(QPalette::Text),
+                                 box->palette().color(QPalette::Base));
+        };
+        // Switched while the window exists...
+        openReport();
+        const double switched = contrastOf(memo());
+        // ...and a window made under the dark theme.
+        TForm5 fresh(*platform);
+        const double madeDark = contrastOf(fresh.findChild<QPlainTextEdit*>("Memo1"));
+        QApplication::setPalette(original);
+        QVERIFY2(switched >= kReadableContrast, QByteArray::number(switched));
+        QVERIFY2(madeDark >= kReadableContrast, QByteArray::number(madeDark));
+    }
+
+    void theReportBoxHasANameForScreenReaders() {
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(memo());
+        QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Report"));
+    }
+
     void tabGoesBoxCloseSaveAsPrintCopyHelp() {
         openReport();
         form->activateWindow();
@@ -338,6 +374,62 @@ private Q_SLOTS:
                                                QStringLiteral("All files (*.*) (*)")}));
         QCOMPARE(request.selectedFilter, 0);
         QCOMPARE(request.defaultSuffix, QStringLiteral("txt"));
+        QCOMPARE(request.suggestedName, QStringLiteral("Caldrin report 2026-06-15.txt"));
+        QVERIFY(request.purpose == FilePurpose::Report);
+    }
+
+    // A write that fails half-way (here the file-size limit, which holds for
+    // root as for anyone, standing in for a full disk) must leave the earlier
+    // file whole and be reported.
+    void aFailedSaveKeepsTheEarlierFileWhole() {
+        openReport();
+        const QString file = path(QStringLiteral("report.txt"));
+        const QByteArray earlier = QByteArray("earlier report, kept\r\n").repeated(10);
+        {
+            QFile old(file);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write(earlier);
+        }
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 100;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        saveAs(file);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QCOMPARE(platform->messageTexts(),
+                 QStringList{QStringLiteral("Cannot write file ") + file + "."});
+        QVERIFY(platform->messages.front().isError);
+        QCOMPARE(fileBytes(file), earlier);
+        // Nothing half-written is left beside it.
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("report.txt")});
+    }
+
+    // A new report file is readable by its owner alone; a file that existed
+    // keeps the mode its owner gave it.
+    void savedReportsAreCreatedPrivate() {
+        openReport();
+        const QString fresh = path(QStringLiteral("new.txt"));
+        saveAs(fresh);
+        struct stat status {};
+        QCOMPARE(stat(QFile::encodeName(fresh).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0600));
+
+        const QString shared = path(QStringLiteral("shared.txt"));
+        {
+            QFile old(shared);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(chmod(QFile::encodeName(shared).constData(), 0644), 0);
+        saveAs(shared);
+        QCOMPARE(stat(QFile::encodeName(shared).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0644));
+        QCOMPARE(fileBytes(shared), reportBytes());
+        QVERIFY(platform->messages.empty());
     }
 
     void savingEndsEveryLineOnce_data() {

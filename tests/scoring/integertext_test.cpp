@@ -42,10 +42,17 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"tab", "\t34", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(IsInteger, JudgesTheFirst255Characters) {
-    const std::string longText = std::string(254, ' ') + "7" + "x";
-    EXPECT_TRUE(IsInteger(longText));
-    EXPECT_FALSE(integerValue(longText).has_value());
+// Calculate's rule (IsInteger) and the stored score (scoreFromText) must take
+// the same texts for numbers, however long.
+TEST(IsInteger, AgreesWithTheStoredScoreForLongTexts) {
+    for (const std::string& text : {std::string(255, ' ') + "5", std::string(254, ' ') + "7x",
+                                    std::string(300, ' ') + "12", std::string(256, '0') + "9"}) {
+        EXPECT_EQ(IsInteger(text), scoreFromText(text) != 0) << text.size();
+        EXPECT_EQ(IsInteger(text), integerValue(text).has_value()) << text.size();
+    }
+    EXPECT_TRUE(IsInteger(std::string(255, ' ') + "5"));
+    EXPECT_EQ(scoreFromText(std::string(255, ' ') + "5"), 5);
+    EXPECT_FALSE(IsInteger(std::string(254, ' ') + "7x"));
 }
 
 TEST(ScoreFromText, OnlyZeroTo255IsAScore) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <clocale>
 #include <string>
 
 namespace caldrin {
@@ -59,6 +60,21 @@ TEST(ComputeRisk, StaysWithinZeroAndOne) {
 
 TEST(FormatRiskPercent, UsesTheGivenDecimalSeparator) {
     EXPECT_EQ(FormatRiskPercent(ComputeRisk(RiskKind::PossumMortality, 30, 15), ','), " 32,30%");
+}
+
+// The C library's numeric locale is the user's (the window toolkit sets it at
+// start-up), and it may differ from the separator the program chose.
+TEST(FormatRiskPercent, IgnoresTheCLibrarysDecimalSeparator) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr)
+        << "the de_DE.UTF-8 locale is missing: scripts/setup.sh generates it";
+    ASSERT_EQ(*std::localeconv()->decimal_point, ',');
+    const double risk = ComputeRisk(RiskKind::PossumMortality, 30, 15);
+    const std::string withAt = FormatRiskPercent(risk, '@');
+    const std::string withPoint = FormatRiskPercent(risk, '.');
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(withAt, " 32@30%");
+    EXPECT_EQ(withPoint, " 32.30%");
 }
 
 TEST(LeftPad, PadsShortTextsAndNeverCuts) {
