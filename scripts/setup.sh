@@ -12,6 +12,7 @@ packages=(
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     poppler-utils valgrind time clang-format locales
+    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev # audit window plots, SVG export; Charts' CMake needs OpenGL's
     python3-scipy python3-statsmodels python3-pandas python3-sklearn  # audit analysis: reference in tests, benchmark
     desktop-file-utils appstream lintian man-db
 )
