@@ -8,18 +8,22 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev # audit window plots, SVG export; Charts' CMake needs OpenGL's
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     poppler-utils valgrind time clang-format locales
-    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev # audit window plots, SVG export; Charts' CMake needs OpenGL's
     python3-scipy python3-statsmodels python3-pandas python3-sklearn  # audit analysis: reference in tests, benchmark
     desktop-file-utils appstream lintian man-db
 )
 
+with_tests=false
 case "${1:-}" in
 "") ;;
---test) packages+=("${test_packages[@]}") ;;
+--test)
+    packages+=("${test_packages[@]}")
+    with_tests=true
+    ;;
 *)
     echo "usage: $0 [--test]" >&2
     exit 2
@@ -47,7 +51,7 @@ fi
 
 # A test formats numbers under a German C locale (comma as decimal separator),
 # to show that the program's percentages never take the C library's separator.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+if $with_tests && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
     if [[ $(id -u) -ne 0 ]]; then
         sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
     else
