@@ -15,7 +15,26 @@
 #include "report_core/reporttext.h"
 #include "widgets/textedge.h"
 
+#include <QAbstractButton>
+#include <QShortcut>
+
 namespace caldrin {
+
+namespace {
+
+// F1 anywhere in `window` does what its Help button does, so each window
+// keeps the one place that knows its help topic. A score page builds its
+// buttons late, so the button is looked up when the key is pressed.
+void addHelpKey(QWidget& window, const char* helpButtonName) {
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F1), &window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, &window, [&window, helpButtonName] {
+        if (auto* button = window.findChild<QAbstractButton*>(helpButtonName))
+            button->click();
+    });
+}
+
+} // namespace
 
 Program::Program(Platform& platform, const QStringList& arguments)
     : episode_(std::make_unique<EpisodeModel>())
@@ -77,6 +96,14 @@ void Program::connectHelp(Platform& platform) {
     QObject::connect(form5_.get(), &TForm5::helpRequested, form1_.get(), showTopic);
     QObject::connect(form6_.get(), &TForm6::helpRequested, form1_.get(), showTopic);
     QObject::connect(form7_.get(), &TForm7::helpRequested, form1_.get(), showTopic);
+
+    addHelpKey(*form1_, "BitBtn3");
+    addHelpKey(*form2_, "BitBtn3");
+    addHelpKey(*form3_, "BitBtn3");
+    addHelpKey(*form4_, "BitBtn3");
+    addHelpKey(*form5_, "BitBtn2");
+    addHelpKey(*form6_, "BitBtn2");
+    addHelpKey(*form7_, "BitBtn3");
 }
 
 void Program::openPhysiologicalScore() {

@@ -2,6 +2,7 @@
 
 #include "app/program.h"
 #include "app/tform1.h"
+#include "dist/windowicon.h"
 
 #include <QApplication>
 
@@ -10,6 +11,9 @@ namespace caldrin {
 Startup::Startup(QApplication& app) {
     // The desktop shows the running program by this name.
     QCoreApplication::setApplicationName(kApplicationTitle);
+    // Ties the windows to the desktop entry and the icon installed with it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.caldrin.Calculator"));
+    QApplication::setWindowIcon(applicationIcon());
     // The program ends with its main window, even while other windows are open.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -2,7 +2,7 @@
 # Builds the MD5 benchmark in Release and runs the program's digest beside
 # OpenSSL's on the 520-byte identifier block and on 64 MiB, then prints the
 # speed ratio for each (OpenSSL's time over ours: 1.0 or more means at least
-# as fast). Needs the packages of scripts/setup.sh; extra arguments go to the
+# as fast). Needs the packages of "scripts/setup.sh --test"; extra arguments go to the
 # benchmark (e.g. --benchmark_repetitions=10).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,5 +1,6 @@
 #include "entry/scorepage.h"
 
+#include "entry/factorhelp.h"
 #include "platform/platform.h"
 #include "widgets/optiongroup.h"
 
@@ -12,6 +13,8 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <QWhatsThis>
+#include <QWhatsThisClickedEvent>
 
 #include <algorithm>
 #include <initializer_list>
@@ -69,6 +72,10 @@ void ScorePage::buildControls() {
         const int k = static_cast<int>(entries_.size());
         auto* group = new OptionGroup(this);
         group->setObjectName(QStringLiteral("RadioGroup%1").arg(placeOf(def->factor).groupNumber));
+        // Its options have no tips of their own, so hovering any of them shows the group's.
+        group->setToolTip(factorToolTip(def->factor));
+        group->setWhatsThis(factorWhatsThis(def->factor));
+        group->installEventFilter(this);
         auto* display = new QLineEdit(group);
         display->setObjectName(QStringLiteral("Edit%1").arg(placeOf(def->factor).groupNumber));
         display->setAccessibleName(fromTable(def->name) + QStringLiteral(" points"));
@@ -200,6 +207,16 @@ const ScorePage::Entry* ScorePage::entryOf(Factor factor) const {
     const auto it =
         std::ranges::find(entries_, factor, [](const Entry& entry) { return entry.def->factor; });
     return it == entries_.end() ? nullptr : &*it;
+}
+
+// The link in a group's "What's This" text opens the factor's own topic.
+bool ScorePage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WhatsThisClicked) {
+        QWhatsThis::hideText();
+        Q_EMIT helpRequested(static_cast<QWhatsThisClickedEvent*>(event)->href());
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ScorePage::showEvent(QShowEvent* event) {

@@ -45,6 +45,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     ScorePage(Platform& platform, Assessment& assessment, Page page, const QString& caption,
               QWidget* parent);
 

@@ -221,11 +221,12 @@ std::optional<ViewerState> sendRequest(const QString& socketPath, const Request&
     return decodeState(*line);
 }
 
-bool openContents(const QString& directory, const QString& helpFile) {
+bool openContents(const QString& directory, const QString& viewerDirectory,
+                  const QString& helpFile) {
     const QString helpPath = QDir(directory).absoluteFilePath(helpFile);
     if (!QFileInfo(helpPath).isFile())
         return false;
-    const QString viewer = QStandardPaths::findExecutable(kViewerProgram, {directory});
+    const QString viewer = QStandardPaths::findExecutable(kViewerProgram, {viewerDirectory});
     if (viewer.isEmpty())
         return false;
 

@@ -88,10 +88,11 @@ std::optional<ViewerState> sendRequest(const QString& socketPath, const Request&
                                        std::chrono::milliseconds startupWait = {});
 
 // Opens `helpFile`, looked for in `directory`, at its contents: in the viewer
-// already showing it, or in a new viewer (found in `directory` too) started on
-// its own, without waiting for it. False when the file or the viewer is
+// already showing it, or in a new viewer (found in `viewerDirectory`) started
+// on its own, without waiting for it. False when the file or the viewer is
 // missing or the viewer could not be reached or started.
-bool openContents(const QString& directory, const QString& helpFile);
+bool openContents(const QString& directory, const QString& viewerDirectory,
+                  const QString& helpFile);
 
 // Runs a help command (a JumpID topic jump) in the viewer showing `helpFile`.
 // True when the viewer now shows the topic asked for.

@@ -3,6 +3,7 @@
 // local socket, so one window serves every Help press, for as long as the
 // user keeps it open.
 
+#include "dist/windowicon.h"
 #include "helpprotocol/helpviewerclient.h"
 #include "helpviewer/helpserver.h"
 #include "helpviewer/helpwindow.h"
@@ -29,6 +30,8 @@ void complain(const QString& text) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(helpviewer::kViewerProgram);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.caldrin.Calculator"));
+    QApplication::setWindowIcon(applicationIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows the help of the Caldrin Calculator."));

@@ -1,6 +1,7 @@
 #include "platform/qtplatform.h"
 
 #include "helpprotocol/helpviewerclient.h"
+#include "platform/helplocation.h"
 #include "platform/rememberedfolders.h"
 
 #include <QApplication>
@@ -126,13 +127,15 @@ void QtPlatform::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }
 
-// The help file and its viewer are looked for beside the program.
 bool QtPlatform::helpContents(const QString& helpFile) {
-    return helpviewer::openContents(QCoreApplication::applicationDirPath(), helpFile);
+    const QString program = QCoreApplication::applicationDirPath();
+    return helpviewer::openContents(helpFileDirectory(program, helpFile),
+                                    helpViewerDirectory(program), helpFile);
 }
 
 bool QtPlatform::helpCommand(const QString& helpFile, const QString& command) {
-    return helpviewer::runCommand(QCoreApplication::applicationDirPath(), helpFile, command);
+    const QString program = QCoreApplication::applicationDirPath();
+    return helpviewer::runCommand(helpFileDirectory(program, helpFile), helpFile, command);
 }
 
 RegionalSettings QtPlatform::regionalSettings() const {

@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$root/build/bench
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" --test
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCALDRIN_BUILD_TESTS=OFF -DCALDRIN_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target bench_text_window bench_calculator_startup -j2 >/dev/null

@@ -1,5 +1,6 @@
 // Whole episodes driven through the real windows, as a user would: grade the
 // scores, calculate, enter the patient details, report, add to the audit file.
+#include "app/help.h"
 #include "app/program.h"
 #include "app/tform1.h"
 #include "entry/operativedialog.h"
@@ -12,6 +13,7 @@
 #include "report/tform5.h"
 #include "widgets/optiongroup.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
@@ -348,6 +350,56 @@ private Q_SLOTS:
         expectTopic("create");
         click(program->reportWindow(), "BitBtn2");
         expectTopic("create");
+    }
+
+    // F1 pressed where the keyboard focus is, in each window as the user
+    // reaches it, asks for the same topic as that window's Help button.
+    void f1OpensTheTopicOfTheWindowInUse() {
+        const auto topicAfterF1 = [this](QWidget& window) -> QString {
+            window.activateWindow();
+            if (!QTest::qWaitForWindowActive(&window))
+                return QStringLiteral("(window not active)");
+            platform->helpCalls.clear();
+            QWidget* focused = QApplication::focusWidget();
+            QTest::keyClick(focused && focused->window() == &window ? focused : &window,
+                            Qt::Key_F1);
+            if (platform->helpCalls.size() != 2 || !platform->helpCalls[0].isContents)
+                return QStringLiteral("(%1 help calls)").arg(platform->helpCalls.size());
+            return platform->helpCalls[1].command;
+        };
+        const auto jump = [](const char* topic) { return helpJumpCommand(QLatin1String(topic)); };
+
+        QCOMPARE(topicAfterF1(main()), jump("contents"));
+
+        click(main(), "Button2");
+        QCOMPARE(topicAfterF1(program->physiologicalPage1()), jump("run"));
+        chooseAll(program->physiologicalPage1(), Choice::First);
+        click(program->physiologicalPage1(), "BitBtn1");
+        QCOMPARE(topicAfterF1(program->physiologicalPage2()), jump("run"));
+        chooseAll(program->physiologicalPage2(), Choice::First);
+        click(program->physiologicalPage2(), "BitBtn1");
+
+        click(main(), "Button3");
+        QCOMPARE(topicAfterF1(program->operativeDialog()), jump("run"));
+        chooseAll(program->operativeDialog(), Choice::First);
+        click(program->operativeDialog(), "BitBtn1");
+        click(main(), "Button1");
+
+        // In the modal details dialog F1 leaves it open and modal.
+        QString inDetails;
+        bool stayedOpen = false;
+        platform->modalHandlers.push_back([&](QDialog& dialog) {
+            inDetails = topicAfterF1(dialog);
+            stayedOpen = dialog.isVisible() && dialog.isModal();
+            click(dialog, "BitBtn1");
+        });
+        click(main(), "Button4");
+        QCOMPARE(inDetails, jump("create"));
+        QVERIFY(stayedOpen);
+        QCOMPARE(topicAfterF1(program->reportWindow()), jump("create"));
+
+        click(main(), "TestMD5Button");
+        QCOMPARE(topicAfterF1(program->selfTestWindow()), jump("hash"));
     }
 };
 

@@ -2,6 +2,9 @@
 
 #include "fakeplatform.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 using namespace caldrin;
@@ -71,6 +74,32 @@ private slots:
         const QString command = helpJumpCommand(key);
         QCOMPARE(command.size(), 255);
         QVERIFY(command.startsWith(QStringLiteral("JumpID(\"\",\"kkk")));
+    }
+
+    // A citation's number is the place of its reference in the list, so a
+    // reference inserted or moved without renumbering the text is caught.
+    void citationsNumberTheirReferencesInListOrder() {
+        QFile file(QStringLiteral(CALDRIN_HELP_FILE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+
+        QStringList references;
+        static const QRegularExpression entry(QStringLiteral("<li id=\"(ref-[^\"]+)\""));
+        for (const QRegularExpressionMatch& match : entry.globalMatch(html))
+            references << match.captured(1);
+        QVERIFY(references.size() >= 4);
+
+        QSet<QString> cited;
+        static const QRegularExpression citation(
+            QStringLiteral("<a href=\"#(ref-[^\"]+)\">(\\d+)</a>"));
+        for (const QRegularExpressionMatch& match : citation.globalMatch(html)) {
+            const QString id = match.captured(1);
+            QVERIFY2(references.contains(id), qPrintable(id));
+            QCOMPARE(match.captured(2).toInt(), references.indexOf(id) + 1);
+            cited.insert(id);
+        }
+        for (const QString& id : references)
+            QVERIFY2(cited.contains(id), qPrintable(id + " is never cited"));
     }
 };
 

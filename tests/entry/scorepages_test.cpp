@@ -1,3 +1,4 @@
+#include "entry/factorhelp.h"
 #include "entry/operativedialog.h"
 #include "entry/pagelayout.h"
 #include "entry/physiologicalpages.h"
@@ -8,12 +9,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolTip>
+#include <QWhatsThis>
+#include <QWhatsThisClickedEvent>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -113,6 +123,31 @@ OptionGroup* groupOf(ScorePage& w, const FactorDef& def) {
 
 QLineEdit* displayOf(ScorePage& w, const FactorDef& def) {
     return w.findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(placeOf(def.factor).groupNumber));
+}
+
+// The topics of the help file as the help viewer finds them: its anchors.
+QSet<QString> helpFileTopics() {
+    QFile file(QStringLiteral(CALDRIN_HELP_FILE));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(file.readAll()));
+    QSet<QString> topics;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QStringList names = it.fragment().charFormat().anchorNames();
+            for (const QString& name : names)
+                topics.insert(name);
+        }
+    }
+    return topics;
+}
+
+// A "What's This" text is shown in a window of its own.
+bool whatsThisShown() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::ranges::any_of(
+        windows, [](const QWidget* w) { return w->isVisible() && w->inherits("QWhatsThat"); });
 }
 
 QPushButton* button(ScorePage& w, const char* name) {
@@ -480,6 +515,53 @@ private Q_SLOTS:
             if (placeOf(def.factor).page == Page::Physiological1 && p == Page::Operative)
                 QCOMPARE(d->assessment.points(def.factor), 8);
         }
+    }
+
+    // Every factor of the tables, present and future, has a grading text on
+    // its group, reached by hovering any option and by Shift+F1, and a topic
+    // of its own in the help file that ships.
+    void everyFactorExplainsItsGradingAndHasAHelpTopic() {
+        const QSet<QString> topics = helpFileTopics();
+        QVERIFY(topics.contains(QStringLiteral("contents")));
+        QSet<QString> anchors;
+        for (const FactorDef& def : allFactors()) {
+            const QString name = fromTable(def.name);
+            const FactorHelp help = factorHelp(def.factor);
+            QVERIFY2(!help.definition.isEmpty(), qPrintable(name));
+            QVERIFY2(topics.contains(help.anchor), qPrintable(name + ": " + help.anchor));
+            anchors.insert(help.anchor);
+
+            const Page page = placeOf(def.factor).page;
+            d->open(page);
+            OptionGroup* group = groupOf(d->window(page), def);
+            QVERIFY2(group, qPrintable(name));
+            QCOMPARE(group->toolTip(), factorToolTip(def.factor));
+            QVERIFY(group->whatsThis().contains(help.definition.toHtmlEscaped()));
+
+            QRadioButton* option = group->optionButton(group->optionCount() - 1);
+            QHelpEvent hover(QEvent::ToolTip, option->rect().center(),
+                             option->mapToGlobal(option->rect().center()));
+            QApplication::sendEvent(option, &hover);
+            QTRY_VERIFY2(QToolTip::isVisible(), qPrintable(name));
+            QCOMPARE(QToolTip::text(), factorToolTip(def.factor));
+            QToolTip::hideText();
+
+            option->setFocus(Qt::OtherFocusReason);
+            pressKey(Qt::Key_F1, Qt::ShiftModifier);
+            QTRY_VERIFY2(whatsThisShown(), qPrintable(name));
+
+            // Its link, as the "What's This" window reports a click on it,
+            // closes the text and asks for the factor's topic.
+            static const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
+            QWhatsThisClickedEvent clicked(link.match(group->whatsThis()).captured(1));
+            QSignalSpy requests(&d->window(page), &ScorePage::helpRequested);
+            QApplication::sendEvent(group, &clicked);
+            QCOMPARE(requests.count(), 1);
+            QCOMPARE(requests.at(0).at(0).toString(), help.anchor);
+            QTRY_VERIFY(!whatsThisShown());
+            d->window(page).hide();
+        }
+        QCOMPARE(anchors.size(), qsizetype(kFactorCount));
     }
 
     void helpAsksForTheRunTopic_data() { addPageRows(); }

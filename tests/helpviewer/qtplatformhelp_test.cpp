@@ -116,7 +116,7 @@ private slots:
         QTemporaryDir elsewhere;
         QVERIFY(testing::writeHelpFile(elsewhere.filePath(QStringLiteral("help.hlp"))));
 
-        QVERIFY(!openContents(elsewhere.path(), QStringLiteral("help.hlp")));
+        QVERIFY(!openContents(elsewhere.path(), elsewhere.path(), QStringLiteral("help.hlp")));
     }
 };
 

@@ -5,6 +5,20 @@
 #include <QTest>
 
 namespace caldrin::testing {
+namespace {
+
+// Takes the value out instead of copying the optional that holds it: GCC 12
+// at -O3 wrongly reports a copied std::optional<QString> as maybe
+// uninitialised.
+template <typename T> std::optional<T> takeFirst(std::deque<std::optional<T>>& answers) {
+    std::optional<T> answer;
+    if (answers.front())
+        answer.emplace(std::move(*answers.front()));
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
 
 QStringList FakePlatform::messageTexts() const {
     QStringList texts;
@@ -32,9 +46,7 @@ std::optional<OpenFileChoice> FakePlatform::chooseFileToOpen(QWidget*,
         QTest::qFail("unexpected file-open dialog", __FILE__, __LINE__);
         return std::nullopt;
     }
-    auto answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
+    return takeFirst(openAnswers);
 }
 
 std::optional<QString> FakePlatform::chooseFileToSave(QWidget*, const SaveFileRequest& request) {
@@ -43,9 +55,7 @@ std::optional<QString> FakePlatform::chooseFileToSave(QWidget*, const SaveFileRe
         QTest::qFail("unexpected file-save dialog", __FILE__, __LINE__);
         return std::nullopt;
     }
-    auto answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    return takeFirst(saveAnswers);
 }
 
 bool FakePlatform::choosePrinter(QWidget*, QPrinter& printer) {

@@ -1,0 +1,46 @@
+#pragma once
+
+// The five charts of one model's analysis, built with Qt Charts, and the same
+// figures as text for people who cannot see the chart.
+
+#include "audit/auditanalysis.h"
+#include "auditwindow/figures.h"
+
+#include <QChart>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+class QPainter;
+
+#include <array>
+
+namespace caldrin::auditwindow {
+
+enum class ChartKind { Calibration, Roc, Vlad, Cusum, Histogram };
+inline constexpr std::array<ChartKind, 5> kChartKinds = {ChartKind::Calibration, ChartKind::Roc,
+                                                         ChartKind::Vlad, ChartKind::Cusum,
+                                                         ChartKind::Histogram};
+
+// "Calibration", "ROC curve", ... as tab and heading.
+QString chartTitle(ChartKind kind);
+// "calibration", "roc", ... for object and file names.
+QString chartKey(ChartKind kind);
+
+// The histogram shows the engine's bins of 1% summed into bins of this many.
+inline constexpr std::size_t kHistogramBinsPerBar = 5;
+
+// A new chart (the caller owns it) in `theme`. Series carry object names the
+// tests read: "observed", "observedUnreliable", "interval", "diagonal", "roc",
+// "vlad", "cusum", "limit", "signals", "histogram".
+QChart* makeChart(const audit::ModelResult& model, ChartKind kind, QChart::ChartTheme theme,
+                  const NumberFormat& format);
+
+// Paints `chart` into `target` on `painter`, laid out at `layoutSize` (screen
+// pixels: the chart's fonts keep their proportions), and deletes it.
+void paintChart(QChart* chart, QPainter& painter, const QRectF& target, const QSizeF& layoutSize);
+
+// The chart's figures in words, one line each.
+QString chartFigures(const audit::ModelResult& model, ChartKind kind, const NumberFormat& format);
+
+} // namespace caldrin::auditwindow

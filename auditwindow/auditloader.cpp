@@ -1,0 +1,187 @@
+#include "auditwindow/auditloader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QThread>
+
+#include <limits>
+
+namespace caldrin::auditwindow {
+
+using namespace caldrin::audit;
+
+struct AuditLoader::Job {
+    std::atomic<bool> cancelled{false};
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};
+    mutable std::mutex stageMutex;
+    QString stage;
+
+    void setStage(const QString& text) {
+        std::lock_guard lock(stageMutex);
+        stage = text;
+    }
+    // The engine's progress callback: records how far it got and asks it to
+    // stop once the job is cancelled.
+    Progress progress(const QString& stageText, std::uint64_t base = 0,
+                      std::uint64_t overallTotal = 0) {
+        setStage(stageText);
+        return [this, base, overallTotal](std::string_view, std::uint64_t d, std::uint64_t t) {
+            done = base + d;
+            total = overallTotal ? overallTotal : t;
+            return !cancelled.load();
+        };
+    }
+};
+
+namespace {
+
+std::optional<std::pair<std::int32_t, std::int32_t>> dayRangeOf(const AuditData& data) {
+    std::optional<std::pair<std::int32_t, std::int32_t>> range;
+    for (const Episode& episode : data.episodes()) {
+        if (episode.day == Episode::kNoDay)
+            continue;
+        if (!range)
+            range.emplace(episode.day, episode.day);
+        range->first = std::min(range->first, episode.day);
+        range->second = std::max(range->second, episode.day);
+    }
+    return range;
+}
+
+} // namespace
+
+AuditLoader::AuditLoader(QObject* parent)
+    : QObject(parent) {}
+
+AuditLoader::~AuditLoader() {
+    cancel();
+    for (QThread* thread : findChildren<QThread*>(Qt::FindDirectChildrenOnly))
+        thread->wait();
+}
+
+void AuditLoader::cancel() {
+    if (job_)
+        job_->cancelled = true;
+    job_.reset();
+}
+
+AuditLoader::ProgressState AuditLoader::progress() const {
+    if (!job_)
+        return {};
+    std::lock_guard lock(job_->stageMutex);
+    return {job_->stage, job_->done.load(), job_->total.load()};
+}
+
+void AuditLoader::start(std::shared_ptr<Job> job, std::function<void(Job&)> work) {
+    cancel();
+    job_ = job;
+    // The thread is a child of the loader, so the destructor finds and waits
+    // for every thread still winding down after a cancel.
+    QThread* thread = QThread::create([job, work] { work(*job); });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
+                       const AnalysisOptions& analysisOptions) {
+    auto job = std::make_shared<Job>();
+    start(job, [this, job, paths, readOptions, analysisOptions](Job& j) {
+        std::uint64_t totalBytes = 0;
+        for (const QString& path : paths)
+            totalBytes += static_cast<std::uint64_t>(std::max<qint64>(0, QFileInfo(path).size()));
+        AuditReader reader(readOptions);
+        std::uint64_t base = 0;
+        for (const QString& path : paths) {
+            const Progress progress = j.progress(
+                QStringLiteral("Reading %1").arg(QFileInfo(path).fileName()), base, totalBytes);
+            reader.addFile(QFile::encodeName(path).toStdString(), progress);
+            if (j.cancelled)
+                return;
+            base += static_cast<std::uint64_t>(std::max<qint64>(0, QFileInfo(path).size()));
+        }
+        QStringList problems;
+        bool anyOpened = false;
+        for (const FileSummary& file : reader.files()) {
+            anyOpened = anyOpened || file.opened;
+            if (!file.opened)
+                problems << QString::fromUtf8(file.path) + QStringLiteral(": ") +
+                                QString::fromUtf8(file.openError);
+        }
+        if (!anyOpened) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, job, problems] {
+                    if (job == job_) {
+                        job_.reset();
+                        Q_EMIT failed(problems);
+                    }
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        auto data =
+            std::make_shared<AuditData>(reader.finish(j.progress(QStringLiteral("Merging"))));
+        if (j.cancelled)
+            return;
+        runAnalysis(job, std::move(data), analysisOptions);
+    });
+}
+
+void AuditLoader::analyse(std::shared_ptr<const AuditData> data, const AnalysisOptions& options) {
+    auto job = std::make_shared<Job>();
+    start(job, [this, job, data, options](Job&) { runAnalysis(job, data, options); });
+}
+
+// Runs on the job's thread. Tables do not depend on the CUSUM's control
+// limit, whose simulation takes far longer than everything else: without a
+// given limit the window first gets the figures with the limit left open,
+// then everything. A cancelled job ends quietly: cancel() has already
+// let go of it.
+void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
+                              std::shared_ptr<const AuditData> data,
+                              const AnalysisOptions& options) {
+    auto deliver = [this, job](std::shared_ptr<AuditLoad> load) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, load] {
+                if (job != job_)
+                    return;
+                if (load->complete)
+                    job_.reset();
+                Q_EMIT loaded(load);
+            },
+            Qt::QueuedConnection);
+    };
+
+    const auto dayRange = dayRangeOf(*data);
+    if (!options.limit) {
+        AnalysisOptions quick = options;
+        quick.limit = std::numeric_limits<double>::infinity();
+        auto first = std::make_shared<AuditLoad>();
+        first->result = audit::analyse(*data, quick, job->progress(QStringLiteral("Analysing")));
+        if (first->result.cancelled || job->cancelled)
+            return;
+        for (ModelResult& model : first->result.models)
+            model.cusum.limit.reset();
+        first->data = data;
+        first->options = options;
+        first->dayRange = dayRange;
+        deliver(first);
+    }
+    auto load = std::make_shared<AuditLoad>();
+    load->result = audit::analyse(*data, options,
+                                  job->progress(options.limit ? QStringLiteral("Analysing")
+                                                              : QStringLiteral("Control limits")));
+    if (load->result.cancelled || job->cancelled)
+        return;
+    load->data = std::move(data);
+    load->options = options;
+    load->dayRange = dayRange;
+    load->complete = true;
+    deliver(load);
+}
+
+} // namespace caldrin::auditwindow

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "audit/auditanalysis.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QThread;
+
+namespace caldrin::auditwindow {
+
+// What a finished job hands to the window. The data are shared read-only
+// between the window and later analyses of other date ranges.
+struct AuditLoad {
+    std::shared_ptr<const audit::AuditData> data;
+    audit::AnalysisOptions options;
+    audit::AnalysisResult result;
+    // First and last readable dates of procedure (day numbers) of all the
+    // episodes read; none when no date could be read.
+    std::optional<std::pair<std::int32_t, std::int32_t>> dayRange;
+    // False while the CUSUM control limits are still being computed: a second
+    // delivery with them follows.
+    bool complete = false;
+};
+
+// Reads audit files and analyses them on a thread of its own, one job at a
+// time: starting a job cancels the one before. The window polls progress()
+// from a timer, so a busy reader never floods its event loop.
+class AuditLoader : public QObject {
+    Q_OBJECT
+public:
+    explicit AuditLoader(QObject* parent = nullptr);
+    ~AuditLoader() override; // cancels and waits for the thread
+
+    void read(const QStringList& paths, const audit::ReadOptions& readOptions,
+              const audit::AnalysisOptions& analysisOptions);
+    void analyse(std::shared_ptr<const audit::AuditData> data,
+                 const audit::AnalysisOptions& options);
+    void cancel();
+    bool busy() const { return job_ != nullptr; }
+
+    struct ProgressState {
+        QString stage; // "Reading name.csv", "Analysing", ...
+        std::uint64_t done = 0;
+        std::uint64_t total = 0;
+    };
+    ProgressState progress() const;
+
+Q_SIGNALS:
+    // Tables first (complete == false) when control limits must be computed,
+    // then everything.
+    void loaded(std::shared_ptr<const caldrin::auditwindow::AuditLoad> load);
+    // No file could be opened: "path: reason" for each. (A cancelled job
+    // reports nothing: the window already knows.)
+    void failed(const QStringList& problems);
+
+private:
+    struct Job;
+    void start(std::shared_ptr<Job> job, std::function<void(Job&)> work);
+    void runAnalysis(const std::shared_ptr<Job>& job, std::shared_ptr<const audit::AuditData> data,
+                     const audit::AnalysisOptions& options);
+
+    std::shared_ptr<Job> job_;
+    QThread* thread_ = nullptr;
+};
+
+} // namespace caldrin::auditwindow

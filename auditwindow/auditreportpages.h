@@ -1,0 +1,32 @@
+#pragma once
+
+// The audit report on paper: a PDF file or a printer. Landscape pages: title,
+// files and date range, the summary tables, then each model's risk bands and
+// charts, then notes on the methods with their references.
+
+#include "audit/auditanalysis.h"
+#include "auditwindow/figures.h"
+
+#include <QDate>
+#include <QString>
+
+class QPagedPaintDevice;
+
+namespace caldrin::auditwindow {
+
+struct ReportContext {
+    const audit::AuditData& data;
+    const audit::AnalysisResult& result;
+    QString dateRange; // in words: "all dates", "1 Jan 2024 to 31 Dec 2024"
+    QDate generated;
+    NumberFormat format;
+};
+
+// Paints the report on `device` (a QPdfWriter or a QPrinter whose output is
+// set up); the number of pages, 0 when the device could not be painted on.
+int paintAuditReport(QPagedPaintDevice& device, const ReportContext& context);
+
+// The method notes and their references, one paragraph each.
+QStringList methodNotes();
+
+} // namespace caldrin::auditwindow

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "audit/auditanalysis.h"
+#include "auditwindow/auditcharts.h"
+#include "auditwindow/auditloader.h"
+#include "auditwindow/figures.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace caldrin {
+class Platform;
+}
+
+namespace caldrin::auditwindow {
+
+class AuditDialogs;
+class FigureTableModel;
+
+// The help topic of this window.
+inline const QString kAuditWindowHelpTopic = QStringLiteral("auditwindow");
+
+// How files are read and the CUSUM is run; from the command line.
+struct AuditSettings {
+    audit::ReadOptions read;
+    double oddsRatio = 2.0;
+    std::optional<double> limit; // none: simulated for targetArl
+    double targetArl = 10000;
+    std::uint32_t simulationRuns = 2000;
+};
+
+// "Caldrin Audit": opens audit data files, shows observed against expected
+// outcomes per model in tables and charts for a chosen date range, and
+// exports them (PDF report, print, PNG/SVG charts, CSV tables).
+class AuditWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    AuditWindow(Platform& platform, AuditDialogs& dialogs, AuditSettings settings = {},
+                QWidget* parent = nullptr);
+    ~AuditWindow() override;
+
+    // Reads `paths` (in this order: later records win) in place of the files shown.
+    void openFiles(const QStringList& paths);
+    bool isBusy() const;
+
+    // What is shown now; null before the first files are read.
+    const AuditLoad* shownLoad() const { return load_.get(); }
+
+Q_SIGNALS:
+    // Figures are on screen; `complete` once the CUSUM limits are in too.
+    void figuresShown(bool complete);
+    // The current job ended without new figures (cancelled or nothing readable).
+    void jobEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildMenus();
+    QWidget* buildFilterBar();
+    QWidget* buildSummaryPage();
+    QWidget* buildChartsPage();
+    QWidget* buildProblemsPage();
+
+    void chooseFiles();
+    void openRecent(const QString& path);
+    void rememberRecent(const QStringList& paths);
+    void updateRecentMenu();
+    QString lastFolder() const;
+    void rememberFolder(const QString& path);
+
+    void showLoad(std::shared_ptr<const AuditLoad> load);
+    void showFailure(const QStringList& problems);
+    void cancelJob();
+    void setBusy(bool busy, const QString& what = {});
+    void updateProgress();
+    void scheduleAnalysis();
+    void runAnalysis();
+    audit::AnalysisOptions analysisOptions() const;
+
+    void showTables();
+    void showCharts();
+    void showChartFigures();
+    void showSourceLine(const QModelIndex& index);
+    audit::Model pickedModel() const;
+    const audit::ModelResult* pickedResult() const;
+    QChart::ChartTheme chartTheme() const;
+    QString dateRangeText() const;
+    NumberFormat numberFormat() const;
+
+    void exportReport();
+    void printReport();
+    void exportChart(bool svg);
+    void exportTable(const FigureTableModel* model, const QString& name);
+    bool writeFile(const QString& path, const QByteArray& bytes);
+    void showHelp();
+
+    Platform& platform_;
+    AuditDialogs& dialogs_;
+    AuditSettings settings_;
+    AuditLoader loader_;
+    std::shared_ptr<const AuditLoad> load_;
+    QStringList paths_;
+    QTimer progressTimer_;
+    QTimer filterTimer_;
+    bool reading_ = false;
+
+    QCheckBox* rangeCheck_ = nullptr;
+    QDateEdit* fromDate_ = nullptr;
+    QDateEdit* toDate_ = nullptr;
+    QComboBox* modelPicker_ = nullptr;
+    QTabWidget* pages_ = nullptr;
+    QLabel* summaryLabel_ = nullptr;
+    FigureTableModel* morbidityModel_ = nullptr;
+    FigureTableModel* mortalityModel_ = nullptr;
+    FigureTableModel* bandModel_ = nullptr;
+    FigureTableModel* problemModel_ = nullptr;
+    QTableView* morbidityTable_ = nullptr;
+    QTableView* mortalityTable_ = nullptr;
+    QTableView* bandTable_ = nullptr;
+    QTableView* problemTable_ = nullptr;
+    QTabWidget* chartTabs_ = nullptr;
+    std::array<QChartView*, kChartKinds.size()> chartViews_{};
+    std::array<bool, kChartKinds.size()> chartStale_{};
+    QPlainTextEdit* chartFigures_ = nullptr;
+    QPlainTextEdit* lineView_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QAction* cancelAction_ = nullptr;
+    QList<QAction*> needFigures_; // enabled once figures are shown
+};
+
+} // namespace caldrin::auditwindow

@@ -1,0 +1,334 @@
+#include "auditwindow/figures.h"
+
+#include "audit/auditreport.h"
+
+#include <QLocale>
+
+namespace caldrin::auditwindow {
+
+using namespace caldrin::audit;
+
+namespace {
+
+const QString kDash = QStringLiteral("\u2013");
+const QString kNotAvailable = QStringLiteral("n/a");
+
+QString plain(double value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+QString plain(const std::optional<double>& value) {
+    return value ? plain(*value) : QString();
+}
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text);
+}
+
+QString modelName(Model model) {
+    const std::string_view title = modelTitle(model);
+    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+}
+
+QString bandName(const RiskBand& band) {
+    return QStringLiteral("%1%2%3%")
+        .arg(qRound(band.from * 100))
+        .arg(kDash)
+        .arg(qRound(band.to * 100));
+}
+
+QString unreliableNote(Outcome outcome) {
+    return QStringLiteral("unreliable: fewer than 5 %1 expected").arg(eventsWord(outcome));
+}
+
+QString withUnreliable(const QString& text, bool unreliable) {
+    return unreliable ? text + QStringLiteral(", unreliable") : text;
+}
+
+// Observed against expected as shown: O:E and its interval, or why there is none.
+QString ratioCell(const ObservedExpected& figures, const NumberFormat& format) {
+    if (!figures.ratio)
+        return kNotAvailable;
+    return withUnreliable(format.withInterval(*figures.ratio, figures.interval, 2),
+                          figures.unreliable);
+}
+
+void addRatioCsv(QStringList& row, const ObservedExpected& figures) {
+    row << QString::number(figures.n) << QString::number(figures.observed)
+        << plain(figures.expected) << plain(figures.ratio)
+        << (figures.interval ? plain(figures.interval->lower) : QString())
+        << (figures.interval ? plain(figures.interval->upper) : QString())
+        << (figures.unreliable ? QStringLiteral("yes") : QStringLiteral("no"));
+}
+
+} // namespace
+
+QString NumberFormat::number(double value, int decimals) const {
+    QString text = QString::number(value, 'f', decimals);
+    if (separator_ != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), separator_);
+    return text;
+}
+
+QString NumberFormat::withInterval(double value, const std::optional<Interval>& interval,
+                                   int decimals) const {
+    QString text = number(value, decimals);
+    if (interval)
+        text +=
+            QStringLiteral(" (%1%2%3)")
+                .arg(number(interval->lower, decimals), kDash, number(interval->upper, decimals));
+    return text;
+}
+
+QString NumberFormat::pValue(double p) const {
+    if (p < 0.001)
+        return QStringLiteral("< ") + number(0.001, 3);
+    return number(p, 3);
+}
+
+Finding findingOf(const ObservedExpected& figures) {
+    if (!figures.ratio || !figures.interval)
+        return Finding::None;
+    if (figures.interval->lower > 1.0)
+        return Finding::MoreThanExpected;
+    if (figures.interval->upper < 1.0)
+        return Finding::FewerThanExpected;
+    return Finding::AsExpected;
+}
+
+QString eventsWord(Outcome outcome) {
+    return outcome == Outcome::Mortality ? QStringLiteral("deaths")
+                                         : QStringLiteral("complications");
+}
+
+QString findingText(const ObservedExpected& figures, Outcome outcome, const NumberFormat& format) {
+    const QString events = eventsWord(outcome);
+    QString text;
+    switch (findingOf(figures)) {
+    case Finding::None:
+        return figures.n == 0 ? QStringLiteral("no episodes")
+                              : QStringLiteral("no %1 expected").arg(events);
+    case Finding::MoreThanExpected:
+        text = QStringLiteral("more %1 than expected").arg(events);
+        break;
+    case Finding::FewerThanExpected:
+        text = QStringLiteral("fewer %1 than expected").arg(events);
+        break;
+    case Finding::AsExpected:
+        text = QStringLiteral("no clear difference from expected");
+        break;
+    }
+    text += QStringLiteral(": O:E ") + format.withInterval(*figures.ratio, figures.interval, 2);
+    if (figures.unreliable)
+        text += QStringLiteral("; ") + unreliableNote(outcome);
+    return text;
+}
+
+QString FigureTable::asText() const {
+    QStringList lines{title};
+    for (const TableRow& row : rows) {
+        QStringList pairs;
+        for (qsizetype c = 0; c < row.cells.size() && c < headers.size(); ++c)
+            pairs << headers[c] + QStringLiteral(": ") + row.cells[c];
+        lines << pairs.join(QStringLiteral("; "));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+FigureTable summaryTable(const AnalysisResult& result, Outcome outcome,
+                         const NumberFormat& format) {
+    FigureTable table;
+    table.title =
+        outcome == Outcome::Mortality ? QStringLiteral("Mortality") : QStringLiteral("Morbidity");
+    table.headers = {QStringLiteral("Model"),        QStringLiteral("n"),
+                     QStringLiteral("Observed"),     QStringLiteral("Expected"),
+                     QStringLiteral("O:E (95% CI)"), QStringLiteral("AUROC (95% CI)"),
+                     QStringLiteral("HL p"),         QStringLiteral("Calibration slope"),
+                     QStringLiteral("Brier"),        QStringLiteral("Finding")};
+    table.csvHeaders = {QStringLiteral("model"),
+                        QStringLiteral("n"),
+                        QStringLiteral("observed"),
+                        QStringLiteral("expected"),
+                        QStringLiteral("oe"),
+                        QStringLiteral("oe_lower"),
+                        QStringLiteral("oe_upper"),
+                        QStringLiteral("oe_unreliable"),
+                        QStringLiteral("auroc"),
+                        QStringLiteral("auroc_lower"),
+                        QStringLiteral("auroc_upper"),
+                        QStringLiteral("auroc_unreliable"),
+                        QStringLiteral("hosmer_lemeshow_chi2"),
+                        QStringLiteral("hosmer_lemeshow_p"),
+                        QStringLiteral("hosmer_lemeshow_unreliable"),
+                        QStringLiteral("calibration_intercept"),
+                        QStringLiteral("calibration_slope"),
+                        QStringLiteral("brier"),
+                        QStringLiteral("excluded_unknown_outcome"),
+                        QStringLiteral("excluded_not_scored"),
+                        QStringLiteral("finding")};
+    for (const ModelResult& model : result.models) {
+        if (model.outcome != outcome)
+            continue;
+        const ObservedExpected& oe = model.overall;
+        const Discrimination& roc = model.discrimination;
+        const HosmerLemeshow& hl = model.hosmerLemeshow;
+        TableRow row;
+        row.finding = findingOf(oe);
+        row.unreliable = oe.unreliable;
+        const QString auroc =
+            roc.auroc
+                ? withUnreliable(format.withInterval(*roc.auroc, roc.interval, 3), roc.unreliable)
+                : kNotAvailable;
+        const QString hlP =
+            hl.pValue ? withUnreliable(format.pValue(*hl.pValue), hl.unreliable) : kNotAvailable;
+        const QString slope =
+            model.calibration.slope ? format.number(*model.calibration.slope, 2) : kNotAvailable;
+        const QString brier = model.brier ? format.number(*model.brier, 4) : kNotAvailable;
+        const QString finding = findingText(oe, outcome, format);
+        row.cells = {modelName(model.model),
+                     format.count(oe.n),
+                     format.count(oe.observed),
+                     format.number(oe.expected, 2),
+                     ratioCell(oe, format),
+                     auroc,
+                     hlP,
+                     slope,
+                     brier,
+                     finding};
+        row.notes = {
+            QString(),
+            QString(),
+            QString(),
+            QString(),
+            oe.unreliable ? unreliableNote(outcome) : QString(),
+            !roc.auroc ? QStringLiteral("needs episodes with and without the outcome")
+            : roc.unreliable
+                ? QStringLiteral("unreliable: fewer than 5 episodes with or without the outcome")
+                : QString(),
+            !hl.pValue      ? QStringLiteral("needs at least 10 episodes")
+            : hl.unreliable ? QStringLiteral("unreliable: a group expects fewer than 5 events")
+                            : QString(),
+            !model.calibration.slope
+                ? QStringLiteral("the fit needs both outcomes and did not converge otherwise")
+                : QString()};
+        table.rows.push_back(row);
+
+        QStringList csv{fromUtf8(std::string(modelKey(model.model)))};
+        addRatioCsv(csv, oe);
+        csv << plain(roc.auroc) << (roc.interval ? plain(roc.interval->lower) : QString())
+            << (roc.interval ? plain(roc.interval->upper) : QString())
+            << (roc.unreliable ? QStringLiteral("yes") : QStringLiteral("no"))
+            << plain(hl.chiSquare) << plain(hl.pValue)
+            << (hl.unreliable ? QStringLiteral("yes") : QStringLiteral("no"))
+            << plain(model.calibration.intercept) << plain(model.calibration.slope)
+            << plain(model.brier) << QString::number(model.excludedUnknownOutcome)
+            << QString::number(model.excludedNotScored) << finding;
+        table.csvRows.push_back(csv);
+    }
+    return table;
+}
+
+FigureTable bandTable(const ModelResult& model, const NumberFormat& format) {
+    FigureTable table;
+    table.title = QStringLiteral("Risk bands: ") + modelName(model.model);
+    table.headers = {QStringLiteral("Predicted risk"), QStringLiteral("n"),
+                     QStringLiteral("Observed"),       QStringLiteral("Expected"),
+                     QStringLiteral("O:E (95% CI)"),   QStringLiteral("Finding")};
+    table.csvHeaders = {
+        QStringLiteral("from"),     QStringLiteral("to"),       QStringLiteral("n"),
+        QStringLiteral("observed"), QStringLiteral("expected"), QStringLiteral("oe"),
+        QStringLiteral("oe_lower"), QStringLiteral("oe_upper"), QStringLiteral("unreliable")};
+    for (const RiskBand& band : model.bands) {
+        TableRow row;
+        row.finding = findingOf(band.figures);
+        row.unreliable = band.figures.unreliable;
+        row.cells = {bandName(band),
+                     format.count(band.figures.n),
+                     format.count(band.figures.observed),
+                     format.number(band.figures.expected, 2),
+                     ratioCell(band.figures, format),
+                     findingText(band.figures, model.outcome, format)};
+        table.rows.push_back(row);
+        QStringList csv{plain(band.from), plain(band.to)};
+        addRatioCsv(csv, band.figures);
+        table.csvRows.push_back(csv);
+    }
+    return table;
+}
+
+FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
+    FigureTable table;
+    table.title = QStringLiteral("Reading problems and exclusions");
+    table.headers = {QStringLiteral("File"), QStringLiteral("Line"), QStringLiteral("Problem")};
+    table.csvHeaders = {QStringLiteral("file"), QStringLiteral("line"), QStringLiteral("problem")};
+    auto add = [&](std::optional<std::size_t> file, std::uint64_t line, const QString& text) {
+        TableRow row;
+        const QString path = file ? fromUtf8(data.files()[*file].path) : QString();
+        const QString lineText = line ? QString::number(line) : QString();
+        row.cells = {path, lineText, text};
+        row.file = file;
+        row.line = line;
+        table.rows.push_back(row);
+        table.csvRows.push_back({path, lineText, text});
+    };
+    for (std::size_t f = 0; f < data.files().size(); ++f) {
+        const FileSummary& file = data.files()[f];
+        if (!file.opened)
+            add(f, 0, QStringLiteral("could not be read: ") + fromUtf8(file.openError));
+        for (const ReadingProblem& problem : file.problems)
+            add(f, problem.line,
+                fromUtf8(problem.reason) +
+                    (problem.skipped ? QStringLiteral(" (line skipped)")
+                                     : QStringLiteral(" (figures used, identity not trusted)")));
+    }
+    if (data.mergedRecords())
+        add(std::nullopt, 0,
+            QStringLiteral("%1 records replaced by a later record of the same episode")
+                .arg(data.mergedRecords()));
+    if (data.unparseableDates())
+        add(std::nullopt, 0,
+            QStringLiteral("%1 episodes with a date of procedure that cannot be read")
+                .arg(data.unparseableDates()));
+    if (result.outsideDateRange)
+        add(std::nullopt, 0,
+            QStringLiteral("%1 episodes outside the date range").arg(result.outsideDateRange));
+    if (result.undatedLeftOut)
+        add(std::nullopt, 0,
+            QStringLiteral("%1 episodes without a readable date left out of the date range")
+                .arg(result.undatedLeftOut));
+    for (const ModelResult& model : result.models) {
+        if (model.excludedUnknownOutcome)
+            add(std::nullopt, 0,
+                QStringLiteral("%1: %2 episodes left out, outcome not recorded as 0 or 1")
+                    .arg(modelName(model.model))
+                    .arg(model.excludedUnknownOutcome));
+        if (model.excludedNotScored)
+            add(std::nullopt, 0,
+                QStringLiteral("%1: %2 episodes left out, scores not entered")
+                    .arg(modelName(model.model))
+                    .arg(model.excludedNotScored));
+    }
+    return table;
+}
+
+QByteArray csvText(const FigureTable& table) {
+    auto field = [](const QString& text) {
+        if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+            !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return text;
+        QString quoted = text;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        return QLatin1Char('"') + quoted + QLatin1Char('"');
+    };
+    auto line = [&](const QStringList& fields) {
+        QStringList out;
+        for (const QString& f : fields)
+            out << field(f);
+        return out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    };
+    QString text = line(table.csvHeaders);
+    for (const QStringList& row : table.csvRows)
+        text += line(row);
+    return text.toUtf8();
+}
+
+} // namespace caldrin::auditwindow

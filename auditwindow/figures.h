@@ -1,0 +1,82 @@
+#pragma once
+
+// The analysis as tables of text: what the window shows, what the PDF report
+// prints and what CSV export writes. Kept apart from the widgets so that the
+// screen, paper and files always say the same thing.
+
+#include "audit/auditanalysis.h"
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace caldrin::auditwindow {
+
+// Numbers for people: fixed decimals with the user's decimal separator.
+class NumberFormat {
+public:
+    explicit NumberFormat(QChar decimalSeparator = QLatin1Char('.'))
+        : separator_(decimalSeparator) {}
+    QString number(double value, int decimals) const;
+    QString count(std::uint64_t value) const { return QString::number(value); }
+    // "1.42 (1.05–1.88)"
+    QString withInterval(double value, const std::optional<audit::Interval>& interval,
+                         int decimals) const;
+    QString pValue(double p) const; // "< 0.001" below a thousandth
+
+private:
+    QChar separator_;
+};
+
+// How a row's observed count compares with its expected count, judged by
+// whether the 95% interval of O:E leaves out 1.
+enum class Finding { None, AsExpected, MoreThanExpected, FewerThanExpected };
+
+Finding findingOf(const audit::ObservedExpected& figures);
+// "deaths" or "complications".
+QString eventsWord(audit::Outcome outcome);
+// "more deaths than expected: O:E 1.42 (1.05–1.88)", "no clear difference
+// from expected: ...", with the unreliability said in words too.
+QString findingText(const audit::ObservedExpected& figures, audit::Outcome outcome,
+                    const NumberFormat& format);
+
+struct TableRow {
+    QStringList cells; // as shown
+    QStringList notes; // per cell, why a figure is missing or unreliable (may be shorter)
+    Finding finding = Finding::None;
+    bool unreliable = false;
+    // A problem row that points into a file.
+    std::optional<std::size_t> file;
+    std::uint64_t line = 0;
+};
+
+// A table as shown, and the same figures as plain values for CSV (full stop,
+// intervals in columns of their own, empty where a figure is undefined).
+struct FigureTable {
+    QString title;
+    QStringList headers;
+    std::vector<TableRow> rows;
+    QStringList csvHeaders;
+    std::vector<QStringList> csvRows;
+
+    // Every row as "header: cell" pairs, for assistive technology and tests.
+    QString asText() const;
+};
+
+// One table per outcome, a row per model of that outcome.
+FigureTable summaryTable(const audit::AnalysisResult& result, audit::Outcome outcome,
+                         const NumberFormat& format);
+// The ten risk bands of one model.
+FigureTable bandTable(const audit::ModelResult& model, const NumberFormat& format);
+// Files that could not be opened, reading problems with their lines, and
+// what the analysis left out.
+FigureTable problemTable(const audit::AuditData& data, const audit::AnalysisResult& result);
+
+// RFC 4180: fields quoted when they hold a comma, quote or line break; CRLF
+// line ends; UTF-8.
+QByteArray csvText(const FigureTable& table);
+
+} // namespace caldrin::auditwindow

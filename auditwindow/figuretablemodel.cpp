@@ -1,0 +1,85 @@
+#include "auditwindow/figuretablemodel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace caldrin::auditwindow {
+
+namespace {
+
+QColor mixed(const QColor& base, const QColor& tint, double share) {
+    return QColor::fromRgbF(static_cast<float>(base.redF() * (1 - share) + tint.redF() * share),
+                            static_cast<float>(base.greenF() * (1 - share) + tint.greenF() * share),
+                            static_cast<float>(base.blueF() * (1 - share) + tint.blueF() * share));
+}
+
+bool marked(const TableRow& row) {
+    return row.finding == Finding::MoreThanExpected || row.finding == Finding::FewerThanExpected;
+}
+
+} // namespace
+
+void FigureTableModel::setTable(FigureTable table) {
+    beginResetModel();
+    table_ = std::move(table);
+    endResetModel();
+}
+
+int FigureTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(table_.rows.size());
+}
+
+int FigureTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(table_.headers.size());
+}
+
+QVariant FigureTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const TableRow& row = table_.rows[static_cast<std::size_t>(index.row())];
+    const QString cell = index.column() < row.cells.size() ? row.cells[index.column()] : QString();
+    const QString note = index.column() < row.notes.size() ? row.notes[index.column()] : QString();
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell;
+    case Qt::ToolTipRole:
+        return note.isEmpty() ? QVariant() : QVariant(note);
+    case Qt::AccessibleTextRole:
+        return table_.headers[index.column()] + QStringLiteral(": ") + cell;
+    case Qt::AccessibleDescriptionRole:
+        return note.isEmpty() ? QVariant() : QVariant(note);
+    case Qt::FontRole:
+        if (marked(row)) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (marked(row)) {
+            const QColor base = QGuiApplication::palette().color(QPalette::Base);
+            const QColor tint = row.finding == Finding::MoreThanExpected ? QColor(220, 50, 47)
+                                                                         : QColor(38, 139, 210);
+            return QBrush(mixed(base, tint, 0.3));
+        }
+        return {};
+    case Qt::TextAlignmentRole:
+        return index.column() == 0 || index.column() == columnCount() - 1
+                   ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant FigureTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnCount())
+        return {};
+    return table_.headers[section];
+}
+
+} // namespace caldrin::auditwindow

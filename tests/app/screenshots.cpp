@@ -1,0 +1,95 @@
+// Not a test: renders the screenshots of the README into a folder, from an
+// episode graded in the real windows, for a made-up patient.
+//   QT_QPA_PLATFORM=offscreen build/debug/tests/bin/make_screenshots docs
+#include "app/program.h"
+#include "app/tform1.h"
+#include "dist/windowicon.h"
+#include "entry/operativedialog.h"
+#include "entry/physiologicalpages.h"
+#include "fakeplatform.h"
+#include "report/tform5.h"
+#include "widgets/optiongroup.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <initializer_list>
+
+using namespace caldrin;
+
+namespace {
+
+template <typename T> T* child(QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found) {
+        std::fprintf(stderr, "make_screenshots: no %s\n", name);
+        std::exit(1);
+    }
+    return found;
+}
+
+void click(QWidget& window, const char* name) {
+    QTest::mouseClick(child<QPushButton>(window, name), Qt::LeftButton);
+}
+
+// Picks an option in every group of a score window, the n-th group's option
+// at `picks[n]` (or its last option, for a short group).
+void grade(QWidget& window, std::initializer_list<int> picks) {
+    const auto groups = window.findChildren<OptionGroup*>();
+    auto pick = picks.begin();
+    for (OptionGroup* group : groups) {
+        const int index = pick == picks.end() ? 0 : *pick++;
+        group->optionButton(std::min(index, group->optionCount() - 1))->click();
+    }
+    click(window, "BitBtn1");
+}
+
+bool save(QWidget& window, const QString& path) {
+    QApplication::processEvents();
+    return window.grab().save(path);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_screenshots FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    QApplication::setWindowIcon(applicationIcon());
+
+    testing::FakePlatform platform;
+    Program program(platform, {});
+    program.showMainWindow();
+    TForm1& main = program.mainWindow();
+    click(main, "Button2");
+    grade(program.physiologicalPage1(), {2, 1, 0, 1, 2, 0, 1, 0, 1});
+    grade(program.physiologicalPage2(), {0, 1, 2});
+    click(main, "Button3");
+    grade(program.operativeDialog(), {2, 0, 1, 1, 0, 1});
+    click(main, "Button1");
+    if (!save(main, folder.filePath(QStringLiteral("main-window.png"))))
+        return 1;
+
+    platform.modalHandlers.push_back([](QDialog& dialog) {
+        QTest::keyClicks(child<QLineEdit>(dialog, "Name_Edit"), QStringLiteral("Example Patient"));
+        QTest::keyClicks(child<QLineEdit>(dialog, "ID_Edit"), QStringLiteral("0000000"));
+        QTest::keyClicks(child<QLineEdit>(dialog, "DOB_Edit"), QStringLiteral("14/02/1950"));
+        QTest::keyClicks(child<QLineEdit>(dialog, "Procdate"), QStringLiteral("09/12/2026"));
+        click(dialog, "HasH_ID");
+        click(dialog, "BitBtn1");
+    });
+    click(main, "Button4");
+    // Tall enough to show the whole report.
+    program.reportWindow().resize(720, 1060);
+    return save(program.reportWindow(), folder.filePath(QStringLiteral("report.png"))) ? 0 : 1;
+}

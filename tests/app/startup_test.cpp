@@ -1,0 +1,35 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTest>
+#include <QWidget>
+
+// The real start-up, as main() runs it.
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyWindowCarriesTheProgramIcon() {
+        caldrin::Startup startup(*qApp);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(windows.size() >= 7);
+        for (const QWidget* window : windows) {
+            QVERIFY2(window->windowIcon().availableSizes().contains(QSize(48, 48)),
+                     qPrintable(window->objectName()));
+            // Drawn from the images built into the program.
+            QVERIFY(!window->windowIcon().pixmap(QSize(48, 48)).isNull());
+        }
+    }
+
+    // The desktop finds the running program's entry, and through it the
+    // installed icon, by this name.
+    void theProgramNamesItsDesktopEntry() {
+        caldrin::Startup startup(*qApp);
+        QVERIFY(QFileInfo::exists(QStringLiteral(CALDRIN_DIST_DIR "/") +
+                                  QGuiApplication::desktopFileName() + QStringLiteral(".desktop")));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"

@@ -1,0 +1,591 @@
+#include "audit/auditanalysis.h"
+#include "auditgenerator.h"
+#include "auditwindow/auditwindow.h"
+#include "auditwindowtesting.h"
+#include "fakeplatform.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QBarSet>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScatterSeries>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStackedBarSeries>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+#include <sys/stat.h>
+
+using namespace caldrin;
+using namespace caldrin::audit;
+using namespace caldrin::auditwindow;
+using caldrin::auditwindow::testing::FakeAuditDialogs;
+namespace generated = caldrin::audit::testing;
+namespace windowtesting = caldrin::auditwindow::testing;
+using caldrin::testing::FakePlatform;
+
+namespace {
+
+QString titleOf(Model model) {
+    return QString::fromUtf8(std::string(modelTitle(model)));
+}
+
+// The settings every test window runs with: a control limit simulated
+// quickly (short run length, few runs) so that both deliveries happen.
+AuditSettings testSettings() {
+    AuditSettings settings;
+    settings.read.currentYear = 2026;
+    settings.targetArl = 200;
+    settings.simulationRuns = 50;
+    return settings;
+}
+
+// The engine's own figures for what the window should show.
+AnalysisResult engineFigures(const QStringList& paths, std::optional<Date> from = {},
+                             std::optional<Date> to = {}) {
+    const AuditSettings settings = testSettings();
+    AuditReader reader(settings.read);
+    for (const QString& path : paths)
+        reader.addFile(QFile::encodeName(path).toStdString());
+    const AuditData data = reader.finish();
+    AnalysisOptions options;
+    options.maxSeriesPoints = 2000;
+    options.targetArl = settings.targetArl;
+    options.simulationRuns = settings.simulationRuns;
+    options.from = from;
+    options.to = to;
+    return analyse(data, options);
+}
+
+const ModelResult& resultOf(const AnalysisResult& result, Model model) {
+    for (const ModelResult& m : result.models)
+        if (m.model == model)
+            return m;
+    qFatal("model missing from the engine's result");
+}
+
+template <typename Series> Series* seriesNamed(QChartView* view, const QString& name) {
+    for (QAbstractSeries* series : view->chart()->series())
+        if (series->objectName() == name)
+            return qobject_cast<Series*>(series);
+    return nullptr;
+}
+
+} // namespace
+
+class AuditWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    FakePlatform platform;
+    FakeAuditDialogs dialogs;
+    std::unique_ptr<AuditWindow> window;
+    QString mainFile;
+
+    QString generate(const QString& name, const generated::GeneratedAudit& options) {
+        const QString path = dir.filePath(name);
+        if (!generated::writeAuditFile(QFile::encodeName(path).toStdString(), options))
+            qFatal("cannot write the generated audit file");
+        return path;
+    }
+
+    void startWindow() {
+        window = std::make_unique<AuditWindow>(platform, dialogs, testSettings());
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    void waitForFigures() {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !window->isBusy() && window->shownLoad() && window->shownLoad()->complete, 120000);
+    }
+
+    // Opens files through File > Open (Ctrl+O), as a user would.
+    void openWithKeyboard(const QStringList& paths) {
+        dialogs.openAnswers.push_back(paths);
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        waitForFigures();
+    }
+
+    template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
+    // A chart as the user brings it into view: Charts page, then its tab.
+    QChartView* chartShown(const char* name) {
+        auto* view = child<QChartView>(name);
+        child<QTabWidget>("pages")->setCurrentIndex(1);
+        child<QTabWidget>("chartTabs")->setCurrentWidget(view);
+        return view;
+    }
+    QString cell(const char* table, int row, int column) {
+        return child<QTableView>(table)->model()->index(row, column).data().toString();
+    }
+    int rowOf(const char* table, const QString& firstCell) {
+        const QAbstractItemModel* model = child<QTableView>(table)->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (model->index(row, 0).data().toString() == firstCell)
+                return row;
+        return -1;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        QCoreApplication::setOrganizationName(QStringLiteral("CaldrinTest"));
+        QCoreApplication::setApplicationName(QStringLiteral("AuditWindowTest"));
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("settings")));
+        generated::GeneratedAudit options;
+        options.records = 4000;
+        options.seed = 7;
+        options.oddsMultiplier = 1.8; // outcomes worse than predicted: rows to mark
+        mainFile = generate(QStringLiteral("audit.csv"), options);
+    }
+
+    void init() {
+        QSettings().clear();
+        platform = FakePlatform();
+        dialogs = FakeAuditDialogs();
+    }
+    void cleanup() { window.reset(); }
+
+    void showsTheEngineFiguresInTablesAndCharts() {
+        startWindow();
+        QSignalSpy shown(window.get(), &AuditWindow::figuresShown);
+        openWithKeyboard({mainFile});
+        // Tables came first, then again with the simulated control limits.
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0][0].toBool(), false);
+        QCOMPARE(dialogs.openFolders.size(), 1u);
+
+        const AnalysisResult expected = engineFigures({mainFile});
+        int marked = 0;
+        for (const ModelResult& m : expected.models) {
+            const char* table =
+                m.outcome == Outcome::Mortality ? "mortalityTable" : "morbidityTable";
+            const int row = rowOf(table, titleOf(m.model));
+            QVERIFY2(row >= 0, qPrintable(titleOf(m.model)));
+            QCOMPARE(cell(table, row, 1), QString::number(m.overall.n));
+            QCOMPARE(cell(table, row, 2), QString::number(m.overall.observed));
+            QCOMPARE(cell(table, row, 3), QString::number(m.overall.expected, 'f', 2));
+            QVERIFY(
+                cell(table, row, 4).startsWith(QString::number(*m.overall.ratio, 'f', 2) + " ("));
+            QVERIFY(
+                cell(table, row, 5).startsWith(QString::number(*m.discrimination.auroc, 'f', 3)));
+            QCOMPARE(cell(table, row, 7), QString::number(*m.calibration.slope, 'f', 2));
+            QCOMPARE(cell(table, row, 8), QString::number(*m.brier, 'f', 4));
+
+            const QString events = m.outcome == Outcome::Mortality ? "deaths" : "complications";
+            const QString oe = QStringLiteral("O:E %1 (%2\u2013%3)")
+                                   .arg(QString::number(*m.overall.ratio, 'f', 2),
+                                        QString::number(m.overall.interval->lower, 'f', 2),
+                                        QString::number(m.overall.interval->upper, 'f', 2));
+            const QModelIndex finding = child<QTableView>(table)->model()->index(row, 9);
+            if (m.overall.interval->lower > 1 || m.overall.interval->upper < 1) {
+                ++marked;
+                const QString words = m.overall.interval->lower > 1 ? "more %1 than expected: "
+                                                                    : "fewer %1 than expected: ";
+                QCOMPARE(finding.data().toString(), words.arg(events) + oe);
+                // Marked by more than colour: bold type as well as the words.
+                QVERIFY(finding.data(Qt::FontRole).value<QFont>().bold());
+                QVERIFY(finding.data(Qt::BackgroundRole).isValid());
+            } else {
+                QCOMPARE(finding.data().toString(), "no clear difference from expected: " + oe);
+                QVERIFY(!finding.data(Qt::FontRole).isValid());
+            }
+        }
+        QVERIFY(marked > 0);
+        // The table's figures are there as text for assistive technology.
+        QTableView* mortality = child<QTableView>("mortalityTable");
+        QCOMPARE(mortality->accessibleName(), QStringLiteral("Mortality summary"));
+        QVERIFY(mortality->accessibleDescription().contains("more deaths than expected"));
+
+        // Charts of the model picked by default.
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+        QCOMPARE(child<QComboBox>("modelPicker")->currentText(), titleOf(Model::PPossumMortality));
+        auto* roc = seriesNamed<QLineSeries>(chartShown("rocChart"), "roc");
+        QVERIFY(roc);
+        QCOMPARE(roc->count(), static_cast<int>(p.roc.size()));
+        for (int i = 0; i < roc->count(); i += 97) {
+            QCOMPARE(roc->at(i).x(), p.roc[static_cast<std::size_t>(i)].falsePositiveRate);
+            QCOMPARE(roc->at(i).y(), p.roc[static_cast<std::size_t>(i)].truePositiveRate);
+        }
+        QChartView* cusumView = chartShown("cusumChart");
+        auto* alarms = seriesNamed<QScatterSeries>(cusumView, "signals");
+        QVERIFY(!p.cusum.signals.empty());
+        QCOMPARE(alarms->count(), static_cast<int>(p.cusum.signals.size()));
+        for (int i = 0; i < alarms->count(); ++i)
+            QCOMPARE(alarms->at(i).x(),
+                     static_cast<double>(p.cusum.signals[static_cast<std::size_t>(i)].position));
+        auto* limit = seriesNamed<QLineSeries>(cusumView, "limit");
+        QVERIFY(limit);
+        QCOMPARE(limit->at(0).y(), *p.cusum.limit);
+        auto* vlad = seriesNamed<QLineSeries>(chartShown("vladChart"), "vlad");
+        QCOMPARE(vlad->at(vlad->count() - 1).y(), p.vlad);
+        QCOMPARE(vlad->count(), static_cast<int>(p.series.size()) + 1);
+
+        auto* reliable = seriesNamed<QScatterSeries>(chartShown("calibrationChart"), "observed");
+        auto* unreliable =
+            seriesNamed<QScatterSeries>(chartShown("calibrationChart"), "observedUnreliable");
+        int bands = 0;
+        for (const RiskBand& band : p.bands)
+            bands += band.figures.n > 0;
+        QCOMPARE(reliable->count() + unreliable->count(), bands);
+        QCOMPARE(reliable->at(0).y(),
+                 static_cast<double>(p.bands[0].figures.observed) / p.bands[0].figures.n);
+
+        auto* histogram = seriesNamed<QStackedBarSeries>(chartShown("histogramChart"), "histogram");
+        double withEvent = 0;
+        double all = 0;
+        for (QBarSet* set : histogram->barSets()) {
+            all += set->sum();
+            if (set->objectName() == "withEvent")
+                withEvent = set->sum();
+        }
+        QCOMPARE(withEvent, static_cast<double>(p.overall.observed));
+        QCOMPARE(all, static_cast<double>(p.overall.n));
+
+        // The CUSUM's figures in words, beside the chart and for assistive technology.
+        child<QTabWidget>("chartTabs")->setCurrentWidget(cusumView);
+        const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
+        QVERIFY(words.contains(QStringLiteral("Signal at episode %1, dated %2")
+                                   .arg(p.cusum.signals[0].position)
+                                   .arg(QString::fromStdString(p.cusum.signals[0].date))));
+        QCOMPARE(cusumView->accessibleDescription(), words);
+        QVERIFY(cusumView->accessibleName().contains("CUSUM"));
+
+        // Another model, picked from the keyboard, redraws the charts and the band table.
+        QComboBox* picker = child<QComboBox>("modelPicker");
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Up);
+        QCOMPARE(picker->currentText(), titleOf(Model::PossumMortality));
+        const ModelResult& possum = resultOf(expected, Model::PossumMortality);
+        QCOMPARE(seriesNamed<QLineSeries>(chartShown("rocChart"), "roc")->count(),
+                 static_cast<int>(possum.roc.size()));
+        QCOMPARE(cell("bandTable", 0, 1), QString::number(possum.bands[0].figures.n));
+    }
+
+    void dateRangeFilterAppliesToEveryTableAndChart() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        QCheckBox* range = child<QCheckBox>("rangeCheck");
+        QDateEdit* from = child<QDateEdit>("fromDate");
+        QDateEdit* to = child<QDateEdit>("toDate");
+        // The range offered is that of the file's dates (2021 to 2023).
+        QCOMPARE(from->minimumDate().year(), 2021);
+        QCOMPARE(to->maximumDate().year(), 2023);
+        QVERIFY(!from->isEnabled());
+
+        QSignalSpy shown(window.get(), &AuditWindow::figuresShown);
+        range->setFocus();
+        QTest::keyClick(range, Qt::Key_Space);
+        QVERIFY(range->isChecked());
+        QVERIFY(from->isEnabled());
+        from->setDate(QDate(2022, 1, 1));
+        to->setDate(QDate(2022, 12, 31));
+        QCOMPARE(to->minimumDate(), QDate(2022, 1, 1)); // the range cannot run backwards
+        QCOMPARE(from->maximumDate(), QDate(2022, 12, 31));
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty() && shown.last()[0].toBool(), 60000);
+
+        const AnalysisResult expected =
+            engineFigures({mainFile}, Date{2022, 1, 1}, Date{2022, 12, 31});
+        QVERIFY(expected.inDateRange < expected.episodes);
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+        const int row = rowOf("mortalityTable", titleOf(Model::PPossumMortality));
+        QCOMPARE(cell("mortalityTable", row, 1), QString::number(p.overall.n));
+        QCOMPARE(cell("mortalityTable", row, 2), QString::number(p.overall.observed));
+        QCOMPARE(cell("morbidityTable", 0, 1), QString::number(expected.models[0].overall.n));
+        QCOMPARE(cell("bandTable", 2, 1), QString::number(p.bands[2].figures.n));
+        auto* cusum = seriesNamed<QLineSeries>(chartShown("cusumChart"), "cusum");
+        QCOMPARE(cusum->at(cusum->count() - 1).x(), static_cast<double>(p.overall.n));
+        QCOMPARE(seriesNamed<QLineSeries>(chartShown("rocChart"), "roc")->count(),
+                 static_cast<int>(p.roc.size()));
+        QVERIFY(child<QLabel>("summaryLabel")->text().contains("1 Jan 2022 to 31 Dec 2022"));
+        QVERIFY(child<QTableView>("problemTable")
+                    ->model()
+                    ->match(child<QTableView>("problemTable")->model()->index(0, 2),
+                            Qt::DisplayRole,
+                            QStringLiteral("%1 episodes outside the date range")
+                                .arg(expected.outsideDateRange))
+                    .size() == 1);
+
+        // Unticking the range brings every episode back.
+        QTest::keyClick(range, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy() &&
+                                     window->shownLoad()->result.inDateRange == expected.episodes,
+                                 60000);
+    }
+
+    void reportGoesToPdfAndPrinter() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const QString pdf = dir.filePath("report.pdf");
+        dialogs.saveAnswers.push_back(pdf);
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(dialogs.saveRequests.size(), 1u);
+        QVERIFY(dialogs.saveRequests[0].suggestedPath.endsWith(".pdf"));
+        QVERIFY(platform.messages.empty());
+
+        // Title page, two pages per model, method notes.
+        QCOMPARE(windowtesting::pdfPages(pdf), 12);
+        const QString text = windowtesting::pdfText(pdf);
+        const QStringList pages = text.split(QLatin1Char('\f'));
+        QVERIFY(pages[0].contains("Audit report"));
+        QVERIFY(pages[0].contains("audit.csv"));
+        QVERIFY(pages[0].contains("Date range: all dates"));
+        QVERIFY(pages[0].contains("more deaths than expected"));
+        QVERIFY(pages[0].contains("Mortality"));
+        QVERIFY(pages[1].contains("POSSUM morbidity"));
+        QVERIFY(pages[1].contains("Calibration"));
+        QVERIFY(pages[1].contains("ROC curve"));
+        QVERIFY(pages[2].contains("CUSUM"));
+        QVERIFY(pages[2].contains("Predicted risks"));
+        QVERIFY(pages[11].contains("Methods"));
+        QVERIFY(pages[11].contains("Steiner SH"));
+        QVERIFY(pages[11].contains("DeLong ER"));
+
+        // Printing paints the same report through the print dialog.
+        const QString printed = dir.filePath("printed.pdf");
+        platform.printAnswers.push_back(printed);
+        QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(windowtesting::pdfPages(printed), 12);
+        QVERIFY(windowtesting::pdfText(printed).contains("Hosmer"));
+        platform.printAnswers.push_back(std::nullopt); // Cancel prints nothing
+        QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(platform.messages.empty());
+    }
+
+    void chartsAndTablesExport() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const AnalysisResult expected = engineFigures({mainFile});
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+
+        const QString csv = dir.filePath("mortality.csv");
+        dialogs.saveAnswers.push_back(csv);
+        child<QAction>("actionCsvMortality")->trigger();
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5); // header and the four mortality models
+        QVERIFY(lines[0].startsWith("model,n,observed,expected,oe,oe_lower,oe_upper"));
+        QString row;
+        for (const QString& line : lines)
+            if (line.startsWith("p_possum_mortality,"))
+                row = line;
+        const QStringList fields = row.split(',');
+        QCOMPARE(fields[1], QString::number(p.overall.n));
+        QCOMPARE(fields[2], QString::number(p.overall.observed));
+        QCOMPARE(fields[4].toDouble(), *p.overall.ratio);
+        QCOMPARE(fields[5].toDouble(), p.overall.interval->lower);
+
+        const QString png = dir.filePath("chart.png");
+        dialogs.saveAnswers.push_back(png);
+        child<QTabWidget>("chartTabs")->setCurrentIndex(3);
+        child<QAction>("actionExportPng")->trigger();
+        QVERIFY(dialogs.saveRequests.back().suggestedPath.endsWith("cusum-p_possum_mortality.png"));
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= 1000);
+
+        const QString svg = dir.filePath("chart.svg");
+        dialogs.saveAnswers.push_back(svg);
+        child<QAction>("actionExportSvg")->trigger();
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        const QByteArray svgText = svgFile.readAll();
+        QVERIFY(svgText.contains("<svg"));
+        QVERIFY(svgText.contains("Risk-adjusted CUSUM"));
+
+        // A file that cannot be written is reported, not passed over.
+        dialogs.saveAnswers.push_back(dir.filePath("missing/folder/bands.csv"));
+        child<QAction>("actionCsvBands")->trigger();
+        QCOMPARE(platform.messages.size(), 1u);
+        QVERIFY(platform.messages[0].isError);
+        QVERIFY(platform.messages[0].text.contains("could not be written"));
+    }
+
+    void cancellingALongReadKeepsTheFiguresShown() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const std::uint64_t episodes = window->shownLoad()->result.episodes;
+
+        // A pipe makes the read as long as the test wants: it cannot end
+        // while the writing end is open, however fast the machine.
+        const QString pipe = dir.filePath("growing.csv");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QSignalSpy shown(window.get(), &AuditWindow::figuresShown);
+        window->openFiles({pipe});
+        QVERIFY(window->isBusy());
+        QVERIFY(child<QProgressBar>("progressBar")->isVisible());
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly)); // waits for the reader to open it
+        generated::GeneratedAudit some;
+        some.records = 20000;
+        const QByteArray text = QByteArray::fromStdString(generated::generateAuditText(some));
+        QCOMPARE(writer.write(text), text.size());
+        QTRY_VERIFY(child<QLabel>("statusText")->text().startsWith("Reading growing.csv"));
+        QVERIFY(window->isBusy());
+
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(!window->isBusy());
+        QVERIFY(!child<QProgressBar>("progressBar")->isVisible());
+        QVERIFY(child<QLabel>("statusText")->text().startsWith("Reading cancelled"));
+        QCOMPARE(window->shownLoad()->result.episodes, episodes);
+        writer.close(); // the reader sees the end and stops
+
+        // The cancelled read never shows up later: the next files' figures are the ones shown.
+        openWithKeyboard({mainFile});
+        QCOMPARE(window->shownLoad()->result.episodes, episodes);
+        QCOMPARE(shown.size(), 2);
+    }
+
+    void problemsPanelShowsTheLineOfAProblem() {
+        QFile file(dir.filePath("joined.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        generated::GeneratedAudit options;
+        options.records = 30;
+        QByteArray text = QByteArray::fromStdString(generated::generateAuditText(options));
+        // A broken record as line 4.
+        qsizetype at = 0;
+        for (int line = 1; line < 4; ++line)
+            at = text.indexOf('\n', at) + 1;
+        text.insert(at, "Caf\xe9 garbage,not,a,record\r\n");
+        file.write(text);
+        file.close();
+        startWindow();
+        openWithKeyboard({file.fileName()});
+
+        QTableView* problems = child<QTableView>("problemTable");
+        int row = -1;
+        for (int r = 0; r < problems->model()->rowCount(); ++r)
+            if (problems->model()->index(r, 1).data().toString() == "4")
+                row = r;
+        QVERIFY(row >= 0);
+        QVERIFY(problems->model()->index(row, 0).data().toString().endsWith("joined.csv"));
+        child<QTabWidget>("pages")->setCurrentIndex(2);
+        // Enter on the row, then a double-click, each show the line.
+        const QModelIndex problem = problems->model()->index(row, 2);
+        problems->setFocus();
+        problems->setCurrentIndex(problem);
+        QTest::keyClick(problems, Qt::Key_Return);
+        QVERIFY(child<QPlainTextEdit>("lineView")->toPlainText().contains("line 4:"));
+        child<QPlainTextEdit>("lineView")->clear();
+        QTRY_VERIFY(problems->isVisible());
+        problems->scrollTo(problem);
+        QTest::mouseClick(problems->viewport(), Qt::LeftButton, {},
+                          problems->visualRect(problem).center());
+        QTest::mouseDClick(problems->viewport(), Qt::LeftButton, {},
+                           problems->visualRect(problem).center());
+        const QString shown = child<QPlainTextEdit>("lineView")->toPlainText();
+        QVERIFY2(shown.contains("line 4:\nCaf\u00e9 garbage,not,a,record"), qPrintable(shown));
+    }
+
+    void remembersFolderRecentFilesAndPlace() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        window->resize(900, 650);
+        window->close();
+        window.reset();
+
+        startWindow();
+        QCOMPARE(window->size(), QSize(900, 650));
+        // The open dialog starts in the folder used last.
+        dialogs.openAnswers.push_back({});
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(dialogs.openFolders.back(), QFileInfo(mainFile).absolutePath());
+        QMenu* recent = child<QMenu>("recentMenu");
+        QVERIFY(recent->isEnabled());
+        QCOMPARE(recent->actions().first()->data().toString(),
+                 QFileInfo(mainFile).absoluteFilePath());
+        recent->actions().first()->trigger();
+        waitForFigures();
+        QCOMPARE(window->shownLoad()->data->files().size(), 1u);
+    }
+
+    void filesDroppedOnTheWindowOpen() {
+        startWindow();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(mainFile)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &drop);
+        waitForFigures();
+        QVERIFY(window->windowTitle().startsWith("audit.csv"));
+    }
+
+    void unreadableFilesAreReported() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        window->openFiles({dir.filePath("absent.csv")});
+        QTRY_VERIFY_WITH_TIMEOUT(!platform.messages.empty(), 30000);
+        QVERIFY(platform.messages[0].text.startsWith("None of the files could be read:\n"));
+        QVERIFY(platform.messages[0].text.contains("absent.csv"));
+        QVERIFY(!window->isBusy());
+        // One unreadable file among readable ones goes to the problems panel instead.
+        openWithKeyboard({dir.filePath("absent.csv"), mainFile});
+        QCOMPARE(platform.messages.size(), 1u);
+        QVERIFY(child<QTableView>("problemTable")
+                    ->model()
+                    ->index(0, 2)
+                    .data()
+                    .toString()
+                    .startsWith("could not be read"));
+    }
+
+    void helpOpensTheWindowsTopic() {
+        startWindow();
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QCOMPARE(platform.helpCalls.size(), 2u);
+        QVERIFY(platform.helpCalls[0].isContents);
+        QCOMPARE(platform.helpCalls[1].command, QStringLiteral("JumpID(\"\",\"auditwindow\")"));
+    }
+
+    void darkPaletteGivesDarkChartsAndReadableMarks() {
+        const QPalette light = QApplication::palette();
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(20, 20, 20));
+        dark.setColor(QPalette::Text, Qt::white);
+        QApplication::setPalette(dark);
+        startWindow();
+        openWithKeyboard({mainFile});
+        QCOMPARE(chartShown("rocChart")->chart()->theme(), QChart::ChartThemeDark);
+        const int row = rowOf("mortalityTable", titleOf(Model::PPossumMortality));
+        const QColor tint = child<QTableView>("mortalityTable")
+                                ->model()
+                                ->index(row, 9)
+                                .data(Qt::BackgroundRole)
+                                .value<QBrush>()
+                                .color();
+        QVERIFY(tint.lightness() < 100); // white text stays readable on it
+
+        QApplication::setPalette(light);
+        QTRY_COMPARE(chartShown("rocChart")->chart()->theme(), QChart::ChartThemeLight);
+    }
+};
+
+QTEST_MAIN(AuditWindowTest)
+#include "auditwindow_test.moc"

@@ -1,0 +1,54 @@
+#include "auditwindowtesting.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace caldrin::auditwindow::testing {
+
+QStringList FakeAuditDialogs::chooseFilesToOpen(QWidget*, const QString& folder) {
+    openFolders.push_back(folder);
+    if (openAnswers.empty()) {
+        QTest::qFail("unexpected file-open dialog", __FILE__, __LINE__);
+        return {};
+    }
+    QStringList answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QString> FakeAuditDialogs::chooseFileToSave(QWidget*, const QString& title,
+                                                          const QString& suggestedPath,
+                                                          const QString& filter, const QString&) {
+    saveRequests.push_back({title, suggestedPath, filter});
+    if (saveAnswers.empty()) {
+        QTest::qFail("unexpected file-save dialog", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+QString pdfText(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int pdfPages(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {path});
+    if (!process.waitForFinished(60000))
+        return -1;
+    const QString info = QString::fromUtf8(process.readAllStandardOutput());
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
+            .match(info);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+} // namespace caldrin::auditwindow::testing

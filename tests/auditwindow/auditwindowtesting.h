@@ -1,0 +1,39 @@
+#pragma once
+
+#include "auditwindow/auditdialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace caldrin::auditwindow::testing {
+
+// File dialogs answered in advance; a dialog the test did not expect fails it.
+class FakeAuditDialogs : public AuditDialogs {
+public:
+    std::deque<QStringList> openAnswers; // empty list: Cancel
+    std::deque<std::optional<QString>> saveAnswers;
+
+    struct SaveRequest {
+        QString title;
+        QString suggestedPath;
+        QString filter;
+    };
+    std::vector<QString> openFolders;
+    std::vector<SaveRequest> saveRequests;
+
+    QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
+    std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
+                                            const QString& suggestedPath, const QString& filter,
+                                            const QString& suffix) override;
+};
+
+// Text of a PDF file as pdftotext gives it, pages separated by form feeds.
+QString pdfText(const QString& path);
+// Number of pages pdfinfo reports; -1 when it cannot read the file.
+int pdfPages(const QString& path);
+
+} // namespace caldrin::auditwindow::testing
