@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace caldrin {
@@ -205,8 +204,11 @@ void TForm7::clearFields() {
     for (QLineEdit* edit : {hashedIdentifierEdit, nameEdit, identityEdit, dateOfBirthEdit,
                             procedureDateEdit, morbidityEdit, diedEdit})
         edit->clear();
-    for (QLabel* note : findChildren<QLabel*>(QRegularExpression(QStringLiteral("_Refusal$"))))
-        note->hide();
+    // Found by name: a pattern match would cost every start-up its compilation.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->objectName().endsWith(QLatin1String("_Refusal")))
+            label->hide();
+    }
     morbidityGroup->setOptions(QStringLiteral("Significant Morbidity ?"), kNoYes);
     diedGroup->setOptions(QStringLiteral("Died ?"), kNoYes);
 
