@@ -6,6 +6,7 @@
 #include <math.h> // lgamma_r: std::lgamma writes a global sign and is not thread-safe
 #include <numeric>
 #include <stdexcept>
+#include <utility>
 
 namespace caldrin::audit {
 
@@ -180,13 +181,23 @@ std::vector<RiskGroup> groupByRisk(std::span<const double> risk,
     return groups;
 }
 
-std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups) {
+namespace {
+
+// Episodes with the outcome, and without it, over all groups.
+std::pair<std::uint64_t, std::uint64_t> classSizes(std::span<const RiskGroup> groups) {
     std::uint64_t positives = 0;
     std::uint64_t negatives = 0;
     for (const RiskGroup& g : groups) {
         positives += g.events;
         negatives += g.nonEvents;
     }
+    return {positives, negatives};
+}
+
+} // namespace
+
+std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups) {
+    const auto [positives, negatives] = classSizes(groups);
     if (positives == 0 || negatives == 0)
         return std::nullopt;
     const double n1 = static_cast<double>(positives);
@@ -227,12 +238,7 @@ std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups) {
 }
 
 std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups) {
-    std::uint64_t positives = 0;
-    std::uint64_t negatives = 0;
-    for (const RiskGroup& g : groups) {
-        positives += g.events;
-        negatives += g.nonEvents;
-    }
+    const auto [positives, negatives] = classSizes(groups);
     std::vector<RocPoint> points;
     if (positives == 0 || negatives == 0)
         return points;
@@ -310,12 +316,7 @@ HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std:
 
 Calibration calibrationFit(std::span<const RiskGroup> groups) {
     Calibration result;
-    std::uint64_t positives = 0;
-    std::uint64_t negatives = 0;
-    for (const RiskGroup& g : groups) {
-        positives += g.events;
-        negatives += g.nonEvents;
-    }
+    const auto [positives, negatives] = classSizes(groups);
     if (positives == 0 || negatives == 0)
         return result;
 
