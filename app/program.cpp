@@ -37,24 +37,24 @@ void addHelpKey(QWidget& window, const char* helpButtonName) {
 } // namespace
 
 Program::Program(Platform& platform, const QStringList& arguments)
-    : episode_(std::make_unique<EpisodeModel>())
+    : platform_(platform)
+    , episode_(std::make_unique<EpisodeModel>())
     , form1_(std::make_unique<TForm1>(platform, *episode_, arguments))
     , form2_(std::make_unique<TForm2>(platform, episode_->assessment()))
     , form3_(std::make_unique<TForm3>(platform, episode_->assessment()))
     , form4_(std::make_unique<TForm4>(platform, episode_->assessment()))
     , form5_(std::make_unique<TForm5>(platform))
     , form6_(std::make_unique<TForm6>())
-    , form7_(std::make_unique<TForm7>(platform, *episode_))
     , placer_(std::make_unique<WindowPlacer>(*form1_)) {
     installWindowRoles();
     // Every other window opens over the main window, inside the screen.
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             form2_.get(), form3_.get(), form4_.get(), form5_.get(), form6_.get(), form7_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{form2_.get(), form3_.get(), form4_.get(),
+                                                           form5_.get(), form6_.get()})
         placer_->watch(*window);
 
     connectScorePages();
     QObject::connect(form1_.get(), &TForm1::detailsNeeded, form1_.get(),
-                     [this, &platform] { askForDetailsIfNeeded(platform); });
+                     [this] { askForDetailsIfNeeded(); });
     QObject::connect(form1_.get(), &TForm1::reportRequested, form1_.get(),
                      [this](const ReportSources& figures) { createReport(figures); });
     QObject::connect(form1_.get(), &TForm1::selfTestRequested, form6_.get(),
@@ -95,7 +95,6 @@ void Program::connectHelp(Platform& platform) {
     QObject::connect(form4_.get(), &TForm4::helpRequested, form1_.get(), showTopic);
     QObject::connect(form5_.get(), &TForm5::helpRequested, form1_.get(), showTopic);
     QObject::connect(form6_.get(), &TForm6::helpRequested, form1_.get(), showTopic);
-    QObject::connect(form7_.get(), &TForm7::helpRequested, form1_.get(), showTopic);
 
     addHelpKey(*form1_, "BitBtn3");
     addHelpKey(*form2_, "BitBtn3");
@@ -103,7 +102,6 @@ void Program::connectHelp(Platform& platform) {
     addHelpKey(*form4_, "BitBtn3");
     addHelpKey(*form5_, "BitBtn2");
     addHelpKey(*form6_, "BitBtn2");
-    addHelpKey(*form7_, "BitBtn3");
 }
 
 void Program::openPhysiologicalScore() {
@@ -127,9 +125,20 @@ void Program::openOperativeScore() {
     dialog.focusFirstGroup();
 }
 
-void Program::askForDetailsIfNeeded(Platform& platform) {
+TForm7& Program::detailsDialog() {
+    if (!form7_) {
+        form7_ = std::make_unique<TForm7>(platform_, *episode_);
+        placer_->watch(*form7_);
+        QObject::connect(form7_.get(), &TForm7::helpRequested, form1_.get(),
+                         [this](const QString& topic) { ShowHelpTopic(platform_, topic); });
+        addHelpKey(*form7_, "BitBtn3");
+    }
+    return *form7_;
+}
+
+void Program::askForDetailsIfNeeded() {
     if (!episode_->DetailsShown())
-        platform.runModal(*form7_); // goes on however the dialog closes
+        platform_.runModal(detailsDialog()); // goes on however the dialog closes
 }
 
 const ScorePage& Program::scorePage(Page page) const {

@@ -25,7 +25,9 @@ struct ReportSources;
 // The episode model and the program's seven windows, created once, hidden, in
 // a fixed order, and connected: the windows are views of the episode, and
 // only here does one window's request reach another window.
-// They live until the program ends.
+// They live until the program ends. The details dialog, the heaviest of them
+// and needed only once an episode is scored, is made the first time it is
+// wanted, which keeps it out of the start-up the user waits for.
 class Program {
 public:
     Program(Platform& platform, const QStringList& arguments);
@@ -41,17 +43,18 @@ public:
     TForm4& operativeDialog() { return *form4_; }
     TForm5& reportWindow() { return *form5_; }
     TForm6& selfTestWindow() { return *form6_; }
-    TForm7& detailsDialog() { return *form7_; }
+    TForm7& detailsDialog();
 
 private:
     void connectScorePages();
     void connectHelp(Platform& platform);
     void openPhysiologicalScore();
     void openOperativeScore();
-    void askForDetailsIfNeeded(Platform& platform);
+    void askForDetailsIfNeeded();
     void createReport(const ReportSources& figures);
     const ScorePage& scorePage(Page page) const;
 
+    Platform& platform_;
     std::unique_ptr<EpisodeModel> episode_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;

@@ -11,7 +11,7 @@ namespace caldrin {
 class Program;
 
 // What the program does before its event loop: names itself to the desktop,
-// creates the platform layer and the seven windows, ties the end of the
+// creates the platform layer and the program's windows, ties the end of the
 // program to the main window, and shows it.
 class Startup {
 public:
