@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/startup.h"
+#include "platform/displayopening.h"
 
 #include <QApplication>
 
@@ -22,12 +23,10 @@ int main(int argc, char* argv[]) {
     }
 
     if (!caldrin::displayNamed(argc, argv)) {
-        std::fputs("caldrin: no graphical display to open: neither DISPLAY nor WAYLAND_DISPLAY "
-                   "is set\n",
-                   stderr);
+        caldrin::reportNoDisplay("caldrin");
         return 1;
     }
-    std::optional<caldrin::DisplayOpeningGuard> guard(std::in_place);
+    std::optional<caldrin::DisplayOpeningGuard> guard(std::in_place, "caldrin");
     QApplication app(argc, argv);
     guard.reset();
 

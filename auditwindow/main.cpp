@@ -1,80 +1,137 @@
 #include "auditwindow/auditdialogs.h"
 #include "auditwindow/auditwindow.h"
 #include "dist/windowicon.h"
+#include "platform/displayopening.h"
 #include "platform/qtplatform.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Caldrin"));
-    QApplication::setApplicationName(QStringLiteral("Caldrin Audit"));
-    QApplication::setApplicationVersion(QStringLiteral(CALDRIN_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.caldrin.Audit"));
-    QApplication::setWindowIcon(caldrin::applicationIcon());
+namespace {
 
+constexpr const char* kProgram = "caldrin-audit-window";
+
+void nameTheProgram() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Caldrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Caldrin Audit"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CALDRIN_VERSION));
+}
+
+// The program's options; the help text lists them in this order.
+struct CommandLine {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Caldrin Audit: observed against expected outcomes in audit data files."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption dateOrder(
+    const QCommandLineOption dateOrder{
         QStringLiteral("date-order"),
         QStringLiteral("How dates of procedure are written: dmy (default), mdy or ymd."),
-        QStringLiteral("order"), QStringLiteral("dmy"));
-    parser.addOption(dateOrder);
-    const QCommandLineOption oddsRatio(
+        QStringLiteral("order"), QStringLiteral("dmy")};
+    const QCommandLineOption oddsRatio{
         QStringLiteral("odds-ratio"),
         QStringLiteral("The rise in the odds of the outcome the CUSUM looks for (default 2)."),
-        QStringLiteral("R"), QStringLiteral("2"));
-    const QCommandLineOption limit(QStringLiteral("limit"),
+        QStringLiteral("R"), QStringLiteral("2")};
+    const QCommandLineOption limit{QStringLiteral("limit"),
                                    QStringLiteral("The CUSUM control limit (default: computed)."),
-                                   QStringLiteral("H"));
-    const QCommandLineOption arl(
+                                   QStringLiteral("H")};
+    const QCommandLineOption arl{
         QStringLiteral("arl"),
         QStringLiteral("In-control average run length the limit is computed for (default 10000)."),
-        QStringLiteral("N"), QStringLiteral("10000"));
-    parser.addOptions({oddsRatio, limit, arl});
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Audit data files to open."),
-                                 QStringLiteral("[FILE...]"));
-    parser.process(app);
+        QStringLiteral("N"), QStringLiteral("10000")};
 
-    caldrin::auditwindow::AuditSettings settings;
+    CommandLine() {
+        parser.setApplicationDescription(QStringLiteral(
+            "Caldrin Audit: observed against expected outcomes in audit data files."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({dateOrder, oddsRatio, limit, arl});
+        parser.addPositionalArgument(QStringLiteral("files"),
+                                     QStringLiteral("Audit data files to open."),
+                                     QStringLiteral("[FILE...]"));
+    }
+};
+
+// Help and version are answered without a display, as from a terminal over
+// a plain remote login.
+bool asksForHelpOrVersion(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--") == 0)
+            return false;
+        for (const char* request : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argument, request) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+int usageError(const char* text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text);
+    return 1;
+}
+
+// The settings the command line asks for, or the exit status of a usage error.
+std::optional<int> readSettings(const CommandLine& commandLine,
+                                caldrin::auditwindow::AuditSettings& settings) {
+    const QCommandLineParser& parser = commandLine.parser;
     caldrin::audit::ReadOptions& readOptions = settings.read;
-    auto usage = [](const char* text) {
-        std::fprintf(stderr, "caldrin-audit-window: %s\n", text);
-        return 1;
-    };
-    const QString order = parser.value(dateOrder).toLower();
+    const QString order = parser.value(commandLine.dateOrder).toLower();
     if (order == QLatin1String("mdy")) {
         readOptions.dateOrder = caldrin::audit::DateOrder::MonthDayYear;
     } else if (order == QLatin1String("ymd")) {
         readOptions.dateOrder = caldrin::audit::DateOrder::YearMonthDay;
     } else if (order != QLatin1String("dmy")) {
-        return usage("--date-order must be dmy, mdy or ymd");
+        return usageError("--date-order must be dmy, mdy or ymd");
     }
     bool ok = false;
-    settings.oddsRatio = parser.value(oddsRatio).toDouble(&ok);
+    settings.oddsRatio = parser.value(commandLine.oddsRatio).toDouble(&ok);
     if (!ok || !(settings.oddsRatio > 0) || settings.oddsRatio == 1)
-        return usage("--odds-ratio must be a number above 0 other than 1");
-    if (parser.isSet(limit)) {
-        settings.limit = parser.value(limit).toDouble(&ok);
+        return usageError("--odds-ratio must be a number above 0 other than 1");
+    if (parser.isSet(commandLine.limit)) {
+        settings.limit = parser.value(commandLine.limit).toDouble(&ok);
         if (!ok || !(*settings.limit > 0))
-            return usage("--limit must be a number above 0");
+            return usageError("--limit must be a number above 0");
     }
-    settings.targetArl = parser.value(arl).toDouble(&ok);
+    settings.targetArl = parser.value(commandLine.arl).toDouble(&ok);
     if (!ok || !(settings.targetArl >= 1))
-        return usage("--arl must be a number of at least 1");
+        return usageError("--arl must be a number of at least 1");
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (asksForHelpOrVersion(argc, argv)) {
+        const QCoreApplication core(argc, argv);
+        nameTheProgram();
+        CommandLine commandLine;
+        commandLine.parser.process(core); // prints the text asked for and exits
+    }
+
+    if (!caldrin::displayNamed(argc, argv)) {
+        caldrin::reportNoDisplay(kProgram);
+        return 1;
+    }
+    std::optional<caldrin::DisplayOpeningGuard> guard(std::in_place, kProgram);
+    QApplication app(argc, argv);
+    guard.reset();
+    nameTheProgram();
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.caldrin.Audit"));
+    QApplication::setWindowIcon(caldrin::applicationIcon());
+
+    CommandLine commandLine;
+    commandLine.parser.process(app);
+    caldrin::auditwindow::AuditSettings settings;
+    if (const std::optional<int> status = readSettings(commandLine, settings))
+        return *status;
 
     caldrin::QtPlatform platform;
-    readOptions.currentYear = platform.today().year();
+    settings.read.currentYear = platform.today().year();
     caldrin::auditwindow::QtAuditDialogs dialogs;
     caldrin::auditwindow::AuditWindow window(platform, dialogs, settings);
     window.show();
-    window.openFiles(parser.positionalArguments());
+    window.openFiles(commandLine.parser.positionalArguments());
     return app.exec();
 }

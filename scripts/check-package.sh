@@ -36,6 +36,8 @@ done
 help=$(env -i "$usr/bin/caldrin" --help)
 grep -qxF "Help file:   $usr/share/caldrin/Caldrin v3.hlp" <<<"$help" || fail "help file not found: $help"
 grep -qxF "Help viewer: $usr/libexec/caldrin/caldrin-help" <<<"$help" || fail "help viewer not found: $help"
+[[ $(env -i "$usr/bin/caldrin-audit-window" --version) == "Caldrin Audit "* ]] ||
+    fail "audit window --version"
 
 # It starts offscreen and keeps running until it is ended.
 status=0

@@ -1,4 +1,5 @@
-#include <QProcess>
+#include "programrun.h"
+
 #include <QTest>
 
 // The calculator as its users start it: the built program, run with a bare
@@ -6,31 +7,8 @@
 class CommandLineTest : public QObject {
     Q_OBJECT
 
-    struct Run {
-        QProcess::ExitStatus status;
-        int code;
-        QString out;
-        QString err;
-    };
-
-    static Run runCalculator(const QStringList& arguments, const QStringList& environment) {
-        QProcessEnvironment env;
-        // The sanitizer builds read their settings from here.
-        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
-            if (qEnvironmentVariableIsSet(name))
-                env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
-        }
-        for (const QString& setting : environment)
-            env.insert(setting.section(QLatin1Char('='), 0, 0),
-                       setting.section(QLatin1Char('='), 1));
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(CALDRIN_PROGRAM), arguments);
-        if (!process.waitForFinished(60000))
-            process.kill();
-        return {process.exitStatus(), process.exitCode(),
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    static ProgramRun runCalculator(const QStringList& arguments, const QStringList& environment) {
+        return runWithBareEnvironment(QStringLiteral(CALDRIN_PROGRAM), arguments, environment);
     }
 
 private Q_SLOTS:
@@ -53,7 +31,7 @@ private Q_SLOTS:
     void helpAndVersionNeedNoDisplay() {
         QFETCH(QString, argument);
         QFETCH(QString, printed);
-        const Run run = runCalculator({argument}, {});
+        const ProgramRun run = runCalculator({argument}, {});
         QCOMPARE(run.status, QProcess::NormalExit);
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.contains(printed), qPrintable(run.out));
@@ -73,7 +51,7 @@ private Q_SLOTS:
 
     void withoutADisplayTheProgramSaysSoInOneLine() {
         QFETCH(QStringList, arguments);
-        const Run run = runCalculator(arguments, {});
+        const ProgramRun run = runCalculator(arguments, {});
         QCOMPARE(run.status, QProcess::NormalExit);
         QCOMPARE(run.code, 1);
         QCOMPARE(run.out, QString());
@@ -85,7 +63,7 @@ private Q_SLOTS:
     // A display that is named but cannot be opened (a stale forwarded one)
     // ends the program the same way, instead of the abort Qt would take.
     void aDisplayThatCannotBeOpenedEndsInOneLine() {
-        const Run run = runCalculator(
+        const ProgramRun run = runCalculator(
             {}, {QStringLiteral("DISPLAY=:4711"), QStringLiteral("XDG_RUNTIME_DIR=/tmp")});
         QCOMPARE(run.status, QProcess::NormalExit);
         QCOMPARE(run.code, 1);
