@@ -68,10 +68,12 @@ public:
             ::close(release[1]);
             AuditFile file;
             const char held = file.open(path) ? 'y' : 'n';
-            (void)::write(ready[1], &held, 1);
+            if (::write(ready[1], &held, 1) != 1)
+                ::_exit(1);
             char ignored = 0;
-            (void)::read(release[0], &ignored, 1); // returns when the parent lets go
-            ::_exit(0);
+            // Returns when the parent lets go (or is gone).
+            const ssize_t got = ::read(release[0], &ignored, 1);
+            ::_exit(got < 0 ? 1 : 0);
         }
         ::close(ready[1]);
         ::close(release[0]);
