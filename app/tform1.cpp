@@ -3,10 +3,12 @@
 #include "episode/episodemodel.h"
 #include "platform/platform.h"
 #include "records/auditdatafile.h"
+#include "riskmodels/riskmodels.h"
 #include "widgets/textedge.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +42,23 @@ QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     label->setBuddy(buddy);
     buddy->setAccessibleName(text);
     return label;
+}
+
+// Shown in a group of their own after the described risks: the published
+// equations for arterial surgery and the 1998 Portsmouth refit.
+constexpr riskmodels::ModelId otherPublishedModels[] = {
+    riskmodels::ModelId::VPossum2001Mortality,
+    riskmodels::ModelId::VPossum2001PhysiologicalMortality,
+    riskmodels::ModelId::PPossum1998Mortality,
+};
+
+QString modelToolTip(const riskmodels::RiskModel& model) {
+    return QStringLiteral("%1\nPredicts %2 in %3.\n%4. doi:%5")
+        .arg(QString::fromStdString(riskmodels::equationText(model)),
+             QString::fromUtf8(model.outcome.data(), qsizetype(model.outcome.size())),
+             QString::fromUtf8(model.population.data(), qsizetype(model.population.size())),
+             QString::fromUtf8(model.citation.data(), qsizetype(model.citation.size())),
+             QString::fromUtf8(model.doi.data(), qsizetype(model.doi.size())));
 }
 
 // The decimal separator the core can use; a separator outside ASCII cannot be
@@ -79,8 +98,8 @@ void TForm1::buildControls() {
     possumMortalityEdit = makeBox(QStringLiteral("Edit3"), this);
     pPossumMortalityEdit = makeBox(QStringLiteral("Edit4"), this);
     possumMorbidityEdit = makeBox(QStringLiteral("Edit5"), this);
-    vPossumMortalityEdit = makeBox(QStringLiteral("Edit6"), this);
-    vPossumPhysiologicalMortalityEdit = makeBox(QStringLiteral("Edit7"), this);
+    raaaPossumMortalityEdit = makeBox(QStringLiteral("Edit6"), this);
+    raaaPossumPhysiologicalMortalityEdit = makeBox(QStringLiteral("Edit7"), this);
     // Boxes that are skipped by Tab still take a click, so that typed scores
     // (with /TEST) and the risk texts can be selected.
     for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit,
@@ -89,8 +108,8 @@ void TForm1::buildControls() {
     for (QLineEdit* box : {possumMortalityEdit, pPossumMortalityEdit, possumMorbidityEdit})
         box->setReadOnly(true);
     // What can be typed into a box goes into the report file as 8-bit text.
-    for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, vPossumMortalityEdit,
-                           vPossumPhysiologicalMortalityEdit})
+    for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, raaaPossumMortalityEdit,
+                           raaaPossumPhysiologicalMortalityEdit})
         box->setValidator(new Cp1252Validator(box));
 
     physiologicalScoreButton =
@@ -131,17 +150,37 @@ void TForm1::buildControls() {
         makeLabel(QStringLiteral("P-POSSUM mortalitity score"), pPossumMortalityEdit, this), 6, 0);
     grid->addWidget(pPossumMortalityEdit, 6, 1);
     grid->addWidget(
-        makeLabel(QStringLiteral("V - POSSUM mortality score"), vPossumMortalityEdit, this), 7, 0);
-    grid->addWidget(vPossumMortalityEdit, 7, 1);
-    grid->addWidget(makeLabel(QStringLiteral("V - POSSUM physiological mortality score"),
-                              vPossumPhysiologicalMortalityEdit, this),
+        makeLabel(QStringLiteral("RAAA-POSSUM mortality score"), raaaPossumMortalityEdit, this), 7,
+        0);
+    grid->addWidget(raaaPossumMortalityEdit, 7, 1);
+    grid->addWidget(makeLabel(QStringLiteral("RAAA-POSSUM physiological mortality score"),
+                              raaaPossumPhysiologicalMortalityEdit, this),
                     8, 0);
-    grid->addWidget(vPossumPhysiologicalMortalityEdit, 8, 1);
+    grid->addWidget(raaaPossumPhysiologicalMortalityEdit, 8, 1);
     grid->addWidget(testHashButton, 8, 2);
     auto* bottomRow = new QHBoxLayout;
     for (QPushButton* button : {reportButton, addToFileButton, helpButton, exitButton})
         bottomRow->addWidget(button);
     grid->addLayout(bottomRow, 9, 0, 1, 3);
+
+    // Set apart to the right of the described risks: read-only, reached by Tab after
+    // the described controls, each named for screen readers by its label.
+    auto* otherGroup = new QGroupBox(QStringLiteral("Other published equations"), this);
+    otherGroup->setObjectName(QStringLiteral("OtherPublishedEquations"));
+    auto* otherGrid = new QGridLayout(otherGroup);
+    for (std::size_t i = 0; i < otherPublishedEdits.size(); ++i) {
+        const riskmodels::RiskModel& model = riskmodels::model(otherPublishedModels[i]);
+        const QString title = QString::fromUtf8(model.title.data(), qsizetype(model.title.size()));
+        QLineEdit* box =
+            makeBox(QString::fromUtf8(model.key.data(), qsizetype(model.key.size())), otherGroup);
+        box->setReadOnly(true);
+        box->setToolTip(modelToolTip(model));
+        otherGrid->addWidget(makeLabel(title + QStringLiteral(" score"), box, otherGroup), int(i),
+                             0);
+        otherGrid->addWidget(box, int(i), 1);
+        otherPublishedEdits[i] = box;
+    }
+    grid->addWidget(otherGroup, 4, 3, 5, 1, Qt::AlignTop);
 
     connect(physiologicalScoreEdit, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
     connect(operativeScoreEdit, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
@@ -185,10 +224,13 @@ void TForm1::setKeyboardOrder() {
                               possumMortalityEdit,
                               pPossumMortalityEdit,
                               possumMorbidityEdit,
-                              vPossumMortalityEdit,
-                              vPossumPhysiologicalMortalityEdit,
+                              raaaPossumMortalityEdit,
+                              raaaPossumPhysiologicalMortalityEdit,
                               testHashButton,
-                              helpButton};
+                              helpButton,
+                              otherPublishedEdits[0],
+                              otherPublishedEdits[1],
+                              otherPublishedEdits[2]};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
@@ -206,7 +248,9 @@ void TForm1::FormShow() {
     calculateButton->setText(QStringLiteral("&Calculate"));
     for (QLineEdit* box :
          {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit, pPossumMortalityEdit,
-          possumMorbidityEdit, vPossumMortalityEdit, vPossumPhysiologicalMortalityEdit})
+          possumMorbidityEdit, raaaPossumMortalityEdit, raaaPossumPhysiologicalMortalityEdit})
+        box->clear();
+    for (QLineEdit* box : otherPublishedEdits)
         box->clear();
 
     const QString first = arguments_.value(0);
@@ -227,17 +271,19 @@ QLineEdit* TForm1::riskBox(RiskKind kind) const {
         return possumMorbidityEdit;
     case RiskKind::PPossumMortality:
         return pPossumMortalityEdit;
-    case RiskKind::VPossumMortality:
-        return vPossumMortalityEdit;
-    case RiskKind::VPossumPhysiologicalMortality:
-        return vPossumPhysiologicalMortalityEdit;
+    case RiskKind::RaaaPossumMortality:
+        return raaaPossumMortalityEdit;
+    case RiskKind::RaaaPossumPhysiologicalMortality:
+        return raaaPossumPhysiologicalMortalityEdit;
     }
     return possumMortalityEdit;
 }
 
 void TForm1::clearRiskBoxes() {
     for (QLineEdit* box : {possumMortalityEdit, pPossumMortalityEdit, possumMorbidityEdit,
-                           vPossumMortalityEdit, vPossumPhysiologicalMortalityEdit})
+                           raaaPossumMortalityEdit, raaaPossumPhysiologicalMortalityEdit})
+        box->clear();
+    for (QLineEdit* box : otherPublishedEdits)
         box->clear();
 }
 
@@ -256,6 +302,18 @@ void TForm1::calculateClicked() {
         const double risk = episode_.assessment().risk(RiskKind(kind));
         riskBox(RiskKind(kind))
             ->setText(QString::fromStdString(FormatRiskPercent(risk, separator)));
+    }
+    showOtherPublishedRisks(separator);
+}
+
+void TForm1::showOtherPublishedRisks(char decimalSeparator) {
+    const Assessment& assessment = episode_.assessment();
+    for (std::size_t i = 0; i < otherPublishedEdits.size(); ++i) {
+        const double risk =
+            riskmodels::riskFromScores(riskmodels::model(otherPublishedModels[i]),
+                                       assessment.physiologicalScore, assessment.operativeScore);
+        otherPublishedEdits[i]->setText(
+            QString::fromStdString(FormatRiskPercent(risk, decimalSeparator)));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
 class QLabel;
@@ -54,6 +55,7 @@ private:
     void scoreTextChanged();
     void clearRiskBoxes();
     QLineEdit* riskBox(RiskKind kind) const;
+    void showOtherPublishedRisks(char decimalSeparator);
     ReportSources shownFigures() const;
 
     void calculateClicked();
@@ -76,8 +78,11 @@ private:
     QLineEdit* possumMortalityEdit = nullptr;
     QLineEdit* pPossumMortalityEdit = nullptr;
     QLineEdit* possumMorbidityEdit = nullptr;
-    QLineEdit* vPossumMortalityEdit = nullptr;
-    QLineEdit* vPossumPhysiologicalMortalityEdit = nullptr;
+    QLineEdit* raaaPossumMortalityEdit = nullptr;
+    QLineEdit* raaaPossumPhysiologicalMortalityEdit = nullptr;
+    // The published equations shown beside the described risks, in the order
+    // of otherPublishedModels in tform1.cpp.
+    std::array<QLineEdit*, 3> otherPublishedEdits{};
     QPushButton* calculateButton = nullptr;
     QPushButton* physiologicalScoreButton = nullptr;
     QPushButton* operativeScoreButton = nullptr;

@@ -16,8 +16,8 @@ constexpr RiskKind kRiskColumns[kRiskKindCount] = {
     RiskKind::PossumMorbidity,
     RiskKind::PossumMortality,
     RiskKind::PPossumMortality,
-    RiskKind::VPossumMortality,
-    RiskKind::VPossumPhysiologicalMortality,
+    RiskKind::RaaaPossumMortality,
+    RiskKind::RaaaPossumPhysiologicalMortality,
 };
 
 } // namespace

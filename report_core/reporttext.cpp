@@ -1,5 +1,6 @@
 #include "report_core/reporttext.h"
 
+#include "riskmodels/riskmodels.h"
 #include "scoring/padding.h"
 
 #include <string_view>
@@ -26,17 +27,21 @@ constexpr std::array<std::string_view, kFactorCount> kFactorLabels{
 };
 
 // The risks in the order the report lists them, which is not RiskKind order.
-struct RiskLine {
-    std::string_view label;
-    RiskKind kind;
-};
-constexpr std::array<RiskLine, kRiskKindCount> kRiskLines{{
-    {"POSSUM morbidity    : ", RiskKind::PossumMorbidity},
-    {"POSSUM mortality    : ", RiskKind::PossumMortality},
-    {"P-POSSUM mortality  : ", RiskKind::PPossumMortality},
-    {"V-POSSUM mortality  : ", RiskKind::VPossumMortality},
-    {"VP-POSSUM mortality : ", RiskKind::VPossumPhysiologicalMortality},
+// Each is labelled with the model table's abbreviation, colon in column 21.
+constexpr std::array<RiskKind, kRiskKindCount> kRiskLines{{
+    RiskKind::PossumMorbidity,
+    RiskKind::PossumMortality,
+    RiskKind::PPossumMortality,
+    RiskKind::RaaaPossumMortality,
+    RiskKind::RaaaPossumPhysiologicalMortality,
 }};
+
+std::string riskLabel(RiskKind kind) {
+    const auto id = riskmodels::ModelId(static_cast<std::size_t>(kind));
+    std::string label(riskmodels::model(id).abbreviation);
+    label.resize(20, ' ');
+    return label + ": ";
+}
 
 class ReportWriter {
 public:
@@ -92,8 +97,8 @@ std::vector<std::string> ComposeReport(const ReportSources& sources) {
     report.value("TOTAL               : ", sources.operativeScore, kPointsWidth);
     report.blank(2);
 
-    for (const RiskLine& risk : kRiskLines)
-        report.value(risk.label, sources.risks[static_cast<std::size_t>(risk.kind)], kRiskWidth);
+    for (const RiskKind kind : kRiskLines)
+        report.value(riskLabel(kind), sources.risks[static_cast<std::size_t>(kind)], kRiskWidth);
     report.blank();
     report.value("Actual Morbidity    : ", patient.morbidity, kPointsWidth);
     report.value("Actual Mortality    : ", patient.died, kPointsWidth);

@@ -6,13 +6,16 @@
 
 namespace caldrin {
 
-// The five risk equations; the numbers are fixed and index the stored risks.
+// The five risks the calculator stores, in the order of the audit file's
+// columns; the numbers are fixed, index the stored risks and equal the first
+// five riskmodels::ModelId values. RaaaPossum* are the ruptured-aneurysm
+// equations (the audit file's V_MORT and VP_MORT columns).
 enum class RiskKind : std::uint8_t {
     PossumMortality = 0,
     PossumMorbidity = 1,
     PPossumMortality = 2,
-    VPossumMortality = 3,
-    VPossumPhysiologicalMortality = 4,
+    RaaaPossumMortality = 3,
+    RaaaPossumPhysiologicalMortality = 4,
 };
 
 inline constexpr std::size_t kRiskKindCount = 5;

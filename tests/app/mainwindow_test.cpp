@@ -9,6 +9,7 @@
 #include "report/tform5.h"
 
 #include <QAccessible>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,6 +77,16 @@ class MainWindowTest : public QObject {
             texts << box(name)->text();
         return texts;
     }
+    // The published equations shown beside the described risks.
+    static constexpr const char* kOtherRiskBoxes[] = {"v_possum_2001_mortality",
+                                                      "v_possum_2001_physiological_mortality",
+                                                      "p_possum_1998_mortality"};
+    QStringList otherRiskTexts() {
+        QStringList texts;
+        for (const char* name : kOtherRiskBoxes)
+            texts << box(name)->text();
+        return texts;
+    }
 
 private Q_SLOTS:
     void cleanup() { program.reset(); }
@@ -116,9 +127,19 @@ private Q_SLOTS:
 
     void tabVisitsTheCommandsInOrder() {
         start({});
-        const QStringList expected{"Button3", "Button1", "Button4", "Addtofilebutton",
-                                   "BitBtn1", "Edit6",   "Edit7",   "TestMD5Button",
-                                   "BitBtn3", "Button2"};
+        const QStringList expected{"Button3",
+                                   "Button1",
+                                   "Button4",
+                                   "Addtofilebutton",
+                                   "BitBtn1",
+                                   "Edit6",
+                                   "Edit7",
+                                   "TestMD5Button",
+                                   "BitBtn3",
+                                   kOtherRiskBoxes[0],
+                                   kOtherRiskBoxes[1],
+                                   kOtherRiskBoxes[2],
+                                   "Button2"};
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
         for (const char* name : {"Button1", "Button4", "Addtofilebutton"})
             button(name)->setEnabled(true);
@@ -138,8 +159,11 @@ private Q_SLOTS:
             {"Edit5", "POSSUM morbidity score"},
             {"Edit3", "POSSUM mortalilty score"},
             {"Edit4", "P-POSSUM mortalitity score"},
-            {"Edit6", "V - POSSUM mortality score"},
-            {"Edit7", "V - POSSUM physiological mortality score"}};
+            {"Edit6", "RAAA-POSSUM mortality score"},
+            {"Edit7", "RAAA-POSSUM physiological mortality score"},
+            {kOtherRiskBoxes[0], "V-POSSUM mortality score"},
+            {kOtherRiskBoxes[1], "V-POSSUM physiological mortality score"},
+            {kOtherRiskBoxes[2], "P-POSSUM (1998) mortality score"}};
         for (const auto& [name, label] : expected) {
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box(name));
             QVERIFY(iface);
@@ -152,6 +176,29 @@ private Q_SLOTS:
             QVERIFY(box(name)->isReadOnly());
             QCOMPARE(box(name)->focusPolicy(), Qt::ClickFocus);
         }
+        // The added ones are read-only but reached by Tab, so a reader hears them.
+        for (const char* name : kOtherRiskBoxes) {
+            QVERIFY(box(name)->isReadOnly());
+            QCOMPARE(box(name)->focusPolicy(), Qt::StrongFocus);
+        }
+        QCOMPARE(window().findChild<QGroupBox*>()->title(),
+                 QStringLiteral("Other published equations"));
+    }
+
+    // Worked by hand from the published constants: at PS 20 / OS 10 the
+    // arterial-surgery physiology equation gives 4.92% where the ruptured-
+    // aneurysm one (Edit7) gives 30.56%.
+    void calculateShowsTheOtherPublishedRisksAndClearsThemWithTheOthers() {
+        start({"/TEST"});
+        platform.regional.decimalSeparator = QLatin1Char(',');
+        typeScores("20", "10");
+        QVERIFY(otherRiskTexts().join(QString()).isEmpty());
+        QTest::mouseClick(button("Button1"), Qt::LeftButton);
+        QCOMPARE(box("Edit7")->text(), QStringLiteral(" 30,56%"));
+        QCOMPARE(otherRiskTexts(), (QStringList{"  2,37%", "  4,92%", "  1,58%"}));
+        QTest::keyClick(box("Edit2"), Qt::Key_1); // 101: the risks no longer hold
+        QCOMPARE(riskTexts(), QStringList(5, QString()));
+        QCOMPARE(otherRiskTexts(), QStringList(3, QString()));
     }
 
     // The plain top-level windows are windows to a screen reader, not filler.

@@ -158,8 +158,8 @@ void generateAudit(const GeneratedAudit& options,
         risks[0] = ComputeRisk(RiskKind::PossumMorbidity, u8ps, u8os);
         risks[1] = ComputeRisk(RiskKind::PossumMortality, u8ps, u8os);
         risks[2] = ComputeRisk(RiskKind::PPossumMortality, u8ps, u8os);
-        risks[3] = ComputeRisk(RiskKind::VPossumMortality, u8ps, u8os);
-        risks[4] = ComputeRisk(RiskKind::VPossumPhysiologicalMortality, u8ps, u8os);
+        risks[3] = ComputeRisk(RiskKind::RaaaPossumMortality, u8ps, u8os);
+        risks[4] = ComputeRisk(RiskKind::RaaaPossumPhysiologicalMortality, u8ps, u8os);
         for (double risk : risks) {
             line += ',';
             appendFraction(line, risk);

@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FractionRow{"MortalityPS30OS15", 30, 15, RiskKind::PossumMortality, "0.3230"},
                       FractionRow{"MortalityPS88OS48", 88, 48, RiskKind::PossumMortality, "1.0000"},
                       FractionRow{"PhysiologicalPS12", 12, 6,
-                                  RiskKind::VPossumPhysiologicalMortality, "0.1686"}),
+                                  RiskKind::RaaaPossumPhysiologicalMortality, "0.1686"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AuditFraction, BoundsAndUnsetRisks) {

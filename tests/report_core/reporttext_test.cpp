@@ -31,8 +31,8 @@ ReportSources completeEpisode() {
     s.risks[riskIndex(RiskKind::PossumMortality)] = " 32.30%";
     s.risks[riskIndex(RiskKind::PossumMorbidity)] = " 85.07%";
     s.risks[riskIndex(RiskKind::PPossumMortality)] = " 19.47%";
-    s.risks[riskIndex(RiskKind::VPossumMortality)] = " 30.93%";
-    s.risks[riskIndex(RiskKind::VPossumPhysiologicalMortality)] = "100.00%";
+    s.risks[riskIndex(RiskKind::RaaaPossumMortality)] = " 30.93%";
+    s.risks[riskIndex(RiskKind::RaaaPossumPhysiologicalMortality)] = "100.00%";
     return s;
 }
 
@@ -84,8 +84,8 @@ TEST(ComposeReport, CompleteEpisodeLineForLine) {
         "POSSUM morbidity    :  85.07%",
         "POSSUM mortality    :  32.30%",
         "P-POSSUM mortality  :  19.47%",
-        "V-POSSUM mortality  :  30.93%",
-        "VP-POSSUM mortality : 100.00%",
+        "RAAA-POSSUM mort.   :  30.93%",
+        "RAAA-POSSUM phys.   : 100.00%",
         "",
         "Actual Morbidity    :   0",
         "Actual Mortality    :   1",
@@ -120,16 +120,16 @@ TEST(ComposeReport, EmptySourcesGiveBareLabelsAndBlankPadding) {
 TEST(ComposeReport, LongValuesAreNeverPaddedAndAreCut) {
     ReportSources s = completeEpisode();
     s.physiologicalScore = "255";
-    s.risks[riskIndex(RiskKind::VPossumMortality)] = "about one in three";
-    s.risks[riskIndex(RiskKind::VPossumPhysiologicalMortality)] = std::string(300, 'x');
+    s.risks[riskIndex(RiskKind::RaaaPossumMortality)] = "about one in three";
+    s.risks[riskIndex(RiskKind::RaaaPossumPhysiologicalMortality)] = std::string(300, 'x');
     s.patient.died = "yes, on day 3";
     s.patient.name = std::string(260, 'N');
 
     const std::vector<std::string> lines = ComposeReport(s);
     ASSERT_EQ(lines.size(), kReportLineCount);
     EXPECT_EQ(lines[28], "TOTAL               : 255");
-    EXPECT_EQ(lines[46], "V-POSSUM mortality  : about one in three");
-    EXPECT_EQ(lines[47], "VP-POSSUM mortality : " + std::string(233, 'x'));
+    EXPECT_EQ(lines[46], "RAAA-POSSUM mort.   : about one in three");
+    EXPECT_EQ(lines[47], "RAAA-POSSUM phys.   : " + std::string(233, 'x'));
     EXPECT_EQ(lines[50], "Actual Mortality    : yes, on day 3");
     // Detail texts are copied whole.
     EXPECT_EQ(lines[5], "Name                :   " + std::string(260, 'N'));

@@ -38,14 +38,14 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(ComputeRisk, PhysiologicalKindIgnoresOperativeScore) {
-    const auto kind = RiskKind::VPossumPhysiologicalMortality;
+    const auto kind = RiskKind::RaaaPossumPhysiologicalMortality;
     EXPECT_EQ(ComputeRisk(kind, 20, 1), ComputeRisk(kind, 20, 255));
     EXPECT_EQ(FormatRiskPercent(ComputeRisk(kind, 20, 1)), " 30.56%");
 }
 
 TEST(ComputeRisk, SmallestDirectEntryScores) {
     EXPECT_EQ(FormatRiskPercent(ComputeRisk(RiskKind::PPossumMortality, 1, 1)), "  0.01%");
-    EXPECT_EQ(FormatRiskPercent(ComputeRisk(RiskKind::VPossumPhysiologicalMortality, 1, 1)),
+    EXPECT_EQ(FormatRiskPercent(ComputeRisk(RiskKind::RaaaPossumPhysiologicalMortality, 1, 1)),
               "  6.54%");
 }
 
