@@ -17,13 +17,12 @@ double fraction(std::uint64_t tenThousandths) {
     return static_cast<double>(tenThousandths) / 10000.0;
 }
 
-ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed,
-                                  std::uint64_t expectedTenThousandths) {
+ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed, double expected) {
     ObservedExpected figures;
     figures.n = n;
     figures.observed = observed;
-    figures.expected = fraction(expectedTenThousandths);
-    if (expectedTenThousandths > 0) {
+    figures.expected = expected;
+    if (expected > 0) {
         figures.ratio = static_cast<double>(observed) / figures.expected;
         figures.interval = poissonRatioInterval(observed, figures.expected);
     }
@@ -67,11 +66,97 @@ std::vector<std::uint32_t> timeOrder(const AuditData& data, const AnalysisOption
     return order;
 }
 
+// The distinct risks a model's episodes can have, ascending; an episode's
+// risk is held as its step on this scale. Stored risks step by a
+// ten-thousandth, so their sums stay exact whole numbers of steps; computed
+// risks take the distinct values the episodes' score pairs give.
+struct RiskScale {
+    bool tenThousandths = true;
+    std::vector<double> value; // by step
+
+    std::size_t size() const { return tenThousandths ? kRiskSteps : value.size(); }
+    double operator[](std::size_t step) const {
+        return tenThousandths ? fraction(step) : value[step];
+    }
+    // Risk band k holds risks in (k/10, (k+1)/10], the first also 0.
+    std::size_t band(std::size_t step) const {
+        if (tenThousandths)
+            return step == 0 ? 0 : (step - 1) / 1000;
+        const double p = value[step];
+        return p <= 0 ? 0
+                      : std::min<std::size_t>(9, static_cast<std::size_t>(std::ceil(p * 10)) - 1);
+    }
+    std::size_t histogramBin(std::size_t step) const {
+        const std::size_t bin =
+            tenThousandths ? step / 100 : static_cast<std::size_t>(std::floor(value[step] * 100));
+        return std::min<std::size_t>(RiskHistogram::kBins - 1, bin);
+    }
+};
+
 struct Counted {
-    std::vector<std::uint16_t> risk; // ten-thousandths, time order
+    RiskScale scale;
+    std::vector<std::uint32_t> risk; // step on the scale, time order
     std::vector<std::uint8_t> outcome;
     std::vector<std::uint32_t> episode;
 };
+
+// Expected counts: whole ten-thousandths for stored risks, so that their
+// sums are exact; plain sums of the risks for computed ones.
+class ExpectedSum {
+public:
+    ExpectedSum() = default; // filled in before use
+    explicit ExpectedSum(const RiskScale& scale)
+        : scale_(&scale) {}
+    void add(std::uint64_t count, std::size_t step) {
+        if (scale_->tenThousandths)
+            tenThousandths_ += count * step;
+        else
+            sum_ += static_cast<double>(count) * (*scale_)[step];
+    }
+    double total() const { return scale_->tenThousandths ? fraction(tenThousandths_) : sum_; }
+
+private:
+    const RiskScale* scale_ = nullptr;
+    std::uint64_t tenThousandths_ = 0;
+    double sum_ = 0;
+};
+
+// Expected minus observed deaths, kept the same way.
+class VladSum {
+public:
+    explicit VladSum(const RiskScale& scale)
+        : scale_(&scale) {}
+    void add(std::size_t step, bool event) {
+        if (scale_->tenThousandths)
+            tenThousandths_ += static_cast<std::int64_t>(step) - (event ? 10000 : 0);
+        else
+            sum_ += (*scale_)[step] - (event ? 1.0 : 0.0);
+    }
+    double total() const {
+        return scale_->tenThousandths ? static_cast<double>(tenThousandths_) / 10000.0 : sum_;
+    }
+
+private:
+    const RiskScale* scale_;
+    std::int64_t tenThousandths_ = 0;
+    double sum_ = 0;
+};
+
+// A computed model's scale: every risk its counted episodes' score pairs
+// give, and each episode's step.
+void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Counted& counted) {
+    counted.scale.tenThousandths = false;
+    std::vector<double>& value = counted.scale.value;
+    for (const std::uint32_t i : counted.episode)
+        value.push_back(episodes[i].risk(model));
+    std::vector<double> byEpisode = value;
+    std::sort(value.begin(), value.end());
+    value.erase(std::unique(value.begin(), value.end()), value.end());
+    counted.risk.clear();
+    for (const double p : byEpisode)
+        counted.risk.push_back(static_cast<std::uint32_t>(
+            std::lower_bound(value.begin(), value.end(), p) - value.begin()));
+}
 
 Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> order, Model model,
                         ModelResult* result) {
@@ -94,10 +179,13 @@ Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> or
                 ++result->excludedNotScored;
             continue;
         }
-        counted.risk.push_back(e.riskTenThousandths[m]);
+        if (isStoredModel(model))
+            counted.risk.push_back(e.riskTenThousandths[m]);
         counted.outcome.push_back(static_cast<std::uint8_t>(y));
         counted.episode.push_back(i);
     }
+    if (!isStoredModel(model))
+        placeComputedRisks(episodes, model, counted);
     return counted;
 }
 
@@ -135,41 +223,46 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     result.outcome = modelOutcome(model);
     const Counted counted = countedEpisodes(data, order, model, &result);
     const std::size_t n = counted.risk.size();
+    const RiskScale& scale = counted.scale;
+    const std::size_t steps = scale.size();
 
     // Counts by exact risk: everything but the time-ordered figures works from these.
-    std::vector<std::uint64_t> events(kRiskSteps, 0);
-    std::vector<std::uint64_t> nonEvents(kRiskSteps, 0);
+    std::vector<std::uint64_t> events(steps, 0);
+    std::vector<std::uint64_t> nonEvents(steps, 0);
     for (std::size_t i = 0; i < n; ++i)
         (counted.outcome[i] ? events : nonEvents)[counted.risk[i]] += 1;
 
     std::vector<RiskGroup> groups;
     std::uint64_t observed = 0;
-    std::uint64_t expected = 0;
-    std::array<std::uint64_t, 10> bandN{}, bandObserved{}, bandExpected{};
+    ExpectedSum expected(scale);
+    std::array<std::uint64_t, 10> bandN{}, bandObserved{};
+    std::array<ExpectedSum, 10> bandExpected;
+    bandExpected.fill(ExpectedSum(scale));
     double brierSum = 0;
-    for (std::size_t t = 0; t < kRiskSteps; ++t) {
+    for (std::size_t t = 0; t < steps; ++t) {
         if (events[t] == 0 && nonEvents[t] == 0)
             continue;
-        const double p = fraction(t);
+        const double p = scale[t];
         groups.push_back({p, events[t], nonEvents[t]});
         const std::uint64_t count = events[t] + nonEvents[t];
         observed += events[t];
-        expected += count * t;
-        const std::size_t band = t == 0 ? 0 : (t - 1) / 1000;
+        expected.add(count, t);
+        const std::size_t band = scale.band(t);
         bandN[band] += count;
         bandObserved[band] += events[t];
-        bandExpected[band] += count * t;
+        bandExpected[band].add(count, t);
         brierSum += static_cast<double>(events[t]) * (1 - p) * (1 - p) +
                     static_cast<double>(nonEvents[t]) * p * p;
-        const std::size_t bin = std::min<std::size_t>(RiskHistogram::kBins - 1, t / 100);
+        const std::size_t bin = scale.histogramBin(t);
         result.histogram.withEvent[bin] += events[t];
         result.histogram.withoutEvent[bin] += nonEvents[t];
     }
-    result.overall = observedExpected(n, observed, expected);
+    result.overall = observedExpected(n, observed, expected.total());
     for (std::size_t k = 0; k < 10; ++k) {
         result.bands[k].from = static_cast<double>(k) / 10;
         result.bands[k].to = static_cast<double>(k + 1) / 10;
-        result.bands[k].figures = observedExpected(bandN[k], bandObserved[k], bandExpected[k]);
+        result.bands[k].figures =
+            observedExpected(bandN[k], bandObserved[k], bandExpected[k].total());
     }
     if (n > 0)
         result.brier = brierSum / static_cast<double>(n);
@@ -190,32 +283,33 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     // Hosmer-Lemeshow: an episode's rank among risks sorted stably is the
     // number of lower risks plus the earlier episodes with the same risk.
     if (n > 0) {
-        std::vector<std::uint64_t> nextRank(kRiskSteps, 0);
+        std::vector<std::uint64_t> nextRank(steps, 0);
         std::uint64_t below = 0;
-        for (std::size_t t = 0; t < kRiskSteps; ++t) {
+        for (std::size_t t = 0; t < steps; ++t) {
             nextRank[t] = below;
             below += events[t] + nonEvents[t];
         }
-        std::array<std::uint64_t, 10> groupExpected{};
-        std::array<std::uint16_t, 10> lowest{}, highest{};
-        lowest.fill(UINT16_MAX);
+        std::array<ExpectedSum, 10> groupExpected;
+        groupExpected.fill(ExpectedSum(scale));
+        std::array<std::uint32_t, 10> lowest{}, highest{};
+        lowest.fill(UINT32_MAX);
         for (std::size_t i = 0; i < n; ++i) {
-            const std::uint16_t t = counted.risk[i];
+            const std::uint32_t t = counted.risk[i];
             const std::uint64_t rank = nextRank[t]++;
             const std::size_t g = static_cast<std::size_t>(10 * rank / n);
             HosmerLemeshowGroup& group = result.hosmerLemeshow.groups[g];
             ++group.n;
             group.observed += counted.outcome[i];
-            groupExpected[g] += t;
+            groupExpected[g].add(1, t);
             lowest[g] = std::min(lowest[g], t);
             highest[g] = std::max(highest[g], t);
         }
         for (std::size_t g = 0; g < 10; ++g) {
             HosmerLemeshowGroup& group = result.hosmerLemeshow.groups[g];
-            group.expected = fraction(groupExpected[g]);
+            group.expected = groupExpected[g].total();
             if (group.n > 0) {
-                group.lowestRisk = fraction(lowest[g]);
-                group.highestRisk = fraction(highest[g]);
+                group.lowestRisk = scale[lowest[g]];
+                group.highestRisk = scale[highest[g]];
             }
         }
         finishHosmerLemeshow(result.hosmerLemeshow);
@@ -242,22 +336,22 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
             return false;
         cusum.limitComputed = cusum.limit.has_value();
     }
-    std::vector<double> eventWeight(kRiskSteps), nonEventWeight(kRiskSteps);
-    for (std::size_t t = 0; t < kRiskSteps; ++t) {
+    std::vector<double> eventWeight(steps), nonEventWeight(steps);
+    for (std::size_t t = 0; t < steps; ++t) {
         if (events[t] == 0 && nonEvents[t] == 0)
             continue;
-        eventWeight[t] = cusumWeight(fraction(t), true, options.oddsRatio);
-        nonEventWeight[t] = cusumWeight(fraction(t), false, options.oddsRatio);
+        eventWeight[t] = cusumWeight(scale[t], true, options.oddsRatio);
+        nonEventWeight[t] = cusumWeight(scale[t], false, options.oddsRatio);
     }
     const bool keepSeries = options.maxSeriesPoints > 0;
     if (keepSeries)
         result.series.reserve(std::min(n, 2 * options.maxSeriesPoints + 16) + 1);
     double s = 0;
-    std::int64_t vladTenThousandths = 0;
+    VladSum vlad(scale);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint16_t t = counted.risk[i];
+        const std::uint32_t t = counted.risk[i];
         const bool event = counted.outcome[i] != 0;
-        vladTenThousandths += static_cast<std::int64_t>(t) - (event ? 10000 : 0);
+        vlad.add(t, event);
         s = std::max(0.0, s + (event ? eventWeight[t] : nonEventWeight[t]));
         bool signal = false;
         const double reached = s;
@@ -268,16 +362,15 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
             s = 0;
         }
         if (keepSeries)
-            result.series.push_back({i + 1, data.episodes()[counted.episode[i]].day,
-                                     static_cast<double>(vladTenThousandths) / 10000.0, reached,
-                                     signal});
+            result.series.push_back(
+                {i + 1, data.episodes()[counted.episode[i]].day, vlad.total(), reached, signal});
         if (keepSeries && result.series.size() > 4 * options.maxSeriesPoints + 64)
             thinSeries(result.series, options.maxSeriesPoints * 2);
     }
     if (keepSeries)
         thinSeries(result.series, options.maxSeriesPoints);
     cusum.finalValue = s;
-    result.vlad = static_cast<double>(vladTenThousandths) / 10000.0;
+    result.vlad = vlad.total();
     return true;
 }
 
@@ -313,8 +406,8 @@ std::vector<double> predictedRisks(const AuditData& data, const AnalysisOptions&
     const Counted counted = countedEpisodes(data, order, model, nullptr);
     std::vector<double> risks;
     risks.reserve(counted.risk.size());
-    for (const std::uint16_t t : counted.risk)
-        risks.push_back(fraction(t));
+    for (const std::uint32_t t : counted.risk)
+        risks.push_back(counted.scale[t]);
     return risks;
 }
 

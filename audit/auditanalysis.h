@@ -12,6 +12,8 @@
 //     AnalysisResult result = analyse(data, analysisOptions, progress);
 //     // change the date range and call analyse() again: the files are not read again.
 
+#include "riskmodels/riskmodels.h"
+
 #include <array>
 #include <climits>
 #include <cstddef>
@@ -27,28 +29,51 @@ namespace caldrin::audit {
 
 // ---------------------------------------------------------------- models
 
+// The stored risks come first, in the order of the audit file's risk columns
+// read as morbidity first; the computed models follow. The names, equations
+// and sources of all of them are riskmodels' table.
 enum class Model {
     PossumMorbidity,
     PossumMortality,
     PPossumMortality,
-    VPossumMortality,
-    VPossumPhysiologicalMortality,
+    RaaaPossumMortality,              // the file's V_MORT column
+    RaaaPossumPhysiologicalMortality, // the file's VP_MORT column
+    VPossum2001Mortality,             // computed from PHYS_TOTAL and OP_TOTAL
+    VPossum2001PhysiologicalMortality,
+    PPossum1998Mortality,
 };
-inline constexpr std::size_t kModelCount = 5;
+inline constexpr std::size_t kModelCount = 8;
+inline constexpr std::size_t kStoredModelCount = 5;
 inline constexpr std::array<Model, kModelCount> kAllModels = {
-    Model::PossumMorbidity, Model::PossumMortality, Model::PPossumMortality,
-    Model::VPossumMortality, Model::VPossumPhysiologicalMortality};
+    Model::PossumMorbidity,
+    Model::PossumMortality,
+    Model::PPossumMortality,
+    Model::RaaaPossumMortality,
+    Model::RaaaPossumPhysiologicalMortality,
+    Model::VPossum2001Mortality,
+    Model::VPossum2001PhysiologicalMortality,
+    Model::PPossum1998Mortality};
 
 enum class Outcome { Morbidity, Mortality };
 
-// "possum_morbidity", "possum_mortality", "p_possum_mortality",
-// "v_possum_mortality", "v_possum_physiological_mortality".
+// The model's row in the table of risk models.
+const riskmodels::RiskModel& modelEntry(Model model);
+// Read from the file (the first five) or computed from the two scores.
+bool isStoredModel(Model model);
+// The JSON and CSV key: "possum_morbidity", ..., "raaa_possum_mortality",
+// "v_possum_2001_mortality", "p_possum_1998_mortality".
 std::string_view modelKey(Model model);
-// What a reader sees: "POSSUM morbidity", "P-POSSUM mortality", ...
+// What a reader sees: "POSSUM morbidity", "RAAA-POSSUM mortality", ...
 std::string_view modelTitle(Model model);
-// Accepts the key, or the key with "-" for "_" and any case ("P-POSSUM" style
-// short names too: "p-possum" means P-POSSUM mortality).
-std::optional<Model> modelFromName(std::string_view name);
+// Accepts the key, or the key with "-" for "_" and any case, or the short
+// name ("p-possum", "raaa-possum", "v-possum-2001"). The names the stored
+// ruptured-aneurysm risks had before ("v-possum", "v-possum-physiological")
+// still choose them; `oldName` then tells the caller so it can say so.
+struct ModelChoice {
+    Model model;
+    bool oldName = false;
+};
+std::optional<ModelChoice> modelFromName(std::string_view name);
 Outcome modelOutcome(Model model);
 std::string_view outcomeKey(Outcome outcome); // "morbidity", "mortality"
 
@@ -152,16 +177,16 @@ struct Episode {
     std::int32_t day = kNoDay; // dayNumber() of DATE, kNoDay when unreadable
     std::uint32_t file = 0;    // index into files()
     std::uint32_t line = 0;    // line of the winning record
-    std::array<std::uint16_t, kModelCount> riskTenThousandths{}; // in Model order
+    std::array<std::uint16_t, kStoredModelCount> riskTenThousandths{}; // stored, in Model order
     std::uint8_t physiologicalScore = 0;
     std::uint8_t operativeScore = 0;
     std::int8_t morbidity = -1; // 0, 1, or -1 when not exactly "0"/"1"
     std::int8_t mortality = -1;
     bool identityUnreliable = false; // a shifted line: never merged
 
-    double risk(Model model) const {
-        return riskTenThousandths[static_cast<std::size_t>(model)] / 10000.0;
-    }
+    // A stored model's risk as written; a computed model's risk from the two
+    // scores, not rounded.
+    double risk(Model model) const;
     // The outcome a model is measured against: 0, 1 or -1.
     int outcome(Model model) const {
         return model == Model::PossumMorbidity ? morbidity : mortality;

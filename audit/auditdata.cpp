@@ -361,7 +361,7 @@ void AuditReader::State::record(std::uint64_t line) {
         if (c == kOpTotalColumn)
             episode.operativeScore = static_cast<std::uint8_t>(*value);
     }
-    for (std::size_t m = 0; m < kModelCount; ++m) {
+    for (std::size_t m = 0; m < kStoredModelCount; ++m) {
         const auto risk = readRisk(column(kFirstRiskColumn + m));
         if (!risk) {
             refuse(kFirstRiskColumn + m, "a risk from 0 to 1 with at most four decimals");

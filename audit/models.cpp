@@ -8,42 +8,72 @@ namespace caldrin::audit {
 
 namespace {
 
-struct ModelNames {
-    std::string_view key;
-    std::string_view title;
-    std::string_view shortName;
+constexpr riskmodels::ModelId kEntries[kModelCount] = {
+    riskmodels::ModelId::PossumMorbidity,
+    riskmodels::ModelId::PossumMortality,
+    riskmodels::ModelId::PPossum1996Mortality,
+    riskmodels::ModelId::RaaaPossumMortality,
+    riskmodels::ModelId::RaaaPossumPhysiologicalMortality,
+    riskmodels::ModelId::VPossum2001Mortality,
+    riskmodels::ModelId::VPossum2001PhysiologicalMortality,
+    riskmodels::ModelId::PPossum1998Mortality,
 };
 
-constexpr ModelNames kNames[kModelCount] = {
-    {"possum_morbidity", "POSSUM morbidity", "possum-morbidity"},
-    {"possum_mortality", "POSSUM mortality", "possum"},
-    {"p_possum_mortality", "P-POSSUM mortality", "p-possum"},
-    {"v_possum_mortality", "V-POSSUM mortality", "v-possum"},
-    {"v_possum_physiological_mortality", "V-POSSUM physiological mortality",
-     "v-possum-physiological"},
+// What --model called the ruptured-aneurysm risks before they were named for
+// what they are.
+struct OldName {
+    std::string_view name;
+    Model model;
 };
+constexpr OldName kOldNames[] = {
+    {"v_possum", Model::RaaaPossumMortality},
+    {"v_possum_mortality", Model::RaaaPossumMortality},
+    {"v_possum_physiological", Model::RaaaPossumPhysiologicalMortality},
+    {"v_possum_physiological_mortality", Model::RaaaPossumPhysiologicalMortality},
+};
+
+std::string folded(std::string_view name) {
+    std::string text;
+    for (const char c : name)
+        text += c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 } // namespace
 
+const riskmodels::RiskModel& modelEntry(Model model) {
+    return riskmodels::model(kEntries[static_cast<std::size_t>(model)]);
+}
+
+bool isStoredModel(Model model) {
+    return static_cast<std::size_t>(model) < kStoredModelCount;
+}
+
 std::string_view modelKey(Model model) {
-    return kNames[static_cast<std::size_t>(model)].key;
+    return modelEntry(model).key;
 }
 
 std::string_view modelTitle(Model model) {
-    return kNames[static_cast<std::size_t>(model)].title;
+    return modelEntry(model).title;
 }
 
-std::optional<Model> modelFromName(std::string_view name) {
-    std::string folded;
-    for (const char c : name)
-        folded += c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+std::optional<ModelChoice> modelFromName(std::string_view name) {
+    const std::string wanted = folded(name);
     for (const Model model : kAllModels) {
-        std::string shortName(kNames[static_cast<std::size_t>(model)].shortName);
-        std::replace(shortName.begin(), shortName.end(), '-', '_');
-        if (folded == modelKey(model) || folded == shortName)
-            return model;
+        if (wanted == modelKey(model) || wanted == folded(modelEntry(model).shortName))
+            return ModelChoice{model, false};
+    }
+    for (const OldName& old : kOldNames) {
+        if (wanted == old.name)
+            return ModelChoice{old.model, true};
     }
     return std::nullopt;
+}
+
+double Episode::risk(Model model) const {
+    if (isStoredModel(model))
+        return riskTenThousandths[static_cast<std::size_t>(model)] / 10000.0;
+    return riskmodels::riskFromScores(modelEntry(model), physiologicalScore, operativeScore);
 }
 
 Outcome modelOutcome(Model model) {

@@ -33,13 +33,19 @@ constexpr int kCannotOpen = 2;
 constexpr std::string_view kUsage =
     "Usage: caldrin-audit [OPTION]... FILE...\n"
     "Reads audit data files written by the calculator and measures observed against\n"
-    "expected outcomes for POSSUM morbidity and the four mortality models: overall,\n"
+    "expected outcomes for POSSUM morbidity and seven mortality models: overall,\n"
     "in risk bands, discrimination, calibration and over time (VLAD, CUSUM).\n"
+    "Five risks are read from the file (V_MORT and VP_MORT hold RAAA-POSSUM, the\n"
+    "ruptured-aneurysm equations); V-POSSUM (2001) and P-POSSUM (1998) are computed\n"
+    "from PHYS_TOTAL and OP_TOTAL.\n"
     "\n"
     "  --format text|csv|json  output for people (default), spreadsheets or programs\n"
     "  --model MODEL           model of the risk-band table (default p-possum):\n"
-    "                          possum-morbidity, possum, p-possum, v-possum,\n"
-    "                          v-possum-physiological\n"
+    "                          possum-morbidity, possum, p-possum, raaa-possum,\n"
+    "                          raaa-possum-physiological, v-possum-2001,\n"
+    "                          v-possum-2001-physiological, p-possum-1998\n"
+    "                          (v-possum and v-possum-physiological, the old\n"
+    "                          names, choose the RAAA-POSSUM ones)\n"
     "  --from DATE, --to DATE  only procedures from/to this date (inclusive);\n"
     "                          YYYY-MM-DD or in the --date-order\n"
     "  --date-order dmy|mdy|ymd  how dates of procedure are typed (default dmy)\n"
@@ -66,6 +72,7 @@ struct CommandLine {
     std::string output;
     bool help = false;
     bool version = false;
+    std::vector<std::string> notes; // one line each on standard error
 };
 
 std::optional<double> readNumber(std::string_view text) {
@@ -125,10 +132,21 @@ std::string parse(int argc, char** argv, CommandLine& line) {
             else
                 return "--format takes text, csv or json, not " + std::string(v);
         } else if (name == "--model") {
-            const auto model = modelFromName(v);
-            if (!model)
+            const auto choice = modelFromName(v);
+            if (!choice)
                 return "unknown model " + std::string(v);
-            line.bandModel = *model;
+            line.bandModel = choice->model;
+            if (choice->oldName) {
+                const auto& chosen = modelEntry(choice->model);
+                const auto& arterial = modelEntry(choice->model == Model::RaaaPossumMortality
+                                                      ? Model::VPossum2001Mortality
+                                                      : Model::VPossum2001PhysiologicalMortality);
+                line.notes.push_back(
+                    "--model " + std::string(v) + " now means " + std::string(chosen.title) +
+                    ", the ruptured-aneurysm equation of the " + std::string(chosen.storedColumn) +
+                    " column; the arterial-surgery " + std::string(arterial.title) + " is " +
+                    std::string(arterial.shortName));
+            }
         } else if (name == "--from") {
             line.from = v;
         } else if (name == "--to") {
@@ -240,6 +258,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "caldrin-audit: %s\nTry 'caldrin-audit --help'.\n", error.c_str());
         return kBadUsage;
     }
+    for (const std::string& note : line.notes)
+        std::fprintf(stderr, "caldrin-audit: %s\n", note.c_str());
     if (line.help) {
         std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
         return kDone;

@@ -1,4 +1,5 @@
 #include "auditwindow/auditcharts.h"
+#include "auditwindow/modelnames.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
@@ -17,11 +18,6 @@ namespace caldrin::auditwindow {
 using namespace caldrin::audit;
 
 namespace {
-
-QString modelName(Model model) {
-    const std::string_view title = modelTitle(model);
-    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
-}
 
 QValueAxis* addAxis(QChart* chart, Qt::Alignment alignment, const QString& title, double low,
                     double high) {

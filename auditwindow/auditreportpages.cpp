@@ -1,4 +1,5 @@
 #include "auditwindow/auditreportpages.h"
+#include "auditwindow/modelnames.h"
 
 #include "auditwindow/auditcharts.h"
 
@@ -165,11 +166,6 @@ private:
     int pages_ = 1;
 };
 
-QString modelName(Model model) {
-    const std::string_view title = modelTitle(model);
-    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
-}
-
 void titlePage(PageWriter& page, const ReportContext& context) {
     page.text(QStringLiteral("Audit report"), 22, true);
     page.text(QStringLiteral("Observed against expected outcomes. Prepared by Caldrin Audit on %1.")
@@ -277,8 +273,30 @@ void modelPages(PageWriter& page, const ModelResult& model, const ReportContext&
 }
 } // namespace
 
+namespace {
+
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// One note per model, from the model table: name, equation, what it
+// predicts, for whom, whether read or computed, and its source.
+QString modelNote(Model model) {
+    const riskmodels::RiskModel& entry = modelEntry(model);
+    const QString source =
+        isStoredModel(model)
+            ? QStringLiteral("read from the file's %1 column").arg(fromView(entry.storedColumn))
+            : QStringLiteral("computed from PHYS_TOTAL and OP_TOTAL");
+    return QStringLiteral("%1: %2, R the risk of %3; fitted to %4; %5. %6. doi:%7")
+        .arg(fromView(entry.title), QString::fromStdString(riskmodels::equationText(entry)),
+             fromView(entry.outcome), fromView(entry.population), source, fromView(entry.citation),
+             fromView(entry.doi));
+}
+
+} // namespace
+
 QStringList methodNotes() {
-    return {
+    QStringList notes = {
         QStringLiteral(
             "Observed (O) is the number of episodes with the outcome; expected (E) is the sum of "
             "the predicted risks (linear analysis). O:E is their ratio, with exact Poisson 95% "
@@ -309,10 +327,14 @@ QStringList methodNotes() {
             "reaching the control limit it signals and starts again from 0 (Steiner et al. "
             "2000). Unless given, the limit is found by simulating the file's own risk mix for "
             "the chosen in-control average run length."),
-        QStringLiteral("Models: POSSUM morbidity and mortality (Copeland et al. 1991), P-POSSUM "
-                       "(Prytherch et al. 1998), V-POSSUM and its physiology-only form "
-                       "(Prytherch et al. 2001)."),
+        QStringLiteral("Models: PS is the Physiological score, OS the Operative severity score. "
+                       "The RAAA-POSSUM equations were fitted to repairs of ruptured abdominal "
+                       "aortic aneurysms and are not for elective vascular patients. An episode "
+                       "whose PHYS_TOTAL or OP_TOTAL is 0 is left out of every model."),
     };
+    for (const Model model : kAllModels)
+        notes << modelNote(model);
+    return notes;
 }
 
 namespace {
@@ -321,8 +343,6 @@ QStringList references() {
     return {
         QStringLiteral("Brier GW. Verification of forecasts expressed in terms of probability. "
                        "Monthly Weather Review 1950;78:1-3."),
-        QStringLiteral("Copeland GP, Jones D, Walters M. POSSUM: a scoring system for surgical "
-                       "audit. British Journal of Surgery 1991;78:355-360."),
         QStringLiteral("Cox DR. Two further applications of a model for binary regression. "
                        "Biometrika 1958;45:562-565."),
         QStringLiteral("DeLong ER, DeLong DM, Clarke-Pearson DL. Comparing the areas under two or "
@@ -336,12 +356,6 @@ QStringList references() {
         QStringLiteral("Lovegrove J, Valencia O, Treasure T, Sherlaw-Johnson C, Gallivan S. "
                        "Monitoring the results of cardiac surgery by variable life-adjusted "
                        "display. Lancet 1997;350:1128-1130."),
-        QStringLiteral("Prytherch DR, Whiteley MS, Higgins B, Weaver PC, Prout WG, Powell SJ. "
-                       "POSSUM and Portsmouth POSSUM for predicting mortality. British Journal "
-                       "of Surgery 1998;85:1217-1220."),
-        QStringLiteral("Prytherch DR, Ridler BM, Beard JD, Earnshaw JJ. A model for national "
-                       "outcome audit in vascular surgery. European Journal of Vascular and "
-                       "Endovascular Surgery 2001;21:477-483."),
         QStringLiteral("Steiner SH, Cook RJ, Farewell VT, Treasure T. Monitoring surgical "
                        "performance using risk-adjusted cumulative sum charts. Biostatistics "
                        "2000;1:441-452."),

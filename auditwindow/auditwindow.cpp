@@ -1,4 +1,5 @@
 #include "auditwindow/auditwindow.h"
+#include "auditwindow/modelnames.h"
 
 #include "auditwindow/auditdialogs.h"
 #include "auditwindow/auditreportpages.h"
@@ -69,16 +70,6 @@ QDate qDateOf(std::int32_t day) {
 
 Date dateOf(const QDate& date) {
     return Date{date.year(), date.month(), date.day()};
-}
-
-QString modelName(Model model) {
-    const std::string_view title = modelTitle(model);
-    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
-}
-
-QString modelFileKey(Model model) {
-    const std::string_view key = modelKey(model);
-    return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
 }
 
 QTableView* makeTableView(FigureTableModel* model, const QString& objectName,

@@ -1,4 +1,5 @@
 #include "auditwindow/figures.h"
+#include "auditwindow/modelnames.h"
 
 #include "audit/auditreport.h"
 
@@ -22,11 +23,6 @@ QString plain(const std::optional<double>& value) {
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text);
-}
-
-QString modelName(Model model) {
-    const std::string_view title = modelTitle(model);
-    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
 }
 
 QString bandName(const RiskBand& band) {

@@ -162,6 +162,47 @@ TEST(Analysis, ExclusionsCountUnknownOutcomeFirst) {
     EXPECT_EQ(morbidity.excludedUnknownOutcome, 1u);
     EXPECT_EQ(morbidity.excludedNotScored, 2u);
     EXPECT_EQ(morbidity.overall.n, 3u);
+    // The computed models leave out the same episodes as the stored ones.
+    for (const Model computed :
+         {Model::VPossum2001Mortality, Model::VPossum2001PhysiologicalMortality,
+          Model::PPossum1998Mortality}) {
+        const ModelResult& m = model(result, computed);
+        EXPECT_EQ(m.excludedUnknownOutcome, 3u) << modelKey(computed);
+        EXPECT_EQ(m.excludedNotScored, 2u) << modelKey(computed);
+        EXPECT_EQ(m.overall.n, 1u) << modelKey(computed);
+    }
+}
+
+// Risks worked by hand from the published constants at (PS, OS) = (20, 10),
+// (25, 15) and (20, 30), the second died. The stored columns all say 0.04
+// for V_MORT: the computed models must use the scores, unrounded, and the
+// physiology-only one must tie the first and third episodes.
+TEST(Analysis, ComputedModelsFollowTheScores) {
+    std::string text;
+    text += line(Row{.name = "a", .date = "01/01/2024", .ps = 20, .os = 10});
+    text += line(Row{.name = "b", .date = "02/01/2024", .ps = 25, .os = 15, .mortality = "1"});
+    text += line(Row{.name = "c", .date = "03/01/2024", .ps = 20, .os = 30});
+    const AnalysisResult result = analyse(read(text), givenLimit(4.5));
+
+    const ModelResult& arterial = model(result, Model::VPossum2001Mortality);
+    EXPECT_NEAR(arterial.overall.expected,
+                0.02366982021836026 + 0.08910598884453892 + 0.22380997532186256, 1e-12);
+    EXPECT_DOUBLE_EQ(*arterial.discrimination.auroc, 0.5);
+    EXPECT_EQ(arterial.bands[2].figures.n, 1u); // 22.38%
+
+    const ModelResult& physiology = model(result, Model::VPossum2001PhysiologicalMortality);
+    EXPECT_NEAR(physiology.overall.expected, 2 * 0.04923791036305033 + 0.10055256392120497, 1e-12);
+    EXPECT_DOUBLE_EQ(*physiology.discrimination.auroc, 1.0);
+    EXPECT_NEAR(physiology.vlad, 0.19902838464730563 - 1, 1e-12);
+    EXPECT_EQ(physiology.bands[0].figures.n, 2u);
+    EXPECT_EQ(physiology.bands[1].figures.n, 1u);
+
+    const ModelResult& refit = model(result, Model::PPossum1998Mortality);
+    EXPECT_NEAR(refit.overall.expected, 0.3538631324553742, 1e-12);
+    EXPECT_EQ(refit.bands[0].figures.n, 2u);
+    EXPECT_EQ(refit.bands[2].figures.n, 1u);
+
+    EXPECT_DOUBLE_EQ(model(result, Model::RaaaPossumMortality).overall.expected, 0.12);
 }
 
 TEST(Analysis, DateRangeReusesTheRecordsRead) {

@@ -102,6 +102,19 @@ TEST_F(AuditCommandLine, FormatsModelDatesAndOutputFile) {
     const Outcome band = run(f + " --limit 4.5 --model possum-morbidity");
     EXPECT_NE(band.out.find("Risk bands, POSSUM morbidity"), std::string::npos);
 
+    // The old names still choose the ruptured-aneurysm risks, with a note
+    // saying so; the new names choose the published arterial equations.
+    const Outcome old = run(f + " --limit 4.5 --model v-possum-physiological");
+    EXPECT_EQ(old.status, 0);
+    EXPECT_NE(old.out.find("caldrin-audit: --model v-possum-physiological now means RAAA-POSSUM "
+                           "physiological mortality"),
+              std::string::npos)
+        << old.out;
+    EXPECT_NE(old.out.find("Risk bands, RAAA-POSSUM physiological mortality"), std::string::npos);
+    const Outcome arterial = run(f + " --limit 4.5 --model v-possum-2001");
+    EXPECT_EQ(arterial.out.find("now means"), std::string::npos);
+    EXPECT_NE(arterial.out.find("Risk bands, V-POSSUM mortality"), std::string::npos);
+
     const Outcome ranged = run(f + " --limit 4.5 --format json --from 01/01/2022 --to=2022-12-31");
     EXPECT_NE(ranged.out.find("\"outside_date_range\": "), std::string::npos);
     EXPECT_EQ(ranged.out.find("\"outside_date_range\": 0,"), std::string::npos);

@@ -13,13 +13,27 @@ import numpy as np
 import scipy.stats as st
 import statsmodels.api as sm
 
-MODELS = [  # key, risk column, outcome column
+MODELS = [  # key, risk column or published equation, outcome column
     ("possum_morbidity", "P_MORB", "MORBIDITY"),
     ("possum_mortality", "P_MORT", "MORTALITY"),
     ("p_possum_mortality", "P-P_MORT", "MORTALITY"),
-    ("v_possum_mortality", "V_MORT", "MORTALITY"),
-    ("v_possum_physiological_mortality", "VP_MORT", "MORTALITY"),
+    ("raaa_possum_mortality", "V_MORT", "MORTALITY"),
+    ("raaa_possum_physiological_mortality", "VP_MORT", "MORTALITY"),
+    # Computed from PHYS_TOTAL and OP_TOTAL: (intercept, PS, OS) as published
+    # for arterial surgery (Eur J Vasc Endovasc Surg 2001;21:477-483) and in
+    # the 1998 Portsmouth refit (Br J Surg 1998;85:1217-1220).
+    ("v_possum_2001_mortality", (-8.0616, 0.1552, 0.1238), "MORTALITY"),
+    ("v_possum_2001_physiological_mortality", (-6.0386, 0.1539, 0.0), "MORTALITY"),
+    ("p_possum_1998_mortality", (-9.065, 0.1692, 0.1550), "MORTALITY"),
 ]
+
+
+def predicted(r, risk):
+    if isinstance(risk, str):
+        return float(r[risk])
+    a, b, c = risk
+    y = a + b * int(r["PHYS_TOTAL"]) + c * int(r["OP_TOTAL"])
+    return 1.0 / (1.0 + math.exp(-y))
 
 
 def read_episodes(path):
@@ -66,7 +80,7 @@ def main():
     episodes, merged = read_episodes(path)
     print("all merged", merged)
     print("all episodes", len(episodes))
-    for key, risk_column, outcome_column in MODELS:
+    for key, risk, outcome_column in MODELS:
         p, y = [], []
         for r in episodes:
             outcome = r[outcome_column].strip(" ")
@@ -74,7 +88,7 @@ def main():
                 continue
             if int(r["PHYS_TOTAL"]) == 0 or int(r["OP_TOTAL"]) == 0:
                 continue
-            p.append(float(r[risk_column]))
+            p.append(predicted(r, risk))
             y.append(int(outcome))
         p, y = np.array(p), np.array(y)
         n, o, e = len(p), int(y.sum()), float(p.sum())

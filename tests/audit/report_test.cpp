@@ -31,13 +31,20 @@ TEST(Report, JsonHasTheAgreedShapeWithNullForUndefinedFigures) {
     const Fixture f = analysed(text);
     const std::string json = formatReport(f.data, f.result, f.options, ReportFormat::Json);
     for (const char* part :
-         {"\"model\": \"possum_morbidity\"", "\"model\": \"v_possum_physiological_mortality\"",
-          "\"outcome\": \"mortality\"", "\"read\": 2", "\"merged\": 0", "\"line\": 3", "\"df\": 8",
-          "\"odds_ratio\": 2", "\"limit\": 4.5",
+         {"\"model\": \"possum_morbidity\"", "\"model\": \"possum_mortality\"",
+          "\"model\": \"p_possum_mortality\"", "\"model\": \"raaa_possum_mortality\"",
+          "\"model\": \"raaa_possum_physiological_mortality\"",
+          "\"model\": \"v_possum_2001_mortality\"",
+          "\"model\": \"v_possum_2001_physiological_mortality\"",
+          "\"model\": \"p_possum_1998_mortality\"", "\"outcome\": \"mortality\"", "\"read\": 2",
+          "\"merged\": 0", "\"line\": 3", "\"df\": 8", "\"odds_ratio\": 2", "\"limit\": 4.5",
           // no deaths expected in the top band: O:E undefined
           "\"from\": 0.9, \"to\": 1, \"n\": 0, \"observed\": 0, \"expected\": 0, \"oe\": null, "
           "\"oe_ci\": null"})
         EXPECT_NE(json.find(part), std::string::npos) << part;
+    // The keys the ruptured-aneurysm risks had are gone rather than given a new meaning.
+    EXPECT_EQ(json.find("\"v_possum_mortality\""), std::string::npos);
+    EXPECT_EQ(json.find("\"v_possum_physiological_mortality\""), std::string::npos);
     // Morbidity has no events: AUROC null.
     EXPECT_NE(json.find("\"auroc\": null"), std::string::npos);
     // Windows-1252 curly quotes become UTF-8.
@@ -63,7 +70,8 @@ TEST(Report, CsvHasOneRowPerModelAndBand) {
         ++rows;
         pos += 2;
     }
-    EXPECT_EQ(rows, 1u + 5 * 11);
+    EXPECT_EQ(rows, 1u + kModelCount * 11);
+    EXPECT_EQ(kModelCount, 8u);
     // Every row has the header's 25 columns.
     std::size_t start = 0;
     while (start < csv.size()) {

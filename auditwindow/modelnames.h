@@ -1,0 +1,14 @@
+#pragma once
+
+#include "audit/auditanalysis.h"
+
+#include <QString>
+
+namespace caldrin::audit {
+
+// A model's name and file key as the window, its figures, charts and PDF show
+// them: the model table's, never a copy.
+QString modelName(Model model);
+QString modelFileKey(Model model);
+
+} // namespace caldrin::audit
