@@ -344,8 +344,8 @@ private Q_SLOTS:
         QVERIFY(dialogs.saveRequests[0].suggestedPath.endsWith(".pdf"));
         QVERIFY(platform.messages.empty());
 
-        // Title page, two pages per model, method notes.
-        QCOMPARE(windowtesting::pdfPages(pdf), 12);
+        // Title page, two pages for each of the eight models, two of method notes.
+        QCOMPARE(windowtesting::pdfPages(pdf), 19);
         const QString text = windowtesting::pdfText(pdf);
         const QStringList pages = text.split(QLatin1Char('\f'));
         QVERIFY(pages[0].contains("Audit report"));
@@ -358,15 +358,17 @@ private Q_SLOTS:
         QVERIFY(pages[1].contains("ROC curve"));
         QVERIFY(pages[2].contains("CUSUM"));
         QVERIFY(pages[2].contains("Predicted risks"));
-        QVERIFY(pages[11].contains("Methods"));
-        QVERIFY(pages[11].contains("Steiner SH"));
-        QVERIFY(pages[11].contains("DeLong ER"));
+        QVERIFY(pages[17].contains("Methods"));
+        const QString methods = pages[17] + pages[18];
+        QVERIFY(methods.contains("Steiner SH"));
+        QVERIFY(methods.contains("DeLong ER"));
+        QVERIFY(methods.contains("not for elective vascular patients"));
 
         // Printing paints the same report through the print dialog.
         const QString printed = dir.filePath("printed.pdf");
         platform.printAnswers.push_back(printed);
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
-        QCOMPARE(windowtesting::pdfPages(printed), 12);
+        QCOMPARE(windowtesting::pdfPages(printed), 19);
         QVERIFY(windowtesting::pdfText(printed).contains("Hosmer"));
         platform.printAnswers.push_back(std::nullopt); // Cancel prints nothing
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
@@ -386,7 +388,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList lines =
             QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 5); // header and the four mortality models
+        QCOMPARE(lines.size(), 8); // header and the seven mortality models
         QVERIFY(lines[0].startsWith("model,n,observed,expected,oe,oe_lower,oe_upper"));
         QString row;
         for (const QString& line : lines)
