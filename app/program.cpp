@@ -1,17 +1,17 @@
 #include "app/program.h"
 
 #include "app/help.h"
-#include "app/tform1.h"
+#include "app/mainwindow.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
 #include "platform/accessiblewindows.h"
 #include "platform/platform.h"
 #include "platform/windowplacement.h"
-#include "records/tform6.h"
-#include "records/tform7.h"
+#include "records/patientdetailsdialog.h"
+#include "records/selftestwindow.h"
 #include "records_core/md5selftest.h"
-#include "report/tform5.h"
+#include "report/reportwindow.h"
 #include "report_core/reporttext.h"
 #include "widgets/textedge.h"
 
@@ -39,26 +39,27 @@ void addHelpKey(QWidget& window, const char* helpButtonName) {
 Program::Program(Platform& platform, const QStringList& arguments)
     : platform_(platform)
     , episode_(std::make_unique<EpisodeModel>())
-    , form1_(std::make_unique<TForm1>(platform, *episode_, arguments))
-    , form2_(std::make_unique<TForm2>(platform, episode_->assessment()))
-    , form3_(std::make_unique<TForm3>(platform, episode_->assessment()))
-    , form4_(std::make_unique<TForm4>(platform, episode_->assessment()))
-    , form5_(std::make_unique<TForm5>(platform))
-    , form6_(std::make_unique<TForm6>())
-    , placer_(std::make_unique<WindowPlacer>(*form1_)) {
+    , mainWindow_(std::make_unique<MainWindow>(platform, *episode_, arguments))
+    , physiologicalPage1_(std::make_unique<PhysiologicalPage1>(platform, episode_->assessment()))
+    , physiologicalPage2_(std::make_unique<PhysiologicalPage2>(platform, episode_->assessment()))
+    , operativeDialog_(std::make_unique<OperativeDialog>(platform, episode_->assessment()))
+    , reportWindow_(std::make_unique<ReportWindow>(platform))
+    , selfTestWindow_(std::make_unique<SelfTestWindow>())
+    , placer_(std::make_unique<WindowPlacer>(*mainWindow_)) {
     installWindowRoles();
     // Every other window opens over the main window, inside the screen.
-    for (QWidget* window : std::initializer_list<QWidget*>{form2_.get(), form3_.get(), form4_.get(),
-                                                           form5_.get(), form6_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             physiologicalPage1_.get(), physiologicalPage2_.get(), operativeDialog_.get(),
+             reportWindow_.get(), selfTestWindow_.get()})
         placer_->watch(*window);
 
     connectScorePages();
-    QObject::connect(form1_.get(), &TForm1::detailsNeeded, form1_.get(),
+    QObject::connect(mainWindow_.get(), &MainWindow::detailsNeeded, mainWindow_.get(),
                      [this] { askForDetailsIfNeeded(); });
-    QObject::connect(form1_.get(), &TForm1::reportRequested, form1_.get(),
+    QObject::connect(mainWindow_.get(), &MainWindow::reportRequested, mainWindow_.get(),
                      [this](const ReportSources& figures) { createReport(figures); });
-    QObject::connect(form1_.get(), &TForm1::selfTestRequested, form6_.get(),
-                     [this] { form6_->showSelfTest(md5SelfTestLines()); });
+    QObject::connect(mainWindow_.get(), &MainWindow::selfTestRequested, selfTestWindow_.get(),
+                     [this] { selfTestWindow_->showSelfTest(md5SelfTestLines()); });
     connectHelp(platform);
 }
 
@@ -66,46 +67,53 @@ Program::~Program() = default;
 
 void Program::connectScorePages() {
     EpisodeModel* episode = episode_.get();
-    QObject::connect(form1_.get(), &TForm1::physiologicalScoreRequested, form2_.get(),
-                     [this] { openPhysiologicalScore(); });
-    QObject::connect(form1_.get(), &TForm1::operativeScoreRequested, form4_.get(),
-                     [this] { openOperativeScore(); });
-    QObject::connect(form2_.get(), &TForm2::completed, form3_.get(), &TForm3::startPage2);
-    QObject::connect(form3_.get(), &TForm3::scoreConfirmed, episode,
+    QObject::connect(mainWindow_.get(), &MainWindow::physiologicalScoreRequested,
+                     physiologicalPage1_.get(), [this] { openPhysiologicalScore(); });
+    QObject::connect(mainWindow_.get(), &MainWindow::operativeScoreRequested,
+                     operativeDialog_.get(), [this] { openOperativeScore(); });
+    QObject::connect(physiologicalPage1_.get(), &PhysiologicalPage1::completed,
+                     physiologicalPage2_.get(), &PhysiologicalPage2::startPage2);
+    QObject::connect(physiologicalPage2_.get(), &PhysiologicalPage2::scoreConfirmed, episode,
                      &EpisodeModel::setPhysiologicalScore);
-    QObject::connect(form4_.get(), &TForm4::scoreConfirmed, episode,
+    QObject::connect(operativeDialog_.get(), &OperativeDialog::scoreConfirmed, episode,
                      &EpisodeModel::setOperativeScore);
-    QObject::connect(form2_.get(), &TForm2::scoreCancelled, episode,
+    QObject::connect(physiologicalPage1_.get(), &PhysiologicalPage1::scoreCancelled, episode,
                      &EpisodeModel::withdrawPhysiologicalScore);
-    QObject::connect(form3_.get(), &TForm3::scoreCancelled, episode,
+    QObject::connect(physiologicalPage2_.get(), &PhysiologicalPage2::scoreCancelled, episode,
                      &EpisodeModel::withdrawPhysiologicalScore);
     // Page 1 opened again and cancelled withdraws the whole score: a page 2
     // still shown from before would otherwise complete it from a subtotal
     // whose choices are gone.
-    QObject::connect(form2_.get(), &TForm2::scoreCancelled, form3_.get(), &QWidget::hide);
-    QObject::connect(form4_.get(), &TForm4::scoreCancelled, episode,
+    QObject::connect(physiologicalPage1_.get(), &PhysiologicalPage1::scoreCancelled,
+                     physiologicalPage2_.get(), &QWidget::hide);
+    QObject::connect(operativeDialog_.get(), &OperativeDialog::scoreCancelled, episode,
                      &EpisodeModel::withdrawOperativeScore);
 }
 
 void Program::connectHelp(Platform& platform) {
     auto showTopic = [&platform](const QString& topic) { ShowHelpTopic(platform, topic); };
-    QObject::connect(form1_.get(), &TForm1::helpRequested, form1_.get(), showTopic);
-    QObject::connect(form2_.get(), &TForm2::helpRequested, form1_.get(), showTopic);
-    QObject::connect(form3_.get(), &TForm3::helpRequested, form1_.get(), showTopic);
-    QObject::connect(form4_.get(), &TForm4::helpRequested, form1_.get(), showTopic);
-    QObject::connect(form5_.get(), &TForm5::helpRequested, form1_.get(), showTopic);
-    QObject::connect(form6_.get(), &TForm6::helpRequested, form1_.get(), showTopic);
+    QObject::connect(mainWindow_.get(), &MainWindow::helpRequested, mainWindow_.get(), showTopic);
+    QObject::connect(physiologicalPage1_.get(), &PhysiologicalPage1::helpRequested,
+                     mainWindow_.get(), showTopic);
+    QObject::connect(physiologicalPage2_.get(), &PhysiologicalPage2::helpRequested,
+                     mainWindow_.get(), showTopic);
+    QObject::connect(operativeDialog_.get(), &OperativeDialog::helpRequested, mainWindow_.get(),
+                     showTopic);
+    QObject::connect(reportWindow_.get(), &ReportWindow::helpRequested, mainWindow_.get(),
+                     showTopic);
+    QObject::connect(selfTestWindow_.get(), &SelfTestWindow::helpRequested, mainWindow_.get(),
+                     showTopic);
 
-    addHelpKey(*form1_, "BitBtn3");
-    addHelpKey(*form2_, "BitBtn3");
-    addHelpKey(*form3_, "BitBtn3");
-    addHelpKey(*form4_, "BitBtn3");
-    addHelpKey(*form5_, "BitBtn2");
-    addHelpKey(*form6_, "BitBtn2");
+    addHelpKey(*mainWindow_, "BitBtn3");
+    addHelpKey(*physiologicalPage1_, "BitBtn3");
+    addHelpKey(*physiologicalPage2_, "BitBtn3");
+    addHelpKey(*operativeDialog_, "BitBtn3");
+    addHelpKey(*reportWindow_, "BitBtn2");
+    addHelpKey(*selfTestWindow_, "BitBtn2");
 }
 
 void Program::openPhysiologicalScore() {
-    TForm2& page1 = *form2_;
+    PhysiologicalPage1& page1 = *physiologicalPage1_;
     page1.SetUpForm2();
     page1.show();
     page1.raise();
@@ -115,7 +123,7 @@ void Program::openPhysiologicalScore() {
 }
 
 void Program::openOperativeScore() {
-    TForm4& dialog = *form4_;
+    OperativeDialog& dialog = *operativeDialog_;
     dialog.SetUpForm4();
     // The dialog takes the keyboard: keys meant for it must not reach the
     // main window's commands.
@@ -125,15 +133,16 @@ void Program::openOperativeScore() {
     dialog.focusFirstGroup();
 }
 
-TForm7& Program::detailsDialog() {
-    if (!form7_) {
-        form7_ = std::make_unique<TForm7>(platform_, *episode_);
-        placer_->watch(*form7_);
-        QObject::connect(form7_.get(), &TForm7::helpRequested, form1_.get(),
+PatientDetailsDialog& Program::detailsDialog() {
+    if (!detailsDialog_) {
+        detailsDialog_ = std::make_unique<PatientDetailsDialog>(platform_, *episode_);
+        placer_->watch(*detailsDialog_);
+        QObject::connect(detailsDialog_.get(), &PatientDetailsDialog::helpRequested,
+                         mainWindow_.get(),
                          [this](const QString& topic) { ShowHelpTopic(platform_, topic); });
-        addHelpKey(*form7_, "BitBtn3");
+        addHelpKey(*detailsDialog_, "BitBtn3");
     }
-    return *form7_;
+    return *detailsDialog_;
 }
 
 void Program::askForDetailsIfNeeded() {
@@ -144,13 +153,13 @@ void Program::askForDetailsIfNeeded() {
 const ScorePage& Program::scorePage(Page page) const {
     switch (page) {
     case Page::Physiological1:
-        return *form2_;
+        return *physiologicalPage1_;
     case Page::Physiological2:
-        return *form3_;
+        return *physiologicalPage2_;
     case Page::Operative:
         break;
     }
-    return *form4_;
+    return *operativeDialog_;
 }
 
 void Program::createReport(const ReportSources& figures) {
@@ -160,12 +169,12 @@ void Program::createReport(const ReportSources& figures) {
         sources.factorPoints[indexOf(def.factor)] =
             toCp1252Bytes(scorePage(placeOf(def.factor).page).pointsDisplayText(def.factor));
     }
-    form5_->fillReport(sources);
-    form5_->showReport();
+    reportWindow_->fillReport(sources);
+    reportWindow_->showReport();
 }
 
 void Program::showMainWindow() {
-    form1_->show();
+    mainWindow_->show();
 }
 
 } // namespace caldrin

@@ -13,13 +13,13 @@ class EpisodeModel;
 class Platform;
 class ScorePage;
 class WindowPlacer;
-class TForm1;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm6;
-class TForm7;
+class MainWindow;
+class PhysiologicalPage1;
+class PhysiologicalPage2;
+class OperativeDialog;
+class ReportWindow;
+class SelfTestWindow;
+class PatientDetailsDialog;
 struct ReportSources;
 
 // The episode model and the program's seven windows, created once, hidden, in
@@ -37,13 +37,13 @@ public:
     void showMainWindow();
 
     EpisodeModel& episode() { return *episode_; }
-    TForm1& mainWindow() { return *form1_; }
-    TForm2& physiologicalPage1() { return *form2_; }
-    TForm3& physiologicalPage2() { return *form3_; }
-    TForm4& operativeDialog() { return *form4_; }
-    TForm5& reportWindow() { return *form5_; }
-    TForm6& selfTestWindow() { return *form6_; }
-    TForm7& detailsDialog();
+    MainWindow& mainWindow() { return *mainWindow_; }
+    PhysiologicalPage1& physiologicalPage1() { return *physiologicalPage1_; }
+    PhysiologicalPage2& physiologicalPage2() { return *physiologicalPage2_; }
+    OperativeDialog& operativeDialog() { return *operativeDialog_; }
+    ReportWindow& reportWindow() { return *reportWindow_; }
+    SelfTestWindow& selfTestWindow() { return *selfTestWindow_; }
+    PatientDetailsDialog& detailsDialog();
 
 private:
     void connectScorePages();
@@ -56,13 +56,13 @@ private:
 
     Platform& platform_;
     std::unique_ptr<EpisodeModel> episode_;
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TForm3> form3_;
-    std::unique_ptr<TForm4> form4_;
-    std::unique_ptr<TForm5> form5_;
-    std::unique_ptr<TForm6> form6_;
-    std::unique_ptr<TForm7> form7_;
+    std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<PhysiologicalPage1> physiologicalPage1_;
+    std::unique_ptr<PhysiologicalPage2> physiologicalPage2_;
+    std::unique_ptr<OperativeDialog> operativeDialog_;
+    std::unique_ptr<ReportWindow> reportWindow_;
+    std::unique_ptr<SelfTestWindow> selfTestWindow_;
+    std::unique_ptr<PatientDetailsDialog> detailsDialog_;
     std::unique_ptr<WindowPlacer> placer_;
 };
 

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
+#include "app/mainwindow.h"
 #include "app/program.h"
-#include "app/tform1.h"
 #include "dist/windowicon.h"
 
 #include <QApplication>
@@ -18,7 +18,7 @@ Startup::Startup(QApplication& app) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     program_ = std::make_unique<Program>(platform_, QCoreApplication::arguments().mid(1));
-    QObject::connect(&program_->mainWindow(), &TForm1::closed, &app, &QCoreApplication::quit);
+    QObject::connect(&program_->mainWindow(), &MainWindow::closed, &app, &QCoreApplication::quit);
     program_->showMainWindow();
 }
 

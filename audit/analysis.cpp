@@ -1,6 +1,6 @@
 #include "audit/auditanalysis.h"
-#include "audit/auditreport.h"
 #include "audit/statistics.h"
+#include "audit/text.h"
 
 #include <algorithm>
 #include <cmath>

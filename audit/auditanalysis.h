@@ -12,6 +12,7 @@
 //     AnalysisResult result = analyse(data, analysisOptions, progress);
 //     // change the date range and call analyse() again: the files are not read again.
 
+#include "auditformat/recorddate.h"
 #include "riskmodels/riskmodels.h"
 
 #include <array>
@@ -79,14 +80,9 @@ std::string_view outcomeKey(Outcome outcome); // "morbidity", "mortality"
 
 // ---------------------------------------------------------------- dates
 
-enum class DateOrder { DayMonthYear, MonthDayYear, YearMonthDay };
-
-struct Date {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    friend bool operator==(const Date&, const Date&) = default;
-};
+// The order and the date rule are the calculator's own (auditformat).
+using caldrin::DateOrder;
+using Date = caldrin::CalendarDate;
 
 // Days from 1 January 1970; negative before it.
 std::int32_t dayNumber(const Date& date);

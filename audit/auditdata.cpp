@@ -1,6 +1,6 @@
 #include "audit/auditanalysis.h"
-#include "audit/auditreport.h"
 #include "audit/text.h"
+#include "auditformat/columns.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +12,7 @@ namespace caldrin::audit {
 
 namespace {
 
-constexpr std::size_t kFieldCount = 31;
+constexpr std::size_t kFieldCount = kAuditFieldCount;
 constexpr std::size_t kIdentityFields = 4; // NAME, ID, DOB, DATE
 constexpr std::size_t kRightFields = 27;   // AGE .. MORTALITY, read from the right when shifted
 constexpr std::size_t kHashedLength = 32;
@@ -23,18 +23,12 @@ constexpr std::size_t kMaxQuotedRecord = 1 << 16;
 // A record longer than this (no line end in sight) is skipped.
 constexpr std::size_t kMaxRecord = 4 << 20;
 
-constexpr std::string_view kColumns[kFieldCount] = {
-    "NAME",    "ID",        "DOB",        "DATE",   "AGE",    "CARDIAC",  "RESPIRATORY",
-    "BP",      "PULSE",     "GCS",        "Hb",     "WCC",    "Urea",     "Na+",
-    "K+",      "ECG",       "PHYS_TOTAL", "OP_SEV", "MULT",   "BL_LOSS",  "SOIL",
-    "MALIG",   "MODE",      "OP_TOTAL",   "P_MORB", "P_MORT", "P-P_MORT", "V_MORT",
-    "VP_MORT", "MORBIDITY", "MORTALITY"};
-
-constexpr std::size_t kPhysTotalColumn = 16;
-constexpr std::size_t kOpTotalColumn = 23;
-constexpr std::size_t kFirstRiskColumn = 24;
-constexpr std::size_t kMorbidityColumn = 29;
-constexpr std::size_t kMortalityColumn = 30;
+constexpr const auto& kColumns = kAuditColumns;
+constexpr std::size_t kPhysTotalColumn = auditcolumn::kPhysiologicalTotal;
+constexpr std::size_t kOpTotalColumn = auditcolumn::kOperativeTotal;
+constexpr std::size_t kFirstRiskColumn = auditcolumn::kFirstRisk;
+constexpr std::size_t kMorbidityColumn = auditcolumn::kMorbidity;
+constexpr std::size_t kMortalityColumn = auditcolumn::kMortality;
 
 std::string_view trimSpaces(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))

@@ -1,4 +1,5 @@
 #include "audit/auditreport.h"
+#include "auditformat/columns.h"
 
 #include <charconv>
 #include <cmath>
@@ -77,18 +78,6 @@ std::string printable(std::string_view text) {
         out += (b < 0x20 || b == 0x7F) ? '?' : c;
     }
     return out;
-}
-
-std::string csvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + '"';
 }
 
 std::string dateText(const Date& date) {
@@ -513,7 +502,7 @@ std::string csvReport(const AnalysisResult& result) {
     };
     for (const ModelResult& m : result.models) {
         const std::string lead =
-            csvField(modelKey(m.model)) + "," + csvField(outcomeKey(m.outcome)) + ",";
+            quoteCsvField(modelKey(m.model)) + "," + quoteCsvField(outcomeKey(m.outcome)) + ",";
         const Discrimination& d = m.discrimination;
         out += lead + "all," + figures(m.overall) + "," + number(d.auroc) + "," +
                number(d.interval ? std::optional(d.interval->lower) : std::nullopt) + "," +

@@ -24,7 +24,4 @@ std::string formatReport(const AuditData& data, const AnalysisResult& result,
                          const AnalysisOptions& analysisOptions, ReportFormat format,
                          const ReportOptions& options = {});
 
-// Windows-1252 bytes as UTF-8; bytes that code no character become U+FFFD.
-std::string utf8FromCp1252(std::string_view bytes);
-
 } // namespace caldrin::audit

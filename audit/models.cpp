@@ -86,15 +86,6 @@ std::string_view outcomeKey(Outcome outcome) {
 
 namespace {
 
-bool isLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int daysInMonth(int year, int month) {
-    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 class DateScanner {
 public:
     explicit DateScanner(std::string_view text)
@@ -146,25 +137,7 @@ std::optional<Date> readProcedureDate(std::string_view text, DateOrder order, in
     if (!mark || !scan.number(second) || scan.separator() != mark || !scan.number(third) ||
         !scan.atEnd())
         return std::nullopt;
-    Date date;
-    switch (order) {
-    case DateOrder::DayMonthYear:
-        date = {third, second, first};
-        break;
-    case DateOrder::MonthDayYear:
-        date = {third, first, second};
-        break;
-    case DateOrder::YearMonthDay:
-        date = {first, second, third};
-        break;
-    }
-    // As the calculator reads them: a year up to 99 lies in the current century.
-    if (date.year <= 99)
-        date.year += currentYear - currentYear % 100;
-    if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
-        date.day > daysInMonth(date.year, date.month))
-        return std::nullopt;
-    return date;
+    return dateFromNumbers(first, second, third, order, currentYear);
 }
 
 std::int32_t dayNumber(const Date& date) {

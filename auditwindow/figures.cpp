@@ -2,6 +2,7 @@
 #include "auditwindow/modelnames.h"
 
 #include "audit/auditreport.h"
+#include "auditformat/columns.h"
 
 #include <QLocale>
 
@@ -308,12 +309,7 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
 
 QByteArray csvText(const FigureTable& table) {
     auto field = [](const QString& text) {
-        if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-            !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-            return text;
-        QString quoted = text;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QLatin1Char('"') + quoted + QLatin1Char('"');
+        return QString::fromStdString(quoteCsvField(text.toStdString()));
     };
     auto line = [&](const QStringList& fields) {
         QStringList out;

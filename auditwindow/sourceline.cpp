@@ -1,6 +1,6 @@
 #include "auditwindow/sourceline.h"
 
-#include "audit/auditreport.h"
+#include "auditformat/cp1252.h"
 
 #include <QFile>
 
@@ -42,8 +42,8 @@ std::optional<QString> readSourceLine(const QString& path, std::uint64_t line) {
         return std::nullopt;
     if (text.endsWith('\r'))
         text.chop(1);
-    const std::string utf8 = audit::utf8FromCp1252(
-        std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    const std::string utf8 =
+        utf8FromCp1252(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
     QString shown = QString::fromUtf8(utf8);
     for (QChar& c : shown)
         if (c.category() == QChar::Other_Control)

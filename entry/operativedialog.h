@@ -7,10 +7,10 @@ namespace caldrin {
 // The Operative severity score: six factors, a narrow column on the left and a
 // wide one on the right. OK with all six answered hides the dialog and reports
 // the score.
-class TForm4 : public ScorePage {
+class OperativeDialog : public ScorePage {
     Q_OBJECT
 public:
-    TForm4(Platform& platform, Assessment& assessment, QWidget* parent = nullptr);
+    OperativeDialog(Platform& platform, Assessment& assessment, QWidget* parent = nullptr);
 
     // Empties the dialog; run before each showing.
     void SetUpForm4();

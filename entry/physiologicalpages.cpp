@@ -4,37 +4,37 @@
 
 namespace caldrin {
 
-TForm2::TForm2(Platform& platform, Assessment& assessment, QWidget* parent)
+PhysiologicalPage1::PhysiologicalPage1(Platform& platform, Assessment& assessment, QWidget* parent)
     : ScorePage(platform, assessment, Page::Physiological1,
                 QStringLiteral("Physiological Score - Page 1"), parent) {
     setObjectName(QStringLiteral("TForm2"));
 }
 
-void TForm2::SetUpForm2() {
+void PhysiologicalPage1::SetUpForm2() {
     setUpPage();
 }
 
-void TForm2::focusAgeGroup() {
+void PhysiologicalPage1::focusAgeGroup() {
     groupOf(Factor::Age)->setFocus(Qt::OtherFocusReason);
     update();
 }
 
-void TForm2::pageConfirmed(std::uint8_t pageTotal) {
+void PhysiologicalPage1::pageConfirmed(std::uint8_t pageTotal) {
     Q_EMIT completed(pageTotal);
 }
 
-TForm3::TForm3(Platform& platform, Assessment& assessment, QWidget* parent)
+PhysiologicalPage2::PhysiologicalPage2(Platform& platform, Assessment& assessment, QWidget* parent)
     : ScorePage(platform, assessment, Page::Physiological2,
                 QStringLiteral("Physiological score - Page 2"), parent) {
     setObjectName(QStringLiteral("TForm3"));
     connect(this, &ScorePage::scoreCancelled, this, [this] { subtotal_ = 0; });
 }
 
-void TForm3::SetUpForm3() {
+void PhysiologicalPage2::SetUpForm3() {
     setUpPage();
 }
 
-void TForm3::startPage2(quint8 subtotal) {
+void PhysiologicalPage2::startPage2(quint8 subtotal) {
     SetUpForm3();
     subtotal_ = subtotal;
     show();
@@ -45,7 +45,7 @@ void TForm3::startPage2(quint8 subtotal) {
     focusFirstGroup();
 }
 
-void TForm3::pageConfirmed(std::uint8_t pageTotal) {
+void PhysiologicalPage2::pageConfirmed(std::uint8_t pageTotal) {
     const auto total = static_cast<std::uint8_t>(subtotal_ + pageTotal);
     subtotal_ = 0;
     Q_EMIT scoreConfirmed(total);

@@ -8,10 +8,10 @@ namespace caldrin {
 // OK with all nine answered hides the page and hands their subtotal on to
 // page 2; the Assessment's Physiological score is left alone until page 2 is
 // confirmed.
-class TForm2 : public ScorePage {
+class PhysiologicalPage1 : public ScorePage {
     Q_OBJECT
 public:
-    TForm2(Platform& platform, Assessment& assessment, QWidget* parent = nullptr);
+    PhysiologicalPage1(Platform& platform, Assessment& assessment, QWidget* parent = nullptr);
 
     // Empties the page; run before each showing.
     void SetUpForm2();
@@ -28,10 +28,10 @@ protected:
 // Physiological score, page 2: the remaining three factors stacked full width.
 // It keeps page 1's subtotal while it is open; OK with all three answered
 // hides it and reports the complete score.
-class TForm3 : public ScorePage {
+class PhysiologicalPage2 : public ScorePage {
     Q_OBJECT
 public:
-    TForm3(Platform& platform, Assessment& assessment, QWidget* parent = nullptr);
+    PhysiologicalPage2(Platform& platform, Assessment& assessment, QWidget* parent = nullptr);
 
     // Empties the page; run by startPage2 before each showing.
     void SetUpForm3();

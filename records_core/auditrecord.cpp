@@ -22,17 +22,6 @@ constexpr RiskKind kRiskColumns[kRiskKindCount] = {
 
 } // namespace
 
-std::string auditHeaderLine() {
-    std::string line;
-    line += "NAME,ID,DOB,DATE,AGE,CARDIAC,RESPIRATORY,BP,PULSE,GCS,";
-    line += "Hb,WCC,Urea,Na+,K+,ECG,PHYS_TOTAL,";
-    line += "OP_SEV,MULT,BL_LOSS,SOIL,MALIG,MODE,OP_TOTAL,";
-    line += "P_MORB,P_MORT,P-P_MORT,V_MORT,VP_MORT,";
-    line += "MORBIDITY,MORTALITY";
-    line += kAuditLineEnd;
-    return line;
-}
-
 bool usesHashedIdentifier(const PatientDetails& details) {
     return details.hashedIdentifier.size() == kHashedIdentifierLength;
 }
@@ -52,19 +41,6 @@ std::string formatAuditFraction(double fraction) {
     if (error != std::errc())
         return std::string(kFractionWidth, '?');
     return leftPad(std::string_view(digits, end), kFractionWidth);
-}
-
-std::string quoteAuditField(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(field);
-    std::string quoted = "\"";
-    for (const char c : field) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
-    return quoted;
 }
 
 std::array<std::string, kAuditFieldCount> auditRecordFields(const Assessment& assessment,
@@ -101,7 +77,7 @@ std::string auditRecordLine(const Assessment& assessment, const PatientDetails& 
         if (!first)
             line += ',';
         first = false;
-        line += quoteAuditField(field);
+        line += quoteCsvField(field);
     }
     line += kAuditLineEnd;
     return line;

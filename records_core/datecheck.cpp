@@ -1,6 +1,6 @@
 #include "records_core/datecheck.h"
 
-#include "records_core/cp1252.h"
+#include "auditformat/cp1252.h"
 
 namespace caldrin {
 
@@ -63,15 +63,6 @@ private:
     std::size_t pos_ = 0;
 };
 
-bool isLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int daysInMonth(int year, int month) {
-    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 // Days since 1 January 1970 in the proleptic Gregorian calendar.
 std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
     year -= month <= 2 ? 1 : 0;
@@ -119,37 +110,23 @@ std::optional<CalendarDate> checkDate(std::string_view text, const DateFormat& f
     if (!scan.number(first) || !scan.separator(format.separator) || !scan.number(second))
         return std::nullopt;
 
-    CalendarDate date;
-    if (scan.separator(format.separator)) {
-        int third = 0;
-        if (!scan.number(third))
-            return std::nullopt;
-        switch (format.order) {
-        case DateOrder::DayMonthYear:
-            date = {third, second, first};
-            break;
-        case DateOrder::MonthDayYear:
-            date = {third, first, second};
-            break;
-        case DateOrder::YearMonthDay:
-            date = {first, second, third};
-            break;
-        }
-        if (date.year <= 99)
-            date.year += currentYear - currentYear % 100;
-    } else {
-        date.year = currentYear;
-        const bool dayFirst = format.order == DateOrder::DayMonthYear;
-        date.day = dayFirst ? first : second;
-        date.month = dayFirst ? second : first;
-    }
+    int third = 0;
+    const bool withYear = scan.separator(format.separator);
+    if (withYear && !scan.number(third))
+        return std::nullopt;
     scan.separator(format.separator);
     scan.skipSpaces();
     if (!scan.atEnd())
         return std::nullopt;
+    if (withYear)
+        return dateFromNumbers(first, second, third, format.order, currentYear);
 
-    if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
-        date.day > daysInMonth(date.year, date.month))
+    CalendarDate date;
+    date.year = currentYear;
+    const bool dayFirst = format.order == DateOrder::DayMonthYear;
+    date.day = dayFirst ? first : second;
+    date.month = dayFirst ? second : first;
+    if (!isRealDate(date))
         return std::nullopt;
     return date;
 }

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "auditformat/recorddate.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace caldrin {
-
-// The order in which a date's numbers are typed.
-enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
 
 // How the user writes dates: taken from the regional short date pattern.
 struct DateFormat {
@@ -19,13 +18,6 @@ struct DateFormat {
 // when there is none. Separator: the first character that is neither a letter
 // nor a space, "/" when there is none.
 DateFormat dateFormatFromPattern(std::u16string_view pattern);
-
-struct CalendarDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    friend bool operator==(const CalendarDate&, const CalendarDate&) = default;
-};
 
 // The date typed in `text` (Windows-1252 bytes), or nothing when the text is not
 // a valid date in `format`. Dates without a year take `currentYear`; years 0 to

@@ -1,6 +1,6 @@
 #include "widgets/textedge.h"
 
-#include "records_core/cp1252.h"
+#include "auditformat/cp1252.h"
 
 namespace caldrin {
 

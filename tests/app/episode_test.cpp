@@ -1,16 +1,16 @@
 // Whole episodes driven through the real windows, as a user would: grade the
 // scores, calculate, enter the patient details, report, add to the audit file.
 #include "app/help.h"
+#include "app/mainwindow.h"
 #include "app/program.h"
-#include "app/tform1.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "entrytesting.h"
 #include "episode/episodemodel.h"
 #include "fakeplatform.h"
-#include "records/tform6.h"
-#include "records/tform7.h"
-#include "report/tform5.h"
+#include "records/patientdetailsdialog.h"
+#include "records/selftestwindow.h"
+#include "report/reportwindow.h"
 #include "widgets/optiongroup.h"
 
 #include <QApplication>
@@ -70,7 +70,7 @@ class EpisodeTest : public QObject {
     std::unique_ptr<Program> program;
     std::unique_ptr<QTemporaryDir> dir;
 
-    TForm1& main() { return program->mainWindow(); }
+    MainWindow& main() { return program->mainWindow(); }
 
     void gradePhysiology(Choice choice) {
         click(main(), "Button2");
@@ -302,7 +302,7 @@ private Q_SLOTS:
 
     void testHashListsTheSuiteInItsWindow() {
         click(main(), "TestMD5Button");
-        TForm6& results = program->selfTestWindow();
+        SelfTestWindow& results = program->selfTestWindow();
         QVERIFY(results.isVisible());
         QCOMPARE(results.windowTitle(), QStringLiteral("MD5 Test Suite"));
         const QStringList lines =

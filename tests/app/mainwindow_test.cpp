@@ -1,12 +1,12 @@
+#include "app/mainwindow.h"
 #include "app/program.h"
-#include "app/tform1.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
 #include "fakeplatform.h"
-#include "records/tform6.h"
-#include "records/tform7.h"
-#include "report/tform5.h"
+#include "records/patientdetailsdialog.h"
+#include "records/selftestwindow.h"
+#include "report/reportwindow.h"
 
 #include <QAccessible>
 #include <QGroupBox>
@@ -30,7 +30,7 @@ class MainWindowTest : public QObject {
     FakePlatform platform;
     std::unique_ptr<Program> program;
 
-    TForm1& window() { return program->mainWindow(); }
+    MainWindow& window() { return program->mainWindow(); }
     QLineEdit* box(const char* name) { return window().findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) { return window().findChild<QPushButton*>(name); }
 
@@ -407,11 +407,11 @@ private Q_SLOTS:
     void mainWindowAloneAsksTheOthersBySignals() {
         FakePlatform alonePlatform;
         EpisodeModel episode;
-        TForm1 alone(alonePlatform, episode, {QStringLiteral("/TEST")});
-        QSignalSpy physiological(&alone, &TForm1::physiologicalScoreRequested);
-        QSignalSpy details(&alone, &TForm1::detailsNeeded);
-        QSignalSpy report(&alone, &TForm1::reportRequested);
-        QSignalSpy selfTest(&alone, &TForm1::selfTestRequested);
+        MainWindow alone(alonePlatform, episode, {QStringLiteral("/TEST")});
+        QSignalSpy physiological(&alone, &MainWindow::physiologicalScoreRequested);
+        QSignalSpy details(&alone, &MainWindow::detailsNeeded);
+        QSignalSpy report(&alone, &MainWindow::reportRequested);
+        QSignalSpy selfTest(&alone, &MainWindow::selfTestRequested);
         alone.show();
         QVERIFY(QTest::qWaitForWindowExposed(&alone));
         auto find = [&alone](const char* name) { return alone.findChild<QWidget*>(name); };
@@ -442,7 +442,7 @@ private Q_SLOTS:
 
     void exitAndTheCloseControlEndTheProgramAlike() {
         start({});
-        QSignalSpy closedSpy(&window(), &TForm1::closed);
+        QSignalSpy closedSpy(&window(), &MainWindow::closed);
         QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
         QCOMPARE(closedSpy.count(), 1);
         QVERIFY(!window().isVisible());

@@ -1,13 +1,13 @@
 // Not a test: renders the screenshots of the README into a folder, from an
 // episode graded in the real windows, for a made-up patient.
 //   QT_QPA_PLATFORM=offscreen build/debug/tests/bin/make_screenshots docs
+#include "app/mainwindow.h"
 #include "app/program.h"
-#include "app/tform1.h"
 #include "dist/windowicon.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "fakeplatform.h"
-#include "report/tform5.h"
+#include "report/reportwindow.h"
 #include "widgets/optiongroup.h"
 
 #include <QApplication>
@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
     testing::FakePlatform platform;
     Program program(platform, {});
     program.showMainWindow();
-    TForm1& main = program.mainWindow();
+    MainWindow& main = program.mainWindow();
     click(main, "Button2");
     grade(program.physiologicalPage1(), {2, 1, 0, 1, 2, 0, 1, 0, 1});
     grade(program.physiologicalPage2(), {0, 1, 2});

@@ -50,11 +50,14 @@ struct Dialogs {
     QWidget mainWindow;
     FakePlatform platform;
     Assessment assessment;
-    TForm2 page1{platform, assessment};
-    TForm3 page2{platform, assessment};
-    TForm4 operative{platform, assessment};
+    PhysiologicalPage1 page1{platform, assessment};
+    PhysiologicalPage2 page2{platform, assessment};
+    OperativeDialog operative{platform, assessment};
 
-    Dialogs() { QObject::connect(&page1, &TForm2::completed, &page2, &TForm3::startPage2); }
+    Dialogs() {
+        QObject::connect(&page1, &PhysiologicalPage1::completed, &page2,
+                         &PhysiologicalPage2::startPage2);
+    }
 
     ScorePage& window(Page page) {
         switch (page) {
@@ -72,13 +75,13 @@ struct Dialogs {
     std::unique_ptr<QSignalSpy> spyConfirmed(Page page) {
         switch (page) {
         case Page::Physiological1:
-            return std::make_unique<QSignalSpy>(&page1, &TForm2::completed);
+            return std::make_unique<QSignalSpy>(&page1, &PhysiologicalPage1::completed);
         case Page::Physiological2:
-            return std::make_unique<QSignalSpy>(&page2, &TForm3::scoreConfirmed);
+            return std::make_unique<QSignalSpy>(&page2, &PhysiologicalPage2::scoreConfirmed);
         case Page::Operative:
             break;
         }
-        return std::make_unique<QSignalSpy>(&operative, &TForm4::scoreConfirmed);
+        return std::make_unique<QSignalSpy>(&operative, &OperativeDialog::scoreConfirmed);
     }
 
     void setUp(Page page) {
@@ -235,7 +238,7 @@ private Q_SLOTS:
 
         std::vector<Factor> answered;
         if (operative) {
-            QSignalSpy confirmed(&d->operative, &TForm4::scoreConfirmed);
+            QSignalSpy confirmed(&d->operative, &OperativeDialog::scoreConfirmed);
             d->open(Page::Operative);
             answerAllAndConfirm(d->operative, Page::Operative, byKeyboard, lastOptions);
             QVERIFY(!d->operative.isVisible());
@@ -244,8 +247,8 @@ private Q_SLOTS:
             for (const FactorDef& def : operativeFactors())
                 answered.push_back(def.factor);
         } else {
-            QSignalSpy completed(&d->page1, &TForm2::completed);
-            QSignalSpy confirmed(&d->page2, &TForm3::scoreConfirmed);
+            QSignalSpy completed(&d->page1, &PhysiologicalPage1::completed);
+            QSignalSpy confirmed(&d->page2, &PhysiologicalPage2::scoreConfirmed);
             d->open(Page::Physiological1);
             answerAllAndConfirm(d->page1, Page::Physiological1, byKeyboard, lastOptions);
             QVERIFY(!d->page1.isVisible());
@@ -389,7 +392,7 @@ private Q_SLOTS:
     }
 
     void changingAChoiceReplacesThatFactorsPoints() {
-        QSignalSpy completed(&d->page1, &TForm2::completed);
+        QSignalSpy completed(&d->page1, &PhysiologicalPage1::completed);
         d->open(Page::Physiological1);
         const FactorDef& pulse = factorDef(Factor::Pulse);
         for (const FactorDef* def : factorsInKeyboardOrder(Page::Physiological1))
@@ -705,8 +708,8 @@ private Q_SLOTS:
     // empty each time page 1 is confirmed, and the total is built from the
     // latest page 1 only.
     void eachRoundStartsFromTheLatestPage1() {
-        QSignalSpy completed(&d->page1, &TForm2::completed);
-        QSignalSpy confirmed(&d->page2, &TForm3::scoreConfirmed);
+        QSignalSpy completed(&d->page1, &PhysiologicalPage1::completed);
+        QSignalSpy confirmed(&d->page2, &PhysiologicalPage2::scoreConfirmed);
         d->open(Page::Physiological1);
         answerAllAndConfirm(d->page1, Page::Physiological1, false, false);
         QTRY_COMPARE(QApplication::activeWindow(), &d->page2);

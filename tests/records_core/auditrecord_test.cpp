@@ -191,10 +191,10 @@ TEST(AuditRecord, FieldsThatWouldBreakTheLineAreQuoted) {
 TEST(AuditRecord, OtherTextIsWrittenExactly) {
     for (const std::string text :
          {" spaced ", "semi;colon", "tab\there", "apos'trophe", "\x80\xff"}) {
-        EXPECT_EQ(quoteAuditField(text), text);
+        EXPECT_EQ(quoteCsvField(text), text);
     }
-    EXPECT_EQ(quoteAuditField("\""), "\"\"\"\"");
-    EXPECT_EQ(quoteAuditField("a\rb"), "\"a\rb\"");
+    EXPECT_EQ(quoteCsvField("\""), "\"\"\"\"");
+    EXPECT_EQ(quoteCsvField("a\rb"), "\"a\rb\"");
 }
 
 struct NameRow {

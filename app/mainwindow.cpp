@@ -1,4 +1,4 @@
-#include "app/tform1.h"
+#include "app/mainwindow.h"
 
 #include "episode/episodemodel.h"
 #include "platform/platform.h"
@@ -69,7 +69,8 @@ char decimalSeparatorOf(QChar separator) {
 
 } // namespace
 
-TForm1::TForm1(Platform& platform, EpisodeModel& episode, QStringList arguments, QWidget* parent)
+MainWindow::MainWindow(Platform& platform, EpisodeModel& episode, QStringList arguments,
+                       QWidget* parent)
     : QWidget(parent)
     , platform_(platform)
     , episode_(episode)
@@ -81,9 +82,9 @@ TForm1::TForm1(Platform& platform, EpisodeModel& episode, QStringList arguments,
     setKeyboardOrder();
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::buildControls() {
+void MainWindow::buildControls() {
     titleLabel = new QLabel(QStringLiteral("Caldrin Calculator v3"), this);
     titleLabel->setObjectName(QStringLiteral("Label6"));
     QFont titleFont = titleLabel->font();
@@ -182,16 +183,16 @@ void TForm1::buildControls() {
     }
     grid->addWidget(otherGroup, 4, 3, 5, 1, Qt::AlignTop);
 
-    connect(physiologicalScoreEdit, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
-    connect(operativeScoreEdit, &QLineEdit::textChanged, this, &TForm1::scoreTextChanged);
-    connect(calculateButton, &QPushButton::clicked, this, &TForm1::calculateClicked);
+    connect(physiologicalScoreEdit, &QLineEdit::textChanged, this, &MainWindow::scoreTextChanged);
+    connect(operativeScoreEdit, &QLineEdit::textChanged, this, &MainWindow::scoreTextChanged);
+    connect(calculateButton, &QPushButton::clicked, this, &MainWindow::calculateClicked);
     connect(physiologicalScoreButton, &QPushButton::clicked, this,
-            &TForm1::changePhysiologicalScoreClicked);
+            &MainWindow::changePhysiologicalScoreClicked);
     connect(operativeScoreButton, &QPushButton::clicked, this,
-            &TForm1::changeOperativeScoreClicked);
-    connect(reportButton, &QPushButton::clicked, this, &TForm1::createReportClicked);
-    connect(addToFileButton, &QPushButton::clicked, this, &TForm1::addToFileClicked);
-    connect(testHashButton, &QPushButton::clicked, this, &TForm1::testHashClicked);
+            &MainWindow::changeOperativeScoreClicked);
+    connect(reportButton, &QPushButton::clicked, this, &MainWindow::createReportClicked);
+    connect(addToFileButton, &QPushButton::clicked, this, &MainWindow::addToFileClicked);
+    connect(testHashButton, &QPushButton::clicked, this, &MainWindow::testHashClicked);
     connect(helpButton, &QPushButton::clicked, this,
             [this] { Q_EMIT helpRequested(QStringLiteral("contents")); });
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
@@ -209,10 +210,10 @@ void TForm1::buildControls() {
             &QLineEdit::clear);
     connect(&episode_, &EpisodeModel::operativeScoreWithdrawn, operativeScoreEdit,
             &QLineEdit::clear);
-    connect(&episode_, &EpisodeModel::risksCleared, this, &TForm1::clearRiskBoxes);
+    connect(&episode_, &EpisodeModel::risksCleared, this, &MainWindow::clearRiskBoxes);
 }
 
-void TForm1::setKeyboardOrder() {
+void MainWindow::setKeyboardOrder() {
     const QWidget* order[] = {physiologicalScoreButton,
                               operativeScoreButton,
                               calculateButton,
@@ -235,7 +236,7 @@ void TForm1::setKeyboardOrder() {
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
@@ -244,7 +245,7 @@ void TForm1::showEvent(QShowEvent* event) {
     }
 }
 
-void TForm1::FormShow() {
+void MainWindow::FormShow() {
     calculateButton->setText(QStringLiteral("&Calculate"));
     for (QLineEdit* box :
          {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit, pPossumMortalityEdit,
@@ -263,7 +264,7 @@ void TForm1::FormShow() {
     operativeScoreEdit->setReadOnly(!directEntry);
 }
 
-QLineEdit* TForm1::riskBox(RiskKind kind) const {
+QLineEdit* MainWindow::riskBox(RiskKind kind) const {
     switch (kind) {
     case RiskKind::PossumMortality:
         return possumMortalityEdit;
@@ -279,7 +280,7 @@ QLineEdit* TForm1::riskBox(RiskKind kind) const {
     return possumMortalityEdit;
 }
 
-void TForm1::clearRiskBoxes() {
+void MainWindow::clearRiskBoxes() {
     for (QLineEdit* box : {possumMortalityEdit, pPossumMortalityEdit, possumMorbidityEdit,
                            raaaPossumMortalityEdit, raaaPossumPhysiologicalMortalityEdit})
         box->clear();
@@ -287,12 +288,12 @@ void TForm1::clearRiskBoxes() {
         box->clear();
 }
 
-void TForm1::scoreTextChanged() {
+void MainWindow::scoreTextChanged() {
     episode_.scoreTextsChanged(physiologicalScoreEdit->text().toStdString(),
                                operativeScoreEdit->text().toStdString());
 }
 
-void TForm1::calculateClicked() {
+void MainWindow::calculateClicked() {
     if (!episode_.calculate()) {
         platform_.showMessage(this, kDataErrorMessage);
         return;
@@ -306,7 +307,7 @@ void TForm1::calculateClicked() {
     showOtherPublishedRisks(separator);
 }
 
-void TForm1::showOtherPublishedRisks(char decimalSeparator) {
+void MainWindow::showOtherPublishedRisks(char decimalSeparator) {
     const Assessment& assessment = episode_.assessment();
     for (std::size_t i = 0; i < otherPublishedEdits.size(); ++i) {
         const double risk =
@@ -317,17 +318,17 @@ void TForm1::showOtherPublishedRisks(char decimalSeparator) {
     }
 }
 
-void TForm1::changePhysiologicalScoreClicked() {
+void MainWindow::changePhysiologicalScoreClicked() {
     episode_.startScoreChange();
     Q_EMIT physiologicalScoreRequested();
 }
 
-void TForm1::changeOperativeScoreClicked() {
+void MainWindow::changeOperativeScoreClicked() {
     episode_.startScoreChange();
     Q_EMIT operativeScoreRequested();
 }
 
-ReportSources TForm1::shownFigures() const {
+ReportSources MainWindow::shownFigures() const {
     ReportSources figures;
     figures.physiologicalScore = toCp1252Bytes(physiologicalScoreEdit->text());
     figures.operativeScore = toCp1252Bytes(operativeScoreEdit->text());
@@ -336,27 +337,27 @@ ReportSources TForm1::shownFigures() const {
     return figures;
 }
 
-void TForm1::createReportClicked() {
+void MainWindow::createReportClicked() {
     Q_EMIT detailsNeeded();
     Q_EMIT reportRequested(shownFigures());
 }
 
-void TForm1::addToFileClicked() {
+void MainWindow::addToFileClicked() {
     Q_EMIT detailsNeeded();
     auditFile_->addRecord(episode_.assessment(), episode_.details());
 }
 
-void TForm1::testHashClicked() {
+void MainWindow::testHashClicked() {
     Q_EMIT selfTestRequested();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     on_close();
     event->accept();
     Q_EMIT closed();
 }
 
-void TForm1::on_close() {
+void MainWindow::on_close() {
     auditFile_->CloseAuditFile();
 }
 

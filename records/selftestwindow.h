@@ -14,10 +14,10 @@ namespace caldrin {
 // text box the user may scroll, select and even edit (nothing reads it back),
 // with Help and Close below it on the right. Created once, hidden; Close and
 // the title bar only hide it, and its text stays until the next run.
-class TForm6 : public QWidget {
+class SelfTestWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm6(QWidget* parent = nullptr);
+    explicit SelfTestWindow(QWidget* parent = nullptr);
 
     // Replaces the text with `lines` (8-bit text), sets the caption and shows
     // the window without blocking, in front of the others.

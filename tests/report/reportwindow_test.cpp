@@ -1,5 +1,5 @@
 #include "report/printtext.h"
-#include "report/tform5.h"
+#include "report/reportwindow.h"
 #include "report_core/reporttext.h"
 #include "widgets/contrast.h"
 
@@ -201,12 +201,12 @@ public:
 
 } // namespace
 
-class TForm5Test : public QObject {
+class ReportWindowTest : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<testing::FakePlatform> platform;
-    std::unique_ptr<TForm5> form;
+    std::unique_ptr<ReportWindow> form;
     std::unique_ptr<QTemporaryDir> dir;
 
     QPlainTextEdit* memo() const {
@@ -241,7 +241,7 @@ private:
 private Q_SLOTS:
     void init() {
         platform = std::make_unique<testing::FakePlatform>();
-        form = std::make_unique<TForm5>(*platform);
+        form = std::make_unique<ReportWindow>(*platform);
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
     }
@@ -311,7 +311,7 @@ private Q_SLOTS:
         openReport();
         const double switched = contrastOf(memo());
         // ...and a window made under the dark theme.
-        TForm5 fresh(*platform);
+        ReportWindow fresh(*platform);
         const double madeDark = contrastOf(fresh.findChild<QPlainTextEdit*>("Memo1"));
         QApplication::setPalette(original);
         QVERIFY2(switched >= kReadableContrast, QByteArray::number(switched));
@@ -641,7 +641,7 @@ private Q_SLOTS:
 
     void helpAsksForTheCreateTopicAndCloseHides() {
         openReport();
-        QSignalSpy help(form.get(), &TForm5::helpRequested);
+        QSignalSpy help(form.get(), &ReportWindow::helpRequested);
         click("BitBtn2");
         QCOMPARE(help.size(), 1);
         QCOMPARE(help.front().front().toString(), QStringLiteral("create"));
@@ -657,5 +657,5 @@ private Q_SLOTS:
 
 } // namespace caldrin
 
-QTEST_MAIN(caldrin::TForm5Test)
-#include "tform5_test.moc"
+QTEST_MAIN(caldrin::ReportWindowTest)
+#include "reportwindow_test.moc"

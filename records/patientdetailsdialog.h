@@ -20,10 +20,10 @@ class Platform;
 // every change of a field is the episode's details at once. Shown only
 // modally, for the main window; OK and Cancel both just close it, keeping
 // whatever was entered.
-class TForm7 : public QDialog {
+class PatientDetailsDialog : public QDialog {
     Q_OBJECT
 public:
-    TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent = nullptr);
+    PatientDetailsDialog(Platform& platform, EpisodeModel& episode, QWidget* parent = nullptr);
 
     // Empties every field and both outcome choices and clears DetailsShown.
     void ResetDetails();

@@ -1,4 +1,4 @@
-#include "records/tform6.h"
+#include "records/selftestwindow.h"
 #include "records_core/md5selftest.h"
 
 #include <QAccessible>
@@ -10,18 +10,18 @@
 
 namespace caldrin {
 
-class TForm6Test : public QObject {
+class SelfTestWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TForm6> form_;
+    std::unique_ptr<SelfTestWindow> form_;
 
     QPlainTextEdit* richEdit() const { return form_->findChild<QPlainTextEdit*>("RichEdit1"); }
     QPushButton* button(const char* name) const { return form_->findChild<QPushButton*>(name); }
     QStringList shownLines() const { return richEdit()->toPlainText().split(QLatin1Char('\n')); }
 
 private Q_SLOTS:
-    void init() { form_ = std::make_unique<TForm6>(); }
+    void init() { form_ = std::make_unique<SelfTestWindow>(); }
     void cleanup() { form_.reset(); }
 
     void startsHiddenAsATopLevelWindow() {
@@ -97,7 +97,7 @@ private Q_SLOTS:
 
     void helpAsksForTheHashTopic() {
         form_->showSelfTest(md5SelfTestLines());
-        QSignalSpy spy(form_.get(), &TForm6::helpRequested);
+        QSignalSpy spy(form_.get(), &SelfTestWindow::helpRequested);
 
         QTest::mouseClick(button("BitBtn2"), Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
@@ -108,5 +108,5 @@ private Q_SLOTS:
 
 } // namespace caldrin
 
-QTEST_MAIN(caldrin::TForm6Test)
-#include "tform6_test.moc"
+QTEST_MAIN(caldrin::SelfTestWindowTest)
+#include "selftestwindow_test.moc"

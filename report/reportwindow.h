@@ -14,10 +14,10 @@ class Platform;
 // The report window: the composed report in an editable fixed-pitch box, with
 // Save As, Copy and Print working on whatever the box holds, edits included.
 // Created once, hidden; Create Report fills it and shows it again and again.
-class TForm5 : public QWidget {
+class ReportWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(Platform& platform, QWidget* parent = nullptr);
+    explicit ReportWindow(Platform& platform, QWidget* parent = nullptr);
 
     // Empties the box and puts the report's 52 lines in it; earlier text and
     // the user's edits are gone.

@@ -1,4 +1,4 @@
-#include "report/tform5.h"
+#include "report/reportwindow.h"
 
 #include "platform/platform.h"
 #include "report/errorhandler.h"
@@ -82,7 +82,7 @@ SaveResult saveWholeFile(const QString& path, const std::string& content) {
 
 } // namespace
 
-TForm5::TForm5(Platform& platform, QWidget* parent)
+ReportWindow::ReportWindow(Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , platform_(platform) {
     setObjectName(QStringLiteral("TForm5"));
@@ -122,22 +122,22 @@ TForm5::TForm5(Platform& platform, QWidget* parent)
     setTabOrder(printButton, copyButton);
     setTabOrder(copyButton, helpButton);
 
-    connect(saveAsButton, &QPushButton::clicked, this, &TForm5::saveAsClicked);
-    connect(printButton, &QPushButton::clicked, this, &TForm5::printClicked);
-    connect(copyButton, &QPushButton::clicked, this, &TForm5::copyClicked);
-    connect(helpButton, &QPushButton::clicked, this, &TForm5::helpClicked);
+    connect(saveAsButton, &QPushButton::clicked, this, &ReportWindow::saveAsClicked);
+    connect(printButton, &QPushButton::clicked, this, &ReportWindow::printClicked);
+    connect(copyButton, &QPushButton::clicked, this, &ReportWindow::copyClicked);
+    connect(helpButton, &QPushButton::clicked, this, &ReportWindow::helpClicked);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::hide);
 }
 
 // The report is black text where the theme's base is light; on a dark theme
 // black would vanish, so the text takes a colour that reads on that base.
-void TForm5::fitTextColour() {
+void ReportWindow::fitTextColour() {
     QPalette palette = reportEdit->palette();
     palette.setColor(QPalette::Text, readableOn(Qt::black, this->palette().color(QPalette::Base)));
     reportEdit->setPalette(palette);
 }
 
-void TForm5::changeEvent(QEvent* event) {
+void ReportWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         fitTextColour();
@@ -145,7 +145,7 @@ void TForm5::changeEvent(QEvent* event) {
 
 // Finding and loading the fixed-pitch font is the dearest part of this window,
 // so it waits for the first report instead of slowing every start of the program.
-void TForm5::prepareFont() {
+void ReportWindow::prepareFont() {
     if (fontPrepared_)
         return;
     fontPrepared_ = true;
@@ -165,7 +165,7 @@ void TForm5::prepareFont() {
            metrics.lineSpacing() * kShownRows);
 }
 
-void TForm5::fillReport(const ReportSources& sources) {
+void ReportWindow::fillReport(const ReportSources& sources) {
     prepareFont();
     QString text;
     for (const std::string& line : ComposeReport(sources))
@@ -173,14 +173,14 @@ void TForm5::fillReport(const ReportSources& sources) {
     reportEdit->setPlainText(text);
 }
 
-void TForm5::showReport() {
+void ReportWindow::showReport() {
     prepareFont();
     show();
     raise();
     activateWindow();
 }
 
-void TForm5::saveAsClicked() {
+void ReportWindow::saveAsClicked() {
     const QStringList lines = textLines(*reportEdit);
     const QString text = lines.join(QLatin1Char('\n'));
     // The user can type anything into the box; a character that Windows-1252
@@ -225,14 +225,14 @@ void TForm5::saveAsClicked() {
     }
 }
 
-void TForm5::printClicked() {
+void ReportWindow::printClicked() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(windowTitle());
     if (const auto failure = PrintTextLines(*reportEdit, platform_, this, printer, kPrintIndent))
         handleApplicationError(platform_, this, *failure);
 }
 
-void TForm5::copyClicked() {
+void ReportWindow::copyClicked() {
     reportEdit->selectAll();
     QString text = reportEdit->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -240,7 +240,7 @@ void TForm5::copyClicked() {
     platform_.setClipboardText(text);
 }
 
-void TForm5::helpClicked() {
+void ReportWindow::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("create"));
 }
 

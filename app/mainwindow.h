@@ -23,13 +23,13 @@ class Platform;
 // score dialogs, and runs Calculate, the report, the audit file, the MD5
 // self-test and help. It is a view of the episode model; what another window
 // does for it, it asks for by a signal.
-class TForm1 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
     // `arguments` are the command-line arguments after the program name.
-    TForm1(Platform& platform, EpisodeModel& episode, QStringList arguments,
-           QWidget* parent = nullptr);
-    ~TForm1() override;
+    MainWindow(Platform& platform, EpisodeModel& episode, QStringList arguments,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
 
 Q_SIGNALS:
     void physiologicalScoreRequested();
@@ -81,7 +81,7 @@ private:
     QLineEdit* raaaPossumMortalityEdit = nullptr;
     QLineEdit* raaaPossumPhysiologicalMortalityEdit = nullptr;
     // The published equations shown beside the described risks, in the order
-    // of otherPublishedModels in tform1.cpp.
+    // of otherPublishedModels in mainwindow.cpp.
     std::array<QLineEdit*, 3> otherPublishedEdits{};
     QPushButton* calculateButton = nullptr;
     QPushButton* physiologicalScoreButton = nullptr;

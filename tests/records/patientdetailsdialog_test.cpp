@@ -1,4 +1,4 @@
-#include "records/tform7.h"
+#include "records/patientdetailsdialog.h"
 
 #include "entrytesting.h"
 #include "episode/episodemodel.h"
@@ -23,7 +23,7 @@
 #include <algorithm>
 #include <array>
 
-using caldrin::TForm7;
+using caldrin::PatientDetailsDialog;
 using caldrin::testing::FakePlatform;
 
 namespace {
@@ -38,13 +38,13 @@ const QString kBadProcedure =
 
 } // namespace
 
-class TForm7Test : public QObject {
+class PatientDetailsDialogTest : public QObject {
     Q_OBJECT
 
 private:
     FakePlatform* platform = nullptr;
     caldrin::EpisodeModel* episode = nullptr;
-    TForm7* form = nullptr;
+    PatientDetailsDialog* form = nullptr;
 
     template <typename T = QLineEdit> T* child(const char* name) const {
         T* widget = form->findChild<T*>(QString::fromLatin1(name));
@@ -129,7 +129,7 @@ private Q_SLOTS:
     void init() {
         platform = new FakePlatform;
         episode = new caldrin::EpisodeModel;
-        form = new TForm7(*platform, *episode);
+        form = new PatientDetailsDialog(*platform, *episode);
         form->ResetDetails();
     }
 
@@ -464,26 +464,26 @@ private Q_SLOTS:
     void okCancelAndEscapeCloseKeepingEverything() {
         struct Closing {
             const char* how;
-            std::function<void(TForm7*)> close;
+            std::function<void(PatientDetailsDialog*)> close;
             int result;
         };
         const Closing closings[] = {
             {"OK",
-             [](TForm7* f) {
+             [](PatientDetailsDialog* f) {
                  QTest::mouseClick(f->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
              },
              QDialog::Accepted},
             {"Cancel",
-             [](TForm7* f) {
+             [](PatientDetailsDialog* f) {
                  QTest::mouseClick(f->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
              },
              QDialog::Rejected},
             {"Escape",
-             [](TForm7* f) {
+             [](PatientDetailsDialog* f) {
                  QTest::keyClick(f->findChild<QLineEdit*>("DOB_Edit"), Qt::Key_Escape);
              },
              QDialog::Rejected},
-            {"close box", [](TForm7* f) { f->close(); }, QDialog::Rejected},
+            {"close box", [](PatientDetailsDialog* f) { f->close(); }, QDialog::Rejected},
         };
         for (const Closing& closing : closings) {
             form->ResetDetails();
@@ -506,7 +506,7 @@ private Q_SLOTS:
     }
 
     void helpLeavesTheDialogOpen() {
-        QSignalSpy help(form, &TForm7::helpRequested);
+        QSignalSpy help(form, &PatientDetailsDialog::helpRequested);
         const int result = runModal([&] {
             QTest::mouseClick(button("BitBtn3"), Qt::LeftButton);
             QCOMPARE(help.count(), 1);
@@ -619,5 +619,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TForm7Test)
-#include "tform7_test.moc"
+QTEST_MAIN(PatientDetailsDialogTest)
+#include "patientdetailsdialog_test.moc"

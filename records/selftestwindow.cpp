@@ -1,4 +1,4 @@
-#include "records/tform6.h"
+#include "records/selftestwindow.h"
 
 #include "widgets/textedge.h"
 
@@ -9,7 +9,7 @@
 
 namespace caldrin {
 
-TForm6::TForm6(QWidget* parent)
+SelfTestWindow::SelfTestWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
     , resultsEdit(new QPlainTextEdit(this))
     , closeButton(new QPushButton(QStringLiteral("&Close"), this))
@@ -36,11 +36,11 @@ TForm6::TForm6(QWidget* parent)
 
     setTabOrder(resultsEdit, helpButton);
     setTabOrder(helpButton, closeButton);
-    connect(closeButton, &QPushButton::clicked, this, &TForm6::closeClicked);
-    connect(helpButton, &QPushButton::clicked, this, &TForm6::helpClicked);
+    connect(closeButton, &QPushButton::clicked, this, &SelfTestWindow::closeClicked);
+    connect(helpButton, &QPushButton::clicked, this, &SelfTestWindow::helpClicked);
 }
 
-void TForm6::showSelfTest(const std::vector<std::string>& lines) {
+void SelfTestWindow::showSelfTest(const std::vector<std::string>& lines) {
     QStringList text;
     text.reserve(static_cast<qsizetype>(lines.size()));
     for (const std::string& line : lines)
@@ -61,11 +61,11 @@ void TForm6::showSelfTest(const std::vector<std::string>& lines) {
     activateWindow();
 }
 
-void TForm6::closeClicked() {
+void SelfTestWindow::closeClicked() {
     hide();
 }
 
-void TForm6::helpClicked() {
+void SelfTestWindow::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("hash"));
 }
 

@@ -1,4 +1,4 @@
-#include "records/tform7.h"
+#include "records/patientdetailsdialog.h"
 
 #include "episode/episodemodel.h"
 #include "platform/platform.h"
@@ -88,7 +88,8 @@ CalendarDate calendarDateOf(const QDate& date) {
 
 } // namespace
 
-TForm7::TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent)
+PatientDetailsDialog::PatientDetailsDialog(Platform& platform, EpisodeModel& episode,
+                                           QWidget* parent)
     : QDialog(parent)
     , platform_(platform)
     , episode_(episode) {
@@ -164,41 +165,43 @@ TForm7::TForm7(Platform& platform, EpisodeModel& episode, QWidget* parent)
     layout->addLayout(buttons);
     layout->addLayout(identifier);
 
-    connect(morbidityGroup, &OptionGroup::optionChosen, this, &TForm7::morbidityChosen);
-    connect(diedGroup, &OptionGroup::optionChosen, this, &TForm7::diedChosen);
-    connect(hashIdentifierButton, &QPushButton::clicked, this, &TForm7::hashIdentifierClicked);
-    connect(okButton, &QPushButton::clicked, this, &TForm7::okClicked);
-    connect(cancelButton, &QPushButton::clicked, this, &TForm7::cancelClicked);
-    connect(helpButton, &QPushButton::clicked, this, &TForm7::helpClicked);
+    connect(morbidityGroup, &OptionGroup::optionChosen, this,
+            &PatientDetailsDialog::morbidityChosen);
+    connect(diedGroup, &OptionGroup::optionChosen, this, &PatientDetailsDialog::diedChosen);
+    connect(hashIdentifierButton, &QPushButton::clicked, this,
+            &PatientDetailsDialog::hashIdentifierClicked);
+    connect(okButton, &QPushButton::clicked, this, &PatientDetailsDialog::okClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &PatientDetailsDialog::cancelClicked);
+    connect(helpButton, &QPushButton::clicked, this, &PatientDetailsDialog::helpClicked);
 
     clearFields();
     for (QLineEdit* edit : findChildren<QLineEdit*>()) {
-        connect(edit, &QLineEdit::textChanged, this, &TForm7::fieldsEdited);
+        connect(edit, &QLineEdit::textChanged, this, &PatientDetailsDialog::fieldsEdited);
         // A refused character shows a note that only emptying takes away.
         if (const auto* validator = qobject_cast<const Cp1252Validator*>(edit->validator()))
             connect(validator, &Cp1252Validator::refused, this, [this] { fieldsEmpty_ = false; });
     }
-    connect(&episode_, &EpisodeModel::detailsReset, this, &TForm7::clearFields);
+    connect(&episode_, &EpisodeModel::detailsReset, this, &PatientDetailsDialog::clearFields);
 }
 
-void TForm7::ResetDetails() {
+void PatientDetailsDialog::ResetDetails() {
     episode_.resetDetails();
 }
 
-bool TForm7::DetailsShown() const {
+bool PatientDetailsDialog::DetailsShown() const {
     return episode_.DetailsShown();
 }
 
-void TForm7::clearDetailsShown() {
+void PatientDetailsDialog::clearDetailsShown() {
     episode_.clearDetailsShown();
 }
 
-void TForm7::fieldsEdited() {
+void PatientDetailsDialog::fieldsEdited() {
     fieldsEmpty_ = false;
     episode_.setDetails(details());
 }
 
-void TForm7::clearFields() {
+void PatientDetailsDialog::clearFields() {
     if (fieldsEmpty_)
         return;
     for (QLineEdit* edit : {hashedIdentifierEdit, nameEdit, identityEdit, dateOfBirthEdit,
@@ -223,7 +226,7 @@ void TForm7::clearFields() {
 // chained right before its group's options, and the group then snaps into
 // place. Every reset gives the groups their options, and so their focus
 // proxies, again; so this runs after each one.
-void TForm7::setKeyboardOrder() {
+void PatientDetailsDialog::setKeyboardOrder() {
     QList<QWidget*> order = {nameEdit, identityEdit, dateOfBirthEdit, procedureDateEdit};
     const std::pair<OptionGroup*, QLineEdit*> groups[] = {{morbidityGroup, morbidityEdit},
                                                           {diedGroup, diedEdit}};
@@ -243,7 +246,7 @@ void TForm7::setKeyboardOrder() {
         group->setFocusProxy(group->focusProxy());
 }
 
-PatientDetails TForm7::details() const {
+PatientDetails PatientDetailsDialog::details() const {
     return {
         toCp1252Bytes(nameEdit->text()),
         toCp1252Bytes(identityEdit->text()),
@@ -255,11 +258,11 @@ PatientDetails TForm7::details() const {
     };
 }
 
-void TForm7::reject() {
+void PatientDetailsDialog::reject() {
     cancelClicked();
 }
 
-void TForm7::showEvent(QShowEvent* event) {
+void PatientDetailsDialog::showEvent(QShowEvent* event) {
     episode_.setDetailsShown();
     fieldsEmpty_ = false;
     QDialog::showEvent(event);
@@ -268,7 +271,7 @@ void TForm7::showEvent(QShowEvent* event) {
     nameEdit->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm7::hashIdentifierClicked() {
+void PatientDetailsDialog::hashIdentifierClicked() {
     hashedIdentifierEdit->clear();
     // Read afresh each time: the user may have changed the regional settings.
     const QString pattern = platform_.regionalSettings().shortDatePattern;
@@ -284,23 +287,23 @@ void TForm7::hashIdentifierClicked() {
         hashedIdentifierEdit->setText(fromCp1252Bytes(attempt.identifier));
 }
 
-void TForm7::morbidityChosen(int index) {
+void PatientDetailsDialog::morbidityChosen(int index) {
     morbidityEdit->setText(QString::number(index));
 }
 
-void TForm7::diedChosen(int index) {
+void PatientDetailsDialog::diedChosen(int index) {
     diedEdit->setText(QString::number(index));
 }
 
-void TForm7::okClicked() {
+void PatientDetailsDialog::okClicked() {
     accept();
 }
 
-void TForm7::cancelClicked() {
+void PatientDetailsDialog::cancelClicked() {
     QDialog::reject();
 }
 
-void TForm7::helpClicked() {
+void PatientDetailsDialog::helpClicked() {
     Q_EMIT helpRequested(QStringLiteral("create"));
 }
 
