@@ -83,8 +83,8 @@ TEST(AuditFileRoundTrip, TheReaderReadsEveryFieldTheWriterWrote) {
         EXPECT_FALSE(e.identityUnreliable);
         EXPECT_EQ(e.physiologicalScore, record.physiologicalScore);
         EXPECT_EQ(e.operativeScore, record.operativeScore);
-        for (const audit::Model model : audit::kAllModels)
-            EXPECT_DOUBLE_EQ(e.risk(model), record.risk);
+        for (std::size_t m = 0; m < audit::kStoredModelCount; ++m)
+            EXPECT_DOUBLE_EQ(e.risk(audit::kAllModels[m]), record.risk);
         EXPECT_EQ(e.morbidity, record.details.morbidity == "1" ? 1 : 0);
         EXPECT_EQ(e.mortality, record.details.died == "1" ? 1 : 0);
         EXPECT_EQ(data.dateText(0), record.details.dateOfProcedure);
