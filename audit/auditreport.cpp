@@ -1,4 +1,5 @@
 #include "audit/auditreport.h"
+#include "audit/text.h"
 #include "auditformat/columns.h"
 
 #include <charconv>
@@ -12,23 +13,12 @@ namespace {
 constexpr std::size_t kSignalsListed = 12;
 
 std::string fixed(double value, int decimals) {
-    char buffer[64];
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    std::string text(buffer, end.ptr);
-    if (text == "-0" || text.find_first_not_of("-0.") == std::string::npos)
-        if (text.front() == '-')
-            text.erase(0, 1); // no "-0.00"
-    return text;
+    return fixedText(value, decimals);
 }
 
-// Shortest text that reads back as the same double; JSON has no NaN or infinity.
+// JSON has no NaN or infinity.
 std::string jsonNumber(double value) {
-    if (!std::isfinite(value))
-        return "null";
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, end.ptr);
+    return std::isfinite(value) ? shortestText(value) : "null";
 }
 
 std::string jsonNumber(const std::optional<double>& value) {

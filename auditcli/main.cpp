@@ -3,6 +3,8 @@
 
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
+#include "audit/optionbounds.h"
+#include "audit/outputfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -162,18 +164,19 @@ std::string parse(int argc, char** argv, CommandLine& line) {
                 return "--date-order takes dmy, mdy or ymd, not " + std::string(v);
         } else if (name == "--odds-ratio") {
             const auto r = readNumber(v);
-            if (!r || *r <= 0 || *r == 1)
-                return "--odds-ratio takes a number above 0 other than 1, not " + std::string(v);
+            if (!r || !oddsRatioAllowed(*r))
+                return "--odds-ratio takes " + std::string(kOddsRatioTakes) + ", not " +
+                       std::string(v);
             line.oddsRatio = *r;
         } else if (name == "--limit") {
             const auto h = readNumber(v);
-            if (!h || *h <= 0)
-                return "--limit takes a number above 0, not " + std::string(v);
+            if (!h || !limitAllowed(*h))
+                return "--limit takes " + std::string(kLimitTakes) + ", not " + std::string(v);
             line.limit = *h;
         } else if (name == "--arl") {
             const auto n = readNumber(v);
-            if (!n || *n < 10 || *n > 1e6)
-                return "--arl takes a number of episodes from 10 to 1000000, not " + std::string(v);
+            if (!n || !arlAllowed(*n))
+                return "--arl takes " + std::string(kArlTakes) + ", not " + std::string(v);
             line.arl = *n;
         } else if (name == "--output") {
             if (v.empty())
@@ -289,6 +292,14 @@ int main(int argc, char** argv) {
     options.limit = line.limit;
     options.targetArl = line.arl;
 
+    if (!line.output.empty() && namesAnInput(line.output, line.files)) {
+        std::fprintf(stderr,
+                     "caldrin-audit: --output %s is one of the audit data files read; the report "
+                     "would replace it\n",
+                     line.output.c_str());
+        return kCannotOpen;
+    }
+
     int status = kDone;
     ProgressLine progressLine;
     const Progress progress = [&](std::string_view stage, std::uint64_t done, std::uint64_t total) {
@@ -325,16 +336,9 @@ int main(int argc, char** argv) {
         }
         return status;
     }
-    std::FILE* out = std::fopen(line.output.c_str(), "wb");
-    if (!out) {
+    if (const std::string problem = writeWholeFile(line.output, report); !problem.empty()) {
         std::fprintf(stderr, "caldrin-audit: cannot write %s: %s\n", line.output.c_str(),
-                     std::strerror(errno));
-        return kCannotOpen;
-    }
-    const bool written = writeAll(out, report);
-    if (std::fclose(out) != 0 || !written) {
-        std::fprintf(stderr, "caldrin-audit: cannot write %s: %s\n", line.output.c_str(),
-                     std::strerror(errno));
+                     problem.c_str());
         return kCannotOpen;
     }
     return status;

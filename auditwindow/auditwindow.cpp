@@ -1,4 +1,5 @@
 #include "auditwindow/auditwindow.h"
+#include "audit/outputfile.h"
 #include "auditwindow/modelnames.h"
 
 #include "auditwindow/auditdialogs.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -704,7 +706,23 @@ void AuditWindow::changeEvent(QEvent* event) {
 
 // ------------------------------------------------------------------ export
 
+bool AuditWindow::refuseInputFile(const QString& path) {
+    if (!load_)
+        return false;
+    std::vector<std::string> inputs;
+    for (const audit::FileSummary& file : load_->data->files())
+        inputs.push_back(file.path);
+    if (!audit::namesAnInput(QFile::encodeName(path).toStdString(), inputs))
+        return false;
+    platform_.showError(this, QStringLiteral("%1 is one of the audit data files open; it was not "
+                                             "replaced. Choose another name.")
+                                  .arg(path));
+    return true;
+}
+
 bool AuditWindow::writeFile(const QString& path, const QByteArray& bytes) {
+    if (refuseInputFile(path))
+        return false;
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
@@ -723,6 +741,8 @@ void AuditWindow::exportReport() {
     if (!path)
         return;
     rememberFolder(*path);
+    if (refuseInputFile(*path))
+        return;
     QSaveFile file(*path);
     bool written = false;
     if (file.open(QIODevice::WriteOnly)) {

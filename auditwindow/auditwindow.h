@@ -112,6 +112,8 @@ private:
     void exportChart(bool svg);
     void exportTable(const FigureTableModel* model, const QString& name);
     bool writeFile(const QString& path, const QByteArray& bytes);
+    // Says so and gives true when `path` is one of the audit data files read.
+    bool refuseInputFile(const QString& path);
     void showHelp();
 
     Platform& platform_;

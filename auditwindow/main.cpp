@@ -1,3 +1,4 @@
+#include "audit/optionbounds.h"
 #include "auditwindow/auditdialogs.h"
 #include "auditwindow/auditwindow.h"
 #include "dist/windowicon.h"
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -67,8 +69,8 @@ bool asksForHelpOrVersion(int argc, const char* const* argv) {
     return false;
 }
 
-int usageError(const char* text) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, text);
+int usageError(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
     return 1;
 }
 
@@ -87,16 +89,16 @@ std::optional<int> readSettings(const CommandLine& commandLine,
     }
     bool ok = false;
     settings.oddsRatio = parser.value(commandLine.oddsRatio).toDouble(&ok);
-    if (!ok || !(settings.oddsRatio > 0) || settings.oddsRatio == 1)
-        return usageError("--odds-ratio must be a number above 0 other than 1");
+    if (!ok || !caldrin::audit::oddsRatioAllowed(settings.oddsRatio))
+        return usageError("--odds-ratio takes " + std::string(caldrin::audit::kOddsRatioTakes));
     if (parser.isSet(commandLine.limit)) {
         settings.limit = parser.value(commandLine.limit).toDouble(&ok);
-        if (!ok || !(*settings.limit > 0))
-            return usageError("--limit must be a number above 0");
+        if (!ok || !caldrin::audit::limitAllowed(*settings.limit))
+            return usageError("--limit takes " + std::string(caldrin::audit::kLimitTakes));
     }
     settings.targetArl = parser.value(commandLine.arl).toDouble(&ok);
-    if (!ok || !(settings.targetArl >= 1))
-        return usageError("--arl must be a number of at least 1");
+    if (!ok || !caldrin::audit::arlAllowed(settings.targetArl))
+        return usageError("--arl takes " + std::string(caldrin::audit::kArlTakes));
     return std::nullopt;
 }
 

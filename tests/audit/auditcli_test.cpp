@@ -77,6 +77,11 @@ TEST_F(AuditCommandLine, ExitStatusSaysWhatHappened) {
         {"", 1, "no audit data file given"},
         {f + " --format xml", 1, "--format takes text, csv or json"},
         {f + " --odds-ratio 1", 1, "--odds-ratio"},
+        // Out of range: refused with the range, never printed from a short buffer.
+        {f + " --limit 1e100", 1, "--limit takes a number above 0 and at most 1000"},
+        {f + " --limit 2.7e92", 1, "--limit takes a number above 0 and at most 1000"},
+        {f + " --odds-ratio 1e100", 1, "--odds-ratio takes a number from 0.01 to 100"},
+        {f + " --arl 2000000", 1, "--arl takes a number of episodes from 10 to 1000000"},
         {f + " --model nonsense", 1, "unknown model nonsense"},
         {f + " --from 31/02/2024", 1, "is not a date"},
         {f + " --from 2024-05-01 --to 2024-01-01", 1, "--from is after --to"},
@@ -128,6 +133,54 @@ TEST_F(AuditCommandLine, FormatsModelDatesAndOutputFile) {
     // Without a limit one is computed and reported with its run length.
     const Outcome computed = run(f + " --arl 500");
     EXPECT_NE(computed.out.find("(in-control run length 500)"), std::string::npos) << computed.out;
+}
+
+// The report never takes the place of an audit data file that was read,
+// however the file is named.
+TEST_F(AuditCommandLine, RefusesAnOutputThatIsAnInput) {
+    const std::string before = slurp(file());
+    fs::create_symlink(file(), dir_ / "link.csv");
+    fs::create_hard_link(file(), dir_ / "hard.csv");
+    fs::create_directories(dir_ / "sub");
+    const std::string names[] = {
+        file(),
+        (dir_ / "link.csv").string(),
+        (dir_ / "hard.csv").string(),
+        (dir_ / "sub" / ".." / "audit.csv").string(),
+    };
+    for (const std::string& output : names) {
+        const Outcome r = run("--limit 4 --output '" + output + "' '" + file() + "'");
+        EXPECT_EQ(r.status, 2) << output << "\n" << r.out;
+        EXPECT_NE(r.out.find("is one of the audit data files read"), std::string::npos) << r.out;
+        EXPECT_EQ(slurp(file()), before) << output;
+    }
+    // A missing input named as the output is refused by its path.
+    const std::string missing = (dir_ / "missing.csv").string();
+    const Outcome r =
+        run("--limit 4 --output '" + missing + "' '" + file() + "' '" + missing + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+// A report replaces an earlier one whole, keeping its mode; a device is
+// written in place, and a failed write says so.
+TEST_F(AuditCommandLine, ReplacesAnEarlierReportWhole) {
+    const fs::path report = dir_ / "report.txt";
+    { std::ofstream(report) << "earlier report"; }
+    fs::permissions(report, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const std::string f = "'" + file() + "'";
+    const Outcome written = run(f + " --limit 4 --output '" + report.string() + "'");
+    EXPECT_EQ(written.status, 0) << written.out;
+    EXPECT_EQ(slurp(report), run(f + " --limit 4").out);
+    EXPECT_EQ(fs::status(report).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2)
+        << "no temporary file left beside the report";
+
+    EXPECT_EQ(run(f + " --limit 4 --output /dev/null").status, 0);
+    const Outcome full = run(f + " --limit 4 --output /dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_NE(full.out.find("cannot write /dev/full"), std::string::npos) << full.out;
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "audit/auditreport.h"
+#include "audit/text.h"
 #include "auditlines.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace caldrin::audit {
 namespace {
@@ -80,6 +83,31 @@ TEST(Report, CsvHasOneRowPerModelAndBand) {
         EXPECT_EQ(std::count(row.begin(), row.end(), ','), 24) << row;
         start = end + 2;
     }
+}
+
+// Numbers of any size are written out whole; nothing but the number is printed.
+TEST(Report, NumbersAreFormattedWholeAtAnySize) {
+    struct Case {
+        double value;
+        int decimals;
+        std::string text;
+    };
+    const Case cases[] = {
+        {1e100, 2,
+         "10000000000000000159028911097599180468360808563945281389781327557747838772170381060813"
+         "469985856815104.00"},
+        {4.5, 2, "4.50"},
+        {-0.001, 2, "0.00"},
+        {-1.5, 1, "-1.5"},
+        {std::numeric_limits<double>::quiet_NaN(), 2, "nan"},
+        {-std::numeric_limits<double>::infinity(), 2, "-inf"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fixedText(c.value, c.decimals), c.text) << c.value;
+    // The largest double with the most decimals: 309 digits, the point, 17 places.
+    EXPECT_EQ(fixedText(std::numeric_limits<double>::max(), 17).size(), 327u);
+    EXPECT_EQ(shortestText(2.7e92), "2.7e+92");
+    EXPECT_EQ(shortestText(0.1), "0.1");
 }
 
 } // namespace
