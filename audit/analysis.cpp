@@ -143,19 +143,39 @@ private:
 };
 
 // A computed model's scale: every risk its counted episodes' score pairs
-// give, and each episode's step.
+// give, and each episode's step. A risk depends only on the pair, so the
+// work is per pair present (at most 256 x 256), not per episode.
 void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Counted& counted) {
-    counted.scale.tenThousandths = false;
-    std::vector<double>& value = counted.scale.value;
+    constexpr std::size_t kPairs = 256 * 256;
+    auto pairOf = [&](std::uint32_t i) {
+        return std::size_t{episodes[i].physiologicalScore} * 256 + episodes[i].operativeScore;
+    };
+    std::vector<bool> present(kPairs, false);
     for (const std::uint32_t i : counted.episode)
-        value.push_back(episodes[i].risk(model));
-    std::vector<double> byEpisode = value;
+        present[pairOf(i)] = true;
+    const riskmodels::RiskModel& entry = modelEntry(model);
+    std::vector<double> riskOfPair(kPairs, 0.0);
+    std::vector<double>& value = counted.scale.value;
+    for (std::size_t pair = 0; pair < kPairs; ++pair) {
+        if (!present[pair])
+            continue;
+        riskOfPair[pair] = riskmodels::riskFromScores(entry, static_cast<double>(pair / 256),
+                                                      static_cast<double>(pair % 256));
+        value.push_back(riskOfPair[pair]);
+    }
     std::sort(value.begin(), value.end());
     value.erase(std::unique(value.begin(), value.end()), value.end());
+    counted.scale.tenThousandths = false;
+    std::vector<std::uint32_t> stepOfPair(kPairs, 0);
+    for (std::size_t pair = 0; pair < kPairs; ++pair) {
+        if (present[pair])
+            stepOfPair[pair] = static_cast<std::uint32_t>(
+                std::lower_bound(value.begin(), value.end(), riskOfPair[pair]) - value.begin());
+    }
     counted.risk.clear();
-    for (const double p : byEpisode)
-        counted.risk.push_back(static_cast<std::uint32_t>(
-            std::lower_bound(value.begin(), value.end(), p) - value.begin()));
+    counted.risk.reserve(counted.episode.size());
+    for (const std::uint32_t i : counted.episode)
+        counted.risk.push_back(stepOfPair[pairOf(i)]);
 }
 
 Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> order, Model model,

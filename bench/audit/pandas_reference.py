@@ -2,7 +2,8 @@
 read_csv, NumPy, SciPy and scikit-learn, timed from reading the file to the
 last figure (imports excluded).
 
-Computes, for the five models: the episode merge (identity and date, last
+Computes, for the eight models (five read from the file, three worked out
+from PHYS_TOTAL and OP_TOTAL): the episode merge (identity and date, last
 record wins, empty identities never merged), time order by date, the model's
 counted episodes, n / observed / expected / O:E with exact Poisson limits,
 the ten risk bands, AUROC (sklearn roc_auc_score) with DeLong's standard
@@ -27,8 +28,19 @@ from sklearn.metrics import brier_score_loss, roc_auc_score
 MODELS = [("possum_morbidity", "P_MORB", "MORBIDITY"),
           ("possum_mortality", "P_MORT", "MORTALITY"),
           ("p_possum_mortality", "P-P_MORT", "MORTALITY"),
-          ("v_possum_mortality", "V_MORT", "MORTALITY"),
-          ("v_possum_physiological_mortality", "VP_MORT", "MORTALITY")]
+          ("raaa_possum_mortality", "V_MORT", "MORTALITY"),
+          ("raaa_possum_physiological_mortality", "VP_MORT", "MORTALITY"),
+          ("v_possum_2001_mortality", (-8.0616, 0.1552, 0.1238), "MORTALITY"),
+          ("v_possum_2001_physiological_mortality", (-6.0386, 0.1539, 0.0), "MORTALITY"),
+          ("p_possum_1998_mortality", (-9.065, 0.1692, 0.1550), "MORTALITY")]
+
+
+def predicted(rows, risk):
+    if isinstance(risk, str):
+        return rows[risk].to_numpy(dtype=float)
+    a, b, c = risk
+    y = a + b * rows["PHYS_TOTAL"].to_numpy(dtype=float) + c * rows["OP_TOTAL"].to_numpy(dtype=float)
+    return 1.0 / (1.0 + np.exp(-y))
 
 
 def delong_se(p, y):
@@ -61,11 +73,11 @@ def main():
 
     results = {}
     counted_by_model = {}
-    for name, risk_column, outcome_column in MODELS:
+    for name, risk, outcome_column in MODELS:
         outcome = episodes[outcome_column].str.strip(" ")
         known = outcome.isin(["0", "1"])
         counted = known & scored
-        p = episodes.loc[counted, risk_column].to_numpy(dtype=float)
+        p = predicted(episodes.loc[counted], risk)
         y = (outcome[counted] == "1").to_numpy(dtype=int)
         counted_by_model[name] = (p, y)
         o, e = int(y.sum()), float(p.sum())
