@@ -72,8 +72,9 @@ std::string writeWholeFile(const std::string& path, std::string_view text) {
         return writeDirectly(path, text);
 
     const std::filesystem::path target(path);
-    std::string temporary =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hiddenName(".");
+    hiddenName.append(target.filename().string()).append(".XXXXXX");
+    std::string temporary = (target.parent_path() / hiddenName).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return failure("cannot create a file beside it");
