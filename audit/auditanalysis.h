@@ -12,6 +12,7 @@
 //     AnalysisResult result = analyse(data, analysisOptions, progress);
 //     // change the date range and call analyse() again: the files are not read again.
 
+#include "audit/filekind.h"
 #include "auditformat/recorddate.h"
 #include "riskmodels/riskmodels.h"
 
@@ -131,7 +132,10 @@ struct FileSummary {
     std::uint64_t records = 0;     // records taken from this file
     std::uint64_t headerLines = 0; // column-name lines skipped (first line or mid-file)
     std::uint64_t blankLines = 0;
+    std::uint64_t fullLines = 0; // lines of 31 fields or more, read or not
     std::vector<ReadingProblem> problems;
+    // Set once the file is read; anything but AuditData has no problems listed.
+    FileKind kind = FileKind::AuditData;
 };
 
 class AuditData;

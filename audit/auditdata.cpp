@@ -325,6 +325,7 @@ void AuditReader::State::record(std::uint64_t line) {
                           "); not read");
         return;
     }
+    ++file->fullLines;
     const bool shifted = count > kFieldCount;
     // Column c of the record: the identity columns from the left, the rest
     // from the right, so that a comma typed into a name shifts nothing that
@@ -480,9 +481,13 @@ void AuditReader::addText(std::string_view name, std::string_view text) {
     s.reserveFor(text.size());
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
+    s.file->kind = kindOfFirstBytes(text);
+    if (s.file->kind != FileKind::AuditData)
+        return;
     std::uint64_t line = 0;
     std::size_t used = 0;
     s.consume(text.data(), text.data() + text.size(), true, line, used);
+    settleFileKind(*s.file);
 }
 
 bool AuditReader::addFile(const std::string& path, const Progress& progress) {
@@ -557,6 +562,11 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
             std::memmove(buffer.data(), begin, held);
             begin = buffer.data();
         }
+        if (first) {
+            s.file->kind = kindOfFirstBytes(std::string_view(begin, held));
+            if (s.file->kind != FileKind::AuditData)
+                break;
+        }
         first = false;
         std::size_t used = 0;
         s.consume(begin, begin + held, atEof, line, used);
@@ -569,6 +579,7 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
         }
     }
     std::fclose(stream);
+    settleFileKind(*s.file);
     return ok;
 }
 

@@ -180,6 +180,10 @@ private:
                 out_ += "could not be read (" + file.openError + ")\n";
                 continue;
             }
+            if (file.kind != FileKind::AuditData) {
+                out_ += fileKindText(file.kind) + "\n";
+                continue;
+            }
             out_ += countText(file.lines) + " lines, " + countText(file.records) + " records";
             if (!file.problems.empty())
                 out_ += ", " + countText(file.problems.size()) + " with problems (listed below)";
@@ -406,7 +410,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                ", \"opened\": " + (file.opened ? "true" : "false") +
                ", \"lines\": " + countText(file.lines) +
                ", \"records\": " + countText(file.records) +
-               ", \"header_lines\": " + countText(file.headerLines) + ", \"problems\": [";
+               ", \"header_lines\": " + countText(file.headerLines) +
+               ", \"kind\": " + jsonString(fileKindKey(file.kind)) + ", \"problems\": [";
         bool firstProblem = true;
         for (const ReadingProblem& p : file.problems) {
             out += firstProblem ? "" : ", ";

@@ -313,6 +313,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "caldrin-audit: cannot read %s: %s\n", file.c_str(),
                          reader.files().back().openError.c_str());
             status = kCannotOpen;
+        } else if (const FileKind kind = reader.files().back().kind; kind != FileKind::AuditData) {
+            progressLine.clear();
+            std::fprintf(stderr, "caldrin-audit: %s: %s\n", file.c_str(),
+                         fileKindText(kind).c_str());
         }
     }
     const AuditData data = reader.finish(progress);

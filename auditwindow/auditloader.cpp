@@ -102,15 +102,27 @@ void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
                 return;
             base += static_cast<std::uint64_t>(std::max<qint64>(0, QFileInfo(path).size()));
         }
+        // Only files with audit records go on to the analysis; when none has
+        // any, one message says what each file is instead.
         QStringList problems;
         bool anyOpened = false;
+        bool anyAuditData = false;
         for (const FileSummary& file : reader.files()) {
             anyOpened = anyOpened || file.opened;
+            anyAuditData = anyAuditData || (file.opened && file.kind == FileKind::AuditData);
             if (!file.opened)
                 problems << QString::fromUtf8(file.path) + QStringLiteral(": ") +
                                 QString::fromUtf8(file.openError);
+            else if (file.kind != FileKind::AuditData)
+                problems << QString::fromUtf8(file.path) + QStringLiteral(": ") +
+                                QString::fromStdString(fileKindText(file.kind)) +
+                                QLatin1Char('.');
         }
-        if (!anyOpened) {
+        if (!anyAuditData) {
+            const QString heading = anyOpened
+                                        ? QStringLiteral("None of the files holds audit records:")
+                                        : QStringLiteral("None of the files could be read:");
+            problems.prepend(heading);
             QMetaObject::invokeMethod(
                 this,
                 [this, job, problems] {

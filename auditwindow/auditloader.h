@@ -57,8 +57,8 @@ Q_SIGNALS:
     // Tables first (complete == false) when control limits must be computed,
     // then everything.
     void loaded(std::shared_ptr<const caldrin::auditwindow::AuditLoad> load);
-    // No file could be opened: "path: reason" for each. (A cancelled job
-    // reports nothing: the window already knows.)
+    // No file holds audit records: a heading line, then "path: reason" for
+    // each file. (A cancelled job reports nothing: the window already knows.)
     void failed(const QStringList& problems);
 
 private:

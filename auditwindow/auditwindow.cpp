@@ -508,8 +508,7 @@ void AuditWindow::showFailure(const QStringList& problems) {
     reading_ = false;
     setBusy(false);
     statusText_->setText(QStringLiteral("No file could be read."));
-    platform_.showMessage(this, QStringLiteral("None of the files could be read:\n") +
-                                    problems.join(QLatin1Char('\n')));
+    platform_.showMessage(this, problems.join(QLatin1Char('\n')));
     Q_EMIT jobEnded();
 }
 

@@ -271,6 +271,8 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
         const FileSummary& file = data.files()[f];
         if (!file.opened)
             add(f, 0, QStringLiteral("could not be read: ") + fromUtf8(file.openError));
+        else if (file.kind != FileKind::AuditData)
+            add(f, 0, fromUtf8(fileKindText(file.kind)));
         for (const ReadingProblem& problem : file.problems)
             add(f, problem.line,
                 fromUtf8(problem.reason) +

@@ -206,6 +206,52 @@ TEST(AuditReader, LargeFileReadInBlocksGivesTheSameRecords) {
     std::filesystem::remove(path);
 }
 
+// A file that is no audit data file is named for what it is, in one
+// sentence, instead of a problem per line; files and text read alike.
+TEST(AuditReader, FilesThatAreNotAuditFilesAreNamedForWhatTheyAre) {
+    std::string utf16;
+    for (const char c : testing::kHeader + line(Row{}))
+        utf16 += std::string{c, '\0'};
+    std::string binary = "\x7F" "ELF\x02\x01\x01";
+    binary += std::string(200, '\0') + line(Row{});
+    std::string csv;
+    for (int i = 0; i < 50; ++i)
+        csv += "alpha,beta,gamma\r\n";
+    struct Case {
+        std::string text;
+        FileKind kind;
+    };
+    const std::vector<Case> cases = {
+        {"", FileKind::Empty},
+        {"\xEF\xBB\xBF", FileKind::Empty},
+        {"\r\n\r\n  \r\n", FileKind::BlankLines},
+        {testing::kHeader + "\r\n", FileKind::HeaderOnly},
+        {"\xFF\xFE" + utf16, FileKind::Utf16Text},
+        {utf16, FileKind::Utf16Text},
+        {binary, FileKind::NotText},
+        {csv, FileKind::NotAuditData},
+        // An audit file with broken lines keeps its problems line by line.
+        {testing::kHeader + "broken,line\r\n", FileKind::AuditData},
+        {line(Row{}) + "broken,line\r\n", FileKind::AuditData},
+    };
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "caldrin-audit-kind.csv";
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+        AuditReader fromFile;
+        EXPECT_TRUE(fromFile.addFile(path.string()));
+        AuditReader fromText;
+        fromText.addText("kind.csv", c.text);
+        for (const FileSummary& file : {fromFile.files()[0], fromText.files()[0]}) {
+            EXPECT_EQ(file.kind, c.kind) << "case " << i;
+            EXPECT_EQ(file.problems.empty(), c.kind != FileKind::AuditData);
+            EXPECT_EQ(fileKindText(file.kind).empty(), c.kind == FileKind::AuditData);
+        }
+    }
+    std::filesystem::remove(path);
+}
+
 TEST(ProcedureDate, OrdersSeparatorsAndTwoDigitYears) {
     struct Case {
         std::string_view text;
