@@ -51,7 +51,7 @@ using namespace caldrin::audit;
 
 namespace {
 
-const QString kTitle = QStringLiteral("Caldrin Audit");
+const QString& kTitle = kAuditWindowTitle;
 constexpr int kRecentFiles = 8;
 // Enough points for a smooth line at any window size; each stretch keeps its
 // CUSUM peak and every signal.

@@ -33,6 +33,9 @@ namespace caldrin::auditwindow {
 class AuditDialogs;
 class FigureTableModel;
 
+// The program's title: its window and its message boxes.
+inline const QString kAuditWindowTitle = QStringLiteral("Caldrin Audit");
+
 // The help topic of this window.
 inline const QString kAuditWindowHelpTopic = QStringLiteral("auditwindow");
 

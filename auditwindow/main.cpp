@@ -129,7 +129,7 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> status = readSettings(commandLine, settings))
         return *status;
 
-    caldrin::QtPlatform platform;
+    caldrin::QtPlatform platform(caldrin::auditwindow::kAuditWindowTitle);
     settings.read.currentYear = platform.today().year();
     caldrin::auditwindow::QtAuditDialogs dialogs;
     caldrin::auditwindow::AuditWindow window(platform, dialogs, settings);

@@ -58,7 +58,7 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // A modal message box with an OK button, titled with the application title.
+    // A modal message box with an OK button, titled with the program's title.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // The same with an error icon (the general error handler's box).
     virtual void showError(QWidget* parent, const QString& text) = 0;

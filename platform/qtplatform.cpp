@@ -19,7 +19,8 @@
 
 namespace caldrin {
 
-QtPlatform::QtPlatform() {
+QtPlatform::QtPlatform(QString messageTitle)
+    : messageTitle_(std::move(messageTitle)) {
     readRegionalSettings();
     if (qApp)
         qApp->installEventFilter(this);
@@ -39,12 +40,12 @@ void QtPlatform::readRegionalSettings() {
 }
 
 void QtPlatform::showMessage(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, messageTitle_, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 void QtPlatform::showError(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, kApplicationTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, messageTitle_, text, QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -11,7 +11,8 @@ namespace caldrin {
 class QtPlatform : public QObject, public Platform {
     Q_OBJECT
 public:
-    QtPlatform();
+    // `messageTitle` heads every message box: the program's own name.
+    explicit QtPlatform(QString messageTitle = kApplicationTitle);
 
     void showMessage(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;
@@ -33,6 +34,7 @@ protected:
 private:
     void readRegionalSettings();
 
+    QString messageTitle_;
     RegionalSettings regional_;
 };
 

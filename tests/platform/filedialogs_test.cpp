@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 using namespace caldrin;
 
@@ -83,6 +84,28 @@ private Q_SLOTS:
         QCOMPARE(startFolder, before);
         QCOMPARE(offeredName, request.suggestedName);
         QCOMPARE(RememberedFolders::folderFor(FilePurpose::Report), after);
+    }
+
+    void messageBoxesCarryTheProgramsTitle() {
+        // The calculator's title by default; another program names itself.
+        for (const QString& title : {kApplicationTitle, QStringLiteral("Caldrin Audit")}) {
+            QStringList shown;
+            auto readAndClose = [&shown] {
+                QTimer::singleShot(0, [&shown] {
+                    QWidget* box = QApplication::activeModalWidget();
+                    QVERIFY(box);
+                    shown << box->windowTitle();
+                    box->close();
+                });
+            };
+            const auto platform = title == kApplicationTitle ? std::make_unique<QtPlatform>()
+                                                             : std::make_unique<QtPlatform>(title);
+            readAndClose();
+            platform->showMessage(nullptr, QStringLiteral("message"));
+            readAndClose();
+            platform->showError(nullptr, QStringLiteral("error"));
+            QCOMPARE(shown, QStringList({title, title}));
+        }
     }
 
     void openDialogStartsInTheLastAuditFolder() {
