@@ -115,8 +115,7 @@ void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
                                 QString::fromUtf8(file.openError);
             else if (file.kind != FileKind::AuditData)
                 problems << QString::fromUtf8(file.path) + QStringLiteral(": ") +
-                                QString::fromStdString(fileKindText(file.kind)) +
-                                QLatin1Char('.');
+                                QString::fromStdString(fileKindText(file.kind)) + QLatin1Char('.');
         }
         if (!anyAuditData) {
             const QString heading = anyOpened

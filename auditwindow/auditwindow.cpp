@@ -4,6 +4,7 @@
 
 #include "auditwindow/auditdialogs.h"
 #include "auditwindow/auditreportpages.h"
+#include "auditwindow/datefield.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/sourceline.h"
 #include "platform/platform.h"
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -44,6 +45,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 namespace caldrin::auditwindow {
 
@@ -64,6 +66,11 @@ const QString kRecentKey = QStringLiteral("auditwindow/recentFiles");
 const std::array<QString, kChartKinds.size()> kTabLabels = {
     QStringLiteral("Ca&libration"), QStringLiteral("R&OC curve"), QStringLiteral("&VLAD"),
     QStringLiteral("C&USUM"), QStringLiteral("Predicted ris&ks")};
+
+// "1 episode", "2 episodes".
+QString countOf(std::uint64_t count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
 
 QDate qDateOf(std::int32_t day) {
     const Date d = dateFromDayNumber(day);
@@ -89,19 +96,48 @@ QTableView* makeTableView(FigureTableModel* model, const QString& objectName,
     return view;
 }
 
-// Shows every row and column whole: the page around the tables scrolls
-// instead, so that no finding is cut short.
-void fitHeight(QTableView* view) {
-    view->resizeColumnsToContents();
-    int width = 2 * view->frameWidth();
-    for (int column = 0; column < view->model()->columnCount(); ++column)
-        width += view->columnWidth(column);
-    view->setMinimumWidth(width);
+// Every row whole: the page around the tables scrolls, never a table.
+void fitRows(QTableView* view) {
+    view->resizeRowsToContents();
     int height = view->horizontalHeader()->height() + 2 * view->frameWidth();
     for (int row = 0; row < view->model()->rowCount(); ++row)
         height += view->rowHeight(row);
     view->setMinimumHeight(height);
     view->setMaximumHeight(height);
+}
+
+// The figures' columns as wide as their contents. A last column of
+// findings in words takes the rest of the page's width and wraps, so that a
+// finding can be read in full without scrolling sideways; below about 30
+// characters for it, the page scrolls instead.
+void fitColumns(QTableView* view) {
+    view->resizeColumnsToContents();
+    const int last = view->model()->columnCount() - 1;
+    int others = 2 * view->frameWidth();
+    for (int column = 0; column < last; ++column)
+        if (!view->isColumnHidden(column))
+            others += view->columnWidth(column);
+    const int findingWidth = view->isColumnHidden(last)
+                                 ? 0
+                                 : view->fontMetrics().horizontalAdvance(QStringLiteral("x")) * 30;
+    view->setMinimumWidth(others + findingWidth);
+    fitRows(view);
+}
+
+// The summary's findings, one line per model, bold where the figures differ
+// from the model's expectation: the conclusion a meeting reads first.
+QString findingLines(const FigureTable& table) {
+    QStringList lines;
+    for (const TableRow& row : table.rows) {
+        if (row.cells.size() < 2)
+            continue;
+        const QString line =
+            (row.cells.constFirst() + QStringLiteral(": ") + row.cells.constLast()).toHtmlEscaped();
+        const bool marked =
+            row.finding == Finding::MoreThanExpected || row.finding == Finding::FewerThanExpected;
+        lines << (marked ? QStringLiteral("<b>%1</b>").arg(line) : line);
+    }
+    return lines.join(QStringLiteral("<br>"));
 }
 
 } // namespace
@@ -123,7 +159,17 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, AuditSetting
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
+    // Says why a typed date was not taken, until one is.
+    dateRefusal_ = new QLabel;
+    dateRefusal_->setObjectName(QStringLiteral("dateRefusal"));
+    dateRefusal_->setWordWrap(true);
+    dateRefusal_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    dateRefusal_->hide();
+    QFont refusalFont = dateRefusal_->font();
+    refusalFont.setBold(true);
+    dateRefusal_->setFont(refusalFont);
     layout->addWidget(buildFilterBar());
+    layout->addWidget(dateRefusal_);
     pages_ = new QTabWidget;
     pages_->setObjectName(QStringLiteral("pages"));
     pages_->addTab(buildSummaryPage(), QStringLiteral("&Summary"));
@@ -234,8 +280,13 @@ void AuditWindow::buildMenus() {
 
 QWidget* AuditWindow::buildFilterBar() {
     auto* bar = new QWidget;
-    auto* layout = new QHBoxLayout(bar);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Two rows (the model; the dates), so that the window fits 800 pixels.
+    auto* rows = new QVBoxLayout(bar);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto* modelRow = new QHBoxLayout;
+    auto* layout = new QHBoxLayout;
+    rows->addLayout(modelRow);
+    rows->addLayout(layout);
     auto* modelLabel = new QLabel(QStringLiteral("&Model:"));
     modelPicker_ = new QComboBox;
     modelPicker_->setObjectName(QStringLiteral("modelPicker"));
@@ -251,42 +302,69 @@ QWidget* AuditWindow::buildFilterBar() {
 
     rangeCheck_ = new QCheckBox(QStringLiteral("&Date range from"));
     rangeCheck_->setObjectName(QStringLiteral("rangeCheck"));
-    fromDate_ = new QDateEdit;
+    fromDate_ = new DateField;
     fromDate_->setObjectName(QStringLiteral("fromDate"));
-    fromDate_->setAccessibleName(QStringLiteral("From date"));
+    fromDate_->lineEdit()->setAccessibleName(QStringLiteral("From date"));
     auto* toLabel = new QLabel(QStringLiteral("&to"));
-    toDate_ = new QDateEdit;
+    toDate_ = new DateField;
     toDate_->setObjectName(QStringLiteral("toDate"));
-    toDate_->setAccessibleName(QStringLiteral("To date"));
+    toDate_->lineEdit()->setAccessibleName(QStringLiteral("To date"));
     toLabel->setBuddy(toDate_);
-    for (QDateEdit* edit : {fromDate_, toDate_}) {
-        edit->setDisplayFormat(QStringLiteral("d MMM yyyy"));
-        edit->setCalendarPopup(true);
-        edit->setEnabled(false);
-        connect(edit, &QDateEdit::dateChanged, this, &AuditWindow::scheduleAnalysis);
+    for (DateField* field : {fromDate_, toDate_}) {
+        field->setNumericOrder(settings_.read.dateOrder, settings_.read.currentYear);
+        field->setEnabled(false);
+        connect(field, &DateField::dateChanged, this, &AuditWindow::scheduleAnalysis);
+        connect(field, &DateField::dateChanged, this, &AuditWindow::showPeriodOfDates);
+        connect(field, &DateField::refused, this, [this](const QString& reason) {
+            dateRefusal_->setText(reason);
+            dateRefusal_->show();
+        });
+        connect(field, &DateField::accepted, dateRefusal_, &QLabel::hide);
     }
     // The range can never run backwards.
-    connect(fromDate_, &QDateEdit::dateChanged, toDate_, &QDateEdit::setMinimumDate);
-    connect(toDate_, &QDateEdit::dateChanged, fromDate_, &QDateEdit::setMaximumDate);
+    connect(fromDate_, &DateField::dateChanged, this, [this](const QDate& date) {
+        toDate_->setEarliest(date, QStringLiteral("the start of the range"));
+    });
+    connect(toDate_, &DateField::dateChanged, this, [this](const QDate& date) {
+        fromDate_->setLatest(date, QStringLiteral("the end of the range"));
+    });
     connect(rangeCheck_, &QCheckBox::toggled, this, [this](bool on) {
         fromDate_->setEnabled(on);
         toDate_->setEnabled(on);
+        if (!on)
+            dateRefusal_->hide();
+        showPeriodOfDates();
         scheduleAnalysis();
     });
 
-    layout->addWidget(modelLabel);
-    layout->addWidget(modelPicker_);
-    layout->addSpacing(24);
+    auto* periodLabel = new QLabel(QStringLiteral("P&eriod:"));
+    periodPicker_ = new QComboBox;
+    periodPicker_->setObjectName(QStringLiteral("periodPicker"));
+    periodPicker_->setAccessibleName(QStringLiteral("Period"));
+    periodPicker_->setPlaceholderText(QStringLiteral("Dates as set"));
+    periodPicker_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    periodPicker_->setMinimumContentsLength(14);
+    periodPicker_->setEnabled(false);
+    periodLabel->setBuddy(periodPicker_);
+    connect(periodPicker_, &QComboBox::activated, this, &AuditWindow::pickPeriod);
+
+    modelRow->addWidget(modelLabel);
+    modelRow->addWidget(modelPicker_);
+    modelRow->addStretch(1);
     layout->addWidget(rangeCheck_);
     layout->addWidget(fromDate_);
     layout->addWidget(toLabel);
     layout->addWidget(toDate_);
+    layout->addSpacing(12);
+    layout->addWidget(periodLabel);
+    layout->addWidget(periodPicker_);
     layout->addStretch(1);
     return bar;
 }
 
 QWidget* AuditWindow::buildSummaryPage() {
     auto* scroll = new QScrollArea;
+    summaryPage_ = scroll;
     scroll->setObjectName(QStringLiteral("summaryPage"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -305,14 +383,34 @@ QWidget* AuditWindow::buildSummaryPage() {
                                     QStringLiteral("Mortality summary"));
     bandTable_ =
         makeTableView(bandModel_, QStringLiteral("bandTable"), QStringLiteral("Risk bands"));
-    for (auto [title, view] :
-         {std::pair{QStringLiteral("Morbidity"), morbidityTable_},
-          std::pair{QStringLiteral("Mortality"), mortalityTable_},
-          std::pair{QStringLiteral("Risk bands of the chosen model"), bandTable_}}) {
+    scroll->viewport()->installEventFilter(this); // fitSummaryText
+
+    morbidityFindings_ = new QLabel;
+    morbidityFindings_->setObjectName(QStringLiteral("morbidityFindings"));
+    mortalityFindings_ = new QLabel;
+    mortalityFindings_->setObjectName(QStringLiteral("mortalityFindings"));
+    for (QLabel* findings : {morbidityFindings_, mortalityFindings_}) {
+        findings->setWordWrap(true);
+        findings->setTextFormat(Qt::RichText);
+        findings->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
+    for (auto [title, view, findings] :
+         {std::tuple{QStringLiteral("Morbidity"), morbidityTable_, morbidityFindings_},
+          std::tuple{QStringLiteral("Mortality"), mortalityTable_, mortalityFindings_},
+          std::tuple{QStringLiteral("Risk bands of the chosen model"), bandTable_,
+                     static_cast<QLabel*>(nullptr)}}) {
+        view->setWordWrap(true);
+        // The finding's column follows the page's width: its rows follow it.
+        connect(view->horizontalHeader(), &QHeaderView::sectionResized, view, [view](int section) {
+            if (section == view->model()->columnCount() - 1)
+                fitRows(view);
+        });
         auto* label = new QLabel(QStringLiteral("<b>%1</b>").arg(title));
         label->setBuddy(view);
         layout->addWidget(label);
         layout->addWidget(view);
+        if (findings)
+            layout->addWidget(findings);
     }
     layout->addStretch(1);
     return scroll;
@@ -389,6 +487,7 @@ void AuditWindow::openFiles(const QStringList& paths) {
     if (paths.isEmpty())
         return;
     paths_ = paths;
+    lineView_->clear(); // its line belongs to the files shown before
     rememberRecent(paths);
     reading_ = true;
     AnalysisOptions options = analysisOptions();
@@ -512,6 +611,78 @@ void AuditWindow::showFailure(const QStringList& problems) {
     Q_EMIT jobEnded();
 }
 
+// Sets both ends at once, without the checks a typed date gets (a preset's
+// start may lie after the end shown before).
+void AuditWindow::setRange(const QDate& from, const QDate& to) {
+    {
+        const QSignalBlocker blockFrom(fromDate_);
+        const QSignalBlocker blockTo(toDate_);
+        fromDate_->setDate(from);
+        toDate_->setDate(to);
+    }
+    toDate_->setEarliest(from, QStringLiteral("the start of the range"));
+    fromDate_->setLatest(to, QStringLiteral("the end of the range"));
+}
+
+// The periods a meeting asks for, newest first: the last 12 months of the
+// files, then each calendar year and quarter the files' dates touch.
+void AuditWindow::fillPeriods(const QDate& first, const QDate& last) {
+    periodPicker_->clear();
+    periodPicker_->setEnabled(first.isValid());
+    if (!first.isValid())
+        return;
+    auto add = [this](const QString& name, const QDate& from, const QDate& to) {
+        periodPicker_->addItem(name, QVariantList{from, to});
+    };
+    periodPicker_->addItem(QStringLiteral("All dates"));
+    add(QStringLiteral("Last 12 months (to %1)").arg(DateField::shown(last)),
+        last.addYears(-1).addDays(1), last);
+    for (int year = last.year(); year >= first.year(); --year)
+        add(QString::number(year), QDate(year, 1, 1), QDate(year, 12, 31));
+    static const std::array<QString, 4> kQuarterMonths = {
+        QStringLiteral("Jan\u2013Mar"), QStringLiteral("Apr\u2013Jun"),
+        QStringLiteral("Jul\u2013Sep"), QStringLiteral("Oct\u2013Dec")};
+    for (QDate start(last.year(), (last.month() - 1) / 3 * 3 + 1, 1); start.addMonths(3) > first;
+         start = start.addMonths(-3)) {
+        const int quarter = (start.month() - 1) / 3;
+        add(QStringLiteral("Q%1 %2 (%3)")
+                .arg(quarter + 1)
+                .arg(start.year())
+                .arg(kQuarterMonths[static_cast<std::size_t>(quarter)]),
+            start, start.addMonths(3).addDays(-1));
+    }
+    showPeriodOfDates();
+}
+
+void AuditWindow::pickPeriod(int index) {
+    const QVariantList range = periodPicker_->itemData(index).toList();
+    dateRefusal_->hide();
+    if (range.size() != 2) {
+        rangeCheck_->setChecked(false);
+        return;
+    }
+    setRange(range[0].toDate(), range[1].toDate());
+    if (rangeCheck_->isChecked())
+        scheduleAnalysis();
+    else
+        rangeCheck_->setChecked(true); // runs the analysis
+    periodPicker_->setCurrentIndex(index);
+}
+
+// The picker names the period the dates make, or nothing ("Dates as set").
+void AuditWindow::showPeriodOfDates() {
+    int shown = -1;
+    for (int i = 0; i < periodPicker_->count(); ++i) {
+        const QVariantList range = periodPicker_->itemData(i).toList();
+        if (range.size() != 2
+                ? !rangeCheck_->isChecked()
+                : rangeCheck_->isChecked() && range[0].toDate() == fromDate_->date() &&
+                      range[1].toDate() == toDate_->date())
+            shown = i;
+    }
+    periodPicker_->setCurrentIndex(shown);
+}
+
 void AuditWindow::scheduleAnalysis() {
     if (load_ && !reading_)
         filterTimer_.start();
@@ -550,13 +721,14 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
         rangeCheck_->setChecked(false);
         fromDate_->setEnabled(false);
         toDate_->setEnabled(false);
+        dateRefusal_->hide();
         if (load_->dayRange) {
             const QDate first = qDateOf(load_->dayRange->first);
             const QDate last = qDateOf(load_->dayRange->second);
-            fromDate_->setDateRange(first, last);
-            toDate_->setDateRange(first, last);
-            fromDate_->setDate(first);
-            toDate_->setDate(last);
+            setRange(first, last);
+            fillPeriods(first, last);
+        } else {
+            fillPeriods({}, {});
         }
         QStringList names;
         for (const QString& path : paths_)
@@ -574,12 +746,11 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
     if (load_->complete) {
         const AnalysisResult& r = load_->result;
         const std::size_t files = load_->data->files().size();
-        statusText_->setText(QStringLiteral("%1 episodes from %2 %3; %4 in the date range (%5).")
-                                 .arg(r.episodes)
-                                 .arg(files)
-                                 .arg(files == 1 ? QStringLiteral("file") : QStringLiteral("files"))
-                                 .arg(r.inDateRange)
-                                 .arg(dateRangeText()));
+        statusText_->setText(
+            QStringLiteral("%1 from %2; %3 in the date range (%4).")
+                .arg(countOf(r.episodes, "episode", "episodes"), countOf(files, "file", "files"))
+                .arg(r.inDateRange)
+                .arg(dateRangeText()));
     }
     Q_EMIT figuresShown(load_->complete);
 }
@@ -621,21 +792,32 @@ void AuditWindow::showTables() {
     if (const ModelResult* model = pickedResult())
         bandModel_->setTable(bandTable(*model, format));
     problemModel_->setTable(problemTable(*load_->data, r));
+    // The summaries' findings are said in full below each table instead of
+    // in a column too narrow for them.
+    for (auto [view, findings] : {std::pair{morbidityTable_, morbidityFindings_},
+                                  std::pair{mortalityTable_, mortalityFindings_}}) {
+        const auto* model = static_cast<const FigureTableModel*>(view->model());
+        view->setColumnHidden(model->columnCount() - 1, true);
+        findings->setText(findingLines(model->table()));
+        findings->setAccessibleName(model->table().title + QStringLiteral(" findings"));
+    }
+    fitSummaryText();
     for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_}) {
-        fitHeight(view);
+        fitColumns(view);
         const auto* model = static_cast<const FigureTableModel*>(view->model());
         view->setAccessibleDescription(model->table().asText());
     }
     problemTable_->resizeColumnsToContents();
     summaryLabel_->setText(
-        QStringLiteral("%1 records read (%2 replaced by a later record of the same episode), "
-                       "%3 episodes; %4 analysed, dates: %5. %6 reading problems.")
-            .arg(load_->data->recordsRead())
+        QStringLiteral("%1 read (%2 replaced by a later record of the same episode), "
+                       "%3; %4 analysed, dates: %5. %6.")
+            .arg(countOf(load_->data->recordsRead(), "record", "records"))
             .arg(load_->data->mergedRecords())
-            .arg(r.episodes)
+            .arg(countOf(r.episodes, "episode", "episodes"))
             .arg(r.inDateRange)
             .arg(dateRangeText())
-            .arg(load_->data->problemCount()));
+            .arg(countOf(load_->data->problemCount(), "reading problem", "reading problems")));
+    fitSummaryText();
 }
 
 QChart::ChartTheme AuditWindow::chartTheme() const {
@@ -691,6 +873,25 @@ void AuditWindow::showSourceLine(const QModelIndex& index) {
             .arg(path)
             .arg(row.line)
             .arg(text ? *text : QStringLiteral("(the line can no longer be read)")));
+}
+
+bool AuditWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == summaryPage_->viewport())
+        fitSummaryText();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The summary's words wrap at the visible width even where a table makes the
+// page scroll sideways, and their height is reserved in full: the scroll
+// area's layout does not ask wrapped labels their height for a width.
+void AuditWindow::fitSummaryText() {
+    const QMargins margins = summaryPage_->widget()->layout()->contentsMargins();
+    const int width =
+        std::max(100, summaryPage_->viewport()->width() - margins.left() - margins.right());
+    for (QLabel* label : {summaryLabel_, morbidityFindings_, mortalityFindings_}) {
+        label->setMaximumWidth(width);
+        label->setMinimumHeight(std::max(0, label->heightForWidth(width)));
+    }
 }
 
 void AuditWindow::changeEvent(QEvent* event) {

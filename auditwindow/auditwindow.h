@@ -15,11 +15,11 @@ class QAction;
 class QChartView;
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 class QTabWidget;
 class QTableView;
@@ -31,6 +31,7 @@ class Platform;
 namespace caldrin::auditwindow {
 
 class AuditDialogs;
+class DateField;
 class FigureTableModel;
 
 // The program's title: its window and its message boxes.
@@ -74,6 +75,7 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -96,11 +98,16 @@ private:
     void cancelJob();
     void setBusy(bool busy, const QString& what = {});
     void updateProgress();
+    void setRange(const QDate& from, const QDate& to);
+    void fillPeriods(const QDate& first, const QDate& last);
+    void pickPeriod(int index);
+    void showPeriodOfDates();
     void scheduleAnalysis();
     void runAnalysis();
     audit::AnalysisOptions analysisOptions() const;
 
     void showTables();
+    void fitSummaryText();
     void showCharts();
     void showChartFigures();
     void showSourceLine(const QModelIndex& index);
@@ -130,11 +137,16 @@ private:
     bool reading_ = false;
 
     QCheckBox* rangeCheck_ = nullptr;
-    QDateEdit* fromDate_ = nullptr;
-    QDateEdit* toDate_ = nullptr;
+    DateField* fromDate_ = nullptr;
+    DateField* toDate_ = nullptr;
+    QLabel* dateRefusal_ = nullptr;
+    QComboBox* periodPicker_ = nullptr;
     QComboBox* modelPicker_ = nullptr;
     QTabWidget* pages_ = nullptr;
+    QScrollArea* summaryPage_ = nullptr;
     QLabel* summaryLabel_ = nullptr;
+    QLabel* morbidityFindings_ = nullptr;
+    QLabel* mortalityFindings_ = nullptr;
     FigureTableModel* morbidityModel_ = nullptr;
     FigureTableModel* mortalityModel_ = nullptr;
     FigureTableModel* bandModel_ = nullptr;

@@ -212,7 +212,8 @@ TEST(AuditReader, FilesThatAreNotAuditFilesAreNamedForWhatTheyAre) {
     std::string utf16;
     for (const char c : testing::kHeader + line(Row{}))
         utf16 += std::string{c, '\0'};
-    std::string binary = "\x7F" "ELF\x02\x01\x01";
+    std::string binary = "\x7F"
+                         "ELF\x02\x01\x01";
     binary += std::string(200, '\0') + line(Row{});
     std::string csv;
     for (int i = 0; i < 50; ++i)

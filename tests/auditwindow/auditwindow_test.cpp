@@ -1,6 +1,7 @@
 #include "audit/auditanalysis.h"
 #include "auditgenerator.h"
 #include "auditwindow/auditwindow.h"
+#include "auditwindow/datefield.h"
 #include "auditwindowtesting.h"
 #include "fakeplatform.h"
 
@@ -8,19 +9,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QBarSet>
+#include <QCalendarWidget>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScatterSeries>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedBarSeries>
@@ -127,6 +131,14 @@ class AuditWindowTest : public QObject {
     }
 
     template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
+    // Types `text` into a date field and presses Enter, as a user would.
+    static void typeDate(DateField* field, const QString& text) {
+        QLineEdit* edit = field->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
     // A chart as the user brings it into view: Charts page, then its tab.
     QChartView* chartShown(const char* name) {
         auto* view = child<QChartView>(name);
@@ -287,11 +299,11 @@ private Q_SLOTS:
         startWindow();
         openWithKeyboard({mainFile});
         QCheckBox* range = child<QCheckBox>("rangeCheck");
-        QDateEdit* from = child<QDateEdit>("fromDate");
-        QDateEdit* to = child<QDateEdit>("toDate");
-        // The range offered is that of the file's dates (2021 to 2023).
-        QCOMPARE(from->minimumDate().year(), 2021);
-        QCOMPARE(to->maximumDate().year(), 2023);
+        auto* from = child<DateField>("fromDate");
+        auto* to = child<DateField>("toDate");
+        // The range starts as the file's dates (2021 to 2023).
+        QCOMPARE(from->date().year(), 2021);
+        QCOMPARE(to->date().year(), 2023);
         QVERIFY(!from->isEnabled());
 
         QSignalSpy shown(window.get(), &AuditWindow::figuresShown);
@@ -299,10 +311,12 @@ private Q_SLOTS:
         QTest::keyClick(range, Qt::Key_Space);
         QVERIFY(range->isChecked());
         QVERIFY(from->isEnabled());
-        from->setDate(QDate(2022, 1, 1));
-        to->setDate(QDate(2022, 12, 31));
-        QCOMPARE(to->minimumDate(), QDate(2022, 1, 1)); // the range cannot run backwards
-        QCOMPARE(from->maximumDate(), QDate(2022, 12, 31));
+        typeDate(from, "1 Jan 2022");
+        typeDate(to, "31 Dec 2022");
+        QCOMPARE(from->date(), QDate(2022, 1, 1));
+        QCOMPARE(to->date(), QDate(2022, 12, 31));
+        // The picker names the period the dates make.
+        QCOMPARE(child<QComboBox>("periodPicker")->currentText(), QStringLiteral("2022"));
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty() && shown.last()[0].toBool(), 60000);
 
         const AnalysisResult expected =
@@ -332,6 +346,243 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy() &&
                                      window->shownLoad()->result.inDateRange == expected.episodes,
                                  60000);
+    }
+
+    void everyFindingCanBeReadInFull() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        auto* page = child<QScrollArea>("summaryPage");
+        // Scrolled to as a user would, the whole of `area` (in `widget`) is in view.
+        auto inView = [page](QWidget* widget, const QRect& area) {
+            const QRect onPage(widget->mapTo(page->widget(), area.topLeft()), area.size());
+            page->ensureVisible(onPage.center().x(), onPage.center().y(), onPage.width() / 2 + 1,
+                                onPage.height() / 2 + 1);
+            const QRect shown(page->widget()->mapTo(page->viewport(), onPage.topLeft()),
+                              onPage.size());
+            return page->viewport()->rect().contains(shown);
+        };
+        // The default size, then a small screen where the page scrolls.
+        for (const QSize size : {QSize(1100, 760), QSize(800, 600)}) {
+            window->resize(size);
+            // Rows that wrap anew change the tables' heights, and so the page's layout.
+            for (int pass = 0; pass < 3; ++pass) {
+                QCoreApplication::sendPostedEvents();
+                QCoreApplication::processEvents();
+            }
+            QCOMPARE(window->size(), size);
+            const QString at = QStringLiteral("at %1 px: ").arg(size.width());
+            // The summaries: each model's finding in full, in words.
+            for (const char* name : {"morbidity", "mortality"}) {
+                QTableView* table = child<QTableView>(QByteArray(name) + "Table");
+                QLabel* findings = child<QLabel>(QByteArray(name) + "Findings");
+                QVERIFY(findings->heightForWidth(findings->width()) <= findings->height());
+                QVERIFY2(inView(findings, findings->rect()), qPrintable(at + name));
+                for (int row = 0; row < table->model()->rowCount(); ++row) {
+                    const QString finding = table->model()->index(row, 9).data().toString();
+                    QVERIFY2(findings->text().contains(
+                                 (cell(QByteArray(name) + "Table", row, 0) + ": " + finding)
+                                     .toHtmlEscaped()),
+                             qPrintable(at + finding));
+                }
+                QVERIFY2(inView(table, table->rect()) || size.width() < 1100,
+                         qPrintable(at + name));
+            }
+            // The risk bands: the finding wraps in its column.
+            QTableView* view = child<QTableView>("bandTable");
+            const int margin =
+                view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+            for (int row = 0; row < view->model()->rowCount(); ++row) {
+                const QModelIndex finding = view->model()->index(row, 5);
+                const QString text = finding.data().toString();
+                const QRect cell = view->visualRect(finding);
+                const QVariant bold = finding.data(Qt::FontRole);
+                const QFont font = bold.isValid() ? bold.value<QFont>() : view->font();
+                const QRect needed = QFontMetrics(font).boundingRect(
+                    cell.adjusted(margin, 0, -margin, 0), Qt::TextWordWrap, text);
+                QVERIFY2(needed.height() <= cell.height() &&
+                             needed.width() <= cell.width() - 2 * margin,
+                         qPrintable(at + text));
+                QVERIFY(view->viewport()->rect().contains(cell));
+                QVERIFY2(inView(view->viewport(), cell), qPrintable(at + text));
+            }
+            // At the default size nothing needs scrolling sideways.
+            if (size.width() == 1100)
+                QCOMPARE(page->horizontalScrollBar()->maximum(), 0);
+        }
+    }
+
+    void typedDatesAreTakenExactlyOrRefused() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        QCheckBox* range = child<QCheckBox>("rangeCheck");
+        range->setFocus();
+        QTest::keyClick(range, Qt::Key_Space);
+        auto* from = child<DateField>("fromDate");
+        auto* to = child<DateField>("toDate");
+        QLabel* refusal = child<QLabel>("dateRefusal");
+
+        struct Typed {
+            const char* text;
+            QDate date; // null: refused
+        };
+        const Typed cases[] = {
+            {"30 Sep 2023", QDate(2023, 9, 30)},
+            {"2023-06-15", QDate(2023, 6, 15)},
+            {"15/06/2023", QDate(2023, 6, 15)},
+            {"1 September 2023", QDate(2023, 9, 1)},
+            {"30 sept 2023", QDate(2023, 9, 30)},
+            {"31 Sep 2023", {}},
+            {"31/02/2023", {}},
+            {"30 Se 2023", {}},
+            {"next Tuesday", {}},
+            {"30 Sep 2020", {}}, // before the start
+        };
+        for (const Typed& typed : cases) {
+            const QDate before = to->date();
+            typeDate(to, typed.text);
+            if (typed.date.isValid()) {
+                QCOMPARE(to->date(), typed.date);
+                QVERIFY(refusal->isHidden());
+            } else {
+                QCOMPARE(to->date(), before);
+                QVERIFY2(refusal->isVisible(), typed.text);
+                QVERIFY(refusal->text().contains(typed.text));
+            }
+            QCOMPARE(to->lineEdit()->text(), DateField::shown(to->date()));
+        }
+        QVERIFY(refusal->text().contains("before the start of the range"));
+
+        // F4 and Alt+Down open the calendar; a day picked there by keyboard is taken.
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_F4), QKeyCombination(Qt::AltModifier, Qt::Key_Down)}) {
+            typeDate(to, "30 Sep 2023");
+            QTest::keyClick(to->lineEdit(), key.key(), key.keyboardModifiers());
+            QTRY_VERIFY(to->calendar()->isVisible());
+            QWidget* days = QApplication::focusWidget();
+            QVERIFY(days && to->calendar()->isAncestorOf(days));
+            QTest::keyClick(days, Qt::Key_Left);
+            QTest::keyClick(days, Qt::Key_Return);
+            QTRY_VERIFY(!to->calendar()->isVisible());
+            QCOMPARE(to->date(), QDate(2023, 9, 29));
+        }
+
+        // Common periods in one step, from the keyboard.
+        QComboBox* period = child<QComboBox>("periodPicker");
+        auto pick = [&](const QString& name) {
+            period->setFocus();
+            for (int tries = 0; period->currentText() != name && tries < 40; ++tries)
+                QTest::keyClick(period, Qt::Key_Down);
+            QCOMPARE(period->currentText(), name);
+        };
+        pick(QStringLiteral("Q3 2023 (Jul\u2013Sep)"));
+        QVERIFY(range->isChecked());
+        QCOMPARE(from->date(), QDate(2023, 7, 1));
+        QCOMPARE(to->date(), QDate(2023, 9, 30));
+        const AnalysisResult quarter =
+            engineFigures({mainFile}, Date{2023, 7, 1}, Date{2023, 9, 30});
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy() && window->shownLoad()->complete &&
+                                     window->shownLoad()->result.inDateRange == quarter.inDateRange,
+                                 60000);
+        period->setCurrentIndex(0);
+        pick(QStringLiteral("2022"));
+        QCOMPARE(from->date(), QDate(2022, 1, 1));
+        QCOMPARE(to->date(), QDate(2022, 12, 31));
+        period->setCurrentIndex(0);
+        pick(period->itemText(1));
+        QVERIFY(period->currentText().startsWith("Last 12 months"));
+        QCOMPARE(from->date(), to->date().addYears(-1).addDays(1));
+        period->setFocus();
+        for (int tries = 0; period->currentIndex() != 0 && tries < 40; ++tries)
+            QTest::keyClick(period, Qt::Key_Up);
+        QCOMPARE(period->currentText(), QStringLiteral("All dates"));
+        QVERIFY(!range->isChecked());
+    }
+
+    void exportWorksFromEveryPartOfTheWindow() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        QCheckBox* range = child<QCheckBox>("rangeCheck");
+        range->setFocus();
+        QTest::keyClick(range, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy() && window->shownLoad()->complete, 60000);
+        // Where the user is after setting the range, and the boxes of text.
+        QList<QWidget*> places{child<DateField>("fromDate")->lineEdit(),
+                               child<DateField>("toDate")->lineEdit()};
+        child<QTabWidget>("pages")->setCurrentIndex(1);
+        places << child<QPlainTextEdit>("chartFigures");
+        for (QWidget* place : places) {
+            const QString pdf = dir.filePath(place->objectName() + "-export.pdf");
+            dialogs.saveAnswers.push_back(pdf);
+            place->setFocus();
+            QTest::keyClick(place, Qt::Key_E, Qt::ControlModifier);
+            QVERIFY2(QFileInfo::exists(pdf), qPrintable(place->accessibleName()));
+        }
+    }
+
+    void filesThatAreNotAuditFilesAreSaidSoInOneMessage() {
+        generated::GeneratedAudit few;
+        few.records = 20;
+        const QString audit = QString::fromStdString(generated::generateAuditText(few));
+        const QByteArray header = audit.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n';
+        QByteArray utf16("\xff\xfe", 2);
+        for (const QChar c : audit)
+            utf16.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        QByteArray binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+        binary += QByteArray(400, '\x01') + audit.toUtf8();
+        struct Kind {
+            const char* name;
+            QByteArray bytes;
+            const char* says;
+        };
+        const Kind kinds[] = {
+            {"empty.csv", {}, "the file is empty"},
+            {"blank.csv", "\r\n\r\n\r\n", "only blank lines"},
+            {"header.csv", header, "column names but no records"},
+            {"utf16.csv", utf16, "UTF-16 text"},
+            {"picture.csv", binary, "not text"},
+            {"other.csv", "day,count\r\n1,2\r\n2,5\r\n", "not an audit data file"},
+        };
+        startWindow();
+        for (const Kind& kind : kinds) {
+            const QString path = dir.filePath(kind.name);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(kind.bytes);
+            file.close();
+            platform.messages.clear();
+            dialogs.openAnswers.push_back({path});
+            QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+            QTRY_VERIFY_WITH_TIMEOUT(!platform.messages.empty(), 30000);
+            QCOMPARE(platform.messages.size(), 1u);
+            const QStringList lines = platform.messages[0].text.split('\n');
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines[0], QStringLiteral("None of the files holds audit records:"));
+            QVERIFY2(lines[1].startsWith(path + ": ") && lines[1].contains(kind.says),
+                     qPrintable(lines[1]));
+            QVERIFY(!window->isBusy());
+        }
+        // Beside an audit file, such a file is one row of the problems, not one per line.
+        openWithKeyboard({dir.filePath("utf16.csv"), mainFile});
+        QCOMPARE(platform.messages.size(), 1u); // only the one before
+        const QAbstractItemModel* table = child<QTableView>("problemTable")->model();
+        int rowsOfTheFile = 0;
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->index(row, 0).data().toString().endsWith("utf16.csv")) {
+                ++rowsOfTheFile;
+                QVERIFY(table->index(row, 2).data().toString().contains("UTF-16 text"));
+            }
+        QCOMPARE(rowsOfTheFile, 1);
+    }
+
+    void oneEpisodeIsSaidInTheSingular() {
+        generated::GeneratedAudit one;
+        one.records = 1;
+        startWindow();
+        openWithKeyboard({generate(QStringLiteral("one.csv"), one)});
+        const QString status = child<QLabel>("statusText")->text();
+        QVERIFY2(status.startsWith("1 episode from 1 file;"), qPrintable(status));
+        QVERIFY(child<QLabel>("summaryLabel")->text().contains("1 record read"));
+        QVERIFY(child<QLabel>("summaryLabel")->text().contains(", 1 episode;"));
     }
 
     void reportGoesToPdfAndPrinter() {
@@ -500,6 +751,9 @@ private Q_SLOTS:
                            problems->visualRect(problem).center());
         const QString shown = child<QPlainTextEdit>("lineView")->toPlainText();
         QVERIFY2(shown.contains("line 4:\nCaf\u00e9 garbage,not,a,record"), qPrintable(shown));
+        // Other files opened: the line shown was of a file no longer open.
+        openWithKeyboard({mainFile});
+        QVERIFY(child<QPlainTextEdit>("lineView")->toPlainText().isEmpty());
     }
 
     void remembersFolderRecentFilesAndPlace() {
