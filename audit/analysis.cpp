@@ -209,32 +209,66 @@ Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> or
     return counted;
 }
 
-void thinSeries(std::vector<TimePoint>& all, std::size_t maxPoints) {
-    if (all.size() <= maxPoints)
-        return;
-    // Up to two points per stretch (its CUSUM peak and its last point), and
-    // every signal.
-    const std::size_t stretches = std::max<std::size_t>(1, maxPoints / 2);
-    const std::size_t length = (all.size() + stretches - 1) / stretches;
-    std::vector<TimePoint> kept;
-    kept.reserve(2 * stretches + 16);
-    for (std::size_t start = 0; start < all.size(); start += length) {
-        const std::size_t end = std::min(all.size(), start + length);
-        std::size_t peak = start;
-        for (std::size_t i = start; i < end; ++i) {
-            if (all[i].cusum > all[peak].cusum)
-                peak = i;
-            if (all[i].signal && i != end - 1)
-                kept.push_back(all[i]);
+// Thins the paths as they are made: each stretch of `seriesStretch`
+// episodes keeps the points where the CUSUM and the VLAD are lowest and
+// highest, its last point and every signal, so that a line drawn through
+// them has the unthinned line's extent in each stretch.
+class SeriesThinner {
+public:
+    SeriesThinner(std::uint64_t episodes, std::size_t maxPoints, std::vector<TimePoint>& out)
+        : stretch_(seriesStretch(episodes, maxPoints))
+        , out_(out) {}
+
+    void add(const TimePoint& p) {
+        if (stretch_ == 1) {
+            out_.push_back(p);
+            return;
         }
-        if (peak != end - 1 && !all[peak].signal)
-            kept.push_back(all[peak]);
-        kept.push_back(all[end - 1]);
+        if (count_ == 0) {
+            cusumLow_ = cusumHigh_ = vladLow_ = vladHigh_ = p;
+        } else {
+            if (p.cusum < cusumLow_.cusum)
+                cusumLow_ = p;
+            if (p.cusum > cusumHigh_.cusum)
+                cusumHigh_ = p;
+            if (p.vlad < vladLow_.vlad)
+                vladLow_ = p;
+            if (p.vlad > vladHigh_.vlad)
+                vladHigh_ = p;
+        }
+        if (p.signal)
+            kept_.push_back(p);
+        last_ = p;
+        if (++count_ == stretch_)
+            flush();
     }
-    std::sort(kept.begin(), kept.end(),
-              [](const TimePoint& l, const TimePoint& r) { return l.position < r.position; });
-    all = std::move(kept);
-}
+
+    void finish() {
+        if (count_ > 0)
+            flush();
+    }
+
+private:
+    void flush() {
+        kept_.insert(kept_.end(), {cusumLow_, cusumHigh_, vladLow_, vladHigh_, last_});
+        std::sort(kept_.begin(), kept_.end(),
+                  [](const TimePoint& l, const TimePoint& r) { return l.position < r.position; });
+        kept_.erase(std::unique(kept_.begin(), kept_.end(),
+                                [](const TimePoint& l, const TimePoint& r) {
+                                    return l.position == r.position;
+                                }),
+                    kept_.end());
+        out_.insert(out_.end(), kept_.begin(), kept_.end());
+        kept_.clear();
+        count_ = 0;
+    }
+
+    std::uint64_t stretch_;
+    std::vector<TimePoint>& out_;
+    std::vector<TimePoint> kept_;
+    std::uint64_t count_ = 0;
+    TimePoint cusumLow_, cusumHigh_, vladLow_, vladHigh_, last_;
+};
 
 bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
                   const AnalysisOptions& options, Model model, ModelResult& result,
@@ -365,7 +399,8 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     }
     const bool keepSeries = options.maxSeriesPoints > 0;
     if (keepSeries)
-        result.series.reserve(std::min(n, 2 * options.maxSeriesPoints + 16) + 1);
+        result.series.reserve(std::min(n, options.maxSeriesPoints + 16) + 1);
+    SeriesThinner thinner(n, options.maxSeriesPoints, result.series);
     double s = 0;
     VladSum vlad(scale);
     for (std::size_t i = 0; i < n; ++i) {
@@ -382,19 +417,24 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
             s = 0;
         }
         if (keepSeries)
-            result.series.push_back(
+            thinner.add(
                 {i + 1, data.episodes()[counted.episode[i]].day, vlad.total(), reached, signal});
-        if (keepSeries && result.series.size() > 4 * options.maxSeriesPoints + 64)
-            thinSeries(result.series, options.maxSeriesPoints * 2);
     }
     if (keepSeries)
-        thinSeries(result.series, options.maxSeriesPoints);
+        thinner.finish();
     cusum.finalValue = s;
     result.vlad = vlad.total();
     return true;
 }
 
 } // namespace
+
+std::uint64_t seriesStretch(std::uint64_t episodes, std::size_t maxPoints) {
+    if (maxPoints == 0 || episodes <= maxPoints)
+        return 1;
+    const std::uint64_t stretches = std::max<std::size_t>(1, maxPoints / 5);
+    return (episodes + stretches - 1) / stretches;
+}
 
 AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,
                        const Progress& progress) {

@@ -242,9 +242,10 @@ struct AnalysisOptions {
     std::uint32_t simulationRuns = 2000;
     std::uint64_t seed = 20000101;
 
-    // Per-episode paths for charts: 0 keeps none; otherwise at most about
-    // this many points per model, thinned evenly, keeping each stretch's
-    // CUSUM peak and every signal.
+    // Per-episode paths for charts: 0 keeps none; otherwise every episode up
+    // to this many, and beyond that at most this many points plus the
+    // signals: each stretch of seriesStretch() episodes keeps the points of
+    // its lowest and highest CUSUM and VLAD, its last point and every signal.
     std::size_t maxSeriesPoints = 0;
     bool rocCurve = true; // ROC points per model
 };
@@ -371,6 +372,10 @@ struct AnalysisResult {
 
 AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,
                        const Progress& progress = {});
+
+// Episodes per stretch of a thinned path (see maxSeriesPoints): episodes
+// 1..stretch are the first stretch, and so on; 1 when nothing is thinned.
+std::uint64_t seriesStretch(std::uint64_t episodes, std::size_t maxPoints);
 
 // The predicted risks of one model's counted episodes in time order (for a
 // histogram of another binning, or export).

@@ -49,10 +49,20 @@ double bandRate(double count, std::uint64_t n) {
     return n ? count / static_cast<double>(n) : 0;
 }
 
+// Rates from 0 to 1 with room beyond both ends, so that a marker at 0 or
+// 1 is drawn whole; ticks stay at round values.
+QValueAxis* addRateAxis(QChart* chart, Qt::Alignment alignment, const QString& title) {
+    QValueAxis* axis = addAxis(chart, alignment, title, -0.04, 1.04);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(0.2);
+    axis->setLabelFormat(QStringLiteral("%.1f"));
+    return axis;
+}
+
 void buildCalibration(QChart* chart, const ModelResult& model) {
-    QValueAxis* x =
-        addAxis(chart, Qt::AlignBottom, QStringLiteral("Expected rate (per band)"), 0, 1);
-    QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Observed rate"), 0, 1);
+    QValueAxis* x = addRateAxis(chart, Qt::AlignBottom, QStringLiteral("Expected rate (per band)"));
+    QValueAxis* y = addRateAxis(chart, Qt::AlignLeft, QStringLiteral("Observed rate"));
     auto* diagonal = addSeries<QLineSeries>(chart, QStringLiteral("diagonal"),
                                             QStringLiteral("Observed = expected"), x, y);
     diagonal->append({{0, 0}, {1, 1}});
@@ -67,7 +77,12 @@ void buildCalibration(QChart* chart, const ModelResult& model) {
         chart, QStringLiteral("observedUnreliable"),
         QStringLiteral("Observed, unreliable (fewer than 5 expected)"), x, y);
     unreliable->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    unreliable->setBrush(Qt::NoBrush);
+    // Hollow, but outlined in the series' colour: the theme's outline is the
+    // background's colour, which leaves a hollow marker invisible.
+    QPen outline(reliable->color(), 2);
+    unreliable->setPen(outline);
+    unreliable->setBrush(chart->backgroundBrush().color());
+    unreliable->setMarkerSize(reliable->markerSize());
     for (const RiskBand& band : model.bands) {
         const ObservedExpected& f = band.figures;
         if (f.n == 0)

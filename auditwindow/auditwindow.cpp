@@ -55,9 +55,6 @@ namespace {
 
 const QString& kTitle = kAuditWindowTitle;
 constexpr int kRecentFiles = 8;
-// Enough points for a smooth line at any window size; each stretch keeps its
-// CUSUM peak and every signal.
-constexpr std::size_t kSeriesPoints = 2000;
 const QString kGeometryKey = QStringLiteral("auditwindow/geometry");
 const QString kFolderKey = QStringLiteral("auditwindow/lastFolder");
 const QString kRecentKey = QStringLiteral("auditwindow/recentFiles");
@@ -690,7 +687,7 @@ void AuditWindow::scheduleAnalysis() {
 
 AnalysisOptions AuditWindow::analysisOptions() const {
     AnalysisOptions options;
-    options.maxSeriesPoints = kSeriesPoints;
+    options.maxSeriesPoints = kChartSeriesPoints;
     options.oddsRatio = settings_.oddsRatio;
     options.limit = settings_.limit;
     options.targetArl = settings_.targetArl;

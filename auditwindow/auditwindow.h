@@ -37,6 +37,11 @@ class FigureTableModel;
 // The program's title: its window and its message boxes.
 inline const QString kAuditWindowTitle = QStringLiteral("Caldrin Audit");
 
+// Points per model kept for the VLAD and CUSUM charts: enough for one
+// stretch of episodes per pixel column of a chart 2000 pixels wide (each
+// stretch keeps its lowest and highest values and every signal).
+inline constexpr std::size_t kChartSeriesPoints = 10000;
+
 // The help topic of this window.
 inline const QString kAuditWindowHelpTopic = QStringLiteral("auditwindow");
 

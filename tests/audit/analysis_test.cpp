@@ -273,6 +273,56 @@ TEST(Analysis, GeneratedFileBehavesAsItsRisksSay) {
     }
 }
 
+// A long path thinned for drawing keeps, in every stretch, the lowest and
+// highest CUSUM and VLAD of the unthinned path, and every signal: a line drawn
+// through it never shows the CUSUM sitting at a limit it left.
+TEST(Analysis, ThinnedPathsKeepTheirExtentInEveryStretch) {
+    testing::GeneratedAudit generated;
+    generated.records = 20000;
+    generated.seed = 11;
+    generated.oddsMultiplier = 2.0;
+    const AuditData data = read(testing::generateAuditText(generated));
+    AnalysisOptions options;
+    options.limit = 3.0;
+    options.models = {Model::PPossumMortality};
+    options.maxSeriesPoints = 20000;
+    const ModelResult all = analyse(data, options).models[0];
+    options.maxSeriesPoints = 500;
+    const ModelResult thinned = analyse(data, options).models[0];
+    const std::uint64_t n = all.overall.n;
+    ASSERT_EQ(all.series.size(), n);
+    ASSERT_GT(all.cusum.signals.size(), 20u);
+    EXPECT_LE(thinned.series.size(), 500 + thinned.cusum.signals.size());
+
+    const std::uint64_t stretch = seriesStretch(n, 500);
+    EXPECT_GT(stretch, 1u);
+    struct Extent {
+        double cusumLow = 1e300, cusumHigh = -1e300, vladLow = 1e300, vladHigh = -1e300;
+        std::size_t signals = 0;
+        bool operator==(const Extent&) const = default;
+    };
+    auto extents = [&](const std::vector<TimePoint>& series) {
+        std::vector<Extent> out((n + stretch - 1) / stretch);
+        for (const TimePoint& p : series) {
+            Extent& e = out[(p.position - 1) / stretch];
+            e.cusumLow = std::min(e.cusumLow, p.cusum);
+            e.cusumHigh = std::max(e.cusumHigh, p.cusum);
+            e.vladLow = std::min(e.vladLow, p.vlad);
+            e.vladHigh = std::max(e.vladHigh, p.vlad);
+            e.signals += p.signal;
+        }
+        return out;
+    };
+    const std::vector<Extent> expected = extents(all.series);
+    const std::vector<Extent> kept = extents(thinned.series);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(kept[i] == expected[i]) << "stretch " << i;
+    EXPECT_EQ(thinned.series.back().position, n);
+    EXPECT_TRUE(std::is_sorted(
+        thinned.series.begin(), thinned.series.end(),
+        [](const TimePoint& l, const TimePoint& r) { return l.position < r.position; }));
+}
+
 TEST(Analysis, ComputedLimitIsReportedAndCancelStops) {
     testing::GeneratedAudit generated;
     generated.records = 3000;

@@ -1,5 +1,6 @@
 #include "audit/auditanalysis.h"
 #include "auditgenerator.h"
+#include "auditwindow/auditcharts.h"
 #include "auditwindow/auditwindow.h"
 #include "auditwindow/datefield.h"
 #include "auditwindowtesting.h"
@@ -33,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QValueAxis>
 
 #include <memory>
 
@@ -64,14 +66,15 @@ AuditSettings testSettings() {
 
 // The engine's own figures for what the window should show.
 AnalysisResult engineFigures(const QStringList& paths, std::optional<Date> from = {},
-                             std::optional<Date> to = {}) {
+                             std::optional<Date> to = {},
+                             std::size_t seriesPoints = kChartSeriesPoints) {
     const AuditSettings settings = testSettings();
     AuditReader reader(settings.read);
     for (const QString& path : paths)
         reader.addFile(QFile::encodeName(path).toStdString());
     const AuditData data = reader.finish();
     AnalysisOptions options;
-    options.maxSeriesPoints = 2000;
+    options.maxSeriesPoints = seriesPoints;
     options.targetArl = settings.targetArl;
     options.simulationRuns = settings.simulationRuns;
     options.from = from;
@@ -583,6 +586,87 @@ private Q_SLOTS:
         QVERIFY2(status.startsWith("1 episode from 1 file;"), qPrintable(status));
         QVERIFY(child<QLabel>("summaryLabel")->text().contains("1 record read"));
         QVERIFY(child<QLabel>("summaryLabel")->text().contains(", 1 episode;"));
+    }
+
+    void longSeriesKeepTheirShapeInTheCharts() {
+        generated::GeneratedAudit options;
+        options.records = 30000;
+        options.seed = 3;
+        options.oddsMultiplier = 1.8;
+        const QString path = generate(QStringLiteral("long.csv"), options);
+        startWindow();
+        openWithKeyboard({path});
+        const AnalysisResult unthinned = engineFigures({path}, {}, {}, 1000000);
+        const ModelResult& all = resultOf(unthinned, Model::PPossumMortality);
+        const std::uint64_t n = all.overall.n;
+        const std::uint64_t stretch = seriesStretch(n, kChartSeriesPoints);
+        QVERIFY(stretch > 1); // the window thins this series
+        const std::size_t stretches = (n + stretch - 1) / stretch;
+
+        for (const char* name : {"cusum", "vlad"}) {
+            QChartView* view = chartShown(name == QByteArray("cusum") ? "cusumChart" : "vladChart");
+            auto* line = seriesNamed<QLineSeries>(view, name);
+            QVERIFY(line->count() < static_cast<int>(n) / 2);
+            // One stretch of episodes or more per pixel column of the plot.
+            QVERIFY(view->chart()->plotArea().width() <= static_cast<qreal>(stretches));
+            std::vector<double> low(stretches, 1e300), high(stretches, -1e300);
+            std::vector<double> drawnLow = low, drawnHigh = high;
+            for (const TimePoint& p : all.series) {
+                const double v = name == QByteArray("cusum") ? p.cusum : p.vlad;
+                const std::size_t s = (p.position - 1) / stretch;
+                low[s] = std::min(low[s], v);
+                high[s] = std::max(high[s], v);
+            }
+            for (int i = 1; i < line->count(); ++i) { // after the start at (0, 0)
+                const QPointF p = line->at(i);
+                const auto s = static_cast<std::size_t>((p.x() - 1) / static_cast<double>(stretch));
+                drawnLow[s] = std::min(drawnLow[s], p.y());
+                drawnHigh[s] = std::max(drawnHigh[s], p.y());
+            }
+            for (std::size_t s = 0; s < stretches; ++s) {
+                QCOMPARE(drawnHigh[s], high[s]);
+                QCOMPARE(drawnLow[s], low[s]);
+            }
+        }
+        auto* alarms = seriesNamed<QScatterSeries>(chartShown("cusumChart"), "signals");
+        QVERIFY(all.cusum.signals.size() > 1);
+        QCOMPARE(alarms->count(), static_cast<int>(all.cusum.signals.size()));
+    }
+
+    void unreliableCalibrationPointsAreVisibleAndInsideThePlot() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        // A model with a band expecting fewer than 5 events, picked by the user.
+        const ModelResult* picked = nullptr;
+        for (const ModelResult& m : window->shownLoad()->result.models)
+            for (const RiskBand& band : m.bands)
+                if (!picked && band.figures.n > 0 && band.figures.unreliable)
+                    picked = &m;
+        QVERIFY(picked);
+        const ModelResult& p = *picked;
+        child<QComboBox>("modelPicker")->setCurrentText(titleOf(p.model));
+        // As shown, and as exported (light theme: images and the PDF).
+        std::unique_ptr<QChart> exported(
+            makeChart(p, ChartKind::Calibration, QChart::ChartThemeLight, NumberFormat()));
+        for (QChart* chart : {chartShown("calibrationChart")->chart(), exported.get()}) {
+            QScatterSeries* unreliable = nullptr;
+            for (QAbstractSeries* series : chart->series())
+                if (series->objectName() == "observedUnreliable")
+                    unreliable = qobject_cast<QScatterSeries*>(series);
+            QVERIFY(unreliable && unreliable->count() > 0);
+            const QPen outline = unreliable->pen();
+            QVERIFY(outline.style() != Qt::NoPen);
+            QVERIFY(outline.widthF() >= 1.5);
+            const QColor background = chart->backgroundBrush().color();
+            QVERIFY2(std::abs(outline.color().lightness() - background.lightness()) > 60,
+                     qPrintable(outline.color().name() + " on " + background.name()));
+            // Rates of 0 and 1 sit inside the plot, with room for the marker.
+            for (QAbstractAxis* axis : chart->axes()) {
+                auto* values = qobject_cast<QValueAxis*>(axis);
+                QVERIFY(values->min() < 0 && values->max() > 1);
+                QCOMPARE(values->tickAnchor(), 0.0);
+            }
+        }
     }
 
     void reportGoesToPdfAndPrinter() {
