@@ -349,11 +349,20 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
                 cancelled = true;
             return !cancelled;
         };
-        cusum.limit =
-            simulateCusumLimit(groups, options.oddsRatio, options.targetArl, options.simulationRuns,
-                               options.seed + static_cast<std::uint64_t>(model), inner);
-        if (cancelled)
-            return false;
+        cusum.simulationRuns = simulationRunsFor(options.targetArl, options.simulationRuns);
+        if (riskMixCanSignal(groups, options.oddsRatio)) {
+            cusum.limit = simulateCusumLimit(groups, options.oddsRatio, options.targetArl,
+                                             cusum.simulationRuns,
+                                             options.seed + static_cast<std::uint64_t>(model), inner);
+            if (cancelled)
+                return false;
+            if (!cusum.limit)
+                cusum.limitMissing = "the simulated CUSUM did not reach the in-control run length "
+                                     "within the work allowed";
+        } else {
+            cusum.limitMissing = "every counted risk is 0 or 1, so the CUSUM can never rise "
+                                 "and no limit can be set";
+        }
         cusum.limitComputed = cusum.limit.has_value();
     }
     std::vector<double> eventWeight(steps), nonEventWeight(steps);

@@ -25,7 +25,8 @@ std::string jsonNumber(const std::optional<double>& value) {
     return value ? jsonNumber(*value) : "null";
 }
 
-std::string jsonString(std::string_view utf8) {
+std::string jsonString(std::string_view text) {
+    const std::string utf8 = wellFormedUtf8(text);
     std::string out = "\"";
     for (const char c : utf8) {
         const auto b = static_cast<unsigned char>(c);
@@ -60,10 +61,11 @@ std::string jsonString(std::string_view utf8) {
 }
 
 // Paths come from the command line or a dialog: shown as they are, minus
-// anything that could drive a terminal.
+// anything that could drive a terminal, bytes that are not UTF-8 shown as
+// "\xFF".
 std::string printable(std::string_view text) {
     std::string out;
-    for (const char c : text) {
+    for (const char c : wellFormedUtf8(text, true)) {
         const auto b = static_cast<unsigned char>(c);
         out += (b < 0x20 || b == 0x7F) ? '?' : c;
     }
@@ -176,13 +178,18 @@ private:
         out_ += "Audit analysis\n\n";
         for (const FileSummary& file : data_.files()) {
             out_ += "  " + printable(file.path) + ": ";
+            if (file.sameFileAs) {
+                out_ += "the same file as " + printable(data_.files()[*file.sameFileAs].path) +
+                        ", which is read once; this repeat was not read\n";
+                continue;
+            }
             if (!file.opened) {
                 out_ += "could not be read (" + file.openError + ")\n";
                 continue;
             }
             out_ += countText(file.lines) + " lines, " + countText(file.records) + " records";
-            if (!file.problems.empty())
-                out_ += ", " + countText(file.problems.size()) + " with problems (listed below)";
+            if (file.problemCount() > 0)
+                out_ += ", " + countText(file.problemCount()) + " with problems (listed below)";
             if (file.cancelled)
                 out_ += ", reading cancelled";
             out_ += "\n";
@@ -314,7 +321,9 @@ private:
             out_ += "  " + std::string(modelTitle(m.model)) + ": ";
             if (!c.limit) {
                 out_ += m.overall.n == 0 ? "no episodes\n"
-                                         : "the control limit could not be computed\n";
+                        : c.limitMissing.empty()
+                            ? "the control limit could not be computed\n"
+                            : "no control limit: " + c.limitMissing + "\n";
                 continue;
             }
             out_ += "limit " + fixed(*c.limit, 3);
@@ -364,15 +373,15 @@ private:
         for (const FileSummary& file : data_.files()) {
             std::size_t listed = 0;
             for (const ReadingProblem& problem : file.problems) {
-                if (options_.maxProblemsListed && listed == options_.maxProblemsListed) {
-                    out_ += "  " + printable(file.path) + ": and " +
-                            countText(file.problems.size() - listed) + " more\n";
+                if (options_.maxProblemsListed && listed == options_.maxProblemsListed)
                     break;
-                }
                 out_ += "  " + printable(file.path) + ":" + countText(problem.line) + ": " +
                         problem.reason + "\n";
                 ++listed;
             }
+            if (file.problemCount() > listed)
+                out_ += "  " + printable(file.path) + ": and " +
+                        countText(file.problemCount() - listed) + " more not listed\n";
         }
     }
 
@@ -403,8 +412,13 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         out += first ? "\n" : ",\n";
         first = false;
         out += "    {\"path\": " + jsonString(file.path) +
-               ", \"opened\": " + (file.opened ? "true" : "false") +
-               ", \"lines\": " + countText(file.lines) +
+               ", \"opened\": " + (file.opened ? "true" : "false");
+        if (file.sameFileAs)
+            out += ", \"same_file_as\": " + jsonString(data.files()[*file.sameFileAs].path);
+        else if (!file.opened)
+            out += ", \"error\": " + jsonString(file.openError);
+        out += ", \"lines\": ";
+        out += countText(file.lines) +
                ", \"records\": " + countText(file.records) +
                ", \"header_lines\": " + countText(file.headerLines) + ", \"problems\": [";
         bool firstProblem = true;
@@ -414,7 +428,7 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
             out += "{\"line\": " + countText(p.line) + ", \"reason\": " + jsonString(p.reason) +
                    ", \"skipped\": " + (p.skipped ? "true" : "false") + "}";
         }
-        out += "]}";
+        out += "], \"problems_not_listed\": " + countText(file.problemsNotKept) + "}";
     }
     out += "\n  ],\n";
     out += "  \"records\": {\"read\": " + countText(data.recordsRead()) +
@@ -459,9 +473,11 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         out += "     \"cusum\": {\"odds_ratio\": " + jsonNumber(c.oddsRatio) +
                ", \"limit\": " + jsonNumber(c.limit) +
                ", \"limit_computed\": " + (c.limitComputed ? "true" : "false");
+        if (!c.limit && !c.limitMissing.empty())
+            out += ", \"limit_missing\": " + jsonString(c.limitMissing);
         if (c.limitComputed)
             out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
-                   ", \"simulation_runs\": " + std::to_string(options.simulationRuns) +
+                   ", \"simulation_runs\": " + std::to_string(c.simulationRuns) +
                    ", \"seed\": " + std::to_string(options.seed);
         out += ", \"signals\": [";
         for (std::size_t i = 0; i < c.signals.size(); ++i) {

@@ -486,9 +486,33 @@ AliasTable makeAliasTable(std::span<const RiskGroup> riskMix, double oddsRatio) 
 
 } // namespace
 
+bool riskMixCanSignal(std::span<const RiskGroup> riskMix, double oddsRatio) {
+    for (const RiskGroup& g : riskMix) {
+        if (g.events + g.nonEvents == 0)
+            continue;
+        if (g.risk > 0 && cusumWeight(g.risk, true, oddsRatio) > 0)
+            return true;
+        if (g.risk < 1 && cusumWeight(g.risk, false, oddsRatio) > 0)
+            return true;
+    }
+    return false;
+}
+
+std::uint32_t simulationRunsFor(double targetArl, std::uint32_t requestedRuns) {
+    // A run costs about the target in steps before the mean passes it. With
+    // the fewest runs the mean run length is known to about 15%, which moves
+    // the limit by about 1%, since the run length grows exponentially with it.
+    const double affordable = kSimulationStepsPlanned / std::max(1.0, targetArl);
+    if (affordable >= requestedRuns)
+        return requestedRuns;
+    return std::max(kFewestSimulationRuns, static_cast<std::uint32_t>(affordable));
+}
+
 std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, double oddsRatio,
                                          double targetArl, std::uint32_t runs, std::uint64_t seed,
                                          const Progress& progress) {
+    if (!riskMixCanSignal(riskMix, oddsRatio))
+        return std::nullopt;
     const AliasTable table = makeAliasTable(riskMix, oddsRatio);
     if (table.risk.empty() || runs == 0 || !(targetArl >= 1))
         return std::nullopt;
@@ -513,8 +537,10 @@ std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, dou
     for (std::uint32_t r = 0; r < runs; ++r)
         all.push_back({Generator(seed + 0x632be59bd9b4e019ULL * (r + 1)), 0, 0, {}});
 
-    const std::uint64_t stepBudget =
-        static_cast<std::uint64_t>(std::min(1e11, static_cast<double>(runs) * targetArl * 200));
+    // A mix that rarely moves the CUSUM may need far more than planned; the
+    // bound keeps the worst case to tens of seconds.
+    const std::uint64_t stepBudget = static_cast<std::uint64_t>(
+        std::min(5 * kSimulationStepsPlanned, static_cast<double>(runs) * targetArl * 200));
     std::uint64_t steps = 0;
     std::uint64_t nextReport = 1 << 20;
 

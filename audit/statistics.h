@@ -63,10 +63,21 @@ Calibration calibrationFit(std::span<const RiskGroup> groups);
 // outcome under odds multiplied by `oddsRatio` against the predicted odds.
 double cusumWeight(double risk, bool event, double oddsRatio);
 
+// False when no episode of the mix can move the CUSUM up (every risk 0 or 1,
+// or an odds ratio of 1): no limit then has a finite run length.
+bool riskMixCanSignal(std::span<const RiskGroup> riskMix, double oddsRatio);
+
+// The simulation's work grows with runs times the run length; above this many
+// steps in all it uses fewer runs (never fewer than kFewestSimulationRuns),
+// so that the largest run length allowed still ends in seconds.
+inline constexpr double kSimulationStepsPlanned = 1e8;
+inline constexpr std::uint32_t kFewestSimulationRuns = 50;
+std::uint32_t simulationRunsFor(double targetArl, std::uint32_t requestedRuns);
+
 // The control limit whose in-control average run length is `targetArl` for
 // episodes drawn from `riskMix` (each risk weighted by its number of
 // episodes) with outcomes drawn from their own risks. Nothing when cancelled
-// or when the limit cannot be reached.
+// or when the limit cannot be reached within a fixed bound of work.
 std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, double oddsRatio,
                                          double targetArl, std::uint32_t runs, std::uint64_t seed,
                                          const Progress& progress = {});

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -59,7 +60,8 @@ constexpr std::string_view kUsage =
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
     "\n"
-    "Exit status: 0 done, 1 bad usage, 2 a file could not be opened or written.\n";
+    "Exit status: 0 done, 1 bad usage, 2 a file could not be read or written, or\n"
+    "memory ran out.\n";
 
 struct CommandLine {
     std::vector<std::string> files;
@@ -204,12 +206,13 @@ int localYear() {
     return local.tm_year + 1900;
 }
 
-// Progress on standard error, only when it is a terminal and only once the
-// run has taken a moment.
+// Progress on standard error once the run has taken a moment: one line
+// redrawn on a terminal; elsewhere (a log, a pipe) a line now and then, so
+// that long work never looks hung.
 class ProgressLine {
 public:
     ProgressLine()
-        : enabled_(::isatty(STDERR_FILENO) == 1)
+        : terminal_(::isatty(STDERR_FILENO) == 1)
         , start_(std::chrono::steady_clock::now()) {}
 
     ~ProgressLine() { clear(); }
@@ -217,11 +220,10 @@ public:
     void setSubject(std::string subject) { subject_ = std::move(subject); }
 
     bool operator()(std::string_view stage, std::uint64_t done, std::uint64_t total) {
-        if (!enabled_)
-            return true;
         const auto now = std::chrono::steady_clock::now();
-        if (now - start_ < std::chrono::milliseconds(500) ||
-            now - last_ < std::chrono::milliseconds(100))
+        const auto quiet = terminal_ ? std::chrono::milliseconds(500) : std::chrono::seconds(5);
+        const auto every = terminal_ ? std::chrono::milliseconds(100) : std::chrono::seconds(10);
+        if (now - start_ < quiet || now - last_ < every)
             return true;
         last_ = now;
         std::string text = std::string(stage);
@@ -229,6 +231,10 @@ public:
             text += " " + subject_;
         if (total > 0)
             text += ": " + std::to_string(done * 100 / total) + "%";
+        if (!terminal_) {
+            std::fprintf(stderr, "caldrin-audit: %s\n", text.c_str());
+            return true;
+        }
         std::fprintf(stderr, "\r%-70.70s", text.c_str());
         shown_ = true;
         return true;
@@ -241,7 +247,7 @@ public:
     }
 
 private:
-    bool enabled_;
+    bool terminal_;
     bool shown_ = false;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point last_{};
@@ -253,9 +259,7 @@ bool writeAll(std::FILE* stream, const std::string& text) {
            std::fflush(stream) == 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CommandLine line;
     if (const std::string error = parse(argc, argv, line); !error.empty()) {
         std::fprintf(stderr, "caldrin-audit: %s\nTry 'caldrin-audit --help'.\n", error.c_str());
@@ -313,6 +317,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "caldrin-audit: cannot read %s: %s\n", file.c_str(),
                          reader.files().back().openError.c_str());
             status = kCannotOpen;
+        } else if (const auto same = reader.files().back().sameFileAs) {
+            std::fprintf(stderr, "caldrin-audit: %s is the same file as %s, which is read once\n",
+                         file.c_str(), reader.files()[*same].path.c_str());
         }
     }
     const AuditData data = reader.finish(progress);
@@ -342,4 +349,16 @@ int main(int argc, char** argv) {
         return kCannotOpen;
     }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("caldrin-audit: there is not enough memory to read and analyse these files\n",
+                   stderr);
+        return kCannotOpen;
+    }
 }

@@ -175,7 +175,11 @@ void titlePage(PageWriter& page, const ReportContext& context) {
     page.text(QStringLiteral("Files"), 12, true);
     for (const FileSummary& file : context.data.files()) {
         const QString path = QString::fromUtf8(file.path);
-        if (!file.opened)
+        if (file.sameFileAs)
+            page.text(QStringLiteral("%1: the same file as %2; read once")
+                          .arg(path, QString::fromUtf8(context.data.files()[*file.sameFileAs].path)),
+                      9);
+        else if (!file.opened)
             page.text(QStringLiteral("%1: could not be read (%2)")
                           .arg(path, QString::fromUtf8(file.openError)),
                       9);
@@ -184,7 +188,7 @@ void titlePage(PageWriter& page, const ReportContext& context) {
                           .arg(path)
                           .arg(file.records)
                           .arg(file.lines)
-                          .arg(file.problems.size()),
+                          .arg(file.problemCount()),
                       9);
     }
     page.space(4);
