@@ -150,9 +150,9 @@ void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Count
     auto pairOf = [&](std::uint32_t i) {
         return std::size_t{episodes[i].physiologicalScore} * 256 + episodes[i].operativeScore;
     };
-    std::vector<bool> present(kPairs, false);
+    std::vector<std::uint8_t> present(kPairs, 0);
     for (const std::uint32_t i : counted.episode)
-        present[pairOf(i)] = true;
+        present[pairOf(i)] = 1;
     const riskmodels::RiskModel& entry = modelEntry(model);
     std::vector<double> riskOfPair(kPairs, 0.0);
     std::vector<double>& value = counted.scale.value;
