@@ -351,9 +351,9 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
         };
         cusum.simulationRuns = simulationRunsFor(options.targetArl, options.simulationRuns);
         if (riskMixCanSignal(groups, options.oddsRatio)) {
-            cusum.limit = simulateCusumLimit(groups, options.oddsRatio, options.targetArl,
-                                             cusum.simulationRuns,
-                                             options.seed + static_cast<std::uint64_t>(model), inner);
+            cusum.limit = simulateCusumLimit(
+                groups, options.oddsRatio, options.targetArl, cusum.simulationRuns,
+                options.seed + static_cast<std::uint64_t>(model), inner);
             if (cancelled)
                 return false;
             if (!cusum.limit)

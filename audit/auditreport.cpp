@@ -320,10 +320,9 @@ private:
             }
             out_ += "  " + std::string(modelTitle(m.model)) + ": ";
             if (!c.limit) {
-                out_ += m.overall.n == 0 ? "no episodes\n"
-                        : c.limitMissing.empty()
-                            ? "the control limit could not be computed\n"
-                            : "no control limit: " + c.limitMissing + "\n";
+                out_ += m.overall.n == 0         ? "no episodes\n"
+                        : c.limitMissing.empty() ? "the control limit could not be computed\n"
+                                                 : "no control limit: " + c.limitMissing + "\n";
                 continue;
             }
             out_ += "limit " + fixed(*c.limit, 3);
@@ -418,8 +417,7 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         else if (!file.opened)
             out += ", \"error\": " + jsonString(file.openError);
         out += ", \"lines\": ";
-        out += countText(file.lines) +
-               ", \"records\": " + countText(file.records) +
+        out += countText(file.lines) + ", \"records\": " + countText(file.records) +
                ", \"header_lines\": " + countText(file.headerLines) + ", \"problems\": [";
         bool firstProblem = true;
         for (const ReadingProblem& p : file.problems) {

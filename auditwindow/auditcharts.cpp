@@ -360,7 +360,10 @@ QString chartFigures(const ModelResult& model, ChartKind kind, const NumberForma
         lines << QStringLiteral("Odds ratio %1; control limit %2")
                      .arg(format.number(model.cusum.oddsRatio, 2),
                           model.cusum.limit ? format.number(*model.cusum.limit, 2)
-                                            : QStringLiteral("not yet computed"));
+                          : model.cusum.limitMissing.empty()
+                              ? QStringLiteral("not yet computed")
+                              : QStringLiteral("none (%1)")
+                                    .arg(QString::fromStdString(model.cusum.limitMissing)));
         if (model.cusum.signals.empty())
             lines << QStringLiteral("No signals");
         for (const CusumSignal& alarm : model.cusum.signals)

@@ -176,9 +176,10 @@ void titlePage(PageWriter& page, const ReportContext& context) {
     for (const FileSummary& file : context.data.files()) {
         const QString path = QString::fromUtf8(file.path);
         if (file.sameFileAs)
-            page.text(QStringLiteral("%1: the same file as %2; read once")
-                          .arg(path, QString::fromUtf8(context.data.files()[*file.sameFileAs].path)),
-                      9);
+            page.text(
+                QStringLiteral("%1: the same file as %2; read once")
+                    .arg(path, QString::fromUtf8(context.data.files()[*file.sameFileAs].path)),
+                9);
         else if (!file.opened)
             page.text(QStringLiteral("%1: could not be read (%2)")
                           .arg(path, QString::fromUtf8(file.openError)),
@@ -236,10 +237,13 @@ void problemsSection(PageWriter& page, const ReportContext& context) {
 QString cusumSummary(const ModelResult& model, const NumberFormat& format) {
     constexpr std::size_t kListed = 12;
     const Cusum& cusum = model.cusum;
-    QString text =
-        QStringLiteral("Risk-adjusted CUSUM for odds ratio %1, control limit %2")
-            .arg(format.number(cusum.oddsRatio, 2),
-                 cusum.limit ? format.number(*cusum.limit, 2) : QStringLiteral("not available"));
+    QString text = QStringLiteral("Risk-adjusted CUSUM for odds ratio %1, control limit %2")
+                       .arg(format.number(cusum.oddsRatio, 2),
+                            cusum.limit ? format.number(*cusum.limit, 2)
+                            : cusum.limitMissing.empty()
+                                ? QStringLiteral("not available")
+                                : QStringLiteral("not available (%1)")
+                                      .arg(QString::fromStdString(cusum.limitMissing)));
     if (cusum.limitComputed)
         text += QStringLiteral(" (computed for an in-control average run length of %1 episodes)")
                     .arg(cusum.targetArl);

@@ -282,7 +282,8 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
                                      : QStringLiteral(" (figures used, identity not trusted)")));
         if (file.problemsNotKept)
             add(f, 0,
-                QStringLiteral("and %1 more lines with problems, not listed").arg(file.problemsNotKept));
+                QStringLiteral("and %1 more lines with problems, not listed")
+                    .arg(file.problemsNotKept));
     }
     if (data.mergedRecords())
         add(std::nullopt, 0,

@@ -209,7 +209,8 @@ TEST_F(AuditCommandLine, HostileInputEndsSoonWithAMessage) {
     for (const Case& c : cases) {
         const Outcome r = run(caldrin::audit::testing::cat("--limit 4 '", c.input, "'"));
         EXPECT_EQ(r.status, c.status) << c.input << "\n" << r.out.substr(0, 2000);
-        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.input << "\n" << r.out.substr(0, 2000);
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.input << "\n"
+                                                         << r.out.substr(0, 2000);
         EXPECT_LT(r.out.size(), 400000u) << c.input;
     }
 }
@@ -228,8 +229,8 @@ TEST_F(AuditCommandLine, FileNamesAsTheyAre) {
 
     const fs::path odd = dir_ / "caf\xFF.csv";
     fs::copy_file(file(), odd);
-    const std::string json = run(caldrin::audit::testing::cat("--limit 4 --format json '",
-                                                              odd.string(), "'")).out;
+    const std::string json =
+        run(caldrin::audit::testing::cat("--limit 4 --format json '", odd.string(), "'")).out;
     EXPECT_EQ(json.find('\xFF'), std::string::npos);
     EXPECT_NE(json.find("caf\xEF\xBF\xBD.csv"), std::string::npos);
     const std::string text =

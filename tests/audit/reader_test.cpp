@@ -339,7 +339,10 @@ TEST_F(AuditReaderFiles, CountsEveryPhysicalLineAndPlacesEachProblem) {
         {"a long line without a line end", longField, 1, {1}},
         {"a long line with a line end", longField + "\n" + bad, 2, {1, 2}},
         {"a long record with a line end inside quotes",
-         "\"a\nb\"," + longField + "\n" + bad, 3, {1, 3}, std::vector<std::uint64_t>{1, 2, 3}},
+         "\"a\nb\"," + longField + "\n" + bad,
+         3,
+         {1, 3},
+         std::vector<std::uint64_t>{1, 2, 3}},
         {"blank lines around", "\n" + bad + "\n", 3, {2}},
     };
     // From memory in one piece, and from a file in blocks smaller than a long line.
@@ -366,9 +369,8 @@ TEST_F(AuditReaderFiles, ReadsAFileOnceHoweverItIsNamed) {
     std::filesystem::create_hard_link(a, dir_ / "hard.csv");
     std::filesystem::create_symlink(a, dir_ / "soft.csv");
     AuditReader reader;
-    for (const std::string& path :
-         {a, b, (dir_ / "hard.csv").string(), (dir_ / "soft.csv").string(),
-          (dir_ / "." / "a.csv").string()})
+    for (const std::string& path : {a, b, (dir_ / "hard.csv").string(),
+                                    (dir_ / "soft.csv").string(), (dir_ / "." / "a.csv").string()})
         EXPECT_TRUE(reader.addFile(path));
     const AuditData data = reader.finish();
     EXPECT_EQ(data.recordsRead(), 3u);

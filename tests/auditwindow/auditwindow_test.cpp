@@ -554,6 +554,10 @@ private Q_SLOTS:
                     .data()
                     .toString()
                     .startsWith("could not be read"));
+        // A device is refused at once with the command line's words.
+        window->openFiles({QStringLiteral("/dev/zero")});
+        QTRY_COMPARE_WITH_TIMEOUT(platform.messages.size(), 2u, 30000);
+        QVERIFY(platform.messages[1].text.contains("/dev/zero: not a regular file"));
     }
 
     void helpOpensTheWindowsTopic() {

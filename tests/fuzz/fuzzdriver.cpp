@@ -27,7 +27,8 @@ void runOne(const std::string& input) {
 // Byte edits of the kinds that break CSV readers: separators, quotes, line
 // ends, NULs, high bytes, cuts and repeats of a stretch.
 std::string mutate(std::string text, std::mt19937_64& random) {
-    static const char kInteresting[] = {',', '"', '\n', '\r', '\0', '\x1A', '\xFF', '0', '1', '.', ' '};
+    static const char kInteresting[] = {',',    '"', '\n', '\r', '\0', '\x1A',
+                                        '\xFF', '0', '1',  '.',  ' '};
     const int edits = 1 + static_cast<int>(random() % 6);
     for (int e = 0; e < edits; ++e) {
         const std::size_t at = text.empty() ? 0 : random() % (text.size() + 1);
