@@ -106,12 +106,12 @@ void fitHeight(QTableView* view) {
 
 } // namespace
 
-AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, AuditSettings settings,
+AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::AuditOptions options,
                          QWidget* parent)
     : QMainWindow(parent)
     , platform_(platform)
     , dialogs_(dialogs)
-    , settings_(settings) {
+    , options_(std::move(options)) {
     setObjectName(QStringLiteral("AuditWindow"));
     setWindowTitle(kTitle);
     setAcceptDrops(true);
@@ -394,7 +394,7 @@ void AuditWindow::openFiles(const QStringList& paths) {
     AnalysisOptions options = analysisOptions();
     options.from.reset();
     options.to.reset();
-    loader_.read(paths, settings_.read, options);
+    loader_.read(paths, options_.read, options);
     setBusy(true, QStringLiteral("Reading"));
 }
 
@@ -519,12 +519,10 @@ void AuditWindow::scheduleAnalysis() {
 }
 
 AnalysisOptions AuditWindow::analysisOptions() const {
-    AnalysisOptions options;
+    AnalysisOptions options = options_.analysis;
     options.maxSeriesPoints = kSeriesPoints;
-    options.oddsRatio = settings_.oddsRatio;
-    options.limit = settings_.limit;
-    options.targetArl = settings_.targetArl;
-    options.simulationRuns = settings_.simulationRuns;
+    options.from.reset();
+    options.to.reset();
     if (rangeCheck_->isChecked()) {
         options.from = dateOf(fromDate_->date());
         options.to = dateOf(toDate_->date());

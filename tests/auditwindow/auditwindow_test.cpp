@@ -50,26 +50,26 @@ QString titleOf(Model model) {
 
 // The settings every test window runs with: a control limit simulated
 // quickly (short run length, few runs) so that both deliveries happen.
-AuditSettings testSettings() {
-    AuditSettings settings;
+AuditOptions testSettings() {
+    AuditOptions settings;
     settings.read.currentYear = 2026;
-    settings.targetArl = 200;
-    settings.simulationRuns = 50;
+    settings.analysis.targetArl = 200;
+    settings.analysis.simulationRuns = 50;
     return settings;
 }
 
 // The engine's own figures for what the window should show.
 AnalysisResult engineFigures(const QStringList& paths, std::optional<Date> from = {},
                              std::optional<Date> to = {}) {
-    const AuditSettings settings = testSettings();
+    const AuditOptions settings = testSettings();
     AuditReader reader(settings.read);
     for (const QString& path : paths)
         reader.addFile(QFile::encodeName(path).toStdString());
     const AuditData data = reader.finish();
     AnalysisOptions options;
     options.maxSeriesPoints = 2000;
-    options.targetArl = settings.targetArl;
-    options.simulationRuns = settings.simulationRuns;
+    options.targetArl = settings.analysis.targetArl;
+    options.simulationRuns = settings.analysis.simulationRuns;
     options.from = from;
     options.to = to;
     return analyse(data, options);
