@@ -132,14 +132,14 @@ public:
     }
 
     // Charts side by side in the given height.
-    void charts(const std::vector<QChart*>& charts, double height) {
+    void charts(const std::vector<std::unique_ptr<QChart>>& charts, double height) {
         ensure(height);
         const double gap = 12;
         const double w = (width_ - gap * static_cast<double>(charts.size() - 1)) /
                          static_cast<double>(charts.size());
         double x = kMargin;
-        for (QChart* chart : charts) {
-            paintChart(chart, painter_, QRectF(x, y_, w, height),
+        for (const std::unique_ptr<QChart>& chart : charts) {
+            paintChart(*chart, painter_, QRectF(x, y_, w, height),
                        QSizeF(w, height) * kChartPixelsPerPoint);
             x += w + gap;
         }
@@ -267,16 +267,18 @@ void modelPages(PageWriter& page, const ModelResult& model, const ReportContext&
     page.newPage();
     page.text(modelName(model.model), 16, true);
     page.table(bandTable(model, context.format));
-    const auto chart = [&](ChartKind kind) {
-        return makeChart(model, kind, QChart::ChartThemeLight, context.format);
+    const auto charts = [&](std::initializer_list<ChartKind> kinds, double height) {
+        std::vector<std::unique_ptr<QChart>> made;
+        for (const ChartKind kind : kinds)
+            made.push_back(makeChart(model, kind, QChart::ChartThemeLight, context.format));
+        page.charts(made, height);
     };
-    page.charts({chart(ChartKind::Calibration), chart(ChartKind::Roc)},
-                std::max(200.0, page.remaining() - 8));
+    charts({ChartKind::Calibration, ChartKind::Roc}, std::max(200.0, page.remaining() - 8));
     page.newPage();
     page.text(modelName(model.model) + QStringLiteral(": over time"), 16, true);
     const double height = (page.remaining() - 70) / 2; // leaves room for the signals
-    page.charts({chart(ChartKind::Vlad), chart(ChartKind::Cusum)}, height);
-    page.charts({chart(ChartKind::Histogram)}, height);
+    charts({ChartKind::Vlad, ChartKind::Cusum}, height);
+    charts({ChartKind::Histogram}, height);
     page.text(cusumSummary(model, context.format), 8);
 }
 } // namespace

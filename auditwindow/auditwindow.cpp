@@ -669,9 +669,10 @@ void AuditWindow::showChartFigures() {
     const ModelResult* model = pickedResult();
     if (!model || !chartStale_[k] || !chartViews_[k]->isVisible())
         return;
-    QChart* old = chartViews_[k]->chart();
-    chartViews_[k]->setChart(makeChart(*model, kChartKinds[k], chartTheme(), numberFormat()));
-    delete old;
+    // The view owns the chart it shows and gives the one it showed back.
+    const std::unique_ptr<QChart> old(chartViews_[k]->chart());
+    chartViews_[k]->setChart(
+        makeChart(*model, kChartKinds[k], chartTheme(), numberFormat()).release());
     chartStale_[k] = false;
 }
 
@@ -790,7 +791,8 @@ void AuditWindow::exportChart(bool svg) {
         return;
     rememberFolder(*path);
     // Exported charts go on paper and slides: always the light theme.
-    QChart* chart = makeChart(*model, kind, QChart::ChartThemeLight, numberFormat());
+    const std::unique_ptr<QChart> chart =
+        makeChart(*model, kind, QChart::ChartThemeLight, numberFormat());
     const QSizeF layoutSize(1000, 640);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -803,14 +805,14 @@ void AuditWindow::exportChart(bool svg) {
         generator.setTitle(chartTitle(kind) + QStringLiteral(", ") + modelName(model->model));
         generator.setDescription(chartFigures(*model, kind, numberFormat()));
         QPainter painter(&generator);
-        paintChart(chart, painter, QRectF(QPointF(0, 0), layoutSize), layoutSize);
+        paintChart(*chart, painter, QRectF(QPointF(0, 0), layoutSize), layoutSize);
     } else {
         QImage image((layoutSize * 2).toSize(), QImage::Format_ARGB32);
         image.fill(Qt::white);
         {
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
-            paintChart(chart, painter, QRectF(QPointF(0, 0), layoutSize * 2), layoutSize);
+            paintChart(*chart, painter, QRectF(QPointF(0, 0), layoutSize * 2), layoutSize);
         }
         image.save(&buffer, "PNG");
     }
