@@ -46,13 +46,13 @@ std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups);
 // The ROC curve, one point per distinct risk, from (0,0) to (1,1).
 std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups);
 
-// Hosmer-Lemeshow over ten groups of equal size. The episodes come already
-// sorted by risk, ties in time order.
-HosmerLemeshow hosmerLemeshowRanked(std::span<const double> riskByRank,
-                                    std::span<const std::uint8_t> outcomeByRank);
-// Fills in chi-square, p and the reliability mark from groups already counted.
-void finishHosmerLemeshow(HosmerLemeshow& result);
-// The same from episodes in time order (sorts them stably).
+// Hosmer-Lemeshow over ten groups of equal size by rank: episode i (in time
+// order) has the risk riskOfStep[step[i]], the steps ascending; ties keep
+// time order. Rank r of n falls in group floor(10 r / n).
+HosmerLemeshow hosmerLemeshowByStep(std::span<const std::uint32_t> step,
+                                    std::span<const std::uint8_t> outcome,
+                                    std::span<const double> riskOfStep);
+// The same from risks as numbers, episodes in time order.
 HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome);
 
 // Logistic regression of the outcome on logit(p), p clamped to [1e-6, 1 - 1e-6],
