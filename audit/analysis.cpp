@@ -150,9 +150,9 @@ void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Count
     auto pairOf = [&](std::uint32_t i) {
         return std::size_t{episodes[i].physiologicalScore} * 256 + episodes[i].operativeScore;
     };
-    std::vector<bool> present(kPairs, false);
+    std::vector<std::uint8_t> present(kPairs, 0);
     for (const std::uint32_t i : counted.episode)
-        present[pairOf(i)] = true;
+        present[pairOf(i)] = 1;
     const riskmodels::RiskModel& entry = modelEntry(model);
     std::vector<double> riskOfPair(kPairs, 0.0);
     std::vector<double>& value = counted.scale.value;
@@ -270,48 +270,61 @@ private:
     TimePoint cusumLow_, cusumHigh_, vladLow_, vladHigh_, last_;
 };
 
-bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
-                  const AnalysisOptions& options, Model model, ModelResult& result,
-                  const Progress& progress) {
-    result.model = model;
-    result.outcome = modelOutcome(model);
-    const Counted counted = countedEpisodes(data, order, model, &result);
-    const std::size_t n = counted.risk.size();
-    const RiskScale& scale = counted.scale;
-    const std::size_t steps = scale.size();
-
-    // Counts by exact risk: everything but the time-ordered figures works from these.
-    std::vector<std::uint64_t> events(steps, 0);
-    std::vector<std::uint64_t> nonEvents(steps, 0);
-    for (std::size_t i = 0; i < n; ++i)
-        (counted.outcome[i] ? events : nonEvents)[counted.risk[i]] += 1;
-
-    std::vector<RiskGroup> groups;
+// How many of a model's counted episodes had the event, and how many not,
+// at each step of its risk scale.
+struct RiskCounts {
+    std::vector<std::uint64_t> events;
+    std::vector<std::uint64_t> nonEvents;
+    std::vector<RiskGroup> groups; // the steps that occur, ascending
     std::uint64_t observed = 0;
+};
+
+RiskCounts countByRisk(const Counted& counted) {
+    const RiskScale& scale = counted.scale;
+    RiskCounts counts;
+    counts.events.assign(scale.size(), 0);
+    counts.nonEvents.assign(scale.size(), 0);
+    for (std::size_t i = 0; i < counted.risk.size(); ++i)
+        (counted.outcome[i] ? counts.events : counts.nonEvents)[counted.risk[i]] += 1;
+    for (std::size_t t = 0; t < scale.size(); ++t) {
+        if (counts.events[t] == 0 && counts.nonEvents[t] == 0)
+            continue;
+        counts.groups.push_back({scale[t], counts.events[t], counts.nonEvents[t]});
+        counts.observed += counts.events[t];
+    }
+    return counts;
+}
+
+// Observed against expected overall and in ten risk bands, the Brier score
+// and the histogram of predicted risks.
+void measureObservedExpected(const Counted& counted, const RiskCounts& counts,
+                             ModelResult& result) {
+    const RiskScale& scale = counted.scale;
+    const std::size_t n = counted.risk.size();
     ExpectedSum expected(scale);
     std::array<std::uint64_t, 10> bandN{}, bandObserved{};
     std::array<ExpectedSum, 10> bandExpected;
     bandExpected.fill(ExpectedSum(scale));
     double brierSum = 0;
-    for (std::size_t t = 0; t < steps; ++t) {
-        if (events[t] == 0 && nonEvents[t] == 0)
+    for (std::size_t t = 0; t < scale.size(); ++t) {
+        const std::uint64_t events = counts.events[t];
+        const std::uint64_t nonEvents = counts.nonEvents[t];
+        if (events == 0 && nonEvents == 0)
             continue;
         const double p = scale[t];
-        groups.push_back({p, events[t], nonEvents[t]});
-        const std::uint64_t count = events[t] + nonEvents[t];
-        observed += events[t];
+        const std::uint64_t count = events + nonEvents;
         expected.add(count, t);
         const std::size_t band = scale.band(t);
         bandN[band] += count;
-        bandObserved[band] += events[t];
+        bandObserved[band] += events;
         bandExpected[band].add(count, t);
-        brierSum += static_cast<double>(events[t]) * (1 - p) * (1 - p) +
-                    static_cast<double>(nonEvents[t]) * p * p;
+        brierSum += static_cast<double>(events) * (1 - p) * (1 - p) +
+                    static_cast<double>(nonEvents) * p * p;
         const std::size_t bin = scale.histogramBin(t);
-        result.histogram.withEvent[bin] += events[t];
-        result.histogram.withoutEvent[bin] += nonEvents[t];
+        result.histogram.withEvent[bin] += events;
+        result.histogram.withoutEvent[bin] += nonEvents;
     }
-    result.overall = observedExpected(n, observed, expected.total());
+    result.overall = observedExpected(n, counts.observed, expected.total());
     for (std::size_t k = 0; k < 10; ++k) {
         result.bands[k].from = static_cast<double>(k) / 10;
         result.bands[k].to = static_cast<double>(k + 1) / 10;
@@ -320,8 +333,12 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     }
     if (n > 0)
         result.brier = brierSum / static_cast<double>(n);
+}
 
-    if (const auto roc = aurocDeLong(groups)) {
+// AUROC with DeLong's interval, and the ROC curve when asked for.
+void measureDiscrimination(const RiskCounts& counts, std::size_t n, const AnalysisOptions& options,
+                           ModelResult& result) {
+    if (const auto roc = aurocDeLong(counts.groups)) {
         result.discrimination.auroc = roc->auroc;
         result.discrimination.standardError = roc->standardError;
         if (roc->standardError)
@@ -329,70 +346,57 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
                 Interval{std::max(0.0, roc->auroc - kZ975 * *roc->standardError),
                          std::min(1.0, roc->auroc + kZ975 * *roc->standardError)};
     }
-    result.discrimination.unreliable = observed < 5 || n - observed < 5;
+    result.discrimination.unreliable = counts.observed < 5 || n - counts.observed < 5;
     if (options.rocCurve)
-        result.roc = rocCurve(groups);
-    result.calibration = calibrationFit(groups);
+        result.roc = rocCurve(counts.groups);
+}
 
-    // Hosmer-Lemeshow: an episode's rank among risks sorted stably is the
-    // number of lower risks plus the earlier episodes with the same risk.
-    if (n > 0) {
-        std::vector<std::uint64_t> nextRank(steps, 0);
-        std::uint64_t below = 0;
-        for (std::size_t t = 0; t < steps; ++t) {
-            nextRank[t] = below;
-            below += events[t] + nonEvents[t];
-        }
-        std::array<ExpectedSum, 10> groupExpected;
-        groupExpected.fill(ExpectedSum(scale));
-        std::array<std::uint32_t, 10> lowest{}, highest{};
-        lowest.fill(UINT32_MAX);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t t = counted.risk[i];
-            const std::uint64_t rank = nextRank[t]++;
-            const std::size_t g = static_cast<std::size_t>(10 * rank / n);
-            HosmerLemeshowGroup& group = result.hosmerLemeshow.groups[g];
-            ++group.n;
-            group.observed += counted.outcome[i];
-            groupExpected[g].add(1, t);
-            lowest[g] = std::min(lowest[g], t);
-            highest[g] = std::max(highest[g], t);
-        }
-        for (std::size_t g = 0; g < 10; ++g) {
-            HosmerLemeshowGroup& group = result.hosmerLemeshow.groups[g];
-            group.expected = groupExpected[g].total();
-            if (group.n > 0) {
-                group.lowestRisk = scale[lowest[g]];
-                group.highestRisk = scale[highest[g]];
-            }
-        }
-        finishHosmerLemeshow(result.hosmerLemeshow);
-    }
-
-    // Over time.
-    Cusum& cusum = result.cusum;
+// The CUSUM's control limit: the one given, or one simulated for the target
+// run length from the model's own risk mix. False when cancelled.
+bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOptions& options,
+                   Model model, Cusum& cusum, const Progress& progress) {
     cusum.oddsRatio = options.oddsRatio;
     cusum.targetArl = options.targetArl;
     if (options.limit) {
         cusum.limit = options.limit;
-    } else if (n > 0) {
-        bool cancelled = false;
-        const Progress inner = [&](std::string_view stage, std::uint64_t done,
-                                   std::uint64_t total) {
-            if (progress && !progress(stage, done, total))
-                cancelled = true;
-            return !cancelled;
-        };
-        cusum.limit =
-            simulateCusumLimit(groups, options.oddsRatio, options.targetArl, options.simulationRuns,
-                               options.seed + static_cast<std::uint64_t>(model), inner);
+        return true;
+    }
+    if (n == 0)
+        return true;
+    bool cancelled = false;
+    const Progress inner = [&](std::string_view stage, std::uint64_t done, std::uint64_t total) {
+        if (progress && !progress(stage, done, total))
+            cancelled = true;
+        return !cancelled;
+    };
+    cusum.simulationRuns = simulationRunsFor(options.targetArl, options.simulationRuns);
+    if (riskMixCanSignal(counts.groups, options.oddsRatio)) {
+        cusum.limit = simulateCusumLimit(counts.groups, options.oddsRatio, options.targetArl,
+                                         cusum.simulationRuns,
+                                         options.seed + static_cast<std::uint64_t>(model), inner);
         if (cancelled)
             return false;
-        cusum.limitComputed = cusum.limit.has_value();
+        if (!cusum.limit)
+            cusum.limitMissing = "the simulated CUSUM did not reach the in-control run length "
+                                 "within the work allowed";
+    } else {
+        cusum.limitMissing = "every counted risk is 0 or 1, so the CUSUM can never rise "
+                             "and no limit can be set";
     }
-    std::vector<double> eventWeight(steps), nonEventWeight(steps);
-    for (std::size_t t = 0; t < steps; ++t) {
-        if (events[t] == 0 && nonEvents[t] == 0)
+    cusum.limitComputed = cusum.limit.has_value();
+    return true;
+}
+
+// The VLAD and the CUSUM episode by episode in time order: their final
+// values, the CUSUM's signals and, when asked for, the thinned paths.
+void followOverTime(const AuditData& data, const Counted& counted, const RiskCounts& counts,
+                    const AnalysisOptions& options, ModelResult& result) {
+    const RiskScale& scale = counted.scale;
+    const std::size_t n = counted.risk.size();
+    Cusum& cusum = result.cusum;
+    std::vector<double> eventWeight(scale.size()), nonEventWeight(scale.size());
+    for (std::size_t t = 0; t < scale.size(); ++t) {
+        if (counts.events[t] == 0 && counts.nonEvents[t] == 0)
             continue;
         eventWeight[t] = cusumWeight(scale[t], true, options.oddsRatio);
         nonEventWeight[t] = cusumWeight(scale[t], false, options.oddsRatio);
@@ -424,6 +428,28 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
         thinner.finish();
     cusum.finalValue = s;
     result.vlad = vlad.total();
+}
+
+// Every figure of one model. False when cancelled.
+bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
+                  const AnalysisOptions& options, Model model, ModelResult& result,
+                  const Progress& progress) {
+    result.model = model;
+    result.outcome = modelOutcome(model);
+    const Counted counted = countedEpisodes(data, order, model, &result);
+    const std::size_t n = counted.risk.size();
+    // Everything but the figures over time works from the counts by exact risk.
+    const RiskCounts counts = countByRisk(counted);
+    measureObservedExpected(counted, counts, result);
+    measureDiscrimination(counts, n, options, result);
+    result.calibration = calibrationFit(counts.groups);
+    std::vector<double> riskOfStep(counted.scale.size());
+    for (std::size_t t = 0; t < riskOfStep.size(); ++t)
+        riskOfStep[t] = counted.scale[t];
+    result.hosmerLemeshow = hosmerLemeshowByStep(counted.risk, counted.outcome, riskOfStep);
+    if (!setCusumLimit(counts, n, options, model, result.cusum, progress))
+        return false;
+    followOverTime(data, counted, counts, options, result);
     return true;
 }
 

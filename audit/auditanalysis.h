@@ -122,20 +122,32 @@ struct ReadingProblem {
     bool skipped = true;
 };
 
+// Problems kept with their lines per file; any more are only counted, so that
+// a file of nothing but bad lines cannot fill the memory or the report.
+inline constexpr std::size_t kProblemsKept = 1000;
+
 struct FileSummary {
     std::string path;
     bool opened = false;
     std::string openError; // UTF-8, when !opened
+    // Set when this path names a file given before (the same device and
+    // inode): the file is read once, and this repeat is not read.
+    std::optional<std::size_t> sameFileAs; // index into the files
     bool cancelled = false;
-    std::uint64_t bytes = 0;       // bytes read
-    std::uint64_t lines = 0;       // physical lines, complete ones only
+    std::uint64_t bytes = 0; // bytes read
+    // Physical lines: the line ends, and a last line without one when it
+    // holds anything.
+    std::uint64_t lines = 0;
     std::uint64_t records = 0;     // records taken from this file
     std::uint64_t headerLines = 0; // column-name lines skipped (first line or mid-file)
     std::uint64_t blankLines = 0;
-    std::uint64_t fullLines = 0; // lines of 31 fields or more, read or not
-    std::vector<ReadingProblem> problems;
-    // Set once the file is read; anything but AuditData has no problems listed.
+    std::uint64_t fullLines = 0;          // lines of 31 fields or more, read or not
+    std::vector<ReadingProblem> problems; // the first kProblemsKept
+    std::uint64_t problemsNotKept = 0;    // counted beyond those
+    // Set once the file is read (see filekind.h).
     FileKind kind = FileKind::AuditData;
+
+    std::uint64_t problemCount() const { return problems.size() + problemsNotKept; }
 };
 
 class AuditData;
@@ -152,7 +164,10 @@ public:
 
     // False when the file cannot be opened or read (see the summary's
     // openError) or the read was cancelled; records read before a cancel are
-    // kept. Reading problems inside the file never fail the call.
+    // kept. Reading problems inside the file never fail the call. Only regular
+    // files and pipes are read; a file that is not text (NUL bytes or control
+    // codes at the start) is refused after its first block. A file given
+    // again under another name is not read twice.
     bool addFile(const std::string& path, const Progress& progress = {});
 
     // Reads from memory as if it were a file called `name` (tests, pipes).
@@ -314,7 +329,9 @@ struct Cusum {
     double oddsRatio = 2.0;
     std::optional<double> limit; // none when it could not be computed
     bool limitComputed = false;  // true when simulated for targetArl
+    std::string limitMissing;    // why there is no limit, in words
     double targetArl = 0;
+    std::uint32_t simulationRuns = 0; // runs the computed limit rests on
     double finalValue = 0;
     std::vector<CusumSignal> signals;
 };

@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
+#include <utility>
 
 namespace caldrin::audit {
 
@@ -22,6 +24,8 @@ constexpr std::size_t kBlockSize = 1 << 20;
 constexpr std::size_t kMaxQuotedRecord = 1 << 16;
 // A record longer than this (no line end in sight) is skipped.
 constexpr std::size_t kMaxRecord = 4 << 20;
+// How much of a file's start decides whether it is text at all.
+constexpr std::size_t kTextSample = 64 << 10;
 
 constexpr const auto& kColumns = kAuditColumns;
 constexpr std::size_t kPhysTotalColumn = auditcolumn::kPhysiologicalTotal;
@@ -263,6 +267,36 @@ std::string plural(std::uint64_t count, std::string_view one, std::string_view m
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
+std::uint64_t countLineEnds(const char* begin, const char* end) {
+    return static_cast<std::uint64_t>(std::count(begin, end, '\n'));
+}
+
+// Why a file's first bytes are not the text of an audit data file, or nothing
+// when they may be. The calculator writes Windows-1252 text, which holds no
+// NUL and almost no other control codes; a stray one in a damaged file is
+// left to the line-by-line reading, but a start full of them (UTF-16 text, a
+// spreadsheet, a disk image, random bytes) is refused whole rather than
+// reported line by line, or read for ever from a device.
+std::string notTextReason(std::string_view start) {
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF"))
+        return "it is UTF-16 text, not an audit data file (those are Windows-1252 text)";
+    std::size_t nul = 0;
+    std::size_t control = 0;
+    for (const char c : start) {
+        const auto b = static_cast<unsigned char>(c);
+        nul += b == 0;
+        control += (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1A) ||
+                   b == 0x7F;
+    }
+    if (control * 100 <= start.size())
+        return {};
+    if (nul * 3 >= start.size() && nul * 3 <= 2 * start.size())
+        return "it looks like UTF-16 text (every other byte is NUL), not an audit data file (those "
+               "are Windows-1252 text)";
+    return "it is not text (" + std::to_string(control * 100 / start.size()) +
+           "% of its first bytes are NUL or control codes), so it is not an audit data file";
+}
+
 } // namespace
 
 struct AuditData::State {
@@ -283,23 +317,45 @@ struct AuditReader::State {
     std::vector<bool> mergeable;
     RecordScanner scanner;
     std::vector<std::string_view> views;
+    // Every regular file read, so that none is read twice under two names.
+    struct FileRead {
+        dev_t device;
+        ino_t inode;
+        std::size_t index; // into the files
+    };
+    std::vector<FileRead> filesRead;
 
     FileSummary* file = nullptr;
     std::uint32_t fileIndex = 0;
 
     void reserveFor(std::uint64_t bytes) {
         // Untouched capacity costs address space only; it saves the copies
-        // (and the doubled memory) of growing one record at a time.
+        // (and the doubled memory) of growing one record at a time. Room
+        // grows at least twofold, so that many small files cost no more than
+        // one large one. A guess too large for the address space (a sparse
+        // file) is simply not made.
         const std::size_t guess = data.episodes.size() + static_cast<std::size_t>(bytes / 64) + 16;
-        data.episodes.reserve(guess);
-        data.dateOffset.reserve(guess);
-        data.dateLength.reserve(guess);
-        keys.reserve(guess);
-        data.dateTexts.reserve(data.dateTexts.size() + static_cast<std::size_t>(bytes / 8));
+        if (guess <= data.episodes.capacity())
+            return;
+        const std::size_t room = std::max(guess, 2 * data.episodes.capacity());
+        try {
+            data.episodes.reserve(room);
+            data.dateOffset.reserve(room);
+            data.dateLength.reserve(room);
+            keys.reserve(room);
+            data.dateTexts.reserve(
+                std::max(data.dateTexts.size() + static_cast<std::size_t>(bytes / 8),
+                         2 * data.dateTexts.capacity()));
+        } catch (const std::bad_alloc&) {
+        } catch (const std::length_error&) {
+        }
     }
 
     void problem(std::uint64_t line, std::string reason, bool skipped = true) {
-        file->problems.push_back({line, std::move(reason), skipped});
+        if (file->problems.size() < kProblemsKept)
+            file->problems.push_back({line, std::move(reason), skipped});
+        else
+            ++file->problemsNotKept;
     }
 
     void record(std::uint64_t line);
@@ -429,6 +485,7 @@ void AuditReader::State::consume(const char* begin, const char* end, bool atEof,
                 break;
             problem(startLine, "a double quote opens a field that is never closed; not read");
             if (!lineEnd) {
+                ++file->lines;
                 p = end;
                 break;
             }
@@ -442,9 +499,11 @@ void AuditReader::State::consume(const char* begin, const char* end, bool atEof,
             for (const char* c = p; c < end; ++c)
                 if (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\x1A')
                     onlyBlank = false;
-            if (!onlyBlank)
+            if (!onlyBlank) {
                 problem(startLine, "the last line has no line end (it may still be being "
                                    "written); not read");
+                file->lines += scanner.lineEnds + 1;
+            }
             p = end;
             break;
         }
@@ -476,14 +535,15 @@ void AuditReader::addText(std::string_view name, std::string_view text) {
     s.data.files.push_back({});
     s.file = &s.data.files.back();
     s.file->path = std::string(name);
-    s.file->opened = true;
     s.file->bytes = text.size();
-    s.reserveFor(text.size());
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
-    s.file->kind = kindOfFirstBytes(text);
-    if (s.file->kind != FileKind::AuditData)
+    if (std::string reason = notTextReason(text.substr(0, kTextSample)); !reason.empty()) {
+        s.file->openError = std::move(reason);
         return;
+    }
+    s.file->opened = true;
+    s.reserveFor(text.size());
     std::uint64_t line = 0;
     std::size_t used = 0;
     s.consume(text.data(), text.data() + text.size(), true, line, used);
@@ -503,17 +563,35 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
         return false;
     }
     struct stat info {};
-    std::uint64_t size = 0;
-    if (::fstat(fileno(stream), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            std::fclose(stream);
-            s.file->openError = std::strerror(EISDIR);
-            return false;
-        }
-        size = static_cast<std::uint64_t>(info.st_size);
+    if (::fstat(fileno(stream), &info) != 0) {
+        s.file->openError = std::strerror(errno);
+        std::fclose(stream);
+        return false;
     }
+    // A pipe given on purpose is read like a file; a device or a socket
+    // could go on for ever.
+    if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) {
+        s.file->openError = S_ISDIR(info.st_mode)
+                                ? std::string(std::strerror(EISDIR))
+                                : "not a regular file (a device or the like); audit data files "
+                                  "are ordinary files";
+        std::fclose(stream);
+        return false;
+    }
+    if (S_ISREG(info.st_mode)) {
+        const auto earlier =
+            std::find_if(s.filesRead.begin(), s.filesRead.end(), [&](const State::FileRead& f) {
+                return f.device == info.st_dev && f.inode == info.st_ino;
+            });
+        if (earlier != s.filesRead.end()) {
+            std::fclose(stream);
+            s.file->sameFileAs = earlier->index;
+            return true;
+        }
+        s.filesRead.push_back({info.st_dev, info.st_ino, s.fileIndex});
+    }
+    const std::uint64_t size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
     s.file->opened = true;
-    s.reserveFor(size);
 
     std::vector<char> buffer(kBlockSize);
     std::size_t held = 0;
@@ -524,8 +602,10 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
     while (!atEof) {
         if (held == buffer.size()) {
             if (buffer.size() >= kMaxRecord) {
-                // One line fills the buffer: skip to its end.
+                // One record fills the buffer: skip to the end of its line.
+                // Line ends already inside it (in quotes) are lines too.
                 s.problem(line + 1, "a line longer than 4 MiB; not read");
+                line += countLineEnds(buffer.data(), buffer.data() + held);
                 const char* lf = nullptr;
                 std::size_t got = 0;
                 do {
@@ -534,10 +614,10 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
                     lf = static_cast<const char*>(std::memchr(buffer.data(), '\n', got));
                 } while (!lf && got > 0);
                 ++line;
-                ++s.file->lines;
                 held = lf ? got - static_cast<std::size_t>(lf + 1 - buffer.data()) : 0;
                 if (lf)
                     std::memmove(buffer.data(), lf + 1, held);
+                s.file->lines = line;
                 atEof = got == 0;
                 if (atEof)
                     break;
@@ -556,16 +636,23 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
         s.file->bytes += got;
         held += got;
         const char* begin = buffer.data();
-        if (first && held >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
-            begin += 3;
-            held -= 3;
-            std::memmove(buffer.data(), begin, held);
-            begin = buffer.data();
-        }
+        if (first && !atEof && held < kTextSample)
+            continue; // a pipe may deliver the start in pieces
         if (first) {
-            s.file->kind = kindOfFirstBytes(std::string_view(begin, held));
-            if (s.file->kind != FileKind::AuditData)
-                break;
+            if (held >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
+                begin += 3;
+                held -= 3;
+                std::memmove(buffer.data(), begin, held);
+                begin = buffer.data();
+            }
+            if (std::string reason = notTextReason({begin, std::min(held, kTextSample)});
+                !reason.empty()) {
+                s.file->opened = false;
+                s.file->openError = std::move(reason);
+                std::fclose(stream);
+                return false;
+            }
+            s.reserveFor(size);
         }
         first = false;
         std::size_t used = 0;
@@ -660,7 +747,7 @@ std::uint64_t AuditData::mergedRecords() const {
 std::uint64_t AuditData::problemCount() const {
     std::uint64_t count = 0;
     for (const FileSummary& file : state_->files)
-        count += file.problems.size();
+        count += file.problemCount();
     return count;
 }
 const std::vector<Episode>& AuditData::episodes() const {

@@ -25,7 +25,8 @@ std::string jsonNumber(const std::optional<double>& value) {
     return value ? jsonNumber(*value) : "null";
 }
 
-std::string jsonString(std::string_view utf8) {
+std::string jsonString(std::string_view text) {
+    const std::string utf8 = wellFormedUtf8(text);
     std::string out = "\"";
     for (const char c : utf8) {
         const auto b = static_cast<unsigned char>(c);
@@ -60,10 +61,11 @@ std::string jsonString(std::string_view utf8) {
 }
 
 // Paths come from the command line or a dialog: shown as they are, minus
-// anything that could drive a terminal.
+// anything that could drive a terminal, bytes that are not UTF-8 shown as
+// "\xFF".
 std::string printable(std::string_view text) {
     std::string out;
-    for (const char c : text) {
+    for (const char c : wellFormedUtf8(text, true)) {
         const auto b = static_cast<unsigned char>(c);
         out += (b < 0x20 || b == 0x7F) ? '?' : c;
     }
@@ -82,6 +84,44 @@ std::string shortTitle(Model model) {
     if (space != std::string::npos && space + 10 == title.size())
         title.erase(space);
     return title;
+}
+
+// The text output fits a terminal of 80 columns: prose is wrapped at spaces,
+// each line after the first indented by `hanging` more.
+constexpr std::size_t kTextWidth = 80;
+
+std::size_t displayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    for (const char c : utf8)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
+std::string wrapped(std::string_view text, std::size_t indent = 2, std::size_t hanging = 2) {
+    std::string out(indent, ' ');
+    std::size_t column = indent;
+    bool lineStart = true;
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (word.empty())
+            continue;
+        const std::size_t width = displayWidth(word);
+        if (!lineStart && column + 1 + width > kTextWidth) {
+            out += "\n" + std::string(indent + hanging, ' ');
+            column = indent + hanging;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += width;
+        lineStart = false;
+    }
+    return out + "\n";
 }
 
 // A table for the terminal: columns right-aligned except the first.
@@ -116,12 +156,6 @@ public:
     }
 
 private:
-    static std::size_t displayWidth(std::string_view utf8) {
-        std::size_t width = 0;
-        for (const char c : utf8)
-            width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        return width;
-    }
     std::vector<std::vector<std::string>> rows_;
 };
 
@@ -175,37 +209,41 @@ private:
     void header() {
         out_ += "Audit analysis\n\n";
         for (const FileSummary& file : data_.files()) {
-            out_ += "  " + printable(file.path) + ": ";
-            if (!file.opened) {
-                out_ += "could not be read (" + file.openError + ")\n";
-                continue;
+            std::string line = printable(file.path) + ": ";
+            if (file.sameFileAs) {
+                line += "the same file as " + printable(data_.files()[*file.sameFileAs].path) +
+                        ", which is read once; this repeat was not read";
+            } else if (!file.opened) {
+                line += "could not be read (" + file.openError + ")";
+            } else {
+                if (file.kind != FileKind::AuditData)
+                    line += fileKindText(file.kind) + "; ";
+                line += countText(file.lines) + " lines, " + countText(file.records) + " records";
+                if (file.problemCount() > 0)
+                    line += ", " + countText(file.problemCount()) + " with problems (listed below)";
+                if (file.cancelled)
+                    line += ", reading cancelled";
             }
-            if (file.kind != FileKind::AuditData) {
-                out_ += fileKindText(file.kind) + "\n";
-                continue;
-            }
-            out_ += countText(file.lines) + " lines, " + countText(file.records) + " records";
-            if (!file.problems.empty())
-                out_ += ", " + countText(file.problems.size()) + " with problems (listed below)";
-            if (file.cancelled)
-                out_ += ", reading cancelled";
-            out_ += "\n";
+            out_ += wrapped(line, 2, 4);
         }
-        out_ += "\n  Records read: " + countText(data_.recordsRead()) +
-                "; repeated records replaced by a later one: " + countText(data_.mergedRecords()) +
-                "; episodes: " + countText(result_.episodes) + "\n";
+        out_ += "\n";
+        out_ += wrapped(
+            "Records read: " + countText(data_.recordsRead()) +
+            "; repeated records replaced by a later one: " + countText(data_.mergedRecords()) +
+            "; episodes: " + countText(result_.episodes));
         if (data_.unparseableDates() > 0)
-            out_ += "  Episodes whose date of procedure cannot be read: " +
-                    countText(data_.unparseableDates()) +
-                    (analysisOptions_.from || analysisOptions_.to
-                         ? " (left out: a date range is set)\n"
-                         : " (placed after the dated ones, in file order)\n");
+            out_ += wrapped("Episodes whose date of procedure cannot be read: " +
+                            countText(data_.unparseableDates()) +
+                            (analysisOptions_.from || analysisOptions_.to
+                                 ? " (left out: a date range is set)"
+                                 : " (placed after the dated ones, in file order)"));
         if (analysisOptions_.from || analysisOptions_.to) {
-            out_ += "  Dates of procedure from " +
-                    (analysisOptions_.from ? dateText(*analysisOptions_.from) : "the first") +
-                    " to " + (analysisOptions_.to ? dateText(*analysisOptions_.to) : "the last") +
-                    ": " + countText(result_.inDateRange) + " episodes in range, " +
-                    countText(result_.outsideDateRange) + " outside\n";
+            out_ += wrapped(
+                "Dates of procedure from " +
+                (analysisOptions_.from ? dateText(*analysisOptions_.from) : "the first") + " to " +
+                (analysisOptions_.to ? dateText(*analysisOptions_.to) : "the last") + ": " +
+                countText(result_.inDateRange) + " episodes in range, " +
+                countText(result_.outsideDateRange) + " outside");
         }
         out_ += "\n";
     }
@@ -220,9 +258,12 @@ private:
         out_ += outcome == Outcome::Mortality ? "Mortality" : "Morbidity";
         out_ +=
             " (observed " + outcomeWord(outcome, true) + " against the models' predictions)\n\n";
+        // Two tables, so that each fits 80 columns; the VLAD and the CUSUM
+        // follow under "Over time".
         Table table;
-        table.row({"Model", "n", "Obs", "Exp", "O:E", "95% CI", "AUROC", "95% CI", "HL p", "Slope",
-                   "Brier", "VLAD", "Signals"});
+        table.row({"Model", "n", "Obs", "Exp", "O:E", "95% CI"});
+        Table fit;
+        fit.row({"Model", "AUROC", "95% CI", "HL p", "Slope", "Brier"});
         std::vector<std::string> notes;
         for (const ModelResult* m : models) {
             const ObservedExpected& o = m->overall;
@@ -231,13 +272,12 @@ private:
             const bool rocMark = m->discrimination.unreliable && m->discrimination.auroc;
             const bool hlMark = m->hosmerLemeshow.unreliable && m->hosmerLemeshow.pValue;
             table.row({title, countText(o.n), countText(o.observed), fixed(o.expected, 2),
-                       optionalText(o.ratio, 2) + (oeMark ? "?" : ""), intervalText(o.interval, 2),
-                       optionalText(m->discrimination.auroc, 3) + (rocMark ? "?" : ""),
-                       intervalText(m->discrimination.interval, 3),
-                       pValueText(m->hosmerLemeshow.pValue) + (hlMark ? "?" : ""),
-                       optionalText(m->calibration.slope, 2), optionalText(m->brier, 3),
-                       fixed(m->vlad, 1),
-                       m->cusum.limit ? countText(m->cusum.signals.size()) : "-"});
+                       optionalText(o.ratio, 2) + (oeMark ? "?" : ""),
+                       intervalText(o.interval, 2)});
+            fit.row({title, optionalText(m->discrimination.auroc, 3) + (rocMark ? "?" : ""),
+                     intervalText(m->discrimination.interval, 3),
+                     pValueText(m->hosmerLemeshow.pValue) + (hlMark ? "?" : ""),
+                     optionalText(m->calibration.slope, 2), optionalText(m->brier, 3)});
             if (o.n == 0) {
                 notes.push_back(title + ": no episodes to measure.");
                 continue;
@@ -264,12 +304,13 @@ private:
         }
         out_ += table.render();
         out_ += "\n";
+        out_ += fit.render();
+        out_ += "\n";
         if (!notes.empty())
-            out_ +=
-                "  A ? beside a figure marks it unreliable; \"-\" marks a figure that cannot be "
-                "computed.\n";
+            out_ += wrapped("A ? beside a figure marks it unreliable; \"-\" marks a figure that "
+                            "cannot be computed.");
         for (const std::string& note : notes)
-            out_ += "  " + note + "\n";
+            out_ += wrapped(note);
         if (!notes.empty())
             out_ += "\n";
     }
@@ -290,9 +331,9 @@ private:
             if (o.n == 0)
                 note = "no episodes";
             else if (!o.ratio)
-                note = "O:E undefined: none expected";
+                note = "undefined: none expected";
             else if (o.unreliable)
-                note = "unreliable: fewer than 5 expected";
+                note = "under 5 expected";
             const int from = static_cast<int>(std::lround(band.from * 100));
             const int to = static_cast<int>(std::lround(band.to * 100));
             table.row({std::to_string(from) + "-" + std::to_string(to) + "%", countText(o.n),
@@ -304,7 +345,17 @@ private:
         table.row({"All", countText(all.n), countText(all.observed), fixed(all.expected, 2),
                    optionalText(all.ratio, 2), intervalText(all.interval, 2), ""});
         out_ += table.render();
-        out_ += "\n  A band holds predicted risks above its lower bound up to its upper one.\n\n";
+        out_ += "\n";
+        out_ += wrapped("A band holds predicted risks above its lower bound up to its upper one.");
+        out_ += "\n";
+    }
+
+    // Where an episode falls in time, in the one date form of this report.
+    std::string procedureDate(std::size_t episode) const {
+        const std::int32_t day = data_.episodes()[episode].day;
+        if (day != Episode::kNoDay)
+            return dateText(dateFromDayNumber(day));
+        return "date " + printableQuote(data_.dateText(episode));
     }
 
     void signalList() {
@@ -312,49 +363,59 @@ private:
         for (const ModelResult& m : result_.models) {
             const Cusum& c = m.cusum;
             if (!any) {
-                out_ += "Risk-adjusted CUSUM (odds ratio " + fixed(c.oddsRatio, 2) + ")\n\n";
+                out_ += "Over time (VLAD; risk-adjusted CUSUM for odds ratio " +
+                        fixed(c.oddsRatio, 2) + ")\n\n";
                 any = true;
             }
-            out_ += "  " + std::string(modelTitle(m.model)) + ": ";
-            if (!c.limit) {
-                out_ += m.overall.n == 0 ? "no episodes\n"
-                                         : "the control limit could not be computed\n";
+            std::string line = std::string(modelTitle(m.model)) + ": ";
+            if (m.overall.n == 0) {
+                out_ += wrapped(line + "no episodes");
                 continue;
             }
-            out_ += "limit " + fixed(*c.limit, 3);
+            line += "VLAD " + fixed(m.vlad, 1) + "; ";
+            if (!c.limit) {
+                out_ += wrapped(line + (c.limitMissing.empty()
+                                            ? "the control limit could not be computed"
+                                            : "no control limit: " + c.limitMissing));
+                continue;
+            }
+            line += "CUSUM limit " + fixed(*c.limit, 3);
             if (c.limitComputed)
-                out_ += " (in-control run length " + fixed(c.targetArl, 0) + ")";
-            out_ += ", " + countText(c.signals.size()) +
+                line += " (in-control run length " + fixed(c.targetArl, 0) + ")";
+            line += ", " + countText(c.signals.size()) +
                     (c.signals.size() == 1 ? " signal" : " signals");
             if (c.signals.empty()) {
-                out_ += "\n";
+                out_ += wrapped(line);
                 continue;
             }
-            out_ += ", at episode:\n";
-            std::string row = "   ";
+            out_ += wrapped(line + ", at episode:");
+            std::string list;
             for (std::size_t i = 0; i < c.signals.size() && i < kSignalsListed; ++i) {
-                const std::string item = " " + countText(c.signals[i].position) + " (" +
-                                         printable(c.signals[i].date) + ")";
-                if (row.size() + item.size() > 90) {
-                    out_ += row + "\n";
-                    row = "   ";
-                }
-                row += item;
+                if (i > 0)
+                    list += ' ';
+                // A non-breaking pair: the episode and its date stay on one line.
+                list += countText(c.signals[i].position) + "\x01(" +
+                        procedureDate(c.signals[i].episode) + ")";
             }
             if (c.signals.size() > kSignalsListed)
-                row += " and " + countText(c.signals.size() - kSignalsListed) + " more";
-            out_ += row + "\n";
+                list += " and " + countText(c.signals.size() - kSignalsListed) + " more";
+            std::string listLines = wrapped(list, 4, 0);
+            std::replace(listLines.begin(), listLines.end(), '\x01', ' ');
+            out_ += listLines;
         }
-        if (any)
-            out_ += "\n  Episodes are counted in order of their date of procedure, among those "
-                    "each model measures.\n\n";
+        if (any) {
+            out_ += "\n";
+            out_ += wrapped("Episodes are counted in order of their date of procedure, among "
+                            "those each model measures.");
+            out_ += "\n";
+        }
     }
 
     void exclusions() {
         Table table;
         table.row({"Model", "Measured", "Outcome not 0 or 1", "A score not entered"});
         for (const ModelResult& m : result_.models)
-            table.row({std::string(modelTitle(m.model)), countText(m.overall.n),
+            table.row({shortTitle(m.model), countText(m.overall.n),
                        countText(m.excludedUnknownOutcome), countText(m.excludedNotScored)});
         out_ += "Episodes left out\n\n" + table.render() + "\n";
     }
@@ -368,15 +429,16 @@ private:
         for (const FileSummary& file : data_.files()) {
             std::size_t listed = 0;
             for (const ReadingProblem& problem : file.problems) {
-                if (options_.maxProblemsListed && listed == options_.maxProblemsListed) {
-                    out_ += "  " + printable(file.path) + ": and " +
-                            countText(file.problems.size() - listed) + " more\n";
+                if (options_.maxProblemsListed && listed == options_.maxProblemsListed)
                     break;
-                }
-                out_ += "  " + printable(file.path) + ":" + countText(problem.line) + ": " +
-                        problem.reason + "\n";
+                out_ += wrapped(printable(file.path) + ":" + countText(problem.line) + ": " +
+                                    problem.reason,
+                                2, 4);
                 ++listed;
             }
+            if (file.problemCount() > listed)
+                out_ += "  " + printable(file.path) + ": and " +
+                        countText(file.problemCount() - listed) + " more not listed\n";
         }
     }
 
@@ -407,9 +469,13 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         out += first ? "\n" : ",\n";
         first = false;
         out += "    {\"path\": " + jsonString(file.path) +
-               ", \"opened\": " + (file.opened ? "true" : "false") +
-               ", \"lines\": " + countText(file.lines) +
-               ", \"records\": " + countText(file.records) +
+               ", \"opened\": " + (file.opened ? "true" : "false");
+        if (file.sameFileAs)
+            out += ", \"same_file_as\": " + jsonString(data.files()[*file.sameFileAs].path);
+        else if (!file.opened)
+            out += ", \"error\": " + jsonString(file.openError);
+        out += ", \"lines\": ";
+        out += countText(file.lines) + ", \"records\": " + countText(file.records) +
                ", \"header_lines\": " + countText(file.headerLines) +
                ", \"kind\": " + jsonString(fileKindKey(file.kind)) + ", \"problems\": [";
         bool firstProblem = true;
@@ -419,7 +485,7 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
             out += "{\"line\": " + countText(p.line) + ", \"reason\": " + jsonString(p.reason) +
                    ", \"skipped\": " + (p.skipped ? "true" : "false") + "}";
         }
-        out += "]}";
+        out += "], \"problems_not_listed\": " + countText(file.problemsNotKept) + "}";
     }
     out += "\n  ],\n";
     out += "  \"records\": {\"read\": " + countText(data.recordsRead()) +
@@ -464,9 +530,11 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         out += "     \"cusum\": {\"odds_ratio\": " + jsonNumber(c.oddsRatio) +
                ", \"limit\": " + jsonNumber(c.limit) +
                ", \"limit_computed\": " + (c.limitComputed ? "true" : "false");
+        if (!c.limit && !c.limitMissing.empty())
+            out += ", \"limit_missing\": " + jsonString(c.limitMissing);
         if (c.limitComputed)
             out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
-                   ", \"simulation_runs\": " + std::to_string(options.simulationRuns) +
+                   ", \"simulation_runs\": " + std::to_string(c.simulationRuns) +
                    ", \"seed\": " + std::to_string(options.seed);
         out += ", \"signals\": [";
         for (std::size_t i = 0; i < c.signals.size(); ++i) {

@@ -1,6 +1,7 @@
 #include "audit/statistics.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <math.h> // lgamma_r: std::lgamma writes a global sign and is not thread-safe
@@ -255,26 +256,9 @@ std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups) {
     return points;
 }
 
-HosmerLemeshow hosmerLemeshowRanked(std::span<const double> riskByRank,
-                                    std::span<const std::uint8_t> outcomeByRank) {
-    HosmerLemeshow result;
-    const std::size_t n = riskByRank.size();
-    if (n == 0)
-        return result;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t g = (10 * static_cast<std::uint64_t>(i)) / n;
-        HosmerLemeshowGroup& group = result.groups[g];
-        if (group.n == 0)
-            group.lowestRisk = riskByRank[i];
-        group.highestRisk = riskByRank[i];
-        ++group.n;
-        group.observed += outcomeByRank[i];
-        group.expected += riskByRank[i];
-    }
-    finishHosmerLemeshow(result);
-    return result;
-}
+namespace {
 
+// Chi-square, p and the reliability mark from groups already counted.
 void finishHosmerLemeshow(HosmerLemeshow& result) {
     double chi = 0;
     bool unreliable = false;
@@ -298,20 +282,56 @@ void finishHosmerLemeshow(HosmerLemeshow& result) {
     result.unreliable = unreliable;
 }
 
-HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome) {
-    std::vector<std::size_t> order(risk.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t l, std::size_t r) { return risk[l] < risk[r]; });
-    std::vector<double> sortedRisk;
-    std::vector<std::uint8_t> sortedOutcome;
-    sortedRisk.reserve(order.size());
-    sortedOutcome.reserve(order.size());
-    for (const std::size_t i : order) {
-        sortedRisk.push_back(risk[i]);
-        sortedOutcome.push_back(outcome[i]);
+} // namespace
+
+HosmerLemeshow hosmerLemeshowByStep(std::span<const std::uint32_t> step,
+                                    std::span<const std::uint8_t> outcome,
+                                    std::span<const double> riskOfStep) {
+    HosmerLemeshow result;
+    const std::size_t n = step.size();
+    if (n == 0)
+        return result;
+    // A counting sort: an episode's rank is the number of episodes at lower
+    // steps plus the earlier episodes at its own.
+    std::vector<std::uint64_t> nextRank(riskOfStep.size() + 1, 0);
+    for (const std::uint32_t t : step)
+        ++nextRank[t + 1];
+    for (std::size_t t = 1; t < nextRank.size(); ++t)
+        nextRank[t] += nextRank[t - 1];
+    std::array<std::uint32_t, 10> lowest{}, highest{};
+    lowest.fill(UINT32_MAX);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t t = step[i];
+        const std::uint64_t rank = nextRank[t]++;
+        const std::size_t g = static_cast<std::size_t>(10 * rank / n);
+        HosmerLemeshowGroup& group = result.groups[g];
+        ++group.n;
+        group.observed += outcome[i];
+        group.expected += riskOfStep[t];
+        lowest[g] = std::min(lowest[g], t);
+        highest[g] = std::max(highest[g], t);
     }
-    return hosmerLemeshowRanked(sortedRisk, sortedOutcome);
+    for (std::size_t g = 0; g < 10; ++g) {
+        HosmerLemeshowGroup& group = result.groups[g];
+        if (group.n > 0) {
+            group.lowestRisk = riskOfStep[lowest[g]];
+            group.highestRisk = riskOfStep[highest[g]];
+        }
+    }
+    finishHosmerLemeshow(result);
+    return result;
+}
+
+HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome) {
+    std::vector<double> riskOfStep(risk.begin(), risk.end());
+    std::sort(riskOfStep.begin(), riskOfStep.end());
+    riskOfStep.erase(std::unique(riskOfStep.begin(), riskOfStep.end()), riskOfStep.end());
+    std::vector<std::uint32_t> step;
+    step.reserve(risk.size());
+    for (const double p : risk)
+        step.push_back(static_cast<std::uint32_t>(
+            std::lower_bound(riskOfStep.begin(), riskOfStep.end(), p) - riskOfStep.begin()));
+    return hosmerLemeshowByStep(step, outcome, riskOfStep);
 }
 
 Calibration calibrationFit(std::span<const RiskGroup> groups) {
@@ -486,9 +506,33 @@ AliasTable makeAliasTable(std::span<const RiskGroup> riskMix, double oddsRatio) 
 
 } // namespace
 
+bool riskMixCanSignal(std::span<const RiskGroup> riskMix, double oddsRatio) {
+    for (const RiskGroup& g : riskMix) {
+        if (g.events + g.nonEvents == 0)
+            continue;
+        if (g.risk > 0 && cusumWeight(g.risk, true, oddsRatio) > 0)
+            return true;
+        if (g.risk < 1 && cusumWeight(g.risk, false, oddsRatio) > 0)
+            return true;
+    }
+    return false;
+}
+
+std::uint32_t simulationRunsFor(double targetArl, std::uint32_t requestedRuns) {
+    // A run costs about the target in steps before the mean passes it. With
+    // the fewest runs the mean run length is known to about 15%, which moves
+    // the limit by about 1%, since the run length grows exponentially with it.
+    const double affordable = kSimulationStepsPlanned / std::max(1.0, targetArl);
+    if (affordable >= requestedRuns)
+        return requestedRuns;
+    return std::max(kFewestSimulationRuns, static_cast<std::uint32_t>(affordable));
+}
+
 std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, double oddsRatio,
                                          double targetArl, std::uint32_t runs, std::uint64_t seed,
                                          const Progress& progress) {
+    if (!riskMixCanSignal(riskMix, oddsRatio))
+        return std::nullopt;
     const AliasTable table = makeAliasTable(riskMix, oddsRatio);
     if (table.risk.empty() || runs == 0 || !(targetArl >= 1))
         return std::nullopt;
@@ -513,8 +557,10 @@ std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, dou
     for (std::uint32_t r = 0; r < runs; ++r)
         all.push_back({Generator(seed + 0x632be59bd9b4e019ULL * (r + 1)), 0, 0, {}});
 
-    const std::uint64_t stepBudget =
-        static_cast<std::uint64_t>(std::min(1e11, static_cast<double>(runs) * targetArl * 200));
+    // A mix that rarely moves the CUSUM may need far more than planned; the
+    // bound keeps the worst case to tens of seconds.
+    const std::uint64_t stepBudget = static_cast<std::uint64_t>(
+        std::min(5 * kSimulationStepsPlanned, static_cast<double>(runs) * targetArl * 200));
     std::uint64_t steps = 0;
     std::uint64_t nextReport = 1 << 20;
 

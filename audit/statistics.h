@@ -46,13 +46,13 @@ std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups);
 // The ROC curve, one point per distinct risk, from (0,0) to (1,1).
 std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups);
 
-// Hosmer-Lemeshow over ten groups of equal size. The episodes come already
-// sorted by risk, ties in time order.
-HosmerLemeshow hosmerLemeshowRanked(std::span<const double> riskByRank,
-                                    std::span<const std::uint8_t> outcomeByRank);
-// Fills in chi-square, p and the reliability mark from groups already counted.
-void finishHosmerLemeshow(HosmerLemeshow& result);
-// The same from episodes in time order (sorts them stably).
+// Hosmer-Lemeshow over ten groups of equal size by rank: episode i (in time
+// order) has the risk riskOfStep[step[i]], the steps ascending; ties keep
+// time order. Rank r of n falls in group floor(10 r / n).
+HosmerLemeshow hosmerLemeshowByStep(std::span<const std::uint32_t> step,
+                                    std::span<const std::uint8_t> outcome,
+                                    std::span<const double> riskOfStep);
+// The same from risks as numbers, episodes in time order.
 HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome);
 
 // Logistic regression of the outcome on logit(p), p clamped to [1e-6, 1 - 1e-6],
@@ -63,10 +63,21 @@ Calibration calibrationFit(std::span<const RiskGroup> groups);
 // outcome under odds multiplied by `oddsRatio` against the predicted odds.
 double cusumWeight(double risk, bool event, double oddsRatio);
 
+// False when no episode of the mix can move the CUSUM up (every risk 0 or 1,
+// or an odds ratio of 1): no limit then has a finite run length.
+bool riskMixCanSignal(std::span<const RiskGroup> riskMix, double oddsRatio);
+
+// The simulation's work grows with runs times the run length; above this many
+// steps in all it uses fewer runs (never fewer than kFewestSimulationRuns),
+// so that the largest run length allowed still ends in seconds.
+inline constexpr double kSimulationStepsPlanned = 1e8;
+inline constexpr std::uint32_t kFewestSimulationRuns = 50;
+std::uint32_t simulationRunsFor(double targetArl, std::uint32_t requestedRuns);
+
 // The control limit whose in-control average run length is `targetArl` for
 // episodes drawn from `riskMix` (each risk weighted by its number of
 // episodes) with outcomes drawn from their own risks. Nothing when cancelled
-// or when the limit cannot be reached.
+// or when the limit cannot be reached within a fixed bound of work.
 std::optional<double> simulateCusumLimit(std::span<const RiskGroup> riskMix, double oddsRatio,
                                          double targetArl, std::uint32_t runs, std::uint64_t seed,
                                          const Progress& progress = {});

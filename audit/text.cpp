@@ -25,6 +25,63 @@ std::string printableQuote(std::string_view bytes, std::size_t maxBytes) {
 
 namespace {
 
+// The length of the well-formed UTF-8 character at the start of `bytes`, or 0.
+std::size_t utf8CharacterLength(std::string_view bytes) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || at(1) < low || at(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (at(i) < 0x80 || at(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+} // namespace
+
+std::string wellFormedUtf8(std::string_view bytes, bool showBytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    while (!bytes.empty()) {
+        if (const std::size_t length = utf8CharacterLength(bytes); length > 0) {
+            out.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+            continue;
+        }
+        if (showBytes) {
+            constexpr char kDigits[] = "0123456789ABCDEF";
+            const auto b = static_cast<unsigned char>(bytes.front());
+            out += "\\x";
+            out += kDigits[b >> 4];
+            out += kDigits[b & 0xF];
+        } else {
+            out += "\xEF\xBF\xBD";
+        }
+        bytes.remove_prefix(1);
+    }
+    return out;
+}
+
+namespace {
+
 // Room for DBL_MAX written out in full (309 digits) with the decimals asked for.
 constexpr std::size_t kNumberRoom = 400;
 constexpr int kMostDecimals = 17;

@@ -14,6 +14,12 @@ using caldrin::utf8FromCp1252;
 // control characters become "?", long texts are cut with "...".
 std::string printableQuote(std::string_view bytes, std::size_t maxBytes = 40);
 
+// Text that should be UTF-8 but comes from outside (a file name is any bytes
+// but "/" and NUL): each byte that is not part of a well-formed UTF-8
+// character becomes U+FFFD, or with `showBytes` a visible "\xFF", so that the
+// output is valid UTF-8 and the name can still be recognised.
+std::string wellFormedUtf8(std::string_view bytes, bool showBytes = false);
+
 // Every number the reports print goes through these two. Any double fits
 // (the buffer holds the longest), a failure gives "?" rather than stray
 // bytes, and there is never a "-0.00".

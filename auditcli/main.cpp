@@ -3,17 +3,17 @@
 
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
-#include "audit/optionbounds.h"
+#include "audit/options.h"
 #include "audit/outputfile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -59,35 +59,20 @@ constexpr std::string_view kUsage =
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
     "\n"
-    "Exit status: 0 done, 1 bad usage, 2 a file could not be opened or written.\n";
+    "Exit status: 0 done, 1 bad usage, 2 a file could not be read or written, or\n"
+    "memory ran out.\n";
 
 struct CommandLine {
     std::vector<std::string> files;
     ReportFormat format = ReportFormat::Text;
-    Model bandModel = Model::PPossumMortality;
-    std::string from;
-    std::string to;
-    DateOrder dateOrder = DateOrder::DayMonthYear;
-    double oddsRatio = 2.0;
-    std::optional<double> limit;
-    double arl = 10000;
     std::string output;
     bool help = false;
     bool version = false;
-    std::vector<std::string> notes; // one line each on standard error
 };
 
-std::optional<double> readNumber(std::string_view text) {
-    double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
-        !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-// The error text, or empty when the command line is good.
-std::string parse(int argc, char** argv, CommandLine& line) {
+// The error text, or empty when the command line is good. The analysis
+// options go to `analysis`, which the window's command line shares.
+std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& analysis) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -113,10 +98,7 @@ std::string parse(int argc, char** argv, CommandLine& line) {
             line.version = true;
             continue;
         }
-        static constexpr std::string_view kWithValue[] = {
-            "--format",     "--model", "--from", "--to",    "--date-order",
-            "--odds-ratio", "--limit", "--arl",  "--output"};
-        if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue))
+        if (name != "--format" && name != "--output" && !AuditOptionReader::takes(name))
             return "unknown option " + std::string(arg);
         if (!value) {
             if (i + 1 >= argc)
@@ -133,68 +115,17 @@ std::string parse(int argc, char** argv, CommandLine& line) {
                 line.format = ReportFormat::Json;
             else
                 return "--format takes text, csv or json, not " + std::string(v);
-        } else if (name == "--model") {
-            const auto choice = modelFromName(v);
-            if (!choice)
-                return "unknown model " + std::string(v);
-            line.bandModel = choice->model;
-            if (choice->oldName) {
-                const auto& chosen = modelEntry(choice->model);
-                const auto& arterial = modelEntry(choice->model == Model::RaaaPossumMortality
-                                                      ? Model::VPossum2001Mortality
-                                                      : Model::VPossum2001PhysiologicalMortality);
-                line.notes.push_back(
-                    "--model " + std::string(v) + " now means " + std::string(chosen.title) +
-                    ", the ruptured-aneurysm equation of the " + std::string(chosen.storedColumn) +
-                    " column; the arterial-surgery " + std::string(arterial.title) + " is " +
-                    std::string(arterial.shortName));
-            }
-        } else if (name == "--from") {
-            line.from = v;
-        } else if (name == "--to") {
-            line.to = v;
-        } else if (name == "--date-order") {
-            if (v == "dmy")
-                line.dateOrder = DateOrder::DayMonthYear;
-            else if (v == "mdy")
-                line.dateOrder = DateOrder::MonthDayYear;
-            else if (v == "ymd")
-                line.dateOrder = DateOrder::YearMonthDay;
-            else
-                return "--date-order takes dmy, mdy or ymd, not " + std::string(v);
-        } else if (name == "--odds-ratio") {
-            const auto r = readNumber(v);
-            if (!r || !oddsRatioAllowed(*r))
-                return "--odds-ratio takes " + std::string(kOddsRatioTakes) + ", not " +
-                       std::string(v);
-            line.oddsRatio = *r;
-        } else if (name == "--limit") {
-            const auto h = readNumber(v);
-            if (!h || !limitAllowed(*h))
-                return "--limit takes " + std::string(kLimitTakes) + ", not " + std::string(v);
-            line.limit = *h;
-        } else if (name == "--arl") {
-            const auto n = readNumber(v);
-            if (!n || !arlAllowed(*n))
-                return "--arl takes " + std::string(kArlTakes) + ", not " + std::string(v);
-            line.arl = *n;
         } else if (name == "--output") {
             if (v.empty())
                 return "--output needs a file name";
             line.output = v;
+        } else if (std::string error = analysis.set(name, v); !error.empty()) {
+            return error;
         }
     }
     if (!line.help && !line.version && line.files.empty())
         return "no audit data file given";
-    return {};
-}
-
-std::optional<Date> commandLineDate(const std::string& text, DateOrder order, int currentYear) {
-    // An ISO date is always understood; anything else is read as the files are.
-    if (text.size() == 10 && text[4] == '-' && text[7] == '-')
-        if (const auto iso = readProcedureDate(text, DateOrder::YearMonthDay, currentYear))
-            return iso;
-    return readProcedureDate(text, order, currentYear);
+    return analysis.finish();
 }
 
 int localYear() {
@@ -204,12 +135,13 @@ int localYear() {
     return local.tm_year + 1900;
 }
 
-// Progress on standard error, only when it is a terminal and only once the
-// run has taken a moment.
+// Progress on standard error once the run has taken a moment: one line
+// redrawn on a terminal; elsewhere (a log, a pipe) a line now and then, so
+// that long work never looks hung.
 class ProgressLine {
 public:
     ProgressLine()
-        : enabled_(::isatty(STDERR_FILENO) == 1)
+        : terminal_(::isatty(STDERR_FILENO) == 1)
         , start_(std::chrono::steady_clock::now()) {}
 
     ~ProgressLine() { clear(); }
@@ -217,11 +149,10 @@ public:
     void setSubject(std::string subject) { subject_ = std::move(subject); }
 
     bool operator()(std::string_view stage, std::uint64_t done, std::uint64_t total) {
-        if (!enabled_)
-            return true;
         const auto now = std::chrono::steady_clock::now();
-        if (now - start_ < std::chrono::milliseconds(500) ||
-            now - last_ < std::chrono::milliseconds(100))
+        const auto quiet = terminal_ ? std::chrono::milliseconds(500) : std::chrono::seconds(5);
+        const auto every = terminal_ ? std::chrono::milliseconds(100) : std::chrono::seconds(10);
+        if (now - start_ < quiet || now - last_ < every)
             return true;
         last_ = now;
         std::string text = std::string(stage);
@@ -229,6 +160,10 @@ public:
             text += " " + subject_;
         if (total > 0)
             text += ": " + std::to_string(done * 100 / total) + "%";
+        if (!terminal_) {
+            std::fprintf(stderr, "caldrin-audit: %s\n", text.c_str());
+            return true;
+        }
         std::fprintf(stderr, "\r%-70.70s", text.c_str());
         shown_ = true;
         return true;
@@ -241,7 +176,7 @@ public:
     }
 
 private:
-    bool enabled_;
+    bool terminal_;
     bool shown_ = false;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point last_{};
@@ -253,15 +188,15 @@ bool writeAll(std::FILE* stream, const std::string& text) {
            std::fflush(stream) == 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CommandLine line;
-    if (const std::string error = parse(argc, argv, line); !error.empty()) {
+    AuditOptionReader optionReader(localYear());
+    if (const std::string error = parse(argc, argv, line, optionReader); !error.empty()) {
         std::fprintf(stderr, "caldrin-audit: %s\nTry 'caldrin-audit --help'.\n", error.c_str());
         return kBadUsage;
     }
-    for (const std::string& note : line.notes)
+    const AuditOptions& chosen = optionReader.options();
+    for (const std::string& note : chosen.notes)
         std::fprintf(stderr, "caldrin-audit: %s\n", note.c_str());
     if (line.help) {
         std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
@@ -271,26 +206,7 @@ int main(int argc, char** argv) {
         std::printf("caldrin-audit %s\n", CALDRIN_VERSION);
         return kDone;
     }
-
-    const int currentYear = localYear();
-    AnalysisOptions options;
-    for (const auto& [text, target] :
-         {std::pair{&line.from, &options.from}, std::pair{&line.to, &options.to}}) {
-        if (text->empty())
-            continue;
-        *target = commandLineDate(*text, line.dateOrder, currentYear);
-        if (!*target) {
-            std::fprintf(stderr, "caldrin-audit: %s is not a date\n", text->c_str());
-            return kBadUsage;
-        }
-    }
-    if (options.from && options.to && dayNumber(*options.from) > dayNumber(*options.to)) {
-        std::fprintf(stderr, "caldrin-audit: --from is after --to\n");
-        return kBadUsage;
-    }
-    options.oddsRatio = line.oddsRatio;
-    options.limit = line.limit;
-    options.targetArl = line.arl;
+    const AnalysisOptions& options = chosen.analysis;
 
     if (!line.output.empty() && namesAnInput(line.output, line.files)) {
         std::fprintf(stderr,
@@ -305,7 +221,7 @@ int main(int argc, char** argv) {
     const Progress progress = [&](std::string_view stage, std::uint64_t done, std::uint64_t total) {
         return progressLine(stage, done, total);
     };
-    AuditReader reader(ReadOptions{line.dateOrder, currentYear});
+    AuditReader reader(chosen.read);
     for (const std::string& file : line.files) {
         progressLine.setSubject(file);
         if (!reader.addFile(file, progress)) {
@@ -313,6 +229,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "caldrin-audit: cannot read %s: %s\n", file.c_str(),
                          reader.files().back().openError.c_str());
             status = kCannotOpen;
+        } else if (const auto same = reader.files().back().sameFileAs) {
+            std::fprintf(stderr, "caldrin-audit: %s is the same file as %s, which is read once\n",
+                         file.c_str(), reader.files()[*same].path.c_str());
         } else if (const FileKind kind = reader.files().back().kind; kind != FileKind::AuditData) {
             progressLine.clear();
             std::fprintf(stderr, "caldrin-audit: %s: %s\n", file.c_str(),
@@ -324,7 +243,7 @@ int main(int argc, char** argv) {
     progressLine.clear();
 
     ReportOptions reportOptions;
-    reportOptions.bandModel = line.bandModel;
+    reportOptions.bandModel = chosen.bandModel;
     const std::string report = formatReport(data, result, options, line.format, reportOptions);
     if (line.format == ReportFormat::Csv && data.problemCount() > 0)
         std::fprintf(stderr,
@@ -346,4 +265,16 @@ int main(int argc, char** argv) {
         return kCannotOpen;
     }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("caldrin-audit: there is not enough memory to read and analyse these files\n",
+                   stderr);
+        return kCannotOpen;
+    }
 }

@@ -283,41 +283,42 @@ QString chartKey(ChartKind kind) {
     return {};
 }
 
-QChart* makeChart(const ModelResult& model, ChartKind kind, QChart::ChartTheme theme,
-                  const NumberFormat& format) {
-    auto* chart = new QChart;
+std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
+                                  QChart::ChartTheme theme, const NumberFormat& format) {
+    auto chart = std::make_unique<QChart>();
     chart->setTheme(theme);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setTitle(titleOf(model, kind, format));
     switch (kind) {
     case ChartKind::Calibration:
-        buildCalibration(chart, model);
+        buildCalibration(chart.get(), model);
         break;
     case ChartKind::Roc:
-        buildRoc(chart, model);
+        buildRoc(chart.get(), model);
         break;
     case ChartKind::Vlad:
-        buildVlad(chart, model);
+        buildVlad(chart.get(), model);
         break;
     case ChartKind::Cusum:
-        buildCusum(chart, model);
+        buildCusum(chart.get(), model);
         break;
     case ChartKind::Histogram:
-        buildHistogram(chart, model);
+        buildHistogram(chart.get(), model);
         break;
     }
     return chart;
 }
 
-void paintChart(QChart* chart, QPainter& painter, const QRectF& target, const QSizeF& layoutSize) {
+void paintChart(QChart& chart, QPainter& painter, const QRectF& target, const QSizeF& layoutSize) {
     QGraphicsScene scene;
-    scene.addItem(chart); // the scene deletes it
-    chart->resize(layoutSize);
-    if (chart->layout())
-        chart->layout()->activate();
+    scene.addItem(&chart);
+    chart.resize(layoutSize);
+    if (chart.layout())
+        chart.layout()->activate();
     scene.setSceneRect(QRectF(QPointF(0, 0), layoutSize));
     scene.render(&painter, target, scene.sceneRect());
+    scene.removeItem(&chart); // the scene would delete it
 }
 
 QString chartFigures(const ModelResult& model, ChartKind kind, const NumberFormat& format) {
@@ -375,7 +376,10 @@ QString chartFigures(const ModelResult& model, ChartKind kind, const NumberForma
         lines << QStringLiteral("Odds ratio %1; control limit %2")
                      .arg(format.number(model.cusum.oddsRatio, 2),
                           model.cusum.limit ? format.number(*model.cusum.limit, 2)
-                                            : QStringLiteral("not yet computed"));
+                          : model.cusum.limitMissing.empty()
+                              ? QStringLiteral("not yet computed")
+                              : QStringLiteral("none (%1)")
+                                    .arg(QString::fromStdString(model.cusum.limitMissing)));
         if (model.cusum.signals.empty())
             lines << QStringLiteral("No signals");
         for (const CusumSignal& alarm : model.cusum.signals)

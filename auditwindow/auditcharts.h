@@ -14,6 +14,7 @@
 class QPainter;
 
 #include <array>
+#include <memory>
 
 namespace caldrin::auditwindow {
 
@@ -30,15 +31,15 @@ QString chartKey(ChartKind kind);
 // The histogram shows the engine's bins of 1% summed into bins of this many.
 inline constexpr std::size_t kHistogramBinsPerBar = 5;
 
-// A new chart (the caller owns it) in `theme`. Series carry object names the
-// tests read: "observed", "observedUnreliable", "interval", "diagonal", "roc",
-// "vlad", "cusum", "limit", "signals", "histogram".
-QChart* makeChart(const audit::ModelResult& model, ChartKind kind, QChart::ChartTheme theme,
-                  const NumberFormat& format);
+// A new chart in `theme`. Series carry object names the tests read:
+// "observed", "observedUnreliable", "interval", "diagonal", "roc", "vlad",
+// "cusum", "limit", "signals", "histogram".
+std::unique_ptr<QChart> makeChart(const audit::ModelResult& model, ChartKind kind,
+                                  QChart::ChartTheme theme, const NumberFormat& format);
 
 // Paints `chart` into `target` on `painter`, laid out at `layoutSize` (screen
-// pixels: the chart's fonts keep their proportions), and deletes it.
-void paintChart(QChart* chart, QPainter& painter, const QRectF& target, const QSizeF& layoutSize);
+// pixels: the chart's fonts keep their proportions). The caller keeps the chart.
+void paintChart(QChart& chart, QPainter& painter, const QRectF& target, const QSizeF& layoutSize);
 
 // The chart's figures in words, one line each.
 QString chartFigures(const audit::ModelResult& model, ChartKind kind, const NumberFormat& format);

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QThread>
 
+#include <new>
+
 #include <limits>
 
 namespace caldrin::auditwindow {
@@ -79,7 +81,23 @@ void AuditLoader::start(std::shared_ptr<Job> job, std::function<void(Job&)> work
     job_ = job;
     // The thread is a child of the loader, so the destructor finds and waits
     // for every thread still winding down after a cancel.
-    QThread* thread = QThread::create([job, work] { work(*job); });
+    QThread* thread = QThread::create([this, job, work] {
+        try {
+            work(*job);
+        } catch (const std::bad_alloc&) {
+            // Too many records for this computer's memory: say so rather than end the program.
+            QMetaObject::invokeMethod(
+                this,
+                [this, job] {
+                    if (job != job_)
+                        return;
+                    job_.reset();
+                    Q_EMIT failed({QStringLiteral("There is not enough memory to read and analyse "
+                                                  "these files; nothing was changed.")});
+                },
+                Qt::QueuedConnection);
+        }
+    });
     thread->setParent(this);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
@@ -110,7 +128,7 @@ void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
         for (const FileSummary& file : reader.files()) {
             anyOpened = anyOpened || file.opened;
             anyAuditData = anyAuditData || (file.opened && file.kind == FileKind::AuditData);
-            if (!file.opened)
+            if (!file.opened && !file.sameFileAs)
                 problems << QString::fromUtf8(file.path) + QStringLiteral(": ") +
                                 QString::fromUtf8(file.openError);
             else if (file.kind != FileKind::AuditData)

@@ -132,14 +132,14 @@ public:
     }
 
     // Charts side by side in the given height.
-    void charts(const std::vector<QChart*>& charts, double height) {
+    void charts(const std::vector<std::unique_ptr<QChart>>& charts, double height) {
         ensure(height);
         const double gap = 12;
         const double w = (width_ - gap * static_cast<double>(charts.size() - 1)) /
                          static_cast<double>(charts.size());
         double x = kMargin;
-        for (QChart* chart : charts) {
-            paintChart(chart, painter_, QRectF(x, y_, w, height),
+        for (const std::unique_ptr<QChart>& chart : charts) {
+            paintChart(*chart, painter_, QRectF(x, y_, w, height),
                        QSizeF(w, height) * kChartPixelsPerPoint);
             x += w + gap;
         }
@@ -175,7 +175,12 @@ void titlePage(PageWriter& page, const ReportContext& context) {
     page.text(QStringLiteral("Files"), 12, true);
     for (const FileSummary& file : context.data.files()) {
         const QString path = QString::fromUtf8(file.path);
-        if (!file.opened)
+        if (file.sameFileAs)
+            page.text(
+                QStringLiteral("%1: the same file as %2; read once")
+                    .arg(path, QString::fromUtf8(context.data.files()[*file.sameFileAs].path)),
+                9);
+        else if (!file.opened)
             page.text(QStringLiteral("%1: could not be read (%2)")
                           .arg(path, QString::fromUtf8(file.openError)),
                       9);
@@ -184,7 +189,7 @@ void titlePage(PageWriter& page, const ReportContext& context) {
                           .arg(path)
                           .arg(file.records)
                           .arg(file.lines)
-                          .arg(file.problems.size()),
+                          .arg(file.problemCount()),
                       9);
     }
     page.space(4);
@@ -232,10 +237,13 @@ void problemsSection(PageWriter& page, const ReportContext& context) {
 QString cusumSummary(const ModelResult& model, const NumberFormat& format) {
     constexpr std::size_t kListed = 12;
     const Cusum& cusum = model.cusum;
-    QString text =
-        QStringLiteral("Risk-adjusted CUSUM for odds ratio %1, control limit %2")
-            .arg(format.number(cusum.oddsRatio, 2),
-                 cusum.limit ? format.number(*cusum.limit, 2) : QStringLiteral("not available"));
+    QString text = QStringLiteral("Risk-adjusted CUSUM for odds ratio %1, control limit %2")
+                       .arg(format.number(cusum.oddsRatio, 2),
+                            cusum.limit ? format.number(*cusum.limit, 2)
+                            : cusum.limitMissing.empty()
+                                ? QStringLiteral("not available")
+                                : QStringLiteral("not available (%1)")
+                                      .arg(QString::fromStdString(cusum.limitMissing)));
     if (cusum.limitComputed)
         text += QStringLiteral(" (computed for an in-control average run length of %1 episodes)")
                     .arg(cusum.targetArl);
@@ -259,16 +267,18 @@ void modelPages(PageWriter& page, const ModelResult& model, const ReportContext&
     page.newPage();
     page.text(modelName(model.model), 16, true);
     page.table(bandTable(model, context.format));
-    const auto chart = [&](ChartKind kind) {
-        return makeChart(model, kind, QChart::ChartThemeLight, context.format);
+    const auto charts = [&](std::initializer_list<ChartKind> kinds, double height) {
+        std::vector<std::unique_ptr<QChart>> made;
+        for (const ChartKind kind : kinds)
+            made.push_back(makeChart(model, kind, QChart::ChartThemeLight, context.format));
+        page.charts(made, height);
     };
-    page.charts({chart(ChartKind::Calibration), chart(ChartKind::Roc)},
-                std::max(200.0, page.remaining() - 8));
+    charts({ChartKind::Calibration, ChartKind::Roc}, std::max(200.0, page.remaining() - 8));
     page.newPage();
     page.text(modelName(model.model) + QStringLiteral(": over time"), 16, true);
     const double height = (page.remaining() - 70) / 2; // leaves room for the signals
-    page.charts({chart(ChartKind::Vlad), chart(ChartKind::Cusum)}, height);
-    page.charts({chart(ChartKind::Histogram)}, height);
+    charts({ChartKind::Vlad, ChartKind::Cusum}, height);
+    charts({ChartKind::Histogram}, height);
     page.text(cusumSummary(model, context.format), 8);
 }
 } // namespace

@@ -139,12 +139,12 @@ QString findingLines(const FigureTable& table) {
 
 } // namespace
 
-AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, AuditSettings settings,
+AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::AuditOptions options,
                          QWidget* parent)
     : QMainWindow(parent)
     , platform_(platform)
     , dialogs_(dialogs)
-    , settings_(settings) {
+    , options_(std::move(options)) {
     setObjectName(QStringLiteral("AuditWindow"));
     setWindowTitle(kTitle);
     setAcceptDrops(true);
@@ -308,7 +308,7 @@ QWidget* AuditWindow::buildFilterBar() {
     toDate_->lineEdit()->setAccessibleName(QStringLiteral("To date"));
     toLabel->setBuddy(toDate_);
     for (DateField* field : {fromDate_, toDate_}) {
-        field->setNumericOrder(settings_.read.dateOrder, settings_.read.currentYear);
+        field->setNumericOrder(options_.read.dateOrder, options_.read.currentYear);
         field->setEnabled(false);
         connect(field, &DateField::dateChanged, this, &AuditWindow::scheduleAnalysis);
         connect(field, &DateField::dateChanged, this, &AuditWindow::showPeriodOfDates);
@@ -490,7 +490,7 @@ void AuditWindow::openFiles(const QStringList& paths) {
     AnalysisOptions options = analysisOptions();
     options.from.reset();
     options.to.reset();
-    loader_.read(paths, settings_.read, options);
+    loader_.read(paths, options_.read, options);
     setBusy(true, QStringLiteral("Reading"));
 }
 
@@ -686,12 +686,10 @@ void AuditWindow::scheduleAnalysis() {
 }
 
 AnalysisOptions AuditWindow::analysisOptions() const {
-    AnalysisOptions options;
+    AnalysisOptions options = options_.analysis;
     options.maxSeriesPoints = kChartSeriesPoints;
-    options.oddsRatio = settings_.oddsRatio;
-    options.limit = settings_.limit;
-    options.targetArl = settings_.targetArl;
-    options.simulationRuns = settings_.simulationRuns;
+    options.from.reset();
+    options.to.reset();
     if (rangeCheck_->isChecked()) {
         options.from = dateOf(fromDate_->date());
         options.to = dateOf(toDate_->date());
@@ -849,9 +847,10 @@ void AuditWindow::showChartFigures() {
     const ModelResult* model = pickedResult();
     if (!model || !chartStale_[k] || !chartViews_[k]->isVisible())
         return;
-    QChart* old = chartViews_[k]->chart();
-    chartViews_[k]->setChart(makeChart(*model, kChartKinds[k], chartTheme(), numberFormat()));
-    delete old;
+    // The view owns the chart it shows and gives the one it showed back.
+    const std::unique_ptr<QChart> old(chartViews_[k]->chart());
+    chartViews_[k]->setChart(
+        makeChart(*model, kChartKinds[k], chartTheme(), numberFormat()).release());
     chartStale_[k] = false;
 }
 
@@ -989,7 +988,8 @@ void AuditWindow::exportChart(bool svg) {
         return;
     rememberFolder(*path);
     // Exported charts go on paper and slides: always the light theme.
-    QChart* chart = makeChart(*model, kind, QChart::ChartThemeLight, numberFormat());
+    const std::unique_ptr<QChart> chart =
+        makeChart(*model, kind, QChart::ChartThemeLight, numberFormat());
     const QSizeF layoutSize(1000, 640);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -1002,14 +1002,14 @@ void AuditWindow::exportChart(bool svg) {
         generator.setTitle(chartTitle(kind) + QStringLiteral(", ") + modelName(model->model));
         generator.setDescription(chartFigures(*model, kind, numberFormat()));
         QPainter painter(&generator);
-        paintChart(chart, painter, QRectF(QPointF(0, 0), layoutSize), layoutSize);
+        paintChart(*chart, painter, QRectF(QPointF(0, 0), layoutSize), layoutSize);
     } else {
         QImage image((layoutSize * 2).toSize(), QImage::Format_ARGB32);
         image.fill(Qt::white);
         {
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
-            paintChart(chart, painter, QRectF(QPointF(0, 0), layoutSize * 2), layoutSize);
+            paintChart(*chart, painter, QRectF(QPointF(0, 0), layoutSize * 2), layoutSize);
         }
         image.save(&buffer, "PNG");
     }

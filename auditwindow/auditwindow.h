@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audit/auditanalysis.h"
+#include "audit/options.h"
 #include "auditwindow/auditcharts.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figures.h"
@@ -45,22 +46,15 @@ inline constexpr std::size_t kChartSeriesPoints = 10000;
 // The help topic of this window.
 inline const QString kAuditWindowHelpTopic = QStringLiteral("auditwindow");
 
-// How files are read and the CUSUM is run; from the command line.
-struct AuditSettings {
-    audit::ReadOptions read;
-    double oddsRatio = 2.0;
-    std::optional<double> limit; // none: simulated for targetArl
-    double targetArl = 10000;
-    std::uint32_t simulationRuns = 2000;
-};
-
 // "Caldrin Audit": opens audit data files, shows observed against expected
 // outcomes per model in tables and charts for a chosen date range, and
 // exports them (PDF report, print, PNG/SVG charts, CSV tables).
 class AuditWindow : public QMainWindow {
     Q_OBJECT
 public:
-    AuditWindow(Platform& platform, AuditDialogs& dialogs, AuditSettings settings = {},
+    // `options`: how files are read and the CUSUM is run, from the command
+    // line; the date range comes from the window.
+    AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::AuditOptions options = {},
                 QWidget* parent = nullptr);
     ~AuditWindow() override;
 
@@ -133,7 +127,7 @@ private:
 
     Platform& platform_;
     AuditDialogs& dialogs_;
-    AuditSettings settings_;
+    audit::AuditOptions options_;
     AuditLoader loader_;
     std::shared_ptr<const AuditLoad> load_;
     QStringList paths_;

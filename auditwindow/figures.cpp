@@ -269,15 +269,27 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
     };
     for (std::size_t f = 0; f < data.files().size(); ++f) {
         const FileSummary& file = data.files()[f];
-        if (!file.opened)
+        if (file.sameFileAs)
+            add(f, 0,
+                QStringLiteral("the same file as %1, which is read once; this repeat was not read")
+                    .arg(QString::fromUtf8(data.files()[*file.sameFileAs].path)));
+        else if (!file.opened)
             add(f, 0, QStringLiteral("could not be read: ") + fromUtf8(file.openError));
         else if (file.kind != FileKind::AuditData)
             add(f, 0, fromUtf8(fileKindText(file.kind)));
+        // Every line of a file that is no audit data file would be a problem:
+        // the sentence above says it once.
+        if (file.kind != FileKind::AuditData)
+            continue;
         for (const ReadingProblem& problem : file.problems)
             add(f, problem.line,
                 fromUtf8(problem.reason) +
                     (problem.skipped ? QStringLiteral(" (line skipped)")
                                      : QStringLiteral(" (figures used, identity not trusted)")));
+        if (file.problemsNotKept)
+            add(f, 0,
+                QStringLiteral("and %1 more lines with problems, not listed")
+                    .arg(file.problemsNotKept));
     }
     if (data.mergedRecords())
         add(std::nullopt, 0,

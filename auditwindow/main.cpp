@@ -1,4 +1,4 @@
-#include "audit/optionbounds.h"
+#include "audit/options.h"
 #include "auditwindow/auditdialogs.h"
 #include "auditwindow/auditwindow.h"
 #include "dist/windowicon.h"
@@ -74,31 +74,25 @@ int usageError(const std::string& text) {
     return 1;
 }
 
-// The settings the command line asks for, or the exit status of a usage error.
-std::optional<int> readSettings(const CommandLine& commandLine,
-                                caldrin::auditwindow::AuditSettings& settings) {
+// The options the command line asks for, or the exit status of a usage
+// error. They are read by the same rules and in the same words as
+// caldrin-audit's.
+std::optional<int> readOptions(const CommandLine& commandLine, int currentYear,
+                               caldrin::audit::AuditOptions& options) {
     const QCommandLineParser& parser = commandLine.parser;
-    caldrin::audit::ReadOptions& readOptions = settings.read;
-    const QString order = parser.value(commandLine.dateOrder).toLower();
-    if (order == QLatin1String("mdy")) {
-        readOptions.dateOrder = caldrin::audit::DateOrder::MonthDayYear;
-    } else if (order == QLatin1String("ymd")) {
-        readOptions.dateOrder = caldrin::audit::DateOrder::YearMonthDay;
-    } else if (order != QLatin1String("dmy")) {
-        return usageError("--date-order must be dmy, mdy or ymd");
+    caldrin::audit::AuditOptionReader reader(currentYear);
+    for (const QCommandLineOption* option :
+         {&commandLine.dateOrder, &commandLine.oddsRatio, &commandLine.limit, &commandLine.arl}) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::string name = "--" + option->names().constFirst().toStdString();
+        const std::string value = parser.value(*option).toStdString();
+        if (const std::string error = reader.set(name, value); !error.empty())
+            return usageError(error);
     }
-    bool ok = false;
-    settings.oddsRatio = parser.value(commandLine.oddsRatio).toDouble(&ok);
-    if (!ok || !caldrin::audit::oddsRatioAllowed(settings.oddsRatio))
-        return usageError("--odds-ratio takes " + std::string(caldrin::audit::kOddsRatioTakes));
-    if (parser.isSet(commandLine.limit)) {
-        settings.limit = parser.value(commandLine.limit).toDouble(&ok);
-        if (!ok || !caldrin::audit::limitAllowed(*settings.limit))
-            return usageError("--limit takes " + std::string(caldrin::audit::kLimitTakes));
-    }
-    settings.targetArl = parser.value(commandLine.arl).toDouble(&ok);
-    if (!ok || !caldrin::audit::arlAllowed(settings.targetArl))
-        return usageError("--arl takes " + std::string(caldrin::audit::kArlTakes));
+    if (const std::string error = reader.finish(); !error.empty())
+        return usageError(error);
+    options = reader.options();
     return std::nullopt;
 }
 
@@ -125,14 +119,14 @@ int main(int argc, char* argv[]) {
 
     CommandLine commandLine;
     commandLine.parser.process(app);
-    caldrin::auditwindow::AuditSettings settings;
-    if (const std::optional<int> status = readSettings(commandLine, settings))
+    caldrin::QtPlatform platform(caldrin::auditwindow::kAuditWindowTitle);
+    caldrin::audit::AuditOptions options;
+    if (const std::optional<int> status =
+            readOptions(commandLine, platform.today().year(), options))
         return *status;
 
-    caldrin::QtPlatform platform(caldrin::auditwindow::kAuditWindowTitle);
-    settings.read.currentYear = platform.today().year();
     caldrin::auditwindow::QtAuditDialogs dialogs;
-    caldrin::auditwindow::AuditWindow window(platform, dialogs, settings);
+    caldrin::auditwindow::AuditWindow window(platform, dialogs, options);
     window.show();
     window.openFiles(commandLine.parser.positionalArguments());
     return app.exec();

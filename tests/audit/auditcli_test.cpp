@@ -168,7 +168,7 @@ TEST_F(AuditCommandLine, ReplacesAnEarlierReportWhole) {
     const fs::path report = dir_ / "report.txt";
     { std::ofstream(report) << "earlier report"; }
     fs::permissions(report, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const std::string f = "'" + file() + "'";
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
     const Outcome written = run(f + " --limit 4 --output '" + report.string() + "'");
     EXPECT_EQ(written.status, 0) << written.out;
     EXPECT_EQ(slurp(report), run(f + " --limit 4").out);
@@ -181,6 +181,61 @@ TEST_F(AuditCommandLine, ReplacesAnEarlierReportWhole) {
     const Outcome full = run(f + " --limit 4 --output /dev/full");
     EXPECT_EQ(full.status, 2);
     EXPECT_NE(full.out.find("cannot write /dev/full"), std::string::npos) << full.out;
+}
+
+// Whatever is named, the program ends soon with a message and keeps its
+// memory and its report bounded.
+TEST_F(AuditCommandLine, HostileInputEndsSoonWithAMessage) {
+    const fs::path sparse = dir_ / "sparse.csv";
+    { std::ofstream(sparse) << ""; }
+    fs::resize_file(sparse, std::uintmax_t{64} << 30);
+    const fs::path commas = dir_ / "commas.csv";
+    {
+        std::ofstream out(commas);
+        for (int i = 0; i < 200000; ++i)
+            out << ",\n";
+    }
+    struct Case {
+        std::string input;
+        int status;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"/dev/zero", 2, "not a regular file"},
+        {"/dev/urandom", 2, "not a regular file"},
+        {sparse.string(), 2, "it is not text"},
+        {commas.string(), 0, "and 199000 more not listed"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run(caldrin::audit::testing::cat("--limit 4 '", c.input, "'"));
+        EXPECT_EQ(r.status, c.status) << c.input << "\n" << r.out.substr(0, 2000);
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.input << "\n"
+                                                         << r.out.substr(0, 2000);
+        EXPECT_LT(r.out.size(), 400000u) << c.input;
+    }
+}
+
+// A name given twice, or through a link, is read once; a name that is not
+// UTF-8 leaves every format valid and stays recognisable in the text.
+TEST_F(AuditCommandLine, FileNamesAsTheyAre) {
+    fs::create_symlink(file(), dir_ / "link.csv");
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
+    const std::string once = run(f + " --limit 4 --format csv").out;
+    const Outcome twice =
+        run(f + " --limit 4 --format csv '" + (dir_ / "link.csv").string() + "' " + f);
+    EXPECT_EQ(twice.status, 0);
+    EXPECT_NE(twice.out.find("is the same file as"), std::string::npos) << twice.out;
+    EXPECT_NE(twice.out.find(once), std::string::npos) << "the figures count every episode once";
+
+    const fs::path odd = dir_ / "caf\xFF.csv";
+    fs::copy_file(file(), odd);
+    const std::string json =
+        run(caldrin::audit::testing::cat("--limit 4 --format json '", odd.string(), "'")).out;
+    EXPECT_EQ(json.find('\xFF'), std::string::npos);
+    EXPECT_NE(json.find("caf\xEF\xBF\xBD.csv"), std::string::npos);
+    const std::string text =
+        run(caldrin::audit::testing::cat("--limit 4 '", odd.string(), "'")).out;
+    EXPECT_NE(text.find("caf\\xFF.csv"), std::string::npos);
 }
 
 } // namespace

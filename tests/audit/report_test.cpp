@@ -64,6 +64,35 @@ TEST(Report, TextMarksUnreliableFiguresAndListsProblems) {
     EXPECT_NE(text.find("AUROC undefined, no complications"), std::string::npos);
 }
 
+// The text fits a terminal of 80 columns whatever the names, reasons and
+// signals, and gives dates in one form.
+TEST(Report, TextFitsEightyColumnsWithDatesInOneForm) {
+    std::string text;
+    for (int i = 0; i < 60; ++i)
+        text += line(Row{.name = testing::cat("Patient ", std::to_string(i)),
+                         .date = testing::cat(std::to_string(1 + i % 28), "/03/2024"),
+                         .risks = {"0.0100", "0.0100", "0.0100", "0.0100", "0.0100"},
+                         .mortality = i % 2 ? "1" : "0"});
+    text += "a line that is far too short and that goes on to quote a great deal of itself\r\n";
+    Fixture f = analysed(text);
+    f.options.limit = 1.0;
+    f.result = analyse(f.data, f.options);
+    ReportOptions options;
+    options.bandModel = Model::RaaaPossumPhysiologicalMortality;
+    const std::string report =
+        formatReport(f.data, f.result, f.options, ReportFormat::Text, options);
+    ASSERT_NE(report.find("signals, at episode:"), std::string::npos) << report;
+    std::size_t start = 0;
+    while (start < report.size()) {
+        const std::size_t end = report.find('\n', start);
+        const std::string_view line = std::string_view(report).substr(start, end - start);
+        EXPECT_LE(line.size(), 80u) << line;
+        start = end + 1;
+    }
+    EXPECT_NE(report.find("(2024-03-"), std::string::npos);
+    EXPECT_EQ(report.find("/03/2024)"), std::string::npos);
+}
+
 TEST(Report, CsvHasOneRowPerModelAndBand) {
     const Fixture f = analysed(line(Row{}));
     const std::string csv = formatReport(f.data, f.result, f.options, ReportFormat::Csv);

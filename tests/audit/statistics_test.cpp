@@ -244,6 +244,36 @@ TEST(CusumLimit, GivesTheChosenRunLengthAndIsReproducible) {
     EXPECT_GT(*simulateCusumLimit(groups, 2.0, 2000, 500, 42), *limit);
 }
 
+TEST(CusumLimit, SaysAtOnceWhenTheMixCanNeverSignal) {
+    const std::vector<std::vector<double>> mixes = {{0.0}, {1.0, 1.0}, {0.0, 1.0, 0.0}};
+    for (const auto& risks : mixes) {
+        const auto groups = groupByRisk(risks, std::vector<std::uint8_t>(risks.size(), 0));
+        EXPECT_FALSE(riskMixCanSignal(groups, 2.0));
+        EXPECT_FALSE(riskMixCanSignal(groups, 0.5));
+        EXPECT_FALSE(simulateCusumLimit(groups, 2.0, 1e4, 2000, 1));
+    }
+    const std::vector<double> one{0.0, 0.0001};
+    EXPECT_TRUE(riskMixCanSignal(groupByRisk(one, std::vector<std::uint8_t>{0, 0}), 2.0));
+}
+
+// Long run lengths are simulated with fewer runs, so that the work stays
+// bounded; the limit then moves by little.
+TEST(CusumLimit, FewerRunsForLongRunLengthsKeepTheLimitClose) {
+    EXPECT_EQ(simulationRunsFor(1e4, 2000), 2000u);
+    for (const double arl : {1e5, 1e6}) {
+        EXPECT_LE(simulationRunsFor(arl, 2000) * arl, kSimulationStepsPlanned);
+        EXPECT_GE(simulationRunsFor(arl, 2000), kFewestSimulationRuns);
+    }
+    std::vector<double> risks;
+    for (int i = 0; i < 50; ++i)
+        risks.push_back(0.01 + 0.006 * i);
+    const auto groups = groupByRisk(risks, std::vector<std::uint8_t>(risks.size(), 0));
+    const auto many = simulateCusumLimit(groups, 2.0, 5000, 2000, 42);
+    const auto few = simulateCusumLimit(groups, 2.0, 5000, kFewestSimulationRuns, 42);
+    ASSERT_TRUE(many && few);
+    EXPECT_NEAR(*few, *many, 0.05 * *many);
+}
+
 TEST(CusumLimit, CancelStopsTheSimulation) {
     std::vector<double> risks(10, 0.05);
     const auto groups = groupByRisk(risks, std::vector<std::uint8_t>(10, 0));

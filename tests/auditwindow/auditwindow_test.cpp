@@ -56,11 +56,11 @@ QString titleOf(Model model) {
 
 // The settings every test window runs with: a control limit simulated
 // quickly (short run length, few runs) so that both deliveries happen.
-AuditSettings testSettings() {
-    AuditSettings settings;
+AuditOptions testSettings() {
+    AuditOptions settings;
     settings.read.currentYear = 2026;
-    settings.targetArl = 200;
-    settings.simulationRuns = 50;
+    settings.analysis.targetArl = 200;
+    settings.analysis.simulationRuns = 50;
     return settings;
 }
 
@@ -68,15 +68,15 @@ AuditSettings testSettings() {
 AnalysisResult engineFigures(const QStringList& paths, std::optional<Date> from = {},
                              std::optional<Date> to = {},
                              std::size_t seriesPoints = kChartSeriesPoints) {
-    const AuditSettings settings = testSettings();
+    const AuditOptions settings = testSettings();
     AuditReader reader(settings.read);
     for (const QString& path : paths)
         reader.addFile(QFile::encodeName(path).toStdString());
     const AuditData data = reader.finish();
     AnalysisOptions options;
     options.maxSeriesPoints = seriesPoints;
-    options.targetArl = settings.targetArl;
-    options.simulationRuns = settings.simulationRuns;
+    options.targetArl = settings.analysis.targetArl;
+    options.simulationRuns = settings.analysis.simulationRuns;
     options.from = from;
     options.to = to;
     return analyse(data, options);
@@ -559,22 +559,28 @@ private Q_SLOTS:
             QCOMPARE(platform.messages.size(), 1u);
             const QStringList lines = platform.messages[0].text.split('\n');
             QCOMPARE(lines.size(), 2);
-            QCOMPARE(lines[0], QStringLiteral("None of the files holds audit records:"));
+            // UTF-16 and binary files cannot be read as text at all.
+            QVERIFY2(lines[0] == QStringLiteral("None of the files holds audit records:") ||
+                         lines[0] == QStringLiteral("None of the files could be read:"),
+                     qPrintable(lines[0]));
             QVERIFY2(lines[1].startsWith(path + ": ") && lines[1].contains(kind.says),
                      qPrintable(lines[1]));
             QVERIFY(!window->isBusy());
         }
         // Beside an audit file, such a file is one row of the problems, not one per line.
-        openWithKeyboard({dir.filePath("utf16.csv"), mainFile});
+        openWithKeyboard({dir.filePath("utf16.csv"), dir.filePath("other.csv"), mainFile});
         QCOMPARE(platform.messages.size(), 1u); // only the one before
         const QAbstractItemModel* table = child<QTableView>("problemTable")->model();
-        int rowsOfTheFile = 0;
-        for (int row = 0; row < table->rowCount(); ++row)
-            if (table->index(row, 0).data().toString().endsWith("utf16.csv")) {
-                ++rowsOfTheFile;
-                QVERIFY(table->index(row, 2).data().toString().contains("UTF-16 text"));
-            }
-        QCOMPARE(rowsOfTheFile, 1);
+        for (const auto& [name, says] : {std::pair{"utf16.csv", "UTF-16 text"},
+                                         std::pair{"other.csv", "not an audit data file"}}) {
+            int rowsOfTheFile = 0;
+            for (int row = 0; row < table->rowCount(); ++row)
+                if (table->index(row, 0).data().toString().endsWith(name)) {
+                    ++rowsOfTheFile;
+                    QVERIFY(table->index(row, 2).data().toString().contains(says));
+                }
+            QCOMPARE(rowsOfTheFile, 1);
+        }
     }
 
     void oneEpisodeIsSaidInTheSingular() {
@@ -892,6 +898,10 @@ private Q_SLOTS:
                     .data()
                     .toString()
                     .startsWith("could not be read"));
+        // A device is refused at once with the command line's words.
+        window->openFiles({QStringLiteral("/dev/zero")});
+        QTRY_COMPARE_WITH_TIMEOUT(platform.messages.size(), 2u, 30000);
+        QVERIFY(platform.messages[1].text.contains("/dev/zero: not a regular file"));
     }
 
     void helpOpensTheWindowsTopic() {

@@ -59,6 +59,42 @@ private Q_SLOTS:
         QVERIFY2(result.err.startsWith(said), qPrintable(result.err));
         QCOMPARE(result.err.count(QLatin1Char('\n')), 1);
     }
+
+    // The analysis options are read in one place: both programs refuse the
+    // same values in the same words, before any file is read.
+    void bothProgramsRefuseTheSameOptionsAlike_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("odds ratio 1") << QStringList{"--odds-ratio", "1"}
+                                      << "--odds-ratio takes a number from 0.01 to 100 other "
+                                         "than 1";
+        QTest::newRow("odds ratio huge")
+            << QStringList{"--odds-ratio=1e100"} << "--odds-ratio takes a number from 0.01 to 100";
+        QTest::newRow("limit zero")
+            << QStringList{"--limit", "0"} << "--limit takes a number above 0 and at most 1000";
+        QTest::newRow("limit not a number")
+            << QStringList{"--limit", "four"} << "--limit takes a number above 0";
+        QTest::newRow("run length too long") << QStringList{"--arl", "1e7"}
+                                             << "--arl takes a number of episodes from 10 to "
+                                                "1000000, not 1e7";
+        QTest::newRow("run length too short") << QStringList{"--arl", "1"} << "--arl takes";
+        QTest::newRow("date order")
+            << QStringList{"--date-order", "dym"} << "--date-order takes dmy, mdy or ymd, not dym";
+    }
+
+    void bothProgramsRefuseTheSameOptionsAlike() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        const QStringList withFile = arguments + QStringList{QStringLiteral("/nonexistent.csv")};
+        const ProgramRun window = run(withFile, {QStringLiteral("QT_QPA_PLATFORM=offscreen")});
+        const ProgramRun audit =
+            runWithBareEnvironment(QStringLiteral(CALDRIN_AUDIT_PROGRAM), withFile);
+        for (const ProgramRun& result : {window, audit}) {
+            QCOMPARE(result.status, QProcess::NormalExit);
+            QCOMPARE(result.code, 1);
+            QVERIFY2(result.err.contains(said), qPrintable(result.err));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(AuditWindowCommandLineTest)
