@@ -1,4 +1,5 @@
 #include "audit/auditreport.h"
+#include "audit/completeness.h"
 #include "audit/text.h"
 #include "auditformat/columns.h"
 
@@ -23,41 +24,6 @@ std::string jsonNumber(double value) {
 
 std::string jsonNumber(const std::optional<double>& value) {
     return value ? jsonNumber(*value) : "null";
-}
-
-std::string jsonString(std::string_view text) {
-    const std::string utf8 = wellFormedUtf8(text);
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (b < 0x20 || b == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-    return out;
 }
 
 // Paths come from the command line or a dialog: shown as they are, minus
@@ -196,6 +162,8 @@ public:
 
     std::string render() {
         header();
+        if (result_.completeness)
+            out_ += completenessText(*result_.completeness);
         for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity})
             outcomeTable(outcome);
         bandTable();
@@ -495,6 +463,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
            ", \"in_date_range\": " + countText(result.inDateRange) +
            ", \"outside_date_range\": " + countText(result.outsideDateRange) +
            ", \"undated_left_out\": " + countText(result.undatedLeftOut) + "},\n";
+    if (result.completeness)
+        out += "  \"completeness\": " + completenessJson(*result.completeness) + ",\n";
     out += "  \"models\": [";
     first = true;
     for (const ModelResult& m : result.models) {
@@ -552,7 +522,8 @@ std::string csvReport(const AnalysisResult& result) {
     std::string out = "model,outcome,band,n,observed,expected,oe,oe_lower,oe_upper,unreliable,"
                       "auroc,auroc_lower,auroc_upper,hl_chi2,hl_df,hl_p,calibration_intercept,"
                       "calibration_slope,brier,vlad,cusum_odds_ratio,cusum_limit,cusum_signals,"
-                      "excluded_unknown_outcome,excluded_not_scored\r\n";
+                      "excluded_unknown_outcome,excluded_not_scored," +
+                      std::string(completenessCsvHeader()) + "\r\n";
     auto number = [](const std::optional<double>& value) {
         return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
     };
@@ -576,10 +547,11 @@ std::string csvReport(const AnalysisResult& result) {
                number(m.calibration.slope) + "," + number(m.brier) + "," + jsonNumber(m.vlad) +
                "," + jsonNumber(m.cusum.oddsRatio) + "," + number(m.cusum.limit) + "," +
                countText(m.cusum.signals.size()) + "," + countText(m.excludedUnknownOutcome) + "," +
-               countText(m.excludedNotScored) + "\r\n";
+               countText(m.excludedNotScored) + "," +
+               completenessCsvCells(result.completeness, m.outcome) + "\r\n";
         for (const RiskBand& b : m.bands)
             out += lead + fixed(b.from, 1) + "-" + fixed(b.to, 1) + "," + figures(b.figures) +
-                   ",,,,,,,,,,,,,,,\r\n";
+                   ",,,,,,,,,,,,,,,,,,,,,\r\n";
     }
     return out;
 }
