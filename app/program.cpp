@@ -1,6 +1,6 @@
 #include "app/program.h"
 
-#include "app/help.h"
+#include "platform/helptopic.h"
 #include "app/mainwindow.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
