@@ -190,8 +190,7 @@ TEST_F(AuditFileOnDisk, OutcomeRecordsKeepTheLeadingFieldsAndTheOwedLineBreak) {
     ASSERT_TRUE(file.open(path.string()));
     ASSERT_TRUE(file.appendRecordLines(outcomeRecordLine(leading, true, false) +
                                        outcomeRecordLine(leading, false, true)));
-    EXPECT_EQ(readFile(path),
-              earlier + "\r\n" + leading + ",1,0\r\n" + leading + ",0,1\r\n");
+    EXPECT_EQ(readFile(path), earlier + "\r\n" + leading + ",1,0\r\n" + leading + ",0,1\r\n");
 }
 
 TEST_F(AuditFileOnDisk, LineThatCannotBeWrittenWholeIsTakenBack) {
