@@ -928,13 +928,23 @@ bool AuditWindow::writeFile(const QString& path, const QByteArray& bytes) {
     return false;
 }
 
+// "audit-report" or "audit-report-2024-07-01-to-2024-09-30": the report's
+// file name, the same whether exported or printed to a file.
+QString AuditWindow::reportName() const {
+    if (!load_ || !load_->options.from)
+        return QStringLiteral("audit-report");
+    return QStringLiteral("audit-report-%1-to-%2")
+        .arg(qDateOf(dayNumber(*load_->options.from)).toString(Qt::ISODate),
+             qDateOf(dayNumber(*load_->options.to)).toString(Qt::ISODate));
+}
+
 void AuditWindow::exportReport() {
     if (!load_)
         return;
-    const auto path =
-        dialogs_.chooseFileToSave(this, QStringLiteral("Export Report as PDF"),
-                                  QDir(lastFolder()).filePath(QStringLiteral("audit-report.pdf")),
-                                  QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"));
+    const auto path = dialogs_.chooseFileToSave(
+        this, QStringLiteral("Export Report as PDF"),
+        QDir(lastFolder()).filePath(reportName() + QStringLiteral(".pdf")),
+        QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"));
     if (!path)
         return;
     rememberFolder(*path);
@@ -964,7 +974,8 @@ void AuditWindow::printReport() {
     if (!load_)
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Audit report"));
+    printer.setDocName(reportName()); // the print dialog's file name
+
     if (!platform_.choosePrinter(this, printer))
         return;
     if (paintAuditReport(printer, {*load_->data, load_->result, dateRangeText(), platform_.today(),

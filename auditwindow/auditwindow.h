@@ -117,6 +117,7 @@ private:
     QString dateRangeText() const;
     NumberFormat numberFormat() const;
 
+    QString reportName() const;
     void exportReport();
     void printReport();
     void exportChart(bool svg);
