@@ -1039,7 +1039,7 @@ void AuditWindow::exportTable(const FigureTableModel* model, const QString& name
     if (!path)
         return;
     rememberFolder(*path);
-    if (writeFile(*path, csvText(model->table())))
+    if (writeFile(*path, csvText(model->table(), dateRangeText())))
         statusText_->setText(QStringLiteral("Table saved as %1.").arg(*path));
 }
 

@@ -755,16 +755,20 @@ private Q_SLOTS:
         const QStringList lines =
             QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 8); // header and the seven mortality models
-        QVERIFY(lines[0].startsWith("model,n,observed,expected,oe,oe_lower,oe_upper"));
+        QVERIFY(lines[0].startsWith(
+            "\uFEFFDates,Model,n,Observed,Expected,O:E,O:E lower 95% limit,O:E upper 95% limit"));
         QString row;
         for (const QString& line : lines)
-            if (line.startsWith("p_possum_mortality,"))
+            if (line.startsWith("all dates,P-POSSUM mortality,"))
                 row = line;
+        // Rounded as the window shows them.
         const QStringList fields = row.split(',');
-        QCOMPARE(fields[1], QString::number(p.overall.n));
-        QCOMPARE(fields[2], QString::number(p.overall.observed));
-        QCOMPARE(fields[4].toDouble(), *p.overall.ratio);
-        QCOMPARE(fields[5].toDouble(), p.overall.interval->lower);
+        QCOMPARE(fields[2], QString::number(p.overall.n));
+        QCOMPARE(fields[3], QString::number(p.overall.observed));
+        QCOMPARE(fields[4], QString::number(p.overall.expected, 'f', 2));
+        QCOMPARE(fields[5], QString::number(*p.overall.ratio, 'f', 2));
+        QCOMPARE(fields[6], QString::number(p.overall.interval->lower, 'f', 2));
+        QCOMPARE(fields[8], QStringLiteral("no"));
 
         const QString png = dir.filePath("chart.png");
         dialogs.saveAnswers.push_back(png);
