@@ -92,7 +92,7 @@ private Q_SLOTS:
                                  "Dates,Model,n,Observed,Expected,O:E,"));
         const QString csv = QString::fromUtf8(bytes);
         QVERIFY2(csv.contains(QStringLiteral(
-                     "\r\nall dates,P-POSSUM mortality,1000,2,1.50,1.33,0.16,4.80,yes,,,,no,")),
+                     "\r\nall dates,P-POSSUM mortality,1000,2,1.50,1.33,0.16,4.80,yes,,,,yes,")),
                  qPrintable(csv));
     }
 
