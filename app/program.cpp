@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program.h"
 
-#include "app/help.h"
 #include "app/mainwindow.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
 #include "platform/accessiblewindows.h"
+#include "platform/helptopic.h"
 #include "platform/platform.h"
 #include "platform/windowplacement.h"
 #include "records/patientdetailsdialog.h"

@@ -442,6 +442,7 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     // Everything but the figures over time works from the counts by exact risk.
     const RiskCounts counts = countByRisk(counted);
     measureObservedExpected(counted, counts, result);
+    result.fewEvents = std::min<std::uint64_t>(counts.observed, n - counts.observed) < 100;
     measureDiscrimination(counts, n, options, result);
     result.calibration = calibrationFit(counts.groups);
     std::vector<double> riskOfStep(counted.scale.size());

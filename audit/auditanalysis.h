@@ -313,11 +313,23 @@ struct HosmerLemeshow {
     bool unreliable = true; // some group expects fewer than 5 events
 };
 
+// Logistic recalibration, logit P(event) = a + b logit(p): the recalibration
+// intercept a and the calibration slope b. Calibration-in-the-large is the
+// intercept alpha of the same regression with the slope fixed at 1 (logit(p)
+// as an offset): 0 when as many events happen as predicted on the whole.
+// Each is missing, with the reason in words, when it cannot be estimated
+// (a class empty, every risk the same, the outcomes separated by the risk,
+// no convergence); never the starting values.
 struct Calibration {
-    std::optional<double> intercept; // none when the fit fails or a class is empty
+    std::optional<double> intercept;
     std::optional<double> slope;
-    std::optional<Interval> slopeInterval; // Wald 95%
+    std::optional<Interval> interceptInterval; // Wald 95%
+    std::optional<Interval> slopeInterval;     // Wald 95%
+    std::string missing;                       // why intercept and slope are missing
     int iterations = 0;
+    std::optional<double> inTheLarge;
+    std::optional<Interval> inTheLargeInterval; // Wald 95%
+    std::string inTheLargeMissing;
 };
 
 struct CusumSignal {
@@ -372,6 +384,9 @@ struct ModelResult {
     HosmerLemeshow hosmerLemeshow;
     Calibration calibration;
     std::optional<double> brier;
+    // Fewer than 100 events, or fewer than 100 episodes without one: every
+    // figure is then imprecise (validation studies want at least 100 of each).
+    bool fewEvents = true;
     double vlad = 0; // final value: expected minus observed
     Cusum cusum;
     std::vector<TimePoint> series; // see AnalysisOptions::maxSeriesPoints

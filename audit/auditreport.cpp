@@ -264,7 +264,7 @@ private:
         Table table;
         table.row({"Model", "n", "Obs", "Exp", "O:E", "95% CI"});
         Table fit;
-        fit.row({"Model", "AUROC", "95% CI", "HL p", "Slope", "Brier"});
+        fit.row({"Model", "AUROC", "95% CI", "CITL", "Slope", "HL p", "Brier"});
         std::vector<std::string> notes;
         for (const ModelResult* m : models) {
             const ObservedExpected& o = m->overall;
@@ -277,8 +277,10 @@ private:
                        intervalText(o.interval, 2)});
             fit.row({title, optionalText(m->discrimination.auroc, 3) + (rocMark ? "?" : ""),
                      intervalText(m->discrimination.interval, 3),
+                     optionalText(m->calibration.inTheLarge, 2),
+                     optionalText(m->calibration.slope, 2),
                      pValueText(m->hosmerLemeshow.pValue) + (hlMark ? "?" : ""),
-                     optionalText(m->calibration.slope, 2), optionalText(m->brier, 3)});
+                     optionalText(m->brier, 3)});
             if (o.n == 0) {
                 notes.push_back(title + ": no episodes to measure.");
                 continue;
@@ -301,12 +303,25 @@ private:
                 notes.push_back(title + ": HL p unreliable, a group expects fewer than 5 " +
                                 "episodes with or without a " + outcomeWord(outcome, false) + ".");
             if (!m->calibration.slope && m->discrimination.auroc)
-                notes.push_back(title + ": calibration slope undefined, the fit did not converge.");
+                notes.push_back(title +
+                                ": calibration slope and recalibration intercept "
+                                "undefined: " +
+                                m->calibration.missing + ".");
+            if (m->fewEvents)
+                notes.push_back(title + ": fewer than 100 episodes with or without a " +
+                                outcomeWord(outcome, false) +
+                                ", so every figure here is imprecise.");
         }
         out_ += table.render();
         out_ += "\n";
         out_ += fit.render();
         out_ += "\n";
+        out_ += wrapped("CITL is calibration-in-the-large (0 when as many " +
+                        outcomeWord(outcome, true) +
+                        " happen as predicted, above 0 when more); Slope is the calibration "
+                        "slope (1 when the spread of the risks is right, below 1 when they are "
+                        "too extreme); HL p is the Hosmer-Lemeshow test, a legacy test whose "
+                        "verdict depends on the number of episodes.");
         if (!notes.empty())
             out_ += wrapped("A ? beside a figure marks it unreliable; \"-\" marks a figure that "
                             "cannot be computed.");
@@ -450,6 +465,11 @@ private:
     std::string out_;
 };
 
+std::string jsonInterval(const std::optional<Interval>& interval) {
+    return interval ? "[" + jsonNumber(interval->lower) + ", " + jsonNumber(interval->upper) + "]"
+                    : "null";
+}
+
 std::string jsonObservedExpected(const ObservedExpected& o) {
     std::string out;
     out += "\"n\": " + countText(o.n) + ", \"observed\": " + countText(o.observed) +
@@ -517,8 +537,19 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                ", \"df\": " + std::to_string(h.degreesOfFreedom) +
                ", \"p\": " + jsonNumber(h.pValue) +
                ", \"unreliable\": " + (h.unreliable ? "true" : "false") + "},\n";
-        out += "     \"calibration\": {\"intercept\": " + jsonNumber(m.calibration.intercept) +
-               ", \"slope\": " + jsonNumber(m.calibration.slope) + "},\n";
+        const Calibration& cal = m.calibration;
+        out += "     \"calibration\": {\"intercept\": " + jsonNumber(cal.intercept) +
+               ", \"intercept_ci\": " + jsonInterval(cal.interceptInterval) +
+               ", \"slope\": " + jsonNumber(cal.slope) +
+               ", \"slope_ci\": " + jsonInterval(cal.slopeInterval);
+        if (!cal.missing.empty())
+            out += ", \"missing\": " + jsonString(cal.missing);
+        out += ", \"in_the_large\": " + jsonNumber(cal.inTheLarge) +
+               ", \"in_the_large_ci\": " + jsonInterval(cal.inTheLargeInterval);
+        if (!cal.inTheLargeMissing.empty())
+            out += ", \"in_the_large_missing\": " + jsonString(cal.inTheLargeMissing);
+        out += "},\n";
+        out += std::string("     \"few_events\": ") + (m.fewEvents ? "true" : "false") + ",\n";
         out += "     \"brier\": " + jsonNumber(m.brier) + ",\n     \"bands\": [";
         for (std::size_t k = 0; k < m.bands.size(); ++k) {
             const RiskBand& b = m.bands[k];
@@ -553,9 +584,15 @@ std::string csvReport(const AnalysisResult& result) {
     std::string out = "model,outcome,band,n,observed,expected,oe,oe_lower,oe_upper,unreliable,"
                       "auroc,auroc_lower,auroc_upper,hl_chi2,hl_df,hl_p,calibration_intercept,"
                       "calibration_slope,brier,vlad,cusum_odds_ratio,cusum_limit,cusum_signals,"
-                      "excluded_unknown_outcome,excluded_not_scored\r\n";
+                      "excluded_unknown_outcome,excluded_not_scored,intercept_lower,"
+                      "intercept_upper,slope_lower,slope_upper,calibration_in_the_large,"
+                      "in_the_large_lower,in_the_large_upper,few_events\r\n";
     auto number = [](const std::optional<double>& value) {
         return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
+    };
+    auto bounds = [&](const std::optional<Interval>& interval) {
+        return interval ? number(interval->lower) + "," + number(interval->upper)
+                        : std::string(",");
     };
     auto figures = [&](const ObservedExpected& o) {
         return countText(o.n) + "," + countText(o.observed) + "," + jsonNumber(o.expected) + "," +
@@ -577,10 +614,13 @@ std::string csvReport(const AnalysisResult& result) {
                number(m.calibration.slope) + "," + number(m.brier) + "," + jsonNumber(m.vlad) +
                "," + jsonNumber(m.cusum.oddsRatio) + "," + number(m.cusum.limit) + "," +
                countText(m.cusum.signals.size()) + "," + countText(m.excludedUnknownOutcome) + "," +
-               countText(m.excludedNotScored) + "\r\n";
+               countText(m.excludedNotScored) + "," + bounds(m.calibration.interceptInterval) +
+               "," + bounds(m.calibration.slopeInterval) + "," + number(m.calibration.inTheLarge) +
+               "," + bounds(m.calibration.inTheLargeInterval) + "," + (m.fewEvents ? "1" : "0") +
+               "\r\n";
         for (const RiskBand& b : m.bands)
             out += lead + fixed(b.from, 1) + "-" + fixed(b.to, 1) + "," + figures(b.figures) +
-                   ",,,,,,,,,,,,,,,\r\n";
+                   ",,,,,,,,,,,,,,,,,,,,,,,\r\n";
     }
     return out;
 }

@@ -335,25 +335,128 @@ HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std:
     return hosmerLemeshowByStep(step, outcome, riskOfStep);
 }
 
+namespace {
+
+// log(1 + e^eta) without overflow.
+double softplus(double eta) {
+    return eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
+}
+
+Interval waldInterval(double estimate, double standardError) {
+    return {estimate - kZ975 * standardError, estimate + kZ975 * standardError};
+}
+
+// Why the outcome cannot be regressed on x = logit(p) at all, or nothing.
+std::string unidentifiable(std::span<const RiskGroup> groups, std::span<const double> x,
+                           bool withSlope) {
+    const auto [positives, negatives] = classSizes(groups);
+    if (positives == 0)
+        return "no episode had the event";
+    if (negatives == 0)
+        return "every episode had the event";
+    if (!withSlope)
+        return {};
+    double lowest = INFINITY, highest = -INFINITY;
+    double lowestEvent = INFINITY, highestEvent = -INFINITY;
+    double lowestNonEvent = INFINITY, highestNonEvent = -INFINITY;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        lowest = std::min(lowest, x[g]);
+        highest = std::max(highest, x[g]);
+        if (groups[g].events > 0) {
+            lowestEvent = std::min(lowestEvent, x[g]);
+            highestEvent = std::max(highestEvent, x[g]);
+        }
+        if (groups[g].nonEvents > 0) {
+            lowestNonEvent = std::min(lowestNonEvent, x[g]);
+            highestNonEvent = std::max(highestNonEvent, x[g]);
+        }
+    }
+    if (lowest == highest)
+        return "every counted episode has the same predicted risk, so no slope can be estimated";
+    // Complete separation: the likelihood rises for ever along one direction.
+    if (highestNonEvent < lowestEvent || highestEvent < lowestNonEvent)
+        return "the events and non-events are separated completely by the predicted risk, so "
+               "the fit has no finite solution";
+    return {};
+}
+
+} // namespace
+
 Calibration calibrationFit(std::span<const RiskGroup> groups) {
     Calibration result;
-    const auto [positives, negatives] = classSizes(groups);
-    if (positives == 0 || negatives == 0)
-        return result;
-
     std::vector<double> x(groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g)
         x[g] = logit(groups[g].risk);
+
+    result.inTheLargeMissing = unidentifiable(groups, x, false);
+    if (result.inTheLargeMissing.empty()) {
+        // One parameter, the offset logit(p): Newton's method, its steps
+        // halved while they lower the likelihood, from the difference of the
+        // observed and expected rates on the logit scale (close already).
+        const auto loglik = [&](double alpha) {
+            double ll = 0;
+            for (std::size_t g = 0; g < groups.size(); ++g) {
+                const double eta = alpha + x[g];
+                ll += static_cast<double>(groups[g].events) * (eta - softplus(eta)) -
+                      static_cast<double>(groups[g].nonEvents) * softplus(eta);
+            }
+            return ll;
+        };
+        double expected = 0;
+        double total = 0;
+        for (const RiskGroup& g : groups) {
+            const double n = static_cast<double>(g.events + g.nonEvents);
+            expected += n * g.risk;
+            total += n;
+        }
+        const auto [events, nonEvents] = classSizes(groups);
+        double alpha = logit(static_cast<double>(events) / total) - logit(expected / total);
+        if (!std::isfinite(alpha))
+            alpha = 0;
+        double ll = loglik(alpha);
+        bool converged = false;
+        double information = 0;
+        for (int iteration = 0; iteration < 200 && !converged; ++iteration) {
+            double score = 0;
+            information = 0;
+            for (std::size_t g = 0; g < groups.size(); ++g) {
+                const double mu = 1 / (1 + std::exp(-(alpha + x[g])));
+                const double n = static_cast<double>(groups[g].events + groups[g].nonEvents);
+                score += static_cast<double>(groups[g].events) - n * mu;
+                information += n * mu * (1 - mu);
+            }
+            if (!(information > 0))
+                break;
+            double step = score / information;
+            double next = loglik(alpha + step);
+            // Near the top the likelihood changes by less than its rounding:
+            // only a clear fall halves the step.
+            for (int halving = 0; halving < 60 && next < ll - 1e-12 * std::fabs(ll); ++halving) {
+                step /= 2;
+                next = loglik(alpha + step);
+            }
+            alpha += step;
+            ll = next;
+            converged = std::fabs(step) < 1e-12 * std::max(1.0, std::fabs(alpha));
+        }
+        if (converged && std::isfinite(alpha) && information > 0) {
+            result.inTheLarge = alpha;
+            result.inTheLargeInterval = waldInterval(alpha, std::sqrt(1 / information));
+        } else {
+            result.inTheLargeMissing = "the fit did not converge";
+        }
+    }
+
+    result.missing = unidentifiable(groups, x, true);
+    if (!result.missing.empty())
+        return result;
 
     auto logLikelihood = [&](double a, double b) {
         double ll = 0;
         for (std::size_t g = 0; g < groups.size(); ++g) {
             const double eta = a + b * x[g];
-            // log(1 + e^eta) without overflow
-            const double softplus =
-                eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
-            ll += static_cast<double>(groups[g].events) * (eta - softplus) -
-                  static_cast<double>(groups[g].nonEvents) * softplus;
+            ll += static_cast<double>(groups[g].events) * (eta - softplus(eta)) -
+                  static_cast<double>(groups[g].nonEvents) * softplus(eta);
         }
         return ll;
     };
@@ -362,11 +465,10 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
     double a = 0;
     double b = 1;
     double ll = logLikelihood(a, b);
-    double haa = 0, hab = 0, hbb = 0;
     constexpr int kMaxIterations = 100;
     for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
         double ga = 0, gb = 0;
-        haa = hab = hbb = 0;
+        double haa = 0, hab = 0, hbb = 0;
         for (std::size_t g = 0; g < groups.size(); ++g) {
             const double mu = 1 / (1 + std::exp(-(a + b * x[g])));
             const double n = static_cast<double>(groups[g].events + groups[g].nonEvents);
@@ -379,8 +481,11 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
             hbb += w * x[g] * x[g];
         }
         const double det = haa * hbb - hab * hab;
-        if (!(det > 0) || !std::isfinite(det))
+        // A determinant lost in rounding is a singular design, not a fit.
+        if (!(det > 1e-12 * haa * hbb) || !std::isfinite(det)) {
+            result.missing = "the fit is singular (the predicted risks hardly vary)";
             return result;
+        }
         double da = (hbb * ga - hab * gb) / det;
         double db = (haa * gb - hab * ga) / det;
         // Halve the step while it lowers the likelihood.
@@ -390,24 +495,27 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
             db /= 2;
             nextLl = logLikelihood(a + da, b + db);
         }
+        const double change = std::fabs(nextLl - ll);
         a += da;
         b += db;
-        const double change = std::fabs(nextLl - ll);
         ll = nextLl;
         if (!std::isfinite(a) || !std::isfinite(b) || std::fabs(a) > 1e6 || std::fabs(b) > 1e6)
-            return result;
+            break;
         if (std::max(std::fabs(da), std::fabs(db)) < 1e-10 ||
             (change < 1e-13 * std::max(1.0, std::fabs(ll)) &&
              std::max(std::fabs(da), std::fabs(db)) < 1e-6)) {
             result.intercept = a;
             result.slope = b;
             result.iterations = iteration;
-            const double det2 = haa * hbb - hab * hab;
-            const double slopeSe = std::sqrt(haa / det2);
-            result.slopeInterval = Interval{b - kZ975 * slopeSe, b + kZ975 * slopeSe};
+            // Wald intervals from the information at the estimate (the
+            // inverse of the Hessian of the last step, which is close enough
+            // once the steps are this small).
+            result.interceptInterval = waldInterval(a, std::sqrt(hbb / det));
+            result.slopeInterval = waldInterval(b, std::sqrt(haa / det));
             return result;
         }
     }
+    result.missing = "the fit did not converge";
     return result;
 }
 

@@ -129,6 +129,19 @@ def main():
         fit = sm.Logit(y, sm.add_constant(x)).fit(disp=0, tol=1e-12, maxiter=100)
         out("intercept", fit.params[0])
         out("slope", fit.params[1])
+        low, high = fit.conf_int(0.05).T
+        out("intercept_lower", low[0])
+        out("intercept_upper", high[0])
+        out("slope_lower", low[1])
+        out("slope_upper", high[1])
+        # Calibration-in-the-large: intercept only, logit(p) as an offset.
+        citl = sm.GLM(y, np.ones((n, 1)), family=sm.families.Binomial(), offset=x).fit(
+            tol=1e-12, maxiter=100)
+        out("in_the_large", citl.params[0])
+        citl_low, citl_high = citl.conf_int(0.05)[0]
+        out("in_the_large_lower", citl_low)
+        out("in_the_large_upper", citl_high)
+        out("few_events", 1.0 if min(o, n - o) < 100 else 0.0)
         out("brier", np.mean((p - y) ** 2))
         out("vlad", np.sum(p - y))
         s, signals = 0.0, []

@@ -94,6 +94,14 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
         check("hl_p", *m.hosmerLemeshow.pValue, 1e-8);
         check("intercept", *m.calibration.intercept, 1e-7);
         check("slope", *m.calibration.slope, 1e-7);
+        check("intercept_lower", m.calibration.interceptInterval->lower, 1e-6);
+        check("intercept_upper", m.calibration.interceptInterval->upper, 1e-6);
+        check("slope_lower", m.calibration.slopeInterval->lower, 1e-6);
+        check("slope_upper", m.calibration.slopeInterval->upper, 1e-6);
+        check("in_the_large", *m.calibration.inTheLarge, 1e-8);
+        check("in_the_large_lower", m.calibration.inTheLargeInterval->lower, 1e-7);
+        check("in_the_large_upper", m.calibration.inTheLargeInterval->upper, 1e-7);
+        check("few_events", m.fewEvents ? 1.0 : 0.0);
         check("brier", *m.brier);
         check("vlad", m.vlad);
         check("signals", static_cast<double>(m.cusum.signals.size()));

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/help.h"
+#include "platform/helptopic.h"
 
 #include "platform/platform.h"
 
