@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
+#include "audit/completeness.h"
 #include "audit/statistics.h"
 #include "audit/text.h"
 
@@ -468,6 +469,8 @@ AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,
                        const Progress& progress) {
     AnalysisResult result;
     const std::vector<std::uint32_t> order = timeOrder(data, options, result);
+    if (options.today)
+        result.completeness = measureCompleteness(data, order, *options.today, options.dueDays);
     std::uint64_t step = 0;
     for (const Model model : options.models) {
         if (progress && !progress("Analysing", step, options.models.size())) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditreport.h"
+#include "audit/completeness.h"
 #include "audit/text.h"
 #include "auditformat/columns.h"
 
@@ -24,41 +25,6 @@ std::string jsonNumber(double value) {
 
 std::string jsonNumber(const std::optional<double>& value) {
     return value ? jsonNumber(*value) : "null";
-}
-
-std::string jsonString(std::string_view text) {
-    const std::string utf8 = wellFormedUtf8(text);
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (b < 0x20 || b == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-    return out;
 }
 
 // Paths come from the command line or a dialog: shown as they are, minus
@@ -197,6 +163,8 @@ public:
 
     std::string render() {
         header();
+        if (result_.completeness)
+            out_ += completenessText(*result_.completeness);
         for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity})
             outcomeTable(outcome);
         bandTable();
@@ -516,6 +484,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
            ", \"in_date_range\": " + countText(result.inDateRange) +
            ", \"outside_date_range\": " + countText(result.outsideDateRange) +
            ", \"undated_left_out\": " + countText(result.undatedLeftOut) + "},\n";
+    if (result.completeness)
+        out += "  \"completeness\": " + completenessJson(*result.completeness) + ",\n";
     out += "  \"models\": [";
     first = true;
     for (const ModelResult& m : result.models) {
@@ -586,7 +556,8 @@ std::string csvReport(const AnalysisResult& result) {
                       "calibration_slope,brier,vlad,cusum_odds_ratio,cusum_limit,cusum_signals,"
                       "excluded_unknown_outcome,excluded_not_scored,intercept_lower,"
                       "intercept_upper,slope_lower,slope_upper,calibration_in_the_large,"
-                      "in_the_large_lower,in_the_large_upper,few_events\r\n";
+                      "in_the_large_lower,in_the_large_upper,few_events," +
+                      std::string(completenessCsvHeader()) + "\r\n";
     auto number = [](const std::optional<double>& value) {
         return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
     };
@@ -617,10 +588,10 @@ std::string csvReport(const AnalysisResult& result) {
                countText(m.excludedNotScored) + "," + bounds(m.calibration.interceptInterval) +
                "," + bounds(m.calibration.slopeInterval) + "," + number(m.calibration.inTheLarge) +
                "," + bounds(m.calibration.inTheLargeInterval) + "," + (m.fewEvents ? "1" : "0") +
-               "\r\n";
+               "," + completenessCsvCells(result.completeness, m.outcome) + "\r\n";
         for (const RiskBand& b : m.bands)
             out += lead + fixed(b.from, 1) + "-" + fixed(b.to, 1) + "," + figures(b.figures) +
-                   ",,,,,,,,,,,,,,,,,,,,,,,\r\n";
+                   ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n";
     }
     return out;
 }
