@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditreport.h"
 #include "audit/completeness.h"
 #include "audit/text.h"
@@ -569,7 +570,7 @@ std::string csvReport(const AnalysisResult& result) {
                number(o.ratio) + "," +
                number(o.interval ? std::optional(o.interval->lower) : std::nullopt) + "," +
                number(o.interval ? std::optional(o.interval->upper) : std::nullopt) + "," +
-               (o.unreliable ? "1" : "0");
+               (o.unreliable ? "yes" : "no"); // as in the audit window's tables
     };
     for (const ModelResult& m : result.models) {
         const std::string lead =

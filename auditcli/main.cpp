@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // caldrin-audit: reads audit data files and prints observed against expected
 // outcomes for the five models.
 
