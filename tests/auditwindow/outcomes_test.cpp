@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Outcomes to complete" driven as a user would: the list, recording an
 // outcome through the calculator's audit file writer, and the refusals.
 
