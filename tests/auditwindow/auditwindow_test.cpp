@@ -15,6 +15,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -895,6 +896,32 @@ private Q_SLOTS:
         recent->actions().first()->trigger();
         waitForFigures();
         QCOMPARE(window->shownLoad()->data->files().size(), 1u);
+    }
+
+    void openStartsBesideTheOpenFilesAndAddsFiles() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        // A report exported elsewhere does not move where files are opened from.
+        QDir(dir.path()).mkpath("exports");
+        dialogs.saveAnswers.push_back(dir.filePath("exports/report.pdf"));
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(QFileInfo::exists(dir.filePath("exports/report.pdf")));
+        generated::GeneratedAudit later;
+        later.records = 50;
+        later.seed = 99;
+        later.firstYear = 2024;
+        later.years = 1;
+        const QString second = generate(QStringLiteral("later.csv"), later);
+        dialogs.openAnswers.push_back({second});
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(dialogs.openFolders.back(), QFileInfo(mainFile).absolutePath());
+        waitForFigures();
+        // Added to the files open, not in place of them.
+        QCOMPARE(window->shownLoad()->data->files().size(), 2u);
+        QCOMPARE(window->shownLoad()->result.episodes, engineFigures({mainFile, second}).episodes);
+        dialogs.openAnswers.push_back({});
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(dialogs.openFolders.back(), QFileInfo(second).absolutePath());
     }
 
     void filesDroppedOnTheWindowOpen() {
