@@ -39,6 +39,7 @@
 #include <QUrl>
 #include <QValueAxis>
 
+#include <cmath>
 #include <memory>
 
 #include <sys/stat.h>
@@ -987,6 +988,23 @@ private Q_SLOTS:
                                 .value<QBrush>()
                                 .color();
         QVERIFY(tint.lightness() < 100); // white text stays readable on it
+        // Every marked cell's text reads on its tint (4.5:1), in bold and in words.
+        auto luminance = [](const QColor& c) {
+            auto channel = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+                   0.0722 * channel(c.blueF());
+        };
+        const QAbstractItemModel* model = child<QTableView>("mortalityTable")->model();
+        for (int column = 0; column < model->columnCount(); ++column) {
+            const QModelIndex cell = model->index(row, column);
+            const QColor text = cell.data(Qt::ForegroundRole).value<QBrush>().color();
+            const QColor back = cell.data(Qt::BackgroundRole).value<QBrush>().color();
+            const double lighter = std::max(luminance(text), luminance(back));
+            const double darker = std::min(luminance(text), luminance(back));
+            QVERIFY((lighter + 0.05) / (darker + 0.05) >= 4.5);
+        }
 
         QApplication::setPalette(light);
         QTRY_COMPARE(chartShown("rocChart")->chart()->theme(), QChart::ChartThemeLight);
