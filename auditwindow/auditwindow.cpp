@@ -157,7 +157,7 @@ void AuditWindow::buildMenus() {
     const auto exportChart = [this](bool svg) {
         if (const ModelResult* model = pickedResult())
             reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat()));
+                                             numberFormat(), dateRangeText()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });

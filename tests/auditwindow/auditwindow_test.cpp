@@ -679,6 +679,47 @@ private Q_SLOTS:
         }
     }
 
+    void chartsTickAtRoundValuesAndKeepTheirColours() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const ModelResult& p = resultOf(window->shownLoad()->result, Model::PPossumMortality);
+        for (const ChartKind kind : kChartKinds) {
+            const auto light = makeChart(p, kind, QChart::ChartThemeLight, NumberFormat());
+            const auto dark = makeChart(p, kind, QChart::ChartThemeDark, NumberFormat());
+            for (QAbstractAxis* axis : light->axes()) {
+                auto* values = qobject_cast<QValueAxis*>(axis);
+                if (!values)
+                    continue; // the histogram's bars are named by their band
+                QCOMPARE(values->tickType(), QValueAxis::TicksDynamic);
+                QCOMPARE(values->tickAnchor(), 0.0);
+                const double step = values->tickInterval();
+                const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+                QVERIFY2(qFuzzyCompare(mantissa, 1.0) || qFuzzyCompare(mantissa, 2.0) ||
+                             qFuzzyCompare(mantissa, 5.0),
+                         qPrintable(values->titleText()));
+                // Episodes are counted in whole numbers.
+                if (values->titleText().startsWith("Episodes")) {
+                    QVERIFY(step >= 1);
+                    QCOMPARE(values->labelFormat(), QStringLiteral("%.0f"));
+                }
+            }
+            // The same colour for each series on screen in the dark and on paper.
+            const QList<QAbstractSeries*> lightSeries = light->series();
+            const QList<QAbstractSeries*> darkSeries = dark->series();
+            QCOMPARE(lightSeries.size(), darkSeries.size());
+            for (qsizetype i = 0; i < lightSeries.size(); ++i) {
+                auto colour = [](QAbstractSeries* series) {
+                    if (auto* scatter = qobject_cast<QScatterSeries*>(series))
+                        return scatter->borderColor();
+                    if (auto* line = qobject_cast<QLineSeries*>(series))
+                        return line->color();
+                    return qobject_cast<QStackedBarSeries*>(series)->barSets().last()->color();
+                };
+                QCOMPARE(colour(lightSeries[i]), colour(darkSeries[i]));
+            }
+        }
+    }
+
     void reportGoesToPdfAndPrinter() {
         startWindow();
         openWithKeyboard({mainFile});
@@ -789,6 +830,7 @@ private Q_SLOTS:
         const QByteArray svgText = svgFile.readAll();
         QVERIFY(svgText.contains("<svg"));
         QVERIFY(svgText.contains("Risk-adjusted CUSUM"));
+        QVERIFY(svgText.contains("all dates")); // the chart says which dates it shows
 
         // A file that cannot be written is reported, not passed over.
         dialogs.saveAnswers.push_back(dir.filePath("missing/folder/bands.csv"));
