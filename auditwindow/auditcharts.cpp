@@ -90,15 +90,15 @@ void buildCalibration(QChart* chart, const ModelResult& model) {
     auto* reliable = addSeries<QScatterSeries>(chart, QStringLiteral("observed"),
                                                QStringLiteral("Observed (95% interval)"), x, y);
     reliable->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    auto* unreliable = addSeries<QScatterSeries>(
-        chart, QStringLiteral("observedUnreliable"),
-        QStringLiteral("Observed, unreliable (fewer than 5 expected)"), x, y);
+    auto* unreliable =
+        addSeries<QScatterSeries>(chart, QStringLiteral("observedUnreliable"),
+                                  QStringLiteral("Unreliable: under 5 expected"), x, y);
     unreliable->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
     // Hollow, but outlined in the series' colour: the theme's outline is the
     // background's colour, which leaves a hollow marker invisible.
     QPen outline(reliable->color(), 2);
     unreliable->setPen(outline);
-    unreliable->setBrush(chart->backgroundBrush().color());
+    unreliable->setBrush(Qt::NoBrush);
     unreliable->setMarkerSize(reliable->markerSize());
     for (const RiskBand& band : model.bands) {
         const ObservedExpected& f = band.figures;
@@ -157,10 +157,8 @@ void buildVlad(QChart* chart, const ModelResult& model) {
     const double margin = std::max(1.0, (high - low) * 0.05);
     QValueAxis* x = addAxis(chart, Qt::AlignBottom, QStringLiteral("Episodes in date order"), 0,
                             lastPosition(model), true);
-    QValueAxis* y = addAxis(
-        chart, Qt::AlignLeft,
-        QStringLiteral("Cumulative expected minus observed %1").arg(eventsWord(model.outcome)),
-        low - margin, high + margin);
+    QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Expected minus observed"),
+                            low - margin, high + margin);
     auto* line =
         addSeries<QLineSeries>(chart, QStringLiteral("vlad"), QStringLiteral("VLAD"), x, y);
     QList<QPointF> points;
