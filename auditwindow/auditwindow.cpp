@@ -142,6 +142,9 @@ void AuditWindow::buildMenus() {
     QAction* open = file->addAction(QStringLiteral("&Open..."), this, &AuditWindow::chooseFiles);
     open->setObjectName(QStringLiteral("actionOpen"));
     open->setShortcut(QKeySequence::Open);
+    QAction* add = file->addAction(QStringLiteral("&Add Files..."), this, &AuditWindow::addFiles);
+    add->setObjectName(QStringLiteral("actionAddFiles"));
+    add->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     file->addSeparator();
@@ -161,7 +164,7 @@ void AuditWindow::buildMenus() {
     const auto exportChart = [this](bool svg) {
         if (const ModelResult* model = pickedResult())
             reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat()));
+                                             numberFormat(), dateRangeText()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });
@@ -217,11 +220,30 @@ void AuditWindow::buildMenus() {
 
 // ------------------------------------------------------------------ files
 
+// Files to open start in the folder of the files open (an export elsewhere
+// since does not move it), else where files were chosen last.
+QString AuditWindow::dataFolder() const {
+    return paths_.isEmpty() ? auditFolder() : QFileInfo(paths_.constLast()).absolutePath();
+}
+
 void AuditWindow::chooseFiles() {
-    const QStringList paths = dialogs_.chooseFilesToOpen(this, auditFolder());
+    const QStringList paths = dialogs_.chooseFilesToOpen(this, dataFolder());
     if (paths.isEmpty())
         return;
     rememberAuditFolderOf(paths.constFirst());
+    openFiles(paths);
+}
+
+// The files chosen join those open (read after them: their records win).
+void AuditWindow::addFiles() {
+    const QStringList chosen = dialogs_.chooseFilesToOpen(this, dataFolder());
+    if (chosen.isEmpty())
+        return;
+    rememberAuditFolderOf(chosen.constFirst());
+    QStringList paths = paths_;
+    for (const QString& path : chosen)
+        if (!paths.contains(path))
+            paths << path;
     openFiles(paths);
 }
 

@@ -78,7 +78,9 @@ protected:
 private:
     void buildMenus();
 
+    QString dataFolder() const;
     void chooseFiles();
+    void addFiles();
     void openRecent(const QString& path);
     void rememberRecent(const QStringList& paths);
     void updateRecentMenu();
