@@ -29,6 +29,7 @@ namespace caldrin::auditwindow {
 class AuditDialogs;
 class ChartsPage;
 class FilterBar;
+class OutcomesPage;
 class ProblemsPage;
 class SummaryPage;
 
@@ -117,6 +118,7 @@ private:
     SummaryPage* summaryPage_ = nullptr;
     ChartsPage* chartsPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
+    OutcomesPage* outcomesPage_ = nullptr;
     QLabel* statusText_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
