@@ -587,7 +587,7 @@ std::string csvReport(const AnalysisResult& result) {
                countText(m.cusum.signals.size()) + "," + countText(m.excludedUnknownOutcome) + "," +
                countText(m.excludedNotScored) + "," + bounds(m.calibration.interceptInterval) +
                "," + bounds(m.calibration.slopeInterval) + "," + number(m.calibration.inTheLarge) +
-               "," + bounds(m.calibration.inTheLargeInterval) + "," + (m.fewEvents ? "1" : "0") +
+               "," + bounds(m.calibration.inTheLargeInterval) + "," + (m.fewEvents ? "yes" : "no") +
                "," + completenessCsvCells(result.completeness, m.outcome) + "\r\n";
         for (const RiskBand& b : m.bands)
             out += lead + fixed(b.from, 1) + "-" + fixed(b.to, 1) + "," + figures(b.figures) +

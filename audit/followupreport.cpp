@@ -288,7 +288,7 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
                    "," + shortestText(pPossum(e)) + "," +
                    (e.morbidity < 0 ? std::string() : std::to_string(e.morbidity)) + "," +
                    (e.mortality < 0 ? std::string() : std::to_string(e.mortality)) + "," +
-                   (o.canFollowUp() ? "1" : "0") + "," + quoteCsvField(followUpBarText(o.bar)) +
+                   (o.canFollowUp() ? "yes" : "no") + "," + quoteCsvField(followUpBarText(o.bar)) +
                    "," + csvText(wellFormedUtf8(data.files()[e.file].path)) + "," +
                    std::to_string(e.line) + "\r\n";
         }

@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
 
     QtPlatform platform;
     QtAuditDialogs dialogs; // never opened
-    AuditSettings settings;
+    audit::AuditOptions settings;
     settings.read.currentYear = 2026;
     AuditWindow window(platform, dialogs, settings);
     window.resize(1100, 760);
