@@ -91,11 +91,6 @@ double normalQuantileApprox(double p) {
            (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
 }
 
-double logit(double p) {
-    constexpr double kClamp = 1e-6;
-    p = std::clamp(p, kClamp, 1 - kClamp);
-    return std::log(p / (1 - p));
-}
 
 } // namespace
 
@@ -332,82 +327,6 @@ HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std:
         step.push_back(static_cast<std::uint32_t>(
             std::lower_bound(riskOfStep.begin(), riskOfStep.end(), p) - riskOfStep.begin()));
     return hosmerLemeshowByStep(step, outcome, riskOfStep);
-}
-
-Calibration calibrationFit(std::span<const RiskGroup> groups) {
-    Calibration result;
-    const auto [positives, negatives] = classSizes(groups);
-    if (positives == 0 || negatives == 0)
-        return result;
-
-    std::vector<double> x(groups.size());
-    for (std::size_t g = 0; g < groups.size(); ++g)
-        x[g] = logit(groups[g].risk);
-
-    auto logLikelihood = [&](double a, double b) {
-        double ll = 0;
-        for (std::size_t g = 0; g < groups.size(); ++g) {
-            const double eta = a + b * x[g];
-            // log(1 + e^eta) without overflow
-            const double softplus =
-                eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
-            ll += static_cast<double>(groups[g].events) * (eta - softplus) -
-                  static_cast<double>(groups[g].nonEvents) * softplus;
-        }
-        return ll;
-    };
-
-    // Start from perfect calibration: for a good model that is close already.
-    double a = 0;
-    double b = 1;
-    double ll = logLikelihood(a, b);
-    double haa = 0, hab = 0, hbb = 0;
-    constexpr int kMaxIterations = 100;
-    for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
-        double ga = 0, gb = 0;
-        haa = hab = hbb = 0;
-        for (std::size_t g = 0; g < groups.size(); ++g) {
-            const double mu = 1 / (1 + std::exp(-(a + b * x[g])));
-            const double n = static_cast<double>(groups[g].events + groups[g].nonEvents);
-            const double residual = static_cast<double>(groups[g].events) - n * mu;
-            const double w = n * mu * (1 - mu);
-            ga += residual;
-            gb += residual * x[g];
-            haa += w;
-            hab += w * x[g];
-            hbb += w * x[g] * x[g];
-        }
-        const double det = haa * hbb - hab * hab;
-        if (!(det > 0) || !std::isfinite(det))
-            return result;
-        double da = (hbb * ga - hab * gb) / det;
-        double db = (haa * gb - hab * ga) / det;
-        // Halve the step while it lowers the likelihood.
-        double nextLl = logLikelihood(a + da, b + db);
-        for (int halving = 0; halving < 30 && nextLl < ll - 1e-12 * std::fabs(ll); ++halving) {
-            da /= 2;
-            db /= 2;
-            nextLl = logLikelihood(a + da, b + db);
-        }
-        a += da;
-        b += db;
-        const double change = std::fabs(nextLl - ll);
-        ll = nextLl;
-        if (!std::isfinite(a) || !std::isfinite(b) || std::fabs(a) > 1e6 || std::fabs(b) > 1e6)
-            return result;
-        if (std::max(std::fabs(da), std::fabs(db)) < 1e-10 ||
-            (change < 1e-13 * std::max(1.0, std::fabs(ll)) &&
-             std::max(std::fabs(da), std::fabs(db)) < 1e-6)) {
-            result.intercept = a;
-            result.slope = b;
-            result.iterations = iteration;
-            const double det2 = haa * hbb - hab * hab;
-            const double slopeSe = std::sqrt(haa / det2);
-            result.slopeInterval = Interval{b - kZ975 * slopeSe, b + kZ975 * slopeSe};
-            return result;
-        }
-    }
-    return result;
 }
 
 double cusumWeight(double risk, bool event, double oddsRatio) {

@@ -93,7 +93,7 @@ TEST(Report, TextFitsEightyColumnsWithDatesInOneForm) {
     EXPECT_EQ(report.find("/03/2024)"), std::string::npos);
 }
 
-TEST(Report, CsvHasOneRowPerModelAndBand) {
+TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
     const Fixture f = analysed(line(Row{}));
     const std::string csv = formatReport(f.data, f.result, f.options, ReportFormat::Csv);
     std::size_t rows = 0;
@@ -102,14 +102,16 @@ TEST(Report, CsvHasOneRowPerModelAndBand) {
         ++rows;
         pos += 2;
     }
-    EXPECT_EQ(rows, 1u + kModelCount * 11);
+    // The header; per model its own row and ten bands; one unit (the one file)
+    // per model; each of the 21 pairs of the seven mortality models.
+    EXPECT_EQ(rows, 1u + kModelCount * 11 + kModelCount + 21);
     EXPECT_EQ(kModelCount, 8u);
-    // Every row has the header's 25 columns.
+    // Every row has the header's 52 columns.
     std::size_t start = 0;
     while (start < csv.size()) {
         const std::size_t end = csv.find("\r\n", start);
         const std::string row = csv.substr(start, end - start);
-        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 24) << row;
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 51) << row;
         start = end + 2;
     }
 }

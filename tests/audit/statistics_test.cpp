@@ -1,3 +1,4 @@
+#include "audit/funnel.h"
 #include "audit/statistics.h"
 
 #include <gtest/gtest.h>
@@ -279,6 +280,74 @@ TEST(CusumLimit, CancelStopsTheSimulation) {
     const auto groups = groupByRisk(risks, std::vector<std::uint8_t>(10, 0));
     const Progress cancel = [](std::string_view, std::uint64_t, std::uint64_t) { return false; };
     EXPECT_FALSE(simulateCusumLimit(groups, 2.0, 1e5, 2000, 1, cancel));
+}
+
+} // namespace
+} // namespace caldrin::audit
+
+namespace caldrin::audit {
+namespace {
+
+// Each way a recalibration fit cannot be identified gives no figures and
+// its own reason, never the starting values.
+TEST(Calibration, UnidentifiableFitsSayWhy) {
+    struct Case {
+        std::vector<double> risk;
+        std::vector<std::uint8_t> outcome;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{0.1, 0.1, 0.1, 0.1}, {1, 0, 1, 0}, "same predicted risk"},
+        {{0.1, 0.2, 0.3, 0.6}, {0, 0, 1, 1}, "at or above"},
+        {{0.1, 0.2, 0.3, 0.6}, {1, 1, 0, 0}, "at or below"},
+        {{0.1, 0.2, 0.2, 0.6}, {0, 0, 1, 1}, "at or above"}, // quasi-complete
+        {{0.1, 0.2, 0.3}, {0, 0, 0}, "no episode had the outcome"},
+        {{0.1, 0.2, 0.3}, {1, 1, 1}, "every episode had the outcome"},
+    };
+    for (const Case& c : cases) {
+        const auto groups = groupByRisk(c.risk, c.outcome);
+        const Calibration fit = calibrationFit(groups);
+        EXPECT_FALSE(fit.slope) << c.reason;
+        EXPECT_FALSE(fit.intercept) << c.reason;
+        EXPECT_NE(fit.fitMissing.find(c.reason), std::string::npos) << fit.fitMissing;
+        const CalibrationCurve curve = calibrationCurve(groups);
+        EXPECT_FALSE(curve.ici) << c.reason;
+        EXPECT_FALSE(curve.missing.empty());
+    }
+}
+
+// The spline's columns at hand-picked knots 0, 1, 2, 3: at x = 2.5 the first
+// term is (2.5^3 - 0.5^3 x 3) / 9, the second (1.5^3 - 0.5^3 x 2) / 9.
+TEST(Calibration, SplineBasisAndKnots) {
+    const std::vector<double> knots = {0, 1, 2, 3};
+    const std::vector<double> at = splineBasis(2.5, knots);
+    ASSERT_EQ(at.size(), 3u);
+    EXPECT_DOUBLE_EQ(at[0], 2.5);
+    EXPECT_NEAR(at[1], (15.625 - 0.375) / 9, 1e-12);
+    EXPECT_NEAR(at[2], (3.375 - 0.25) / 9, 1e-12);
+    // Linear beyond the last knot: the second difference vanishes.
+    const auto b4 = splineBasis(4, knots), b5 = splineBasis(5, knots), b6 = splineBasis(6, knots);
+    EXPECT_NEAR(b6[1] - 2 * b5[1] + b4[1], 0.0, 1e-9);
+
+    // Percentiles interpolate between order statistics: ranks (n - 1) q.
+    const std::vector<double> values = {1, 2, 3};
+    const std::vector<std::uint64_t> counts = {1, 2, 1}; // 1, 2, 2, 3
+    EXPECT_DOUBLE_EQ(weightedQuantile(values, counts, 0.5), 2.0);
+    EXPECT_DOUBLE_EQ(weightedQuantile(values, counts, 0.9), 2.7);
+    // Two distinct risks give no four or three distinct knots.
+    const std::vector<double> two = {0.1, 0.1, 0.1, 0.2, 0.2};
+    EXPECT_TRUE(splineKnots(groupByRisk(two, std::vector<std::uint8_t>(5, 0))).empty());
+}
+
+// phi from z-scores winsorised at their 10th and 90th percentiles: of
+// -3, -1, 0 x 7, 4 the 10th is -1.2 and the 90th 0.4 (ranks 0.9 and 8.1).
+TEST(Funnel, OverdispersionWinsorisesTheZScores) {
+    const std::vector<double> z = {4, -3, 0, 0, 0, -1, 0, 0, 0, 0};
+    EXPECT_NEAR(*overdispersion(z), (1.2 * 1.2 + 1 + 0.4 * 0.4) / 10, 1e-12);
+    EXPECT_FALSE(overdispersion({}));
+    // No limit below 0, and the limits close in on 1 as E grows.
+    EXPECT_EQ(funnelLimit(0.5, kFunnel998Lower), 0.0);
+    EXPECT_LT(funnelLimit(1000, kFunnel95Upper), funnelLimit(100, kFunnel95Upper));
 }
 
 } // namespace
