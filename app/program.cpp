@@ -1,11 +1,11 @@
 #include "app/program.h"
 
-#include "app/help.h"
 #include "app/mainwindow.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
 #include "platform/accessiblewindows.h"
+#include "platform/helptopic.h"
 #include "platform/platform.h"
 #include "platform/windowplacement.h"
 #include "records/patientdetailsdialog.h"

@@ -327,7 +327,7 @@ struct Calibration {
     std::optional<double> slope;
     std::optional<Interval> interceptInterval; // Wald 95%
     std::optional<Interval> slopeInterval;     // Wald 95%
-    std::string fitMissing;                    // why there is no intercept and slope
+    std::string missing;                       // why there is no intercept and slope
     std::optional<double> inTheLarge;          // alpha
     std::optional<Interval> inTheLargeInterval; // Wald 95%
     std::string inTheLargeMissing;
@@ -425,10 +425,11 @@ struct ModelResult {
     HosmerLemeshow hosmerLemeshow;
     Calibration calibration;
     CalibrationCurve calibrationCurve;
-    // The smaller of the two outcome classes has fewer than kFewEvents
-    // episodes: the calibration figures are then imprecise.
-    bool fewEvents = true;
     std::optional<double> brier;
+    // Fewer than kFewEvents events, or fewer than kFewEvents episodes without
+    // one: every figure is then imprecise (validation studies want at least
+    // 100 of each).
+    bool fewEvents = true;
     double vlad = 0; // final value: expected minus observed
     Cusum cusum;     // looks for more events than predicted (odds ratio R)
     // Looks for fewer events than predicted: the same CUSUM with odds ratio

@@ -275,7 +275,7 @@ private:
         Table table;
         table.row({"Model", "n", "Obs", "Exp", "O:E", "95% CI"});
         Table fit;
-        fit.row({"Model", "AUROC", "95% CI", "HL p", "Slope", "Brier"});
+        fit.row({"Model", "AUROC", "95% CI", "CITL", "Slope", "HL p", "Brier"});
         std::vector<std::string> notes;
         for (const ModelResult* m : models) {
             const ObservedExpected& o = m->overall;
@@ -288,8 +288,10 @@ private:
                        intervalText(o.interval, 2)});
             fit.row({title, optionalText(m->discrimination.auroc, 3) + (rocMark ? "?" : ""),
                      intervalText(m->discrimination.interval, 3),
+                     optionalText(m->calibration.inTheLarge, 2),
+                     optionalText(m->calibration.slope, 2),
                      pValueText(m->hosmerLemeshow.pValue) + (hlMark ? "?" : ""),
-                     optionalText(m->calibration.slope, 2), optionalText(m->brier, 3)});
+                     optionalText(m->brier, 3)});
             if (o.n == 0) {
                 notes.push_back(title + ": no episodes to measure.");
                 continue;
@@ -311,24 +313,24 @@ private:
             if (hlMark)
                 notes.push_back(title + ": HL p unreliable, a group expects fewer than 5 " +
                                 "episodes with or without a " + outcomeWord(outcome, false) + ".");
-            if (!m->calibration.slope && !m->calibration.fitMissing.empty())
-                notes.push_back(title + ": calibration slope undefined: " +
-                                m->calibration.fitMissing + ".");
+            if (!m->calibration.slope && !m->calibration.missing.empty())
+                notes.push_back(title + ": calibration slope and recalibration intercept " +
+                                "undefined: " + m->calibration.missing + ".");
             if (m->fewEvents)
-                notes.push_back(title + ": fewer than " + countText(kFewEvents) + " episodes " +
-                                (o.observed <= o.n - o.observed
-                                     ? "with a " + outcomeWord(outcome, false)
-                                     : "without a " + outcomeWord(outcome, false)) +
-                                ", so the calibration figures are imprecise.");
+                notes.push_back(title + ": fewer than " + countText(kFewEvents) +
+                                " episodes with or without a " + outcomeWord(outcome, false) +
+                                ", so every figure here is imprecise.");
         }
         out_ += table.render();
         out_ += "\n";
         out_ += fit.render();
         out_ += "\n";
-        out_ += wrapped("HL p is the Hosmer-Lemeshow test, a legacy test whose verdict depends on "
-                        "the number of episodes: with many it flags differences too small to "
-                        "matter, with few it misses real ones. Judge calibration by the figures "
-                        "below.");
+        out_ += wrapped("CITL is calibration-in-the-large (0 when as many " +
+                        outcomeWord(outcome, true) +
+                        " happen as predicted, above 0 when more); Slope is the calibration "
+                        "slope (1 when the spread of the risks is right, below 1 when they are "
+                        "too extreme); HL p is the Hosmer-Lemeshow test, a legacy test whose "
+                        "verdict depends on the number of episodes.");
         if (!notes.empty())
             out_ += wrapped("A ? beside a figure marks it unreliable; \"-\" marks a figure that "
                             "cannot be computed.");
@@ -361,7 +363,7 @@ private:
                         bracketed(c.interceptInterval, 2) + ", slope " + fixed(*c.slope, 2) + " " +
                         bracketed(c.slopeInterval, 2);
             else
-                text += "; no recalibration intercept or slope (" + c.fitMissing + ")";
+                text += "; no recalibration intercept or slope (" + c.missing + ")";
             const CalibrationCurve& curve = m.calibrationCurve;
             if (curve.ici)
                 text += "; flexible curve: ICI " + fixed(*curve.ici, 3) + ", E50 " +
@@ -608,6 +610,11 @@ private:
     std::string out_;
 };
 
+std::string jsonInterval(const std::optional<Interval>& interval) {
+    return interval ? "[" + jsonNumber(interval->lower) + ", " + jsonNumber(interval->upper) + "]"
+                    : "null";
+}
+
 std::string jsonObservedExpected(const ObservedExpected& o) {
     std::string out;
     out += "\"n\": " + countText(o.n) + ", \"observed\": " + countText(o.observed) +
@@ -737,7 +744,7 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                ", \"slope\": " + jsonNumber(cal.slope) +
                ", \"intercept_ci\": " + jsonInterval(cal.interceptInterval) +
                ", \"slope_ci\": " + jsonInterval(cal.slopeInterval) +
-               ", \"missing\": " + jsonReason(cal.fitMissing) +
+               ", \"missing\": " + jsonReason(cal.missing) +
                ",\n       \"in_the_large\": " + jsonNumber(cal.inTheLarge) +
                ", \"in_the_large_ci\": " + jsonInterval(cal.inTheLargeInterval) +
                ", \"in_the_large_missing\": " + jsonReason(cal.inTheLargeMissing) + "},\n";
@@ -797,9 +804,8 @@ constexpr std::string_view kCsvColumns[] = {
     "unreliable", "auroc", "auroc_lower", "auroc_upper", "hl_chi2", "hl_df", "hl_p",
     "calibration_intercept", "calibration_slope", "brier", "vlad", "cusum_odds_ratio",
     "cusum_limit", "cusum_signals", "excluded_unknown_outcome", "excluded_not_scored",
-    "calibration_intercept_lower", "calibration_intercept_upper", "calibration_slope_lower",
-    "calibration_slope_upper", "calibration_in_the_large", "calibration_in_the_large_lower",
-    "calibration_in_the_large_upper", "ici", "e50", "e90", "emax", "few_events",
+    "intercept_lower", "intercept_upper", "slope_lower", "slope_upper", "calibration_in_the_large",
+    "in_the_large_lower", "in_the_large_upper", "few_events", "ici", "e50", "e90", "emax",
     "improvement_odds_ratio", "improvement_limit", "improvement_signals", "funnel_phi",
     "funnel_overdispersion_applied", "unit", "outside_95", "outside_998", "outside_overdispersed",
     "compared_with", "auroc_difference", "auroc_difference_lower", "auroc_difference_upper",
@@ -866,12 +872,10 @@ std::string csvReport(const AnalysisResult& result) {
         const Calibration& cal = m.calibration;
         row.set("calibration_intercept", number(cal.intercept));
         row.set("calibration_slope", number(cal.slope));
-        setInterval(row, "calibration_intercept_lower", "calibration_intercept_upper",
-                    cal.interceptInterval);
-        setInterval(row, "calibration_slope_lower", "calibration_slope_upper", cal.slopeInterval);
+        setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
+        setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
         row.set("calibration_in_the_large", number(cal.inTheLarge));
-        setInterval(row, "calibration_in_the_large_lower", "calibration_in_the_large_upper",
-                    cal.inTheLargeInterval);
+        setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
         const CalibrationCurve& curve = m.calibrationCurve;
         row.set("ici", number(curve.ici));
         row.set("e50", number(curve.e50));

@@ -208,9 +208,9 @@ std::string classObstacle(std::span<const RiskGroup> groups) {
     if (positives == 0 && negatives == 0)
         return "there are no episodes to fit";
     if (positives == 0)
-        return "no episode had the outcome, so there is nothing to fit";
+        return "no episode had the event, so there is nothing to fit";
     if (negatives == 0)
-        return "every episode had the outcome, so there is nothing to fit";
+        return "every episode had the event, so there is nothing to fit";
     return {};
 }
 
@@ -245,11 +245,11 @@ std::string calibrationFitObstacle(std::span<const RiskGroup> groups) {
     if (lowest == highest)
         return "every counted episode has the same predicted risk, so no slope can be estimated";
     if (highestNonEvent <= lowestEvent)
-        return "the predicted risks separate the episodes: every one with the outcome has a "
-               "risk at or above every one without it, so the fit has no finite solution";
+        return "the events and non-events are separated completely by the predicted risk (every "
+               "event at or above every non-event), so the fit has no finite solution";
     if (highestEvent <= lowestNonEvent)
-        return "the predicted risks separate the episodes: every one with the outcome has a "
-               "risk at or below every one without it, so the fit has no finite solution";
+        return "the events and non-events are separated completely by the predicted risk (every "
+               "event at or below every non-event), so the fit has no finite solution";
     return {};
 }
 
@@ -273,8 +273,8 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
     }
 
     // Recalibration: intercept and slope, started from perfect calibration.
-    result.fitMissing = calibrationFitObstacle(groups);
-    if (!result.fitMissing.empty())
+    result.missing = calibrationFitObstacle(groups);
+    if (!result.missing.empty())
         return result;
     std::vector<double> design(2 * groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -283,7 +283,7 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
     }
     const LogisticFit fit = fitLogistic(groups, design, 2, {}, {0.0, 1.0});
     if (!fit.problem.empty()) {
-        result.fitMissing = fit.problem;
+        result.missing = fit.problem;
         return result;
     }
     result.intercept = fit.coefficients[0];

@@ -7,7 +7,9 @@
 #include "auditwindow/datefield.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/sourceline.h"
+#include "platform/helptopic.h"
 #include "platform/platform.h"
+#include "platform/programsettings.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -35,7 +37,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
-#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSvgGenerator>
@@ -55,9 +56,8 @@ namespace {
 
 const QString& kTitle = kAuditWindowTitle;
 constexpr int kRecentFiles = 8;
-const QString kGeometryKey = QStringLiteral("auditwindow/geometry");
-const QString kFolderKey = QStringLiteral("auditwindow/lastFolder");
-const QString kRecentKey = QStringLiteral("auditwindow/recentFiles");
+// What this window remembers is kept under this name.
+const QString kSettingsName = QStringLiteral("auditwindow");
 
 // Chart tabs with access keys of their own.
 const std::array<QString, kChartKinds.size()> kTabLabels = {
@@ -205,7 +205,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     connect(&loader_, &AuditLoader::loaded, this, &AuditWindow::showLoad);
     connect(&loader_, &AuditLoader::failed, this, &AuditWindow::showFailure);
 
-    if (!restoreGeometry(QSettings().value(kGeometryKey).toByteArray()))
+    if (!restoreGeometry(ProgramSettings::windowGeometry(kSettingsName)))
         resize(1100, 760);
     updateRecentMenu();
     for (QAction* action : needFigures_)
@@ -495,22 +495,13 @@ void AuditWindow::openFiles(const QStringList& paths) {
 }
 
 void AuditWindow::rememberRecent(const QStringList& paths) {
-    QSettings settings;
-    QStringList recent = settings.value(kRecentKey).toStringList();
-    for (auto it = paths.crbegin(); it != paths.crend(); ++it) {
-        const QString path = QFileInfo(*it).absoluteFilePath();
-        recent.removeAll(path);
-        recent.prepend(path);
-    }
-    while (recent.size() > kRecentFiles)
-        recent.removeLast();
-    settings.setValue(kRecentKey, recent);
+    ProgramSettings::addRecentFiles(kSettingsName, paths, kRecentFiles);
     updateRecentMenu();
 }
 
 void AuditWindow::updateRecentMenu() {
     recentMenu_->clear();
-    const QStringList recent = QSettings().value(kRecentKey).toStringList();
+    const QStringList recent = ProgramSettings::recentFiles(kSettingsName);
     for (qsizetype i = 0; i < recent.size(); ++i) {
         const QString path = recent[i];
         QString shown = path;
@@ -523,12 +514,12 @@ void AuditWindow::updateRecentMenu() {
 }
 
 QString AuditWindow::lastFolder() const {
-    const QString folder = QSettings().value(kFolderKey).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+    const QString folder = ProgramSettings::lastFolder(kSettingsName);
+    return folder.isEmpty() ? QDir::homePath() : folder;
 }
 
 void AuditWindow::rememberFolder(const QString& path) {
-    QSettings().setValue(kFolderKey, QFileInfo(path).absolutePath());
+    ProgramSettings::rememberFolderOf(kSettingsName, path);
 }
 
 void AuditWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -1032,14 +1023,11 @@ void AuditWindow::exportTable(const FigureTableModel* model, const QString& name
 }
 
 void AuditWindow::showHelp() {
-    // The help viewer opens the file at its contents first, then jumps.
-    if (platform_.helpContents(kHelpFileName))
-        platform_.helpCommand(kHelpFileName,
-                              QStringLiteral("JumpID(\"\",\"%1\")").arg(kAuditWindowHelpTopic));
+    ShowHelpTopic(platform_, kAuditWindowHelpTopic);
 }
 
 void AuditWindow::closeEvent(QCloseEvent* event) {
-    QSettings().setValue(kGeometryKey, saveGeometry());
+    ProgramSettings::setWindowGeometry(kSettingsName, saveGeometry());
     loader_.cancel();
     QMainWindow::closeEvent(event);
 }

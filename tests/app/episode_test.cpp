@@ -1,6 +1,5 @@
 // Whole episodes driven through the real windows, as a user would: grade the
 // scores, calculate, enter the patient details, report, add to the audit file.
-#include "app/help.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
 #include "entry/operativedialog.h"
@@ -8,6 +7,7 @@
 #include "entrytesting.h"
 #include "episode/episodemodel.h"
 #include "fakeplatform.h"
+#include "platform/helptopic.h"
 #include "records/patientdetailsdialog.h"
 #include "records/selftestwindow.h"
 #include "report/reportwindow.h"

@@ -1,4 +1,4 @@
-#include "app/help.h"
+#include "platform/helptopic.h"
 
 #include "fakeplatform.h"
 

@@ -369,7 +369,7 @@ TEST(Calibration, OneRiskForAllGivesNoSlopeAndSaysWhy) {
     EXPECT_FALSE(m.calibration.intercept);
     EXPECT_FALSE(m.calibration.slope);
     EXPECT_FALSE(m.calibration.slopeInterval);
-    EXPECT_NE(m.calibration.fitMissing.find("same predicted risk"), std::string::npos);
+    EXPECT_NE(m.calibration.missing.find("same predicted risk"), std::string::npos);
     const double alpha = std::log(9.0);
     ASSERT_TRUE(m.calibration.inTheLarge);
     EXPECT_NEAR(*m.calibration.inTheLarge, alpha, 1e-9);

@@ -209,6 +209,7 @@ def main():
         out("e50", np.median(distance))
         out("e90", np.percentile(distance, 90))
         out("emax", distance.max())
+        out("few_events", 1.0 if min(o, n - o) < 100 else 0.0)
         out("brier", np.mean((p - y) ** 2))
         out("vlad", np.sum(p - y))
         s, signals = 0.0, []

@@ -122,6 +122,7 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
             check("improvement_first_signal",
                   static_cast<double>(m.improvement.signals.front().position));
         }
+        check("few_events", m.fewEvents ? 1.0 : 0.0);
         check("brier", *m.brier);
         check("vlad", m.vlad);
         check("signals", static_cast<double>(m.cusum.signals.size()));

@@ -106,12 +106,20 @@ TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
     // per model; each of the 21 pairs of the seven mortality models.
     EXPECT_EQ(rows, 1u + kModelCount * 11 + kModelCount + 21);
     EXPECT_EQ(kModelCount, 8u);
-    // Every row has the header's 52 columns.
+    // Every row has the header's columns.
+    const std::string header = csv.substr(0, csv.find("\r\n"));
+    EXPECT_EQ(header.find("model,outcome,band,n,"), 0u) << "columns keep their places";
+    const auto columns = std::count(header.begin(), header.end(), ',');
+    EXPECT_NE(header.find(",excluded_not_scored,intercept_lower,intercept_upper,slope_lower,"
+                          "slope_upper,calibration_in_the_large,in_the_large_lower,"
+                          "in_the_large_upper,few_events,"),
+              std::string::npos);
+    EXPECT_EQ(columns, 51);
     std::size_t start = 0;
     while (start < csv.size()) {
         const std::size_t end = csv.find("\r\n", start);
         const std::string row = csv.substr(start, end - start);
-        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 51) << row;
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), columns) << row;
         start = end + 2;
     }
 }

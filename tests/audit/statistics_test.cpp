@@ -195,10 +195,51 @@ TEST(Calibration, RecoversTheLogisticModelThatMadeTheOutcomes) {
     EXPECT_LT(fit.slopeInterval->lower, *fit.slope);
 }
 
-TEST(Calibration, NoFitForSeparatedOrOneClassData) {
-    const std::vector<double> risk = {0.1, 0.2, 0.3, 0.6, 0.7};
-    EXPECT_FALSE(calibrationFit(groupByRisk(risk, std::vector<std::uint8_t>{0, 0, 0, 1, 1})).slope);
-    EXPECT_FALSE(calibrationFit(groupByRisk(risk, std::vector<std::uint8_t>{1, 1, 1, 1, 1})).slope);
+// A fit that cannot be identified gives nothing, with the reason, and never
+// its starting values (intercept 0, slope 1 would read as perfect calibration).
+TEST(Calibration, NoFitWhereTheDataCannotIdentifyOne) {
+    struct Case {
+        std::vector<double> risk;
+        std::vector<std::uint8_t> outcome;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {std::vector<double>(6, 0.10), {1, 0, 1, 0, 1, 0}, "the same predicted risk"},
+        {{0.1, 0.2, 0.3, 0.6, 0.7}, {0, 0, 0, 1, 1}, "separated completely"},
+        {{0.1, 0.2, 0.3, 0.6, 0.7}, {1, 1, 0, 0, 0}, "separated completely"},
+        // Quasi-complete: events and non-events meet only at one risk.
+        {{0.1, 0.2, 0.2, 0.6}, {0, 0, 1, 1}, "separated completely"},
+        {{0.1, 0.2, 0.3, 0.6, 0.7}, {1, 1, 1, 1, 1}, "every episode had the event"},
+        {{0.1, 0.2}, {0, 0}, "no episode had the event"},
+    };
+    for (const Case& c : cases) {
+        const Calibration fit = calibrationFit(groupByRisk(c.risk, c.outcome));
+        EXPECT_FALSE(fit.slope) << c.reason;
+        EXPECT_FALSE(fit.intercept) << c.reason;
+        EXPECT_FALSE(fit.slopeInterval) << c.reason;
+        EXPECT_NE(fit.missing.find(c.reason), std::string::npos) << fit.missing;
+        // Nor a flexible calibration curve.
+        const CalibrationCurve curve = calibrationCurve(groupByRisk(c.risk, c.outcome));
+        EXPECT_FALSE(curve.ici) << c.reason;
+        EXPECT_FALSE(curve.missing.empty());
+    }
+}
+
+// With the slope fixed at 1 the fit needs only both classes: six episodes at
+// p = 0.10 with three deaths give alpha = logit(0.5) - logit(0.1) = ln 9, with
+// standard error 1 / sqrt(6 x 0.5 x 0.5).
+TEST(Calibration, InTheLargeWorkedByHand) {
+    const std::vector<double> risk(6, 0.10);
+    const Calibration fit =
+        calibrationFit(groupByRisk(risk, std::vector<std::uint8_t>{1, 0, 1, 0, 1, 0}));
+    ASSERT_TRUE(fit.inTheLarge);
+    EXPECT_NEAR(*fit.inTheLarge, std::log(9.0), 1e-10);
+    const double se = 1 / std::sqrt(1.5);
+    EXPECT_NEAR(fit.inTheLargeInterval->lower, std::log(9.0) - 1.959963984540054 * se, 1e-9);
+    EXPECT_NEAR(fit.inTheLargeInterval->upper, std::log(9.0) + 1.959963984540054 * se, 1e-9);
+    const Calibration none = calibrationFit(groupByRisk(risk, std::vector<std::uint8_t>(6, 0)));
+    EXPECT_FALSE(none.inTheLarge);
+    EXPECT_EQ(none.inTheLargeMissing, "no episode had the event");
 }
 
 TEST(CusumWeight, IsTheLogLikelihoodRatio) {
@@ -287,34 +328,6 @@ TEST(CusumLimit, CancelStopsTheSimulation) {
 
 namespace caldrin::audit {
 namespace {
-
-// Each way a recalibration fit cannot be identified gives no figures and
-// its own reason, never the starting values.
-TEST(Calibration, UnidentifiableFitsSayWhy) {
-    struct Case {
-        std::vector<double> risk;
-        std::vector<std::uint8_t> outcome;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {{0.1, 0.1, 0.1, 0.1}, {1, 0, 1, 0}, "same predicted risk"},
-        {{0.1, 0.2, 0.3, 0.6}, {0, 0, 1, 1}, "at or above"},
-        {{0.1, 0.2, 0.3, 0.6}, {1, 1, 0, 0}, "at or below"},
-        {{0.1, 0.2, 0.2, 0.6}, {0, 0, 1, 1}, "at or above"}, // quasi-complete
-        {{0.1, 0.2, 0.3}, {0, 0, 0}, "no episode had the outcome"},
-        {{0.1, 0.2, 0.3}, {1, 1, 1}, "every episode had the outcome"},
-    };
-    for (const Case& c : cases) {
-        const auto groups = groupByRisk(c.risk, c.outcome);
-        const Calibration fit = calibrationFit(groups);
-        EXPECT_FALSE(fit.slope) << c.reason;
-        EXPECT_FALSE(fit.intercept) << c.reason;
-        EXPECT_NE(fit.fitMissing.find(c.reason), std::string::npos) << fit.fitMissing;
-        const CalibrationCurve curve = calibrationCurve(groups);
-        EXPECT_FALSE(curve.ici) << c.reason;
-        EXPECT_FALSE(curve.missing.empty());
-    }
-}
 
 // The spline's columns at hand-picked knots 0, 1, 2, 3: at x = 2.5 the first
 // term is (2.5^3 - 0.5^3 x 3) / 9, the second (1.5^3 - 0.5^3 x 2) / 9.
