@@ -510,7 +510,8 @@ Placements placementsOf(Model model, const Counted& counted, const RiskCounts& c
         const auto pos = static_cast<double>(counts.events[t]);
         const auto neg = static_cast<double>(counts.nonEvents[t]);
         positivesAbove -= pos;
-        placements.eventPlacement[t] = (negativesBelow + 0.5 * neg) / static_cast<double>(negatives);
+        placements.eventPlacement[t] =
+            (negativesBelow + 0.5 * neg) / static_cast<double>(negatives);
         placements.nonEventPlacement[t] =
             (positivesAbove + 0.5 * pos) / static_cast<double>(positives);
         negativesBelow += neg;
@@ -559,8 +560,8 @@ void compareAurocs(const AuditData& data, std::span<const std::uint32_t> order, 
             c.second = models[b].model;
             c.n = positives + negatives;
             if (positives == 0 || negatives == 0) {
-                c.missing = positives == 0 ? "no episode had the outcome"
-                                           : "every episode had the outcome";
+                c.missing =
+                    positives == 0 ? "no episode had the outcome" : "every episode had the outcome";
             } else if (positives < 2 || negatives < 2) {
                 c.missing = "fewer than two episodes with or without the outcome";
             } else {
@@ -568,8 +569,7 @@ void compareAurocs(const AuditData& data, std::span<const std::uint32_t> order, 
                     const std::size_t at = std::min(r, s) * k + std::max(r, s);
                     return eventSums[at] / (m1 - 1) / m1 + nonEventSums[at] / (m0 - 1) / m0;
                 };
-                const double variance =
-                    covariance(a, a) + covariance(b, b) - 2 * covariance(a, b);
+                const double variance = covariance(a, a) + covariance(b, b) - 2 * covariance(a, b);
                 c.difference = *models[a].auroc - *models[b].auroc;
                 if (variance > 1e-300 && std::sqrt(variance) > 1e-12 * std::fabs(*c.difference)) {
                     const double se = std::sqrt(variance);

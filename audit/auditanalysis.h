@@ -325,10 +325,10 @@ struct HosmerLemeshow {
 struct Calibration {
     std::optional<double> intercept; // the recalibration intercept
     std::optional<double> slope;
-    std::optional<Interval> interceptInterval; // Wald 95%
-    std::optional<Interval> slopeInterval;     // Wald 95%
-    std::string missing;                       // why there is no intercept and slope
-    std::optional<double> inTheLarge;          // alpha
+    std::optional<Interval> interceptInterval;  // Wald 95%
+    std::optional<Interval> slopeInterval;      // Wald 95%
+    std::string missing;                        // why there is no intercept and slope
+    std::optional<double> inTheLarge;           // alpha
     std::optional<Interval> inTheLargeInterval; // Wald 95%
     std::string inTheLargeMissing;
     int iterations = 0;
@@ -463,14 +463,14 @@ struct UnitFigures {
     std::uint64_t n = 0;
     std::uint64_t observed = 0;
     double expected = 0;
-    std::optional<double> ratio;      // O:E; none when nothing is expected
-    bool outside95 = false;           // outside the exact Poisson 95% limits
-    bool outside998 = false;          // outside the 99.8% limits
+    std::optional<double> ratio;       // O:E; none when nothing is expected
+    bool outside95 = false;            // outside the exact Poisson 95% limits
+    bool outside998 = false;           // outside the 99.8% limits
     bool outsideOverdispersed = false; // outside 1 +/- 3.090 sqrt(phi / E), when applied
 };
 
 struct Unit {
-    std::string name; // UTF-8
+    std::string name;                // UTF-8
     std::vector<UnitFigures> models; // in the order of AnalysisResult::models
 };
 

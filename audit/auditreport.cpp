@@ -179,8 +179,7 @@ std::string pValueText(const std::optional<double>& p) {
 std::string bracketed(const std::optional<Interval>& interval, int decimals) {
     if (!interval)
         return "(-)";
-    return "(" + fixed(interval->lower, decimals) + " to " + fixed(interval->upper, decimals) +
-           ")";
+    return "(" + fixed(interval->lower, decimals) + " to " + fixed(interval->upper, decimals) + ")";
 }
 
 std::string countText(std::uint64_t value) {
@@ -355,9 +354,9 @@ private:
             }
             const Calibration& c = m.calibration;
             std::string text = shortTitle(m.model) + ": calibration-in-the-large ";
-            text += c.inTheLarge ? fixed(*c.inTheLarge, 2) + " " +
-                                       bracketed(c.inTheLargeInterval, 2)
-                                 : "none (" + c.inTheLargeMissing + ")";
+            text += c.inTheLarge
+                        ? fixed(*c.inTheLarge, 2) + " " + bracketed(c.inTheLargeInterval, 2)
+                        : "none (" + c.inTheLargeMissing + ")";
             if (c.slope)
                 text += "; recalibration intercept " + fixed(*c.intercept, 2) + " " +
                         bracketed(c.interceptInterval, 2) + ", slope " + fixed(*c.slope, 2) + " " +
@@ -372,7 +371,8 @@ private:
             else
                 text += "; no flexible curve (" + curve.missing + ")";
             if (m.fewEvents)
-                text += ". Imprecise: fewer than " + countText(kFewEvents) + " episodes with, or "
+                text += ". Imprecise: fewer than " + countText(kFewEvents) +
+                        " episodes with, or "
                         "without, the outcome";
             out_ += wrapped(text + ".");
         }
@@ -434,10 +434,10 @@ private:
             table.row({"Unit", "n", "Obs", "Exp", "O:E", "Funnel"});
             for (const auto& [rank, u] : ranked) {
                 const UnitFigures& f = u->models[k];
-                std::string where = !f.ratio              ? "none expected"
-                                    : f.outside998        ? "outside 99.8%"
-                                    : f.outside95         ? "outside 95%"
-                                                          : "inside";
+                std::string where = !f.ratio       ? "none expected"
+                                    : f.outside998 ? "outside 99.8%"
+                                    : f.outside95  ? "outside 95%"
+                                                   : "inside";
                 if (f.outsideOverdispersed)
                     where += ", outside widened";
                 table.row({printable(u->name), countText(f.n), countText(f.observed),
@@ -556,8 +556,8 @@ private:
             line += "limit " + fixed(*c.limit, 3) + ", " + countText(c.signals.size()) +
                     (c.signals.size() == 1 ? " signal" : " signals");
             for (std::size_t i = 0; i < c.signals.size() && i < kSignalsListed; ++i)
-                line += (i ? ", " : ", at episode ") + countText(c.signals[i].position) +
-                        "\x01(" + procedureDate(c.signals[i].episode) + ")";
+                line += (i ? ", " : ", at episode ") + countText(c.signals[i].position) + "\x01(" +
+                        procedureDate(c.signals[i].episode) + ")";
             if (c.signals.size() > kSignalsListed)
                 line += " and " + countText(c.signals.size() - kSignalsListed) + " more";
             std::string lines = wrapped(line);
@@ -631,11 +631,6 @@ std::string jsonBool(bool value) {
     return value ? "true" : "false";
 }
 
-std::string jsonInterval(const std::optional<Interval>& interval) {
-    return interval ? "[" + jsonNumber(interval->lower) + ", " + jsonNumber(interval->upper) + "]"
-                    : "null";
-}
-
 // Why a figure is null, or null when it is not.
 std::string jsonReason(const std::string& reason) {
     return reason.empty() ? "null" : jsonString(reason);
@@ -654,8 +649,8 @@ std::string jsonCurve(const CalibrationCurve& curve) {
             const CalibrationCurvePoint& p = curve.points[i];
             out += i ? ",\n         " : "\n         ";
             out += "{\"p\": " + jsonNumber(p.p) + ", \"observed\": " + jsonNumber(p.observed) +
-                   ", \"lower\": " + jsonNumber(p.lower) + ", \"upper\": " +
-                   jsonNumber(p.upper) + "}";
+                   ", \"lower\": " + jsonNumber(p.lower) + ", \"upper\": " + jsonNumber(p.upper) +
+                   "}";
         }
         out += "]";
     }
@@ -758,8 +753,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                    jsonObservedExpected(b.figures) + "}";
         }
         out += "],\n     \"vlad\": " + jsonNumber(m.vlad) + ",\n";
-        out += "     \"cusum\": {" + jsonCusum(m.cusum, options) +
-               ",\n       \"improvement\": {" + jsonCusum(m.improvement, options) + "}},\n";
+        out += "     \"cusum\": {" + jsonCusum(m.cusum, options) + ",\n       \"improvement\": {" +
+               jsonCusum(m.improvement, options) + "}},\n";
         out += "     \"funnel\": {\"phi\": " + jsonNumber(m.funnel.phi) +
                ", \"overdispersion_applied\": " + jsonBool(m.funnel.overdispersionApplied) + "}}";
     }
@@ -771,9 +766,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         out += "    {\"models\": [" + jsonString(modelKey(c.first)) + ", " +
                jsonString(modelKey(c.second)) + "], \"n\": " + countText(c.n) +
                ", \"difference\": " + jsonNumber(c.difference) +
-               ", \"difference_ci\": " + jsonInterval(c.interval) + ", \"z\": " +
-               jsonNumber(c.z) + ", \"p\": " + jsonNumber(c.p) +
-               ", \"missing\": " + jsonReason(c.missing) + "}";
+               ", \"difference_ci\": " + jsonInterval(c.interval) + ", \"z\": " + jsonNumber(c.z) +
+               ", \"p\": " + jsonNumber(c.p) + ", \"missing\": " + jsonReason(c.missing) + "}";
     }
     out += "\n  ],\n  \"units\": [";
     first = true;
@@ -784,10 +778,11 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
         for (std::size_t k = 0; k < u.models.size(); ++k) {
             const UnitFigures& f = u.models[k];
             out += k ? ",\n      " : "\n      ";
-            out += "{\"model\": " + jsonString(modelKey(f.model)) + ", \"n\": " +
-                   countText(f.n) + ", \"observed\": " + countText(f.observed) +
-                   ", \"expected\": " + jsonNumber(f.expected) + ", \"oe\": " +
-                   jsonNumber(f.ratio) + ", \"outside_95\": " + jsonBool(f.outside95) +
+            out += "{\"model\": " + jsonString(modelKey(f.model)) + ", \"n\": " + countText(f.n) +
+                   ", \"observed\": " + countText(f.observed) +
+                   ", \"expected\": " + jsonNumber(f.expected) +
+                   ", \"oe\": " + jsonNumber(f.ratio) +
+                   ", \"outside_95\": " + jsonBool(f.outside95) +
                    ", \"outside_998\": " + jsonBool(f.outside998) +
                    ", \"outside_overdispersed\": " + jsonBool(f.outsideOverdispersed) + "}";
         }
@@ -799,17 +794,58 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
 
 // One row per model ("all"), per risk band, per unit ("unit") and per pair of
 // models compared ("comparison"); a row leaves empty what it does not hold.
-constexpr std::string_view kCsvColumns[] = {
-    "model", "outcome", "band", "n", "observed", "expected", "oe", "oe_lower", "oe_upper",
-    "unreliable", "auroc", "auroc_lower", "auroc_upper", "hl_chi2", "hl_df", "hl_p",
-    "calibration_intercept", "calibration_slope", "brier", "vlad", "cusum_odds_ratio",
-    "cusum_limit", "cusum_signals", "excluded_unknown_outcome", "excluded_not_scored",
-    "intercept_lower", "intercept_upper", "slope_lower", "slope_upper", "calibration_in_the_large",
-    "in_the_large_lower", "in_the_large_upper", "few_events", "ici", "e50", "e90", "emax",
-    "improvement_odds_ratio", "improvement_limit", "improvement_signals", "funnel_phi",
-    "funnel_overdispersion_applied", "unit", "outside_95", "outside_998", "outside_overdispersed",
-    "compared_with", "auroc_difference", "auroc_difference_lower", "auroc_difference_upper",
-    "auroc_difference_z", "auroc_difference_p"};
+constexpr std::string_view kCsvColumns[] = {"model",
+                                            "outcome",
+                                            "band",
+                                            "n",
+                                            "observed",
+                                            "expected",
+                                            "oe",
+                                            "oe_lower",
+                                            "oe_upper",
+                                            "unreliable",
+                                            "auroc",
+                                            "auroc_lower",
+                                            "auroc_upper",
+                                            "hl_chi2",
+                                            "hl_df",
+                                            "hl_p",
+                                            "calibration_intercept",
+                                            "calibration_slope",
+                                            "brier",
+                                            "vlad",
+                                            "cusum_odds_ratio",
+                                            "cusum_limit",
+                                            "cusum_signals",
+                                            "excluded_unknown_outcome",
+                                            "excluded_not_scored",
+                                            "intercept_lower",
+                                            "intercept_upper",
+                                            "slope_lower",
+                                            "slope_upper",
+                                            "calibration_in_the_large",
+                                            "in_the_large_lower",
+                                            "in_the_large_upper",
+                                            "few_events",
+                                            "ici",
+                                            "e50",
+                                            "e90",
+                                            "emax",
+                                            "improvement_odds_ratio",
+                                            "improvement_limit",
+                                            "improvement_signals",
+                                            "funnel_phi",
+                                            "funnel_overdispersion_applied",
+                                            "unit",
+                                            "outside_95",
+                                            "outside_998",
+                                            "outside_overdispersed",
+                                            "compared_with",
+                                            "auroc_difference",
+                                            "auroc_difference_lower",
+                                            "auroc_difference_upper",
+                                            "auroc_difference_z",
+                                            "auroc_difference_p"};
 
 class CsvRow {
 public:

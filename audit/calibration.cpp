@@ -162,8 +162,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
         advance();
         double nextLl = logLikelihood(next);
         // Halve the step while it lowers the likelihood.
-        for (int halving = 0; halving < 30 && !(nextLl >= ll - 1e-12 * std::fabs(ll));
-             ++halving) {
+        for (int halving = 0; halving < 30 && !(nextLl >= ll - 1e-12 * std::fabs(ll)); ++halving) {
             for (double& s : step)
                 s /= 2;
             advance();
@@ -294,8 +293,8 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
     return result;
 }
 
-double weightedQuantile(std::span<const double> sortedValues,
-                        std::span<const std::uint64_t> counts, double q) {
+double weightedQuantile(std::span<const double> sortedValues, std::span<const std::uint64_t> counts,
+                        double q) {
     std::uint64_t n = 0;
     for (const std::uint64_t c : counts)
         n += c;

@@ -51,7 +51,7 @@ CalibrationCurve calibrationCurve(std::span<const RiskGroup> groups);
 // The q-th quantile (0..1) of the values with the given counts, sorted by
 // value, interpolating linearly between order statistics as
 // (n - 1) q. Empty input: 0.
-double weightedQuantile(std::span<const double> sortedValues,
-                        std::span<const std::uint64_t> counts, double q);
+double weightedQuantile(std::span<const double> sortedValues, std::span<const std::uint64_t> counts,
+                        double q);
 
 } // namespace caldrin::audit

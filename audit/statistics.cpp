@@ -91,7 +91,6 @@ double normalQuantileApprox(double p) {
            (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
 }
 
-
 } // namespace
 
 double regularisedGammaP(double a, double x) {

@@ -383,8 +383,7 @@ TEST(Calibration, OneRiskForAllGivesNoSlopeAndSaysWhy) {
 
     const std::string text = formatReport(data, result, givenLimit(4.5), ReportFormat::Text);
     EXPECT_NE(text.find("no slope can be estimated"), std::string::npos);
-    EXPECT_NE(text.find("calibration-in-the-large 2.20 (0.60 to 3.80)"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("calibration-in-the-large 2.20 (0.60 to 3.80)"), std::string::npos) << text;
     EXPECT_NE(text.find("imprecise"), std::string::npos);
     const std::string json = formatReport(data, result, givenLimit(4.5), ReportFormat::Json);
     EXPECT_NE(json.find("\"calibration\": {\"intercept\": null, \"slope\": null"),

@@ -21,8 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::map<std::string, double> reference(const std::string& arguments) {
-    const std::string command = std::string(CALDRIN_REFERENCE_PYTHON) + " '" +
-                                CALDRIN_REFERENCE_SCRIPT + "' " + arguments;
+    const std::string command =
+        std::string(CALDRIN_REFERENCE_PYTHON) + " '" + CALDRIN_REFERENCE_SCRIPT + "' " + arguments;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
@@ -138,8 +138,7 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
     // their definition.
     EXPECT_EQ(result.aurocComparisons.size(), 21u);
     for (const AurocComparison& c : result.aurocComparisons) {
-        const std::string key =
-            testing::cat(modelKey(c.first), ":", modelKey(c.second), " ");
+        const std::string key = testing::cat(modelKey(c.first), ":", modelKey(c.second), " ");
         EXPECT_TRUE(near(*c.difference, ref.at(key + "difference"), 1e-9)) << key;
         // Two models of the physiological score alone rank the episodes
         // alike: no spread, no test (the reference divides 0 by 0).
@@ -158,10 +157,10 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
 
 // The funnel plot's limits against SciPy's Poisson distribution.
 TEST(AgainstPythonReference, FunnelLimitsAgreeWithScipy) {
-    std::FILE* pipe = ::popen((std::string(CALDRIN_REFERENCE_PYTHON) + " '" +
-                               CALDRIN_REFERENCE_SCRIPT + "' --funnel")
-                                  .c_str(),
-                              "r");
+    std::FILE* pipe = ::popen(
+        (std::string(CALDRIN_REFERENCE_PYTHON) + " '" + CALDRIN_REFERENCE_SCRIPT + "' --funnel")
+            .c_str(),
+        "r");
     ASSERT_TRUE(pipe);
     char word[32];
     double expected = 0, probability = 0, limit = 0;
