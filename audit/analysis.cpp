@@ -1,5 +1,6 @@
 #include "audit/auditanalysis.h"
 #include "audit/calibration.h"
+#include "audit/completeness.h"
 #include "audit/funnel.h"
 #include "audit/statistics.h"
 #include "audit/text.h"
@@ -682,6 +683,8 @@ AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,
                        const Progress& progress) {
     AnalysisResult result;
     const std::vector<std::uint32_t> order = timeOrder(data, options, result);
+    if (options.today)
+        result.completeness = measureCompleteness(data, order, *options.today, options.dueDays);
     std::uint64_t step = 0;
     std::vector<Placements> placements;
     // Units are the files read (a file given twice is one unit).

@@ -111,6 +111,10 @@ struct ReadOptions {
     // The year two-digit years are read against; the caller takes it from the
     // clock (tests fix it).
     int currentYear = 2000;
+    // Keep the 29 leading fields (NAME .. VP_MORT) of every record whose
+    // outcome is not known, as written, for following episodes up (see
+    // followup.h). Off, the reader keeps nothing of the identity.
+    bool keepLeadingFields = false;
 };
 
 // A line that could not be read as it stands. `skipped` is false when the
@@ -171,7 +175,10 @@ public:
     bool addFile(const std::string& path, const Progress& progress = {});
 
     // Reads from memory as if it were a file called `name` (tests, pipes).
-    void addText(std::string_view name, std::string_view text);
+    // `writerHoldsIt` says whether a writer held the file's lock as it was
+    // read: only then can a last line without a line end be a record in the
+    // middle of being written.
+    void addText(std::string_view name, std::string_view text, bool writerHoldsIt = false);
 
     const std::vector<FileSummary>& files() const;
 
@@ -226,6 +233,11 @@ public:
     // The DATE text of an episode as written (Windows-1252 bytes).
     std::string_view dateText(std::size_t episode) const;
     std::uint64_t unparseableDates() const;
+    // The bytes of the winning record's first 29 fields (NAME .. VP_MORT),
+    // quotes and all, as written, without the comma after them; empty unless
+    // the reader kept them (ReadOptions::keepLeadingFields) for an episode
+    // whose outcome is not known.
+    std::string_view leadingFields(std::size_t episode) const;
 
     // Reads every DATE text again in another order (the episodes stay).
     void rereadDates(DateOrder order, int currentYear);
@@ -268,6 +280,12 @@ struct AnalysisOptions {
     // What makes a unit on the funnel plot: for now each input file.
     enum class UnitGrouping { File };
     UnitGrouping units = UnitGrouping::File;
+
+    // Completeness of the outcomes is measured only when today is given
+    // (the engine reads no clock): an outcome is due once the procedure lies
+    // at least `dueDays` days before today.
+    std::optional<Date> today;
+    int dueDays = 30;
 };
 
 struct Interval {
@@ -474,6 +492,47 @@ struct Unit {
     std::vector<UnitFigures> models; // in the order of AnalysisResult::models
 };
 
+// Below this share of due episodes with a known outcome, O:E and the other
+// figures rest on a selection of the patients and are not to be trusted.
+inline constexpr double kCompleteShare = 0.95;
+
+// Episodes by what is known of one outcome. An episode whose date of
+// procedure cannot be read counts as due: its outcome is wanted whatever its
+// date.
+struct CompletenessCounts {
+    std::uint64_t knownDue = 0;      // outcome "0" or "1", procedure due
+    std::uint64_t knownNotDue = 0;   // outcome known before it was due
+    std::uint64_t unknownDue = 0;    // outcome wanted now
+    std::uint64_t unknownNotDue = 0; // follow-up period not yet over
+    std::uint64_t unknownNoDate = 0; // of unknownDue, those without a readable date
+
+    std::uint64_t known() const { return knownDue + knownNotDue; }
+    std::uint64_t due() const { return knownDue + unknownDue; }
+    std::uint64_t total() const { return known() + unknownDue + unknownNotDue; }
+    // Of the due episodes, the share with a known outcome; none when none is due.
+    std::optional<double> knownShareOfDue() const;
+};
+
+struct MonthCompleteness {
+    int year = 0;
+    int month = 0; // 1..12
+    CompletenessCounts counts;
+};
+
+struct OutcomeCompleteness {
+    Outcome outcome = Outcome::Morbidity;
+    CompletenessCounts overall;
+    std::vector<MonthCompleteness> byMonth; // months with episodes, in order
+    // Fewer than kCompleteShare of the due episodes have a known outcome.
+    bool incomplete() const;
+};
+
+struct Completeness {
+    Date today;
+    int dueDays = 30;
+    std::array<OutcomeCompleteness, 2> outcomes; // morbidity, mortality
+};
+
 struct AnalysisResult {
     bool cancelled = false;
     std::uint64_t episodes = 0;    // all episodes read
@@ -484,6 +543,8 @@ struct AnalysisResult {
     // Every pair of analysed models of the same outcome, in model order.
     std::vector<AurocComparison> aurocComparisons;
     std::vector<Unit> units; // see AnalysisOptions::units
+    // Over the episodes in the date range; none without AnalysisOptions::today.
+    std::optional<Completeness> completeness;
 };
 
 AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <utility>
 
@@ -33,6 +34,7 @@ constexpr std::size_t kOpTotalColumn = auditcolumn::kOperativeTotal;
 constexpr std::size_t kFirstRiskColumn = auditcolumn::kFirstRisk;
 constexpr std::size_t kMorbidityColumn = auditcolumn::kMorbidity;
 constexpr std::size_t kMortalityColumn = auditcolumn::kMortality;
+constexpr std::size_t kLeadingFieldCount = auditcolumn::kMorbidity; // NAME .. VP_MORT
 
 std::string_view trimSpaces(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -297,6 +299,30 @@ std::string notTextReason(std::string_view start) {
            "% of its first bytes are NUL or control codes), so it is not an audit data file";
 }
 
+// The bytes of a record's first `count` fields, quotes and all, without the
+// comma after them.
+std::string_view leadingBytes(std::string_view record, std::size_t count) {
+    bool quoted = false;
+    std::size_t commas = 0;
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (record[i] == '"')
+            quoted = !quoted;
+        else if (record[i] == ',' && !quoted && ++commas == count)
+            return record.substr(0, i);
+    }
+    return {};
+}
+
+// Whether a writer holds the file's lock, asked without waiting. The
+// calculator holds an exclusive lock on its audit file for as long as it has
+// it open; a shared lock taken here is released at once.
+bool writerHoldsLock(int fd) {
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK;
+    ::flock(fd, LOCK_UN);
+    return false;
+}
+
 } // namespace
 
 struct AuditData::State {
@@ -305,6 +331,11 @@ struct AuditData::State {
     std::vector<std::uint32_t> dateOffset;
     std::vector<std::uint8_t> dateLength;
     std::string dateTexts;
+    // Per episode, where its leading fields lie in `leadingTexts` (only with
+    // ReadOptions::keepLeadingFields; length 0 when not kept).
+    std::vector<std::uint64_t> leadingOffset;
+    std::vector<std::uint32_t> leadingLength;
+    std::string leadingTexts;
     std::uint64_t recordsRead = 0;
     std::uint64_t merged = 0;
     std::uint64_t unparseableDates = 0;
@@ -327,6 +358,10 @@ struct AuditReader::State {
 
     FileSummary* file = nullptr;
     std::uint32_t fileIndex = 0;
+    // The bytes of the record being read, and whether a writer held the
+    // file when its end was reached.
+    std::string_view recordBytes;
+    bool writerHolds = false;
 
     void reserveFor(std::uint64_t bytes) {
         // Untouched capacity costs address space only; it saves the copies
@@ -343,6 +378,10 @@ struct AuditReader::State {
             data.dateOffset.reserve(room);
             data.dateLength.reserve(room);
             keys.reserve(room);
+            if (options.keepLeadingFields) {
+                data.leadingOffset.reserve(room);
+                data.leadingLength.reserve(room);
+            }
             data.dateTexts.reserve(
                 std::max(data.dateTexts.size() + static_cast<std::size_t>(bytes / 8),
                          2 * data.dateTexts.capacity()));
@@ -359,6 +398,7 @@ struct AuditReader::State {
     }
 
     void record(std::uint64_t line);
+    void readLastLine(const char* begin, const char* end, std::uint64_t line);
     void consume(const char* begin, const char* end, bool atEof, std::uint64_t& line,
                  std::size_t& used);
 };
@@ -451,6 +491,14 @@ void AuditReader::State::record(std::uint64_t line) {
     hasher.add(date);
     keys.push_back(hasher.key());
     mergeable.push_back(canMerge);
+    if (options.keepLeadingFields) {
+        std::string_view leading;
+        if (!shifted && (episode.morbidity < 0 || episode.mortality < 0))
+            leading = leadingBytes(recordBytes, kLeadingFieldCount);
+        data.leadingOffset.push_back(data.leadingTexts.size());
+        data.leadingLength.push_back(static_cast<std::uint32_t>(leading.size()));
+        data.leadingTexts.append(leading);
+    }
     data.episodes.push_back(episode);
     ++file->records;
     ++data.recordsRead;
@@ -461,6 +509,25 @@ void AuditReader::State::record(std::uint64_t line) {
                     " fields where 31 are expected (a comma in the name, identity number or "
                     "date of birth?): the figures were read from the right; the identity is "
                     "not trusted and the record is never merged",
+                false);
+}
+
+// A last line without a line end, scanned as far as `end`: its last field
+// loses the CR and end-of-file marks a line end would have carried.
+void AuditReader::State::readLastLine(const char* begin, const char* end, std::uint64_t line) {
+    views.clear();
+    for (const FieldRef& field : scanner.fields)
+        views.push_back(scanner.text(begin, field));
+    while (!views.empty() && !views.back().empty() &&
+           (views.back().back() == '\r' || views.back().back() == '\x1A'))
+        views.back().remove_suffix(1);
+    recordBytes = std::string_view(begin, static_cast<std::size_t>(end - begin));
+    const std::uint64_t before = file->records;
+    record(line);
+    if (file->records > before)
+        problem(line,
+                "the last line has no line end (the file was edited or saved by another "
+                "program); it was read as it stands",
                 false);
 }
 
@@ -499,17 +566,23 @@ void AuditReader::State::consume(const char* begin, const char* end, bool atEof,
             for (const char* c = p; c < end; ++c)
                 if (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\x1A')
                     onlyBlank = false;
-            if (!onlyBlank) {
-                problem(startLine, "the last line has no line end (it may still be being "
-                                   "written); not read");
-                file->lines += scanner.lineEnds + 1;
+            if (!onlyBlank && writerHolds) {
+                problem(startLine, "the last line has no line end and a program holds the file "
+                                   "for writing (it may still be being written); not read");
+            } else if (!onlyBlank) {
+                // No writer holds the file: the line was left so by a
+                // program that edited or exported it, and is read if whole.
+                readLastLine(p, end, startLine);
             }
+            if (!onlyBlank)
+                file->lines += scanner.lineEnds + 1;
             p = end;
             break;
         }
         views.clear();
         for (const FieldRef& field : scanner.fields)
             views.push_back(scanner.text(p, field));
+        recordBytes = std::string_view(p, static_cast<std::size_t>(scanner.next - p));
         record(startLine);
         line += scanner.lineEnds;
         file->lines += scanner.lineEnds;
@@ -529,8 +602,9 @@ const std::vector<FileSummary>& AuditReader::files() const {
     return state_->data.files;
 }
 
-void AuditReader::addText(std::string_view name, std::string_view text) {
+void AuditReader::addText(std::string_view name, std::string_view text, bool writerHoldsIt) {
     State& s = *state_;
+    s.writerHolds = writerHoldsIt;
     s.fileIndex = static_cast<std::uint32_t>(s.data.files.size());
     s.data.files.push_back({});
     s.file = &s.data.files.back();
@@ -632,6 +706,8 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
                 ok = false;
             }
             atEof = true;
+            // Asked at the end, where an unfinished line would be.
+            s.writerHolds = S_ISREG(info.st_mode) && writerHoldsLock(fileno(stream));
         }
         s.file->bytes += got;
         held += got;
@@ -714,11 +790,19 @@ AuditData AuditReader::finish(const Progress& progress) {
         d.episodes[kept] = d.episodes[i];
         d.dateOffset[kept] = d.dateOffset[i];
         d.dateLength[kept] = d.dateLength[i];
+        if (!d.leadingOffset.empty()) {
+            d.leadingOffset[kept] = d.leadingOffset[i];
+            d.leadingLength[kept] = d.leadingLength[i];
+        }
         ++kept;
     }
     d.episodes.resize(kept);
     d.dateOffset.resize(kept);
     d.dateLength.resize(kept);
+    if (!d.leadingOffset.empty()) {
+        d.leadingOffset.resize(kept);
+        d.leadingLength.resize(kept);
+    }
     d.unparseableDates = 0;
     for (const Episode& e : d.episodes)
         d.unparseableDates += e.day == Episode::kNoDay;
@@ -756,6 +840,12 @@ const std::vector<Episode>& AuditData::episodes() const {
 std::string_view AuditData::dateText(std::size_t episode) const {
     return std::string_view(state_->dateTexts)
         .substr(state_->dateOffset[episode], state_->dateLength[episode]);
+}
+std::string_view AuditData::leadingFields(std::size_t episode) const {
+    if (episode >= state_->leadingOffset.size())
+        return {};
+    return std::string_view(state_->leadingTexts)
+        .substr(state_->leadingOffset[episode], state_->leadingLength[episode]);
 }
 std::uint64_t AuditData::unparseableDates() const {
     return state_->unparseableDates;

@@ -1,4 +1,5 @@
 #include "audit/auditreport.h"
+#include "audit/completeness.h"
 #include "audit/text.h"
 #include "auditformat/columns.h"
 
@@ -24,41 +25,6 @@ std::string jsonNumber(double value) {
 
 std::string jsonNumber(const std::optional<double>& value) {
     return value ? jsonNumber(*value) : "null";
-}
-
-std::string jsonString(std::string_view text) {
-    const std::string utf8 = wellFormedUtf8(text);
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (b < 0x20 || b == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-    return out;
 }
 
 // Paths come from the command line or a dialog: shown as they are, minus
@@ -203,6 +169,8 @@ public:
 
     std::string render() {
         header();
+        if (result_.completeness)
+            out_ += completenessText(*result_.completeness);
         for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity}) {
             outcomeTable(outcome);
             calibrationLines(outcome);
@@ -713,6 +681,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
            ", \"in_date_range\": " + countText(result.inDateRange) +
            ", \"outside_date_range\": " + countText(result.outsideDateRange) +
            ", \"undated_left_out\": " + countText(result.undatedLeftOut) + "},\n";
+    if (result.completeness)
+        out += "  \"completeness\": " + completenessJson(*result.completeness) + ",\n";
     out += "  \"models\": [";
     first = true;
     for (const ModelResult& m : result.models) {
@@ -827,6 +797,12 @@ constexpr std::string_view kCsvColumns[] = {"model",
                                             "in_the_large_lower",
                                             "in_the_large_upper",
                                             "few_events",
+                                            "known_due",
+                                            "known_not_yet_due",
+                                            "unknown_due",
+                                            "unknown_not_yet_due",
+                                            "unknown_no_date",
+                                            "known_share_of_due",
                                             "ici",
                                             "e50",
                                             "e90",
@@ -855,6 +831,19 @@ public:
                 cells_[c] = std::move(value);
                 return;
             }
+    }
+    // Cells joined by commas, from `first` on.
+    void setCells(std::string_view first, std::string_view joined) {
+        std::size_t c = 0;
+        while (c < std::size(kCsvColumns) && kCsvColumns[c] != first)
+            ++c;
+        for (std::size_t start = 0; c < cells_.size(); ++c) {
+            const std::size_t comma = joined.find(',', start);
+            cells_[c] = std::string(joined.substr(start, comma - start));
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
     }
     std::string text() const {
         std::string out;
@@ -918,6 +907,7 @@ std::string csvReport(const AnalysisResult& result) {
         row.set("e90", number(curve.e90));
         row.set("emax", number(curve.emax));
         row.set("few_events", flag(m.fewEvents));
+        row.setCells("known_due", completenessCsvCells(result.completeness, m.outcome));
         row.set("brier", number(m.brier));
         row.set("vlad", jsonNumber(m.vlad));
         row.set("cusum_odds_ratio", jsonNumber(m.cusum.oddsRatio));

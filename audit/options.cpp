@@ -1,8 +1,11 @@
 #include "audit/options.h"
 
+#include "audit/followup.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <system_error>
 
@@ -40,8 +43,9 @@ AuditOptionReader::AuditOptionReader(int currentYear) {
 }
 
 bool AuditOptionReader::takes(std::string_view name) {
-    static constexpr std::string_view kNames[] = {
-        "--odds-ratio", "--limit", "--arl", "--date-order", "--from", "--to", "--model"};
+    static constexpr std::string_view kNames[] = {"--odds-ratio", "--limit", "--arl",
+                                                  "--date-order", "--from",  "--to",
+                                                  "--model",      "--today", "--due-days"};
     return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
@@ -78,6 +82,13 @@ std::string AuditOptionReader::set(std::string_view name, std::string_view value
         from_ = value;
     } else if (name == "--to") {
         to_ = value;
+    } else if (name == "--today") {
+        today_ = value;
+    } else if (name == "--due-days") {
+        const auto n = readNumber(value);
+        if (!n || *n != std::floor(*n) || *n < 0 || *n > kLongestDueDays)
+            return refused(name, kDueDaysTakes, value);
+        analysis.dueDays = static_cast<int>(*n);
     } else if (name == "--model") {
         const auto choice = modelFromName(value);
         if (!choice)
@@ -109,6 +120,11 @@ std::string AuditOptionReader::finish() {
         *target = typedDate(*text, options_.read.dateOrder, options_.read.currentYear);
         if (!*target)
             return *text + " is not a date";
+    }
+    if (!today_.empty()) {
+        analysis.today = typedDate(today_, options_.read.dateOrder, options_.read.currentYear);
+        if (!analysis.today)
+            return today_ + " is not a date";
     }
     if (analysis.from && analysis.to && dayNumber(*analysis.from) > dayNumber(*analysis.to))
         return "--from is after --to";

@@ -33,6 +33,9 @@ inline constexpr double kSmallestArl = 10;
 inline constexpr double kLargestArl = 1e6;
 inline constexpr std::string_view kArlTakes = "a number of episodes from 10 to 1000000";
 
+// The follow-up period after which an outcome is due, in whole days.
+inline constexpr std::string_view kDueDaysTakes = "a whole number of days from 0 to 3650";
+
 constexpr bool oddsRatioAllowed(double r) {
     return r >= kSmallestOddsRatio && r <= kLargestOddsRatio && r != 1;
 }
@@ -60,7 +63,8 @@ public:
     // `currentYear` places two-digit years, as the files' dates are placed.
     explicit AuditOptionReader(int currentYear);
 
-    // "--odds-ratio", "--limit", "--arl", "--date-order", "--from", "--to", "--model".
+    // "--odds-ratio", "--limit", "--arl", "--date-order", "--from", "--to", "--model",
+    // "--today", "--due-days".
     static bool takes(std::string_view name);
 
     // The reason in one line when `value` is refused ("--arl takes ..., not x").
@@ -74,6 +78,7 @@ private:
     AuditOptions options_;
     std::string from_;
     std::string to_;
+    std::string today_;
 };
 
 } // namespace caldrin::audit

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace caldrin::audit {
 
@@ -117,6 +118,41 @@ std::string shortestText(double value) {
     std::array<char, kNumberRoom> buffer;
     return checkedText(buffer.data(),
                        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value));
+}
+
+std::string jsonString(std::string_view text) {
+    const std::string utf8 = wellFormedUtf8(text);
+    std::string out = "\"";
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (b < 0x20 || b == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+    return out;
 }
 
 } // namespace caldrin::audit

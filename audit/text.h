@@ -20,6 +20,10 @@ std::string printableQuote(std::string_view bytes, std::size_t maxBytes = 40);
 // output is valid UTF-8 and the name can still be recognised.
 std::string wellFormedUtf8(std::string_view bytes, bool showBytes = false);
 
+// A JSON string of `text` (made well-formed UTF-8 first), control
+// characters escaped.
+std::string jsonString(std::string_view text);
+
 // Every number the reports print goes through these two. Any double fits
 // (the buffer holds the longest), a failure gives "?" rather than stray
 // bytes, and there is never a "-0.00".

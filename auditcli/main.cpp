@@ -3,6 +3,7 @@
 
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
+#include "audit/followup.h"
 #include "audit/options.h"
 #include "audit/outputfile.h"
 
@@ -55,6 +56,13 @@ constexpr std::string_view kUsage =
     "  --limit H               CUSUM control limit (default: computed)\n"
     "  --arl N                 in-control average run length the computed limit\n"
     "                          gives (default 10000 episodes)\n"
+    "  --today DATE            the day follow-up is measured on (default: the\n"
+    "                          system's date), YYYY-MM-DD or in the --date-order\n"
+    "  --due-days N            days after the procedure by which its outcome is\n"
+    "                          due (default 30); the summary says how complete\n"
+    "                          the outcomes due are, and warns below 95%\n"
+    "  --outstanding           list the episodes whose outcome is not yet known\n"
+    "                          (due first) instead of the analysis\n"
     "  --output FILE           write the report to FILE instead of standard output\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
@@ -68,6 +76,7 @@ struct CommandLine {
     std::string output;
     bool help = false;
     bool version = false;
+    bool outstanding = false;
 };
 
 // The error text, or empty when the command line is good. The analysis
@@ -96,6 +105,10 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
         }
         if (name == "--version") {
             line.version = true;
+            continue;
+        }
+        if (name == "--outstanding" && !value) {
+            line.outstanding = true;
             continue;
         }
         if (name != "--format" && name != "--output" && !AuditOptionReader::takes(name))
@@ -128,11 +141,20 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
     return analysis.finish();
 }
 
-int localYear() {
+std::tm localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return local.tm_year + 1900;
+    return local;
+}
+
+int localYear() {
+    return localNow().tm_year + 1900;
+}
+
+Date localToday() {
+    const std::tm local = localNow();
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
 // Progress on standard error once the run has taken a moment: one line
@@ -206,7 +228,11 @@ int run(int argc, char** argv) {
         std::printf("caldrin-audit %s\n", CALDRIN_VERSION);
         return kDone;
     }
-    const AnalysisOptions& options = chosen.analysis;
+    AnalysisOptions options = chosen.analysis;
+    if (!options.today)
+        options.today = localToday();
+    ReadOptions readOptions = chosen.read;
+    readOptions.keepLeadingFields = line.outstanding;
 
     if (!line.output.empty() && namesAnInput(line.output, line.files)) {
         std::fprintf(stderr,
@@ -221,7 +247,7 @@ int run(int argc, char** argv) {
     const Progress progress = [&](std::string_view stage, std::uint64_t done, std::uint64_t total) {
         return progressLine(stage, done, total);
     };
-    AuditReader reader(chosen.read);
+    AuditReader reader(readOptions);
     for (const std::string& file : line.files) {
         progressLine.setSubject(file);
         if (!reader.addFile(file, progress)) {
@@ -239,12 +265,19 @@ int run(int argc, char** argv) {
         }
     }
     const AuditData data = reader.finish(progress);
-    const AnalysisResult result = analyse(data, options, progress);
-    progressLine.clear();
-
-    ReportOptions reportOptions;
-    reportOptions.bandModel = chosen.bandModel;
-    const std::string report = formatReport(data, result, options, line.format, reportOptions);
+    std::string report;
+    if (line.outstanding) {
+        const FollowUpOptions followUp{*options.today, options.dueDays, options.from, options.to};
+        report =
+            formatOutstanding(data, outstandingEpisodes(data, followUp), followUp, line.format);
+        progressLine.clear();
+    } else {
+        const AnalysisResult result = analyse(data, options, progress);
+        progressLine.clear();
+        ReportOptions reportOptions;
+        reportOptions.bandModel = chosen.bandModel;
+        report = formatReport(data, result, options, line.format, reportOptions);
+    }
     if (line.format == ReportFormat::Csv && data.problemCount() > 0)
         std::fprintf(stderr,
                      "caldrin-audit: %llu lines had reading problems; --format text or json "

@@ -2,7 +2,7 @@
 
 #include "audit/auditanalysis.h"
 #include "audit/options.h"
-#include "auditwindow/auditcharts.h"
+#include "auditwindow/auditexporter.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figures.h"
 
@@ -13,17 +13,11 @@
 #include <memory>
 
 class QAction;
-class QChartView;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QMenu;
-class QPlainTextEdit;
 class QProgressBar;
-class QScrollArea;
 class QPushButton;
 class QTabWidget;
-class QTableView;
 
 namespace caldrin {
 class Platform;
@@ -32,8 +26,10 @@ class Platform;
 namespace caldrin::auditwindow {
 
 class AuditDialogs;
-class DateField;
-class FigureTableModel;
+class ChartsPage;
+class FilterBar;
+class ProblemsPage;
+class SummaryPage;
 
 // The program's title: its window and its message boxes.
 inline const QString kAuditWindowTitle = QStringLiteral("Caldrin Audit");
@@ -74,91 +70,50 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenus();
-    QWidget* buildFilterBar();
-    QWidget* buildSummaryPage();
-    QWidget* buildChartsPage();
-    QWidget* buildProblemsPage();
 
     void chooseFiles();
     void openRecent(const QString& path);
     void rememberRecent(const QStringList& paths);
     void updateRecentMenu();
-    QString lastFolder() const;
-    void rememberFolder(const QString& path);
 
     void showLoad(std::shared_ptr<const AuditLoad> load);
     void showFailure(const QStringList& problems);
     void cancelJob();
     void setBusy(bool busy, const QString& what = {});
     void updateProgress();
-    void setRange(const QDate& from, const QDate& to);
-    void fillPeriods(const QDate& first, const QDate& last);
-    void pickPeriod(int index);
-    void showPeriodOfDates();
     void scheduleAnalysis();
     void runAnalysis();
     audit::AnalysisOptions analysisOptions() const;
 
-    void showTables();
-    void fitSummaryText();
-    void showCharts();
-    void showChartFigures();
-    void showSourceLine(const QModelIndex& index);
-    audit::Model pickedModel() const;
+    void showFigures();
     const audit::ModelResult* pickedResult() const;
-    QChart::ChartTheme chartTheme() const;
     QString dateRangeText() const;
     NumberFormat numberFormat() const;
-
-    void exportReport();
-    void printReport();
-    void exportChart(bool svg);
-    void exportTable(const FigureTableModel* model, const QString& name);
-    bool writeFile(const QString& path, const QByteArray& bytes);
-    // Says so and gives true when `path` is one of the audit data files read.
-    bool refuseInputFile(const QString& path);
+    // Shows what an export said it did.
+    void reportDone(const std::optional<QString>& done);
     void showHelp();
 
     Platform& platform_;
     AuditDialogs& dialogs_;
     audit::AuditOptions options_;
     AuditLoader loader_;
+    AuditExporter exporter_;
     std::shared_ptr<const AuditLoad> load_;
     QStringList paths_;
     QTimer progressTimer_;
     QTimer filterTimer_;
     bool reading_ = false;
 
-    QCheckBox* rangeCheck_ = nullptr;
-    DateField* fromDate_ = nullptr;
-    DateField* toDate_ = nullptr;
-    QLabel* dateRefusal_ = nullptr;
-    QComboBox* periodPicker_ = nullptr;
-    QComboBox* modelPicker_ = nullptr;
+    FilterBar* filterBar_ = nullptr;
     QTabWidget* pages_ = nullptr;
-    QScrollArea* summaryPage_ = nullptr;
-    QLabel* summaryLabel_ = nullptr;
-    QLabel* morbidityFindings_ = nullptr;
-    QLabel* mortalityFindings_ = nullptr;
-    FigureTableModel* morbidityModel_ = nullptr;
-    FigureTableModel* mortalityModel_ = nullptr;
-    FigureTableModel* bandModel_ = nullptr;
-    FigureTableModel* problemModel_ = nullptr;
-    QTableView* morbidityTable_ = nullptr;
-    QTableView* mortalityTable_ = nullptr;
-    QTableView* bandTable_ = nullptr;
-    QTableView* problemTable_ = nullptr;
-    QTabWidget* chartTabs_ = nullptr;
-    std::array<QChartView*, kChartKinds.size()> chartViews_{};
-    std::array<bool, kChartKinds.size()> chartStale_{};
-    QPlainTextEdit* chartFigures_ = nullptr;
-    QPlainTextEdit* lineView_ = nullptr;
+    SummaryPage* summaryPage_ = nullptr;
+    ChartsPage* chartsPage_ = nullptr;
+    ProblemsPage* problemsPage_ = nullptr;
     QLabel* statusText_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QPushButton* cancelButton_ = nullptr;

@@ -82,6 +82,10 @@ QString NumberFormat::pValue(double p) const {
     return number(p, 3);
 }
 
+QString countOf(std::uint64_t count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
 Finding findingOf(const ObservedExpected& figures) {
     if (!figures.ratio || !figures.interval)
         return Finding::None;

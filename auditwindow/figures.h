@@ -31,6 +31,9 @@ private:
     QChar separator_;
 };
 
+// "1 episode", "2 episodes".
+QString countOf(std::uint64_t count, const char* one, const char* many);
+
 // How a row's observed count compares with its expected count, judged by
 // whether the 95% interval of O:E leaves out 1.
 enum class Finding { None, AsExpected, MoreThanExpected, FewerThanExpected };

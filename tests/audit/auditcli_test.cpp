@@ -86,6 +86,9 @@ TEST_F(AuditCommandLine, ExitStatusSaysWhatHappened) {
         {f + " --from 31/02/2024", 1, "is not a date"},
         {f + " --from 2024-05-01 --to 2024-01-01", 1, "--from is after --to"},
         {f + " --bogus", 1, "unknown option --bogus"},
+        {f + " --today 2024-02-30", 1, "2024-02-30 is not a date"},
+        {f + " --due-days 7.5", 1, "--due-days takes a whole number of days from 0 to 3650"},
+        {f + " --due-days 4000", 1, "--due-days takes a whole number of days from 0 to 3650"},
         {f + " --limit 4.5 '" + (dir_ / "missing.csv").string() + "'", 2, "cannot read"},
         {f + " --limit 4.5 --output '" + (dir_ / "no" / "such" / "dir").string() + "'", 2,
          "cannot write"},
@@ -137,6 +140,48 @@ TEST_F(AuditCommandLine, FormatsModelDatesAndOutputFile) {
 
 // The report never takes the place of an audit data file that was read,
 // however the file is named.
+// The same day gives the same list and the same completeness, whatever the clock.
+TEST_F(AuditCommandLine, OutstandingEpisodesAndCompletenessOnAFixedDay) {
+    using caldrin::audit::testing::line;
+    using caldrin::audit::testing::Row;
+    const fs::path path = dir_ / "follow.csv";
+    std::ofstream(path, std::ios::binary) << caldrin::audit::testing::cat(
+        caldrin::audit::testing::kHeader,
+        line(Row{.name = "Later", .date = "20/11/2024", .mortality = ""}),
+        line(Row{.name = "Earlier", .date = "01/10/2024", .morbidity = ""}),
+        line(Row{.name = "Known", .date = "01/09/2024"}));
+    const std::string f = "'" + path.string() + "'";
+    const Outcome text = run("--outstanding --today 2024-12-11 " + f);
+    EXPECT_EQ(text.status, 0) << text.out;
+    const auto earlier = text.out.find("Earlier");
+    const auto later = text.out.find("Later");
+    ASSERT_NE(earlier, std::string::npos) << text.out;
+    EXPECT_LT(earlier, later) << "due first";
+    EXPECT_EQ(text.out.find("Known"), std::string::npos);
+    EXPECT_NE(text.out.find("1 due, 0 without a readable date, 1 not yet due"), std::string::npos)
+        << text.out;
+    // Twenty-one days later both are due.
+    const Outcome csv = run("--outstanding --format csv --today 2024-12-11 --due-days 21 " + f);
+    EXPECT_EQ(csv.out.find("not yet due"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find("due,71,01/10/2024,Earlier"), std::string::npos) << csv.out;
+    const Outcome json = run("--outstanding --format json --today 2024-12-11 " + f);
+    EXPECT_NE(json.out.find("\"outstanding\": 2, \"due\": 1"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"leading_fields\": [\"Earlier\", \"1001\""), std::string::npos)
+        << json.out;
+
+    const Outcome analysis = run("--format json --today 2024-12-11 " + f);
+    EXPECT_NE(analysis.out.find("\"completeness\": {\"today\": \"2024-12-11\", \"due_days\": 30"),
+              std::string::npos)
+        << analysis.out;
+    EXPECT_NE(analysis.out.find("\"mortality\": {\"known\": 2, \"known_due\": 2, "
+                                "\"known_not_yet_due\": 0, \"unknown_due\": 0, "
+                                "\"unknown_not_yet_due\": 1"),
+              std::string::npos)
+        << analysis.out;
+    EXPECT_NE(run("--today 2024-12-11 " + f).out.find("Warning: only 50.0% of the 2 episodes"),
+              std::string::npos);
+}
+
 TEST_F(AuditCommandLine, RefusesAnOutputThatIsAnInput) {
     const std::string before = slurp(file());
     fs::create_symlink(file(), dir_ / "link.csv");

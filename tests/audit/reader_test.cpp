@@ -127,15 +127,46 @@ TEST(AuditReader, ProblemTextIsUtf8AndCannotDriveATerminal) {
     EXPECT_NE(reason.find("?[31m\xc3\xa9"), std::string::npos) << reason;
 }
 
-TEST(AuditReader, LastLineWithoutLineEndMayBeUnfinished) {
+// Only while a writer holds the file can a last line without a line end be
+// a record still being written; otherwise another program left it so.
+TEST(AuditReader, LastLineWithoutLineEndIsReadUnlessAWriterHoldsTheFile) {
+    const std::string whole = testing::cat(line(Row{}), line(Row{.id = "2"}));
+    const std::string unterminated = whole.substr(0, whole.size() - 2);
     const std::string unfinished = line(Row{}) + "Bob,2,01/01/1950,10/03/2024,1,1,1";
-    const AuditData data = read(unfinished);
-    EXPECT_EQ(data.recordsRead(), 1u);
-    ASSERT_EQ(data.problemCount(), 1u);
-    EXPECT_EQ(data.files()[0].problems[0].line, 2u);
-    EXPECT_NE(data.files()[0].problems[0].reason.find("no line end"), std::string::npos);
+    struct Case {
+        std::string name;
+        std::string text;
+        bool writerHolds;
+        std::uint64_t records;
+        std::string says;
+        bool skipped;
+    };
+    const Case cases[] = {
+        {"whole record, writer", unterminated, true, 1, "may still be being written", true},
+        {"whole record, no writer", unterminated, false, 2, "no line end", false},
+        {"whole record ending in CR, no writer", whole.substr(0, whole.size() - 1), false, 2,
+         "no line end", false},
+        {"piece of a record, writer", unfinished, true, 1, "may still be being written", true},
+        {"piece of a record, no writer", unfinished, false, 1, "7 fields", true},
+    };
+    for (const Case& c : cases) {
+        AuditReader reader;
+        reader.addText("audit.csv", c.text, c.writerHolds);
+        const AuditData data = reader.finish();
+        EXPECT_EQ(data.recordsRead(), c.records) << c.name;
+        ASSERT_EQ(data.problemCount(), 1u) << c.name;
+        const ReadingProblem& problem = data.files()[0].problems[0];
+        EXPECT_EQ(problem.line, 2u) << c.name;
+        EXPECT_NE(problem.reason.find(c.says), std::string::npos) << c.name << problem.reason;
+        EXPECT_EQ(problem.skipped, c.skipped) << c.name;
+        EXPECT_EQ(data.files()[0].lines, 2u) << c.name;
+    }
     // An end-of-file mark is no record.
     EXPECT_EQ(read(line(Row{}) + "\x1a").problemCount(), 0u);
+    // The record read is the record written: the CR is no part of its outcome.
+    AuditReader reader;
+    reader.addText("audit.csv", whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(reader.finish().episodes().back().mortality, 0);
 }
 
 TEST(AuditReader, MergesRepeatedEpisodesTheLastOneWinning) {

@@ -1,14 +1,17 @@
 """Independent reference for the audit analysis: the same figures from the
 same file, computed with the Python csv module, NumPy, SciPy and statsmodels.
 
-Usage: reference.py FILE LIMIT ODDS_RATIO
+Usage: reference.py FILE LIMIT ODDS_RATIO [TODAY DUE_DAYS]
        reference.py --funnel
-Prints one "model figure value" line per figure ("nan" where undefined).
+Prints one "model figure value" line per figure ("nan" where undefined); with
+TODAY (YYYY-MM-DD) and DUE_DAYS also the completeness of each outcome, overall
+and by month ("completeness_mortality 2023-04_unknown_due 12").
 Handles files of well-formed records (the generator's), day-month-year dates.
 With --funnel, prints the funnel plot's limits on O:E ("funnel E P value")
 from SciPy's Poisson distribution.
 """
 import csv
+import datetime
 import math
 import sys
 
@@ -253,6 +256,26 @@ def main():
             print(name, "difference", repr(float(difference)))
             print(name, "z", repr(float(z)))
             print(name, "p", repr(float(2 * st.norm.sf(abs(z)))))
+
+    if len(sys.argv) > 5:
+        completeness(episodes, datetime.date.fromisoformat(sys.argv[4]), int(sys.argv[5]))
+
+
+def completeness(episodes, today, due_days):
+    """Known or not, due or not (at least DUE_DAYS days after the procedure),
+    per outcome, overall and per calendar month of the procedure."""
+    for column in ("MORBIDITY", "MORTALITY"):
+        counts = {}
+        for r in episodes:
+            d, m, y = (int(x) for x in r["DATE"].split("/"))
+            due = (today - datetime.date(y, m, d)).days >= due_days
+            known = r[column].strip(" ") in ("0", "1")
+            kind = ("known" if known else "unknown") + ("_due" if due else "_not_yet_due")
+            for scope in ("all", "%04d-%02d" % (y, m)):
+                counts[(scope, kind)] = counts.get((scope, kind), 0) + 1
+        for (scope, kind), value in sorted(counts.items()):
+            name = kind if scope == "all" else scope + "_" + kind
+            print("completeness_" + column.lower(), name, value)
 
 
 main()

@@ -20,9 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::map<std::string, double> reference(const std::string& arguments) {
+std::map<std::string, double> reference(const std::string& path, double limit, double oddsRatio,
+                                        const std::string& followUp = {}) {
     const std::string command =
-        std::string(CALDRIN_REFERENCE_PYTHON) + " '" + CALDRIN_REFERENCE_SCRIPT + "' " + arguments;
+        std::string(CALDRIN_REFERENCE_PYTHON) + " '" + CALDRIN_REFERENCE_SCRIPT + "' '" + path +
+        "' " + std::to_string(limit) + " " + std::to_string(oddsRatio) + " " + followUp;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
@@ -59,7 +61,7 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
     options.limit = 4.0;
     options.oddsRatio = 1.7;
     const AnalysisResult result = analyse(data, options);
-    const auto ref = reference("'" + path.string() + "' 4.0 1.7");
+    const auto ref = reference(path.string(), 4.0, 1.7);
     fs::remove(path);
     ASSERT_FALSE(ref.empty());
 
@@ -172,6 +174,52 @@ TEST(AgainstPythonReference, FunnelLimitsAgreeWithScipy) {
     }
     EXPECT_EQ(::pclose(pipe), 0);
     EXPECT_EQ(rows, 16);
+}
+
+// Known, due and not yet due per outcome and month, on a fixed day that
+// leaves the last weeks of the file not yet due.
+TEST(AgainstPythonReference, CompletenessAgrees) {
+    const fs::path path =
+        fs::temp_directory_path() /
+        testing::cat("caldrin-audit-completeness-", std::to_string(::getpid()), ".csv");
+    testing::GeneratedAudit generated;
+    generated.records = 5000;
+    generated.seed = 29;
+    generated.repeatShare = 0.05;
+    generated.unknownOutcomeShare = 0.1;
+    ASSERT_TRUE(testing::writeAuditFile(path.string(), generated));
+    AuditReader reader(ReadOptions{DateOrder::DayMonthYear, 2026});
+    ASSERT_TRUE(reader.addFile(path.string()));
+    const AuditData data = reader.finish();
+    AnalysisOptions options;
+    options.models = {};
+    options.today = Date{2023, 12, 20};
+    options.dueDays = 45;
+    const Completeness completeness = *analyse(data, options).completeness;
+    const auto ref = reference(path.string(), 4.0, 1.7, "2023-12-20 45");
+    fs::remove(path);
+    auto theirs = [&](const std::string& key) {
+        const auto found = ref.find(key);
+        return found == ref.end() ? 0.0 : found->second;
+    };
+    for (const OutcomeCompleteness& outcome : completeness.outcomes) {
+        const std::string key = testing::cat("completeness_", outcomeKey(outcome.outcome), " ");
+        auto check = [&](const std::string& scope, const CompletenessCounts& c) {
+            EXPECT_EQ(c.knownDue, theirs(key + scope + "known_due")) << key << scope;
+            EXPECT_EQ(c.knownNotDue, theirs(key + scope + "known_not_yet_due")) << key << scope;
+            EXPECT_EQ(c.unknownDue, theirs(key + scope + "unknown_due")) << key << scope;
+            EXPECT_EQ(c.unknownNotDue, theirs(key + scope + "unknown_not_yet_due")) << key << scope;
+        };
+        check("", outcome.overall);
+        EXPECT_GT(outcome.overall.unknownDue, 0u);
+        EXPECT_GT(outcome.overall.unknownNotDue, 0u);
+        EXPECT_EQ(outcome.byMonth.size(), 36u);
+        for (const MonthCompleteness& m : outcome.byMonth) {
+            char month[16];
+            std::snprintf(month, sizeof month, "%04d-%02d_", m.year, m.month);
+            check(month, m.counts);
+        }
+    }
 }
 
 } // namespace

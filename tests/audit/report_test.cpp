@@ -106,15 +106,16 @@ TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
     // per model; each of the 21 pairs of the seven mortality models.
     EXPECT_EQ(rows, 1u + kModelCount * 11 + kModelCount + 21);
     EXPECT_EQ(kModelCount, 8u);
-    // Every row has the header's columns.
+    // Every row has the header's columns; the completeness columns follow
+    // few_events.
     const std::string header = csv.substr(0, csv.find("\r\n"));
     EXPECT_EQ(header.find("model,outcome,band,n,"), 0u) << "columns keep their places";
     const auto columns = std::count(header.begin(), header.end(), ',');
     EXPECT_NE(header.find(",excluded_not_scored,intercept_lower,intercept_upper,slope_lower,"
                           "slope_upper,calibration_in_the_large,in_the_large_lower,"
-                          "in_the_large_upper,few_events,"),
+                          "in_the_large_upper,few_events,known_due,"),
               std::string::npos);
-    EXPECT_EQ(columns, 51);
+    EXPECT_EQ(columns, 57);
     std::size_t start = 0;
     while (start < csv.size()) {
         const std::size_t end = csv.find("\r\n", start);

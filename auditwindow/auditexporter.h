@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "auditwindow/auditcharts.h"
+#include "auditwindow/figures.h"
+
+#include <QString>
+
+#include <optional>
+
+class QByteArray;
+class QWidget;
+
+namespace caldrin {
+class Platform;
+}
+
+namespace caldrin::auditwindow {
+
+class AuditDialogs;
+class FigureTableModel;
+struct AuditLoad;
+
+// The folder the audit window's file dialogs start in: the one used last,
+// else the home folder.
+QString auditFolder();
+void rememberAuditFolderOf(const QString& path);
+
+// What the audit window exports: the PDF report, the printed report, a chart
+// as PNG or SVG, a table as CSV. Nothing is ever written over one of the
+// audit data files read, and a file is replaced whole or not at all. Each
+// export gives the words for the status line once it is done, or nothing
+// when the user cancelled or an error was shown.
+class AuditExporter {
+public:
+    AuditExporter(Platform& platform, AuditDialogs& dialogs, QWidget& window);
+
+    std::optional<QString> exportReport(const AuditLoad& load, const QString& dateRange,
+                                        const NumberFormat& format);
+    void printReport(const AuditLoad& load, const QString& dateRange, const NumberFormat& format);
+    std::optional<QString> exportChart(const AuditLoad& load, const audit::ModelResult& model,
+                                       ChartKind kind, bool svg, const NumberFormat& format);
+    std::optional<QString> exportTable(const AuditLoad& load, const FigureTableModel& table,
+                                       const QString& name);
+
+private:
+    bool refuseInputFile(const AuditLoad& load, const QString& path);
+    bool writeFile(const AuditLoad& load, const QString& path, const QByteArray& bytes);
+
+    Platform& platform_;
+    AuditDialogs& dialogs_;
+    QWidget& window_;
+};
+
+} // namespace caldrin::auditwindow

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "auditwindow/summarypage.h"
+
+#include "auditwindow/auditloader.h"
+#include "auditwindow/figuretablemodel.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <tuple>
+
+namespace caldrin::auditwindow {
+
+using namespace caldrin::audit;
+
+QTableView* makeTableView(FigureTableModel* model, const QString& objectName,
+                          const QString& accessibleName) {
+    auto* view = new QTableView;
+    view->setObjectName(objectName);
+    view->setAccessibleName(accessibleName);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    view->setTabKeyNavigation(false);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setStretchLastSection(true);
+    return view;
+}
+
+namespace {
+
+// Every row whole: the page around the tables scrolls, never a table.
+void fitRows(QTableView* view) {
+    view->resizeRowsToContents();
+    int height = view->horizontalHeader()->height() + 2 * view->frameWidth();
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        height += view->rowHeight(row);
+    view->setMinimumHeight(height);
+    view->setMaximumHeight(height);
+}
+
+// The figures' columns as wide as their contents. A last column of
+// findings in words takes the rest of the page's width and wraps, so that a
+// finding can be read in full without scrolling sideways; below about 30
+// characters for it, the page scrolls instead.
+void fitColumns(QTableView* view) {
+    view->resizeColumnsToContents();
+    const int last = view->model()->columnCount() - 1;
+    int others = 2 * view->frameWidth();
+    for (int column = 0; column < last; ++column)
+        if (!view->isColumnHidden(column))
+            others += view->columnWidth(column);
+    const int findingWidth = view->isColumnHidden(last)
+                                 ? 0
+                                 : view->fontMetrics().horizontalAdvance(QStringLiteral("x")) * 30;
+    view->setMinimumWidth(others + findingWidth);
+    fitRows(view);
+}
+
+// The summary's findings, one line per model, bold where the figures differ
+// from the model's expectation: the conclusion a meeting reads first.
+QString findingLines(const FigureTable& table) {
+    QStringList lines;
+    for (const TableRow& row : table.rows) {
+        if (row.cells.size() < 2)
+            continue;
+        const QString line =
+            (row.cells.constFirst() + QStringLiteral(": ") + row.cells.constLast()).toHtmlEscaped();
+        const bool marked =
+            row.finding == Finding::MoreThanExpected || row.finding == Finding::FewerThanExpected;
+        lines << (marked ? QStringLiteral("<b>%1</b>").arg(line) : line);
+    }
+    return lines.join(QStringLiteral("<br>"));
+}
+
+} // namespace
+
+SummaryPage::SummaryPage(QWidget* parent)
+    : QScrollArea(parent) {
+    setObjectName(QStringLiteral("summaryPage"));
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    morbidityModel_ = new FigureTableModel(this);
+    mortalityModel_ = new FigureTableModel(this);
+    bandModel_ = new FigureTableModel(this);
+    auto* page = new QWidget;
+    setWidget(page);
+    auto* layout = new QVBoxLayout(page);
+    summaryLabel_ = new QLabel;
+    summaryLabel_->setObjectName(QStringLiteral("summaryLabel"));
+    summaryLabel_->setWordWrap(true);
+    summaryLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
+    layout->addWidget(summaryLabel_);
+    morbidityTable_ = makeTableView(morbidityModel_, QStringLiteral("morbidityTable"),
+                                    QStringLiteral("Morbidity summary"));
+    mortalityTable_ = makeTableView(mortalityModel_, QStringLiteral("mortalityTable"),
+                                    QStringLiteral("Mortality summary"));
+    bandTable_ =
+        makeTableView(bandModel_, QStringLiteral("bandTable"), QStringLiteral("Risk bands"));
+    viewport()->installEventFilter(this); // fitSummaryText
+
+    morbidityFindings_ = new QLabel;
+    morbidityFindings_->setObjectName(QStringLiteral("morbidityFindings"));
+    mortalityFindings_ = new QLabel;
+    mortalityFindings_->setObjectName(QStringLiteral("mortalityFindings"));
+    for (QLabel* findings : {morbidityFindings_, mortalityFindings_}) {
+        findings->setWordWrap(true);
+        findings->setTextFormat(Qt::RichText);
+        findings->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
+    for (auto [title, view, findings] :
+         {std::tuple{QStringLiteral("Morbidity"), morbidityTable_, morbidityFindings_},
+          std::tuple{QStringLiteral("Mortality"), mortalityTable_, mortalityFindings_},
+          std::tuple{QStringLiteral("Risk bands of the chosen model"), bandTable_,
+                     static_cast<QLabel*>(nullptr)}}) {
+        view->setWordWrap(true);
+        // The finding's column follows the page's width: its rows follow it.
+        connect(view->horizontalHeader(), &QHeaderView::sectionResized, view, [view](int section) {
+            if (section == view->model()->columnCount() - 1)
+                fitRows(view);
+        });
+        auto* label = new QLabel(QStringLiteral("<b>%1</b>").arg(title));
+        label->setBuddy(view);
+        layout->addWidget(label);
+        layout->addWidget(view);
+        if (findings)
+            layout->addWidget(findings);
+    }
+    layout->addStretch(1);
+}
+
+void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const NumberFormat& format,
+                       const QString& dateRange) {
+    const AnalysisResult& r = load.result;
+    morbidityModel_->setTable(summaryTable(r, Outcome::Morbidity, format));
+    mortalityModel_->setTable(summaryTable(r, Outcome::Mortality, format));
+    if (picked)
+        bandModel_->setTable(bandTable(*picked, format));
+    // The summaries' findings are said in full below each table instead of
+    // in a column too narrow for them.
+    for (auto [view, findings] : {std::pair{morbidityTable_, morbidityFindings_},
+                                  std::pair{mortalityTable_, mortalityFindings_}}) {
+        const auto* model = static_cast<const FigureTableModel*>(view->model());
+        view->setColumnHidden(model->columnCount() - 1, true);
+        findings->setText(findingLines(model->table()));
+        findings->setAccessibleName(model->table().title + QStringLiteral(" findings"));
+    }
+    fitSummaryText();
+    for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_}) {
+        fitColumns(view);
+        const auto* model = static_cast<const FigureTableModel*>(view->model());
+        view->setAccessibleDescription(model->table().asText());
+    }
+    summaryLabel_->setText(
+        QStringLiteral("%1 read (%2 replaced by a later record of the same episode), "
+                       "%3; %4 analysed, dates: %5. %6.")
+            .arg(countOf(load.data->recordsRead(), "record", "records"))
+            .arg(load.data->mergedRecords())
+            .arg(countOf(r.episodes, "episode", "episodes"))
+            .arg(r.inDateRange)
+            .arg(dateRange)
+            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems")));
+    fitSummaryText();
+}
+
+void SummaryPage::repaintTints() {
+    for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_})
+        view->viewport()->update();
+}
+
+bool SummaryPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == viewport())
+        fitSummaryText();
+    return QScrollArea::eventFilter(watched, event);
+}
+
+// The summary's words wrap at the visible width even where a table makes the
+// page scroll sideways, and their height is reserved in full: the scroll
+// area's layout does not ask wrapped labels their height for a width.
+void SummaryPage::fitSummaryText() {
+    const QMargins margins = widget()->layout()->contentsMargins();
+    const int width = std::max(100, viewport()->width() - margins.left() - margins.right());
+    for (QLabel* label : {summaryLabel_, morbidityFindings_, mortalityFindings_}) {
+        label->setMaximumWidth(width);
+        label->setMinimumHeight(std::max(0, label->heightForWidth(width)));
+    }
+}
+
+} // namespace caldrin::auditwindow
