@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditreport.h"
 #include "audit/completeness.h"
 #include "audit/text.h"
@@ -876,7 +877,7 @@ std::string csvReport(const AnalysisResult& result) {
         row.set("expected", jsonNumber(o.expected));
         row.set("oe", number(o.ratio));
         setInterval(row, "oe_lower", "oe_upper", o.interval);
-        row.set("unreliable", flag(o.unreliable));
+        row.set("unreliable", o.unreliable ? "yes" : "no"); // as in the audit window's tables
     };
     auto lead = [&](Model model) {
         CsvRow row;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/auditcharts.h"
 #include "auditwindow/modelnames.h"
 
@@ -241,6 +242,21 @@ void buildHistogram(QChart* chart, const ModelResult& model) {
     series->attachAxis(y);
 }
 
+// Text in exported images and the PDF is found by search as typed: no
+// ligature glyphs ("speciﬁcity").
+void withoutLigatures(QChart* chart) {
+    auto plain = [](QFont font) {
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        return font;
+    };
+    chart->setTitleFont(plain(chart->titleFont()));
+    chart->legend()->setFont(plain(chart->legend()->font()));
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setTitleFont(plain(axis->titleFont()));
+        axis->setLabelsFont(plain(axis->labelsFont()));
+    }
+}
+
 QString titleOf(const ModelResult& model, ChartKind kind, const NumberFormat& format) {
     QString title = modelName(model.model) + QStringLiteral(": ") + chartTitle(kind);
     if (kind == ChartKind::Roc && model.discrimination.auroc)
@@ -307,6 +323,7 @@ std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
         buildHistogram(chart.get(), model);
         break;
     }
+    withoutLigatures(chart.get());
     return chart;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The five charts of one model's analysis, built with Qt Charts, and the same

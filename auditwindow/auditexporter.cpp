@@ -30,6 +30,19 @@ namespace {
 // What the audit window remembers is kept under this name.
 const QString kSettingsName = QStringLiteral("auditwindow");
 
+QString isoDate(const Date& date) {
+    return QDate(date.year, date.month, date.day).toString(Qt::ISODate);
+}
+
+// "audit-report" or "audit-report-2024-07-01-to-2024-09-30": the report's
+// file name, the same whether exported or printed to a file.
+QString reportName(const AuditLoad& load) {
+    if (!load.options.from || !load.options.to)
+        return QStringLiteral("audit-report");
+    return QStringLiteral("audit-report-%1-to-%2")
+        .arg(isoDate(*load.options.from), isoDate(*load.options.to));
+}
+
 } // namespace
 
 QString auditFolder() {
@@ -72,10 +85,10 @@ bool AuditExporter::writeFile(const AuditLoad& load, const QString& path, const 
 
 std::optional<QString> AuditExporter::exportReport(const AuditLoad& load, const QString& dateRange,
                                                    const NumberFormat& format) {
-    const auto path =
-        dialogs_.chooseFileToSave(&window_, QStringLiteral("Export Report as PDF"),
-                                  QDir(auditFolder()).filePath(QStringLiteral("audit-report.pdf")),
-                                  QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"));
+    const auto path = dialogs_.chooseFileToSave(
+        &window_, QStringLiteral("Export Report as PDF"),
+        QDir(auditFolder()).filePath(reportName(load) + QStringLiteral(".pdf")),
+        QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"));
     if (!path)
         return std::nullopt;
     rememberAuditFolderOf(*path);
@@ -106,7 +119,7 @@ std::optional<QString> AuditExporter::exportReport(const AuditLoad& load, const 
 void AuditExporter::printReport(const AuditLoad& load, const QString& dateRange,
                                 const NumberFormat& format) {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Audit report"));
+    printer.setDocName(reportName(load)); // the print dialog's file name
     if (!platform_.choosePrinter(&window_, printer))
         return;
     if (paintAuditReport(printer,
@@ -160,7 +173,7 @@ std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const M
 
 std::optional<QString> AuditExporter::exportTable(const AuditLoad& load,
                                                   const FigureTableModel& table,
-                                                  const QString& name) {
+                                                  const QString& name, const QString& dateRange) {
     const auto path =
         dialogs_.chooseFileToSave(&window_, QStringLiteral("Export Table as CSV"),
                                   QDir(auditFolder()).filePath(name + QStringLiteral(".csv")),
@@ -168,7 +181,7 @@ std::optional<QString> AuditExporter::exportTable(const AuditLoad& load,
     if (!path)
         return std::nullopt;
     rememberAuditFolderOf(*path);
-    if (!writeFile(load, *path, csvText(table.table())))
+    if (!writeFile(load, *path, csvText(table.table(), dateRange)))
         return std::nullopt;
     return QStringLiteral("Table saved as %1.").arg(*path);
 }

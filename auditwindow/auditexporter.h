@@ -40,8 +40,9 @@ public:
     void printReport(const AuditLoad& load, const QString& dateRange, const NumberFormat& format);
     std::optional<QString> exportChart(const AuditLoad& load, const audit::ModelResult& model,
                                        ChartKind kind, bool svg, const NumberFormat& format);
+    // Every row of the CSV says `dateRange`.
     std::optional<QString> exportTable(const AuditLoad& load, const FigureTableModel& table,
-                                       const QString& name);
+                                       const QString& name, const QString& dateRange);
 
 private:
     bool refuseInputFile(const AuditLoad& load, const QString& path);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/auditreportpages.h"
 #include "auditwindow/modelnames.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr double kMargin = 36; // points
 constexpr double kProblemsListed = 40;
+constexpr double kFooterHeight = 16; // points kept free above the margin for the footer
 // Charts are laid out at this many screen pixels per point, so that their
 // fonts keep the proportions they have on screen.
 constexpr double kChartPixelsPerPoint = 1.4;
@@ -26,21 +28,36 @@ QFont fontOf(double points, bool bold = false) {
     QFont font;
     font.setPixelSize(static_cast<int>(points));
     font.setBold(bold);
+    // No ligatures: a reader searching the PDF for "difference" must find it,
+    // not "di\uFB00erence".
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
+}
+
+// An interval such as "0.61–0.93 (0.5–0.7)" stays on one line: no break at
+// its dash or before its bracket.
+QString unbroken(QString text) {
+    text.replace(QStringLiteral(" ("), QStringLiteral("\u00A0("));
+    text.replace(QStringLiteral("\u2013"), QStringLiteral("\u2060\u2013\u2060"));
+    return text;
 }
 
 // Lays text, tables and charts down the page in points and starts a new page
 // where the next item would not fit.
 class PageWriter {
 public:
-    PageWriter(QPagedPaintDevice& device, QPainter& painter)
+    // `footer` goes at the foot of every page, before its number.
+    PageWriter(QPagedPaintDevice& device, QPainter& painter, QString footer)
         : device_(device)
-        , painter_(painter) {
+        , painter_(painter)
+        , footer_(std::move(footer)) {
         scale_ = device.logicalDpiX() / 72.0;
         painter_.scale(scale_, scale_);
         width_ = device.width() / scale_ - 2 * kMargin;
-        bottom_ = device.height() / scale_ - kMargin;
+        footerY_ = device.height() / scale_ - kMargin;
+        bottom_ = footerY_ - kFooterHeight;
         y_ = kMargin;
+        drawFooter();
     }
 
     int pages() const { return pages_; }
@@ -51,6 +68,7 @@ public:
         device_.newPage();
         ++pages_;
         y_ = kMargin;
+        drawFooter();
     }
 
     void space(double points) { y_ += points; }
@@ -83,6 +101,14 @@ public:
         double total = 0;
         for (double w : widths)
             total += w;
+        // Too wide for the page: the last column (findings in words) wraps
+        // first; the figures shrink only when that is not enough.
+        const double wordsWidth = 150;
+        if (total > width_ && widths.back() > wordsWidth) {
+            const double cut = std::min(total - width_, widths.back() - wordsWidth);
+            widths.back() -= cut;
+            total -= cut;
+        }
         if (total > width_)
             for (double& w : widths)
                 w *= width_ / total;
@@ -95,7 +121,7 @@ public:
                     height,
                     painter_
                         .boundingRect(QRectF(0, 0, widths[static_cast<std::size_t>(c)] - 4, 1e6),
-                                      Qt::TextWordWrap, cells[c])
+                                      Qt::TextWordWrap, unbroken(cells[c]))
                         .height());
             return height + 4;
         };
@@ -105,7 +131,7 @@ public:
             for (qsizetype c = 0; c < columns && c < cells.size(); ++c) {
                 const double w = widths[static_cast<std::size_t>(c)];
                 painter_.drawText(QRectF(x + 2, y_ + 2, w - 4, height - 2), Qt::TextWordWrap,
-                                  cells[c]);
+                                  unbroken(cells[c]));
                 x += w;
             }
             y_ += height;
@@ -152,6 +178,16 @@ private:
         return painter_.boundingRect(QRectF(0, 0, 1e6, 1e6), 0, text).width();
     }
 
+    // Every page says what it is part of and where it is, so that a page
+    // taken out of a meeting's pack can be placed.
+    void drawFooter() {
+        painter_.setFont(fontOf(7));
+        const QRectF line(kMargin, footerY_ - 9, width_, 10);
+        painter_.drawText(line, Qt::AlignLeft | Qt::AlignBottom, footer_);
+        painter_.drawText(line, Qt::AlignRight | Qt::AlignBottom,
+                          QStringLiteral("Page %1").arg(pages_));
+    }
+
     void ensure(double height) {
         if (height > remaining() && y_ > kMargin)
             newPage();
@@ -162,8 +198,10 @@ private:
     double scale_ = 1;
     double width_ = 0;
     double bottom_ = 0;
+    double footerY_ = 0;
     double y_ = 0;
     int pages_ = 1;
+    QString footer_;
 };
 
 void titlePage(PageWriter& page, const ReportContext& context) {
@@ -380,7 +418,10 @@ int paintAuditReport(QPagedPaintDevice& device, const ReportContext& context) {
     QPainter painter;
     if (!painter.begin(&device))
         return 0;
-    PageWriter page(device, painter);
+    PageWriter page(
+        device, painter,
+        QStringLiteral("Audit report, %1, prepared %2")
+            .arg(context.dateRange, context.generated.toString(QStringLiteral("d MMM yyyy"))));
     titlePage(page, context);
     problemsSection(page, context);
     for (const ModelResult& model : context.result.models)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The audit report on paper: a PDF file or a printer. Landscape pages: title,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/auditwindow.h"
 #include "audit/outputfile.h"
 #include "auditwindow/modelnames.h"
@@ -164,7 +165,7 @@ void AuditWindow::buildMenus() {
     QMenu* tables = file->addMenu(QStringLiteral("Export &Table as CSV"));
     const auto exportTable = [this](const FigureTableModel* table, const QString& name) {
         if (load_)
-            reportDone(exporter_.exportTable(*load_, *table, name));
+            reportDone(exporter_.exportTable(*load_, *table, name, dateRangeText()));
     };
     QAction* morbidity =
         tables->addAction(QStringLiteral("M&orbidity summary..."), this, [this, exportTable] {

@@ -1,10 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/figures.h"
 #include "auditwindow/modelnames.h"
 
 #include "audit/auditreport.h"
 #include "auditformat/columns.h"
-
-#include <QLocale>
 
 namespace caldrin::auditwindow {
 
@@ -15,11 +14,16 @@ namespace {
 const QString kDash = QStringLiteral("\u2013");
 const QString kNotAvailable = QStringLiteral("n/a");
 
-QString plain(double value) {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+// CSV values as the window shows them (full precision is in the command
+// line's JSON), with a full stop whatever the locale; empty when undefined.
+QString rounded(double value, int decimals) {
+    return QString::number(value, 'f', decimals);
 }
-QString plain(const std::optional<double>& value) {
-    return value ? plain(*value) : QString();
+QString rounded(const std::optional<double>& value, int decimals) {
+    return value ? rounded(*value, decimals) : QString();
+}
+QString yesNo(bool yes) {
+    return yes ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
 QString fromUtf8(const std::string& text) {
@@ -49,12 +53,20 @@ QString ratioCell(const ObservedExpected& figures, const NumberFormat& format) {
                           figures.unreliable);
 }
 
+const QStringList kRatioCsvHeaders = {QStringLiteral("n"),
+                                      QStringLiteral("Observed"),
+                                      QStringLiteral("Expected"),
+                                      QStringLiteral("O:E"),
+                                      QStringLiteral("O:E lower 95% limit"),
+                                      QStringLiteral("O:E upper 95% limit"),
+                                      QStringLiteral("O:E unreliable")};
+
 void addRatioCsv(QStringList& row, const ObservedExpected& figures) {
     row << QString::number(figures.n) << QString::number(figures.observed)
-        << plain(figures.expected) << plain(figures.ratio)
-        << (figures.interval ? plain(figures.interval->lower) : QString())
-        << (figures.interval ? plain(figures.interval->upper) : QString())
-        << (figures.unreliable ? QStringLiteral("yes") : QStringLiteral("no"));
+        << rounded(figures.expected, 2) << rounded(figures.ratio, 2)
+        << (figures.interval ? rounded(figures.interval->lower, 2) : QString())
+        << (figures.interval ? rounded(figures.interval->upper, 2) : QString())
+        << yesNo(figures.unreliable);
 }
 
 } // namespace
@@ -145,27 +157,20 @@ FigureTable summaryTable(const AnalysisResult& result, Outcome outcome,
                      QStringLiteral("O:E (95% CI)"), QStringLiteral("AUROC (95% CI)"),
                      QStringLiteral("HL p"),         QStringLiteral("Calibration slope"),
                      QStringLiteral("Brier"),        QStringLiteral("Finding")};
-    table.csvHeaders = {QStringLiteral("model"),
-                        QStringLiteral("n"),
-                        QStringLiteral("observed"),
-                        QStringLiteral("expected"),
-                        QStringLiteral("oe"),
-                        QStringLiteral("oe_lower"),
-                        QStringLiteral("oe_upper"),
-                        QStringLiteral("oe_unreliable"),
-                        QStringLiteral("auroc"),
-                        QStringLiteral("auroc_lower"),
-                        QStringLiteral("auroc_upper"),
-                        QStringLiteral("auroc_unreliable"),
-                        QStringLiteral("hosmer_lemeshow_chi2"),
-                        QStringLiteral("hosmer_lemeshow_p"),
-                        QStringLiteral("hosmer_lemeshow_unreliable"),
-                        QStringLiteral("calibration_intercept"),
-                        QStringLiteral("calibration_slope"),
-                        QStringLiteral("brier"),
-                        QStringLiteral("excluded_unknown_outcome"),
-                        QStringLiteral("excluded_not_scored"),
-                        QStringLiteral("finding")};
+    table.csvHeaders = QStringList{QStringLiteral("Model")} + kRatioCsvHeaders +
+                       QStringList{QStringLiteral("AUROC"),
+                                   QStringLiteral("AUROC lower 95% limit"),
+                                   QStringLiteral("AUROC upper 95% limit"),
+                                   QStringLiteral("AUROC unreliable"),
+                                   QStringLiteral("Hosmer-Lemeshow chi-square"),
+                                   QStringLiteral("Hosmer-Lemeshow p"),
+                                   QStringLiteral("Hosmer-Lemeshow unreliable"),
+                                   QStringLiteral("Calibration intercept"),
+                                   QStringLiteral("Calibration slope"),
+                                   QStringLiteral("Brier score"),
+                                   QStringLiteral("Left out: outcome not recorded"),
+                                   QStringLiteral("Left out: scores not entered"),
+                                   QStringLiteral("Finding")};
     for (const ModelResult& model : result.models) {
         if (model.outcome != outcome)
             continue;
@@ -213,15 +218,17 @@ FigureTable summaryTable(const AnalysisResult& result, Outcome outcome,
                 : QString()};
         table.rows.push_back(row);
 
-        QStringList csv{fromUtf8(std::string(modelKey(model.model)))};
+        QStringList csv{modelName(model.model)};
         addRatioCsv(csv, oe);
-        csv << plain(roc.auroc) << (roc.interval ? plain(roc.interval->lower) : QString())
-            << (roc.interval ? plain(roc.interval->upper) : QString())
-            << (roc.unreliable ? QStringLiteral("yes") : QStringLiteral("no"))
-            << plain(hl.chiSquare) << plain(hl.pValue)
-            << (hl.unreliable ? QStringLiteral("yes") : QStringLiteral("no"))
-            << plain(model.calibration.intercept) << plain(model.calibration.slope)
-            << plain(model.brier) << QString::number(model.excludedUnknownOutcome)
+        csv << rounded(roc.auroc, 3) << (roc.interval ? rounded(roc.interval->lower, 3) : QString())
+            << (roc.interval ? rounded(roc.interval->upper, 3) : QString()) << yesNo(roc.unreliable)
+            << rounded(hl.chiSquare, 2)
+            << (!hl.pValue           ? QString()
+                : *hl.pValue < 0.001 ? QStringLiteral("<0.001")
+                                     : rounded(*hl.pValue, 3))
+            << yesNo(hl.unreliable) << rounded(model.calibration.intercept, 2)
+            << rounded(model.calibration.slope, 2) << rounded(model.brier, 4)
+            << QString::number(model.excludedUnknownOutcome)
             << QString::number(model.excludedNotScored) << finding;
         table.csvRows.push_back(csv);
     }
@@ -234,10 +241,9 @@ FigureTable bandTable(const ModelResult& model, const NumberFormat& format) {
     table.headers = {QStringLiteral("Predicted risk"), QStringLiteral("n"),
                      QStringLiteral("Observed"),       QStringLiteral("Expected"),
                      QStringLiteral("O:E (95% CI)"),   QStringLiteral("Finding")};
-    table.csvHeaders = {
-        QStringLiteral("from"),     QStringLiteral("to"),       QStringLiteral("n"),
-        QStringLiteral("observed"), QStringLiteral("expected"), QStringLiteral("oe"),
-        QStringLiteral("oe_lower"), QStringLiteral("oe_upper"), QStringLiteral("unreliable")};
+    table.csvHeaders = QStringList{QStringLiteral("Model"), QStringLiteral("Predicted risk from %"),
+                                   QStringLiteral("Predicted risk to %")} +
+                       kRatioCsvHeaders + QStringList{QStringLiteral("Finding")};
     for (const RiskBand& band : model.bands) {
         TableRow row;
         row.finding = findingOf(band.figures);
@@ -249,8 +255,10 @@ FigureTable bandTable(const ModelResult& model, const NumberFormat& format) {
                      ratioCell(band.figures, format),
                      findingText(band.figures, model.outcome, format)};
         table.rows.push_back(row);
-        QStringList csv{plain(band.from), plain(band.to)};
+        QStringList csv{modelName(model.model), QString::number(qRound(band.from * 100)),
+                        QString::number(qRound(band.to * 100))};
         addRatioCsv(csv, band.figures);
+        csv << row.cells.constLast();
         table.csvRows.push_back(csv);
     }
     return table;
@@ -260,7 +268,7 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
     FigureTable table;
     table.title = QStringLiteral("Reading problems and exclusions");
     table.headers = {QStringLiteral("File"), QStringLiteral("Line"), QStringLiteral("Problem")};
-    table.csvHeaders = {QStringLiteral("file"), QStringLiteral("line"), QStringLiteral("problem")};
+    table.csvHeaders = table.headers;
     auto add = [&](std::optional<std::size_t> file, std::uint64_t line, const QString& text) {
         TableRow row;
         const QString path = file ? fromUtf8(data.files()[*file].path) : QString();
@@ -325,7 +333,7 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
     return table;
 }
 
-QByteArray csvText(const FigureTable& table) {
+QByteArray csvText(const FigureTable& table, const QString& dateRange) {
     auto field = [](const QString& text) {
         return QString::fromStdString(quoteCsvField(text.toStdString()));
     };
@@ -335,10 +343,15 @@ QByteArray csvText(const FigureTable& table) {
             out << field(f);
         return out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
-    QString text = line(table.csvHeaders);
+    // Every table says which dates it covers, whichever file it ends up in.
+    const bool dated = !dateRange.isEmpty();
+    QString text =
+        line(dated ? QStringList{QStringLiteral("Dates")} + table.csvHeaders : table.csvHeaders);
     for (const QStringList& row : table.csvRows)
-        text += line(row);
-    return text.toUtf8();
+        text += line(dated ? QStringList{dateRange} + row : row);
+    // The byte-order mark tells spreadsheet programs the text is UTF-8, so
+    // that dashes and accents arrive intact.
+    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
 }
 
 } // namespace caldrin::auditwindow

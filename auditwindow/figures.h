@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The analysis as tables of text: what the window shows, what the PDF report
@@ -56,8 +57,9 @@ struct TableRow {
     std::uint64_t line = 0;
 };
 
-// A table as shown, and the same figures as plain values for CSV (full stop,
-// intervals in columns of their own, empty where a figure is undefined).
+// A table as shown, and the same figures as values for CSV (rounded as shown,
+// full stop, intervals in columns of their own, "yes"/"no", empty where a
+// figure is undefined).
 struct FigureTable {
     QString title;
     QStringList headers;
@@ -79,7 +81,8 @@ FigureTable bandTable(const audit::ModelResult& model, const NumberFormat& forma
 FigureTable problemTable(const audit::AuditData& data, const audit::AnalysisResult& result);
 
 // RFC 4180: fields quoted when they hold a comma, quote or line break; CRLF
-// line ends; UTF-8.
-QByteArray csvText(const FigureTable& table);
+// line ends; UTF-8 with a byte-order mark. With `dateRange` ("all dates",
+// "1 Jan 2024 to 31 Dec 2024") every row starts with it, under "Dates".
+QByteArray csvText(const FigureTable& table, const QString& dateRange = {});
 
 } // namespace caldrin::auditwindow

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/options.h"
 #include "auditwindow/auditdialogs.h"
 #include "auditwindow/auditwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // caldrin-help: the help viewer of the Caldrin Calculator. It shows the help
 // file at a topic and then takes further topics from the calculator over a
 // local socket, so one window serves every Help press, for as long as the

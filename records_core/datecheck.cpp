@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "records_core/datecheck.h"
 
 #include "auditformat/cp1252.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scoring/risk.h"
 
 #include "scoring/padding.h"

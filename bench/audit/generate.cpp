@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a generated audit data file: generate FILE RECORDS.
 
 #include "auditgenerator.h"

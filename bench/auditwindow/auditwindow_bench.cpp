@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Usage: auditwindow_bench [FOLDER]   (run with QT_QPA_PLATFORM=offscreen)
 //
 // 1. A 100,000-record file: milliseconds from openFiles() until the summary

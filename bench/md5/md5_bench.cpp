@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's MD5 beside OpenSSL's (hand-written assembly on common
 // machines), on the identifier block the patient details dialog hashes and on
 // a large buffer that shows the transform's throughput.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculator's own start-up, as main() runs it, quitting as soon as the
 // main window is shown.
 #include "app/startup.h"

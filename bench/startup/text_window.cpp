@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for the calculator's start-up: the least a text interface
 // pays, one window with a label and a line edit, quitting as soon as it is
 // shown. Drawing text loads the font database, which is much of any start-up

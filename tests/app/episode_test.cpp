@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole episodes driven through the real windows, as a user would: grade the
 // scores, calculate, enter the patient details, report, add to the audit file.
 #include "app/mainwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Not a test: renders the screenshots of the README into a folder, from an
 // episode graded in the real windows, for a made-up patient.
 //   QT_QPA_PLATFORM=offscreen build/debug/tests/bin/make_screenshots docs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // caldrin-audit as a program: its exit status, its formats and where its
 // report goes.
 

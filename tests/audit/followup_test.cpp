@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Following episodes up: the leading fields kept as written, the list of
 // episodes whose outcome is not known, and how complete each outcome is.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis against an independent computation of the same figures in
 // Python (csv, NumPy, SciPy, statsmodels) on a generated file.
 

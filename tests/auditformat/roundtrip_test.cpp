@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
 #include "auditformat/cp1252.h"
 #include "records_core/auditrecord.h"

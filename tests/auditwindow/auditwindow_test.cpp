@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
 #include "auditgenerator.h"
 #include "auditwindow/auditcharts.h"
@@ -23,6 +24,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -688,7 +690,27 @@ private Q_SLOTS:
         // Title page, two pages for each of the eight models, two of method notes.
         QCOMPARE(windowtesting::pdfPages(pdf), 19);
         const QString text = windowtesting::pdfText(pdf);
-        const QStringList pages = text.split(QLatin1Char('\f'));
+        const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        // Found by search as typed (no ligature glyphs), and every page says
+        // where it belongs.
+        QVERIFY(text.contains("no clear difference from expected"));
+        QVERIFY(text.contains("mean squared difference"));
+        QCOMPARE(pages.size(), windowtesting::pdfPages(pdf));
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            QVERIFY2(pages[i].contains(QStringLiteral("Page %1").arg(i + 1)), qPrintable(pages[i]));
+            QVERIFY(pages[i].contains("Audit report, all dates"));
+        }
+        QVERIFY(!text.contains(QRegularExpression(QStringLiteral("[\\x{FB00}-\\x{FB06}]"))));
+        // No figure or interval is broken across lines, bold rows included.
+        for (const ModelResult& m : engineFigures({mainFile}).models) {
+            NumberFormat format;
+            QVERIFY2(
+                pages[0].contains(format.withInterval(*m.overall.ratio, m.overall.interval, 2)),
+                qPrintable(titleOf(m.model)));
+            QVERIFY2(pages[0].contains(format.withInterval(*m.discrimination.auroc,
+                                                           m.discrimination.interval, 3)),
+                     qPrintable(titleOf(m.model)));
+        }
         QVERIFY(pages[0].contains("Audit report"));
         QVERIFY(pages[0].contains("audit.csv"));
         QVERIFY(pages[0].contains("Date range: all dates"));
@@ -709,6 +731,9 @@ private Q_SLOTS:
         const QString printed = dir.filePath("printed.pdf");
         platform.printAnswers.push_back(printed);
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        // The print dialog offers the name the export offered.
+        QCOMPARE(platform.printDocNames.back() + ".pdf",
+                 QFileInfo(dialogs.saveRequests[0].suggestedPath).fileName());
         QCOMPARE(windowtesting::pdfPages(printed), 19);
         QVERIFY(windowtesting::pdfText(printed).contains("Hosmer"));
         platform.printAnswers.push_back(std::nullopt); // Cancel prints nothing
@@ -730,16 +755,20 @@ private Q_SLOTS:
         const QStringList lines =
             QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 8); // header and the seven mortality models
-        QVERIFY(lines[0].startsWith("model,n,observed,expected,oe,oe_lower,oe_upper"));
+        QVERIFY(lines[0].startsWith(
+            "\uFEFFDates,Model,n,Observed,Expected,O:E,O:E lower 95% limit,O:E upper 95% limit"));
         QString row;
         for (const QString& line : lines)
-            if (line.startsWith("p_possum_mortality,"))
+            if (line.startsWith("all dates,P-POSSUM mortality,"))
                 row = line;
+        // Rounded as the window shows them.
         const QStringList fields = row.split(',');
-        QCOMPARE(fields[1], QString::number(p.overall.n));
-        QCOMPARE(fields[2], QString::number(p.overall.observed));
-        QCOMPARE(fields[4].toDouble(), *p.overall.ratio);
-        QCOMPARE(fields[5].toDouble(), p.overall.interval->lower);
+        QCOMPARE(fields[2], QString::number(p.overall.n));
+        QCOMPARE(fields[3], QString::number(p.overall.observed));
+        QCOMPARE(fields[4], QString::number(p.overall.expected, 'f', 2));
+        QCOMPARE(fields[5], QString::number(*p.overall.ratio, 'f', 2));
+        QCOMPARE(fields[6], QString::number(p.overall.interval->lower, 'f', 2));
+        QCOMPARE(fields[8], QStringLiteral("no"));
 
         const QString png = dir.filePath("chart.png");
         dialogs.saveAnswers.push_back(png);

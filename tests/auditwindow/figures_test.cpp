@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/figures.h"
 #include "auditwindow/sourceline.h"
 
@@ -84,17 +85,23 @@ private Q_SLOTS:
         QCOMPARE(cells[4], QStringLiteral("1,33 (0,16\u20134,80), unreliable"));
         QCOMPARE(cells[5], QStringLiteral("n/a")); // no AUROC without both outcomes
         QVERIFY(!table.rows[0].notes[5].isEmpty());
-        // CSV keeps the full stop and leaves undefined figures empty.
-        const QString csv = QString::fromUtf8(csvText(table));
-        QVERIFY(csv.contains(QStringLiteral(
-            "\r\np_possum_mortality,1000,2,1.5,1.3333333333333333,0.16,4.8,yes,,,,")));
+        // CSV rounds as shown, keeps the full stop, leaves undefined figures
+        // empty and says the dates in every row.
+        const QByteArray bytes = csvText(table, QStringLiteral("all dates"));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "Dates,Model,n,Observed,Expected,O:E,"));
+        const QString csv = QString::fromUtf8(bytes);
+        QVERIFY2(csv.contains(QStringLiteral(
+                     "\r\nall dates,P-POSSUM mortality,1000,2,1.50,1.33,0.16,4.80,yes,,,,yes,")),
+                 qPrintable(csv));
     }
 
     void csvQuotesWhatNeedsQuoting() {
         FigureTable table;
         table.csvHeaders = {"file", "problem"};
         table.csvRows = {{"a,b.csv", "he said \"no\""}, {"plain", "two\nlines"}};
-        QCOMPARE(csvText(table), QByteArray("file,problem\r\n\"a,b.csv\",\"he said \"\"no\"\"\"\r\n"
+        QCOMPARE(csvText(table), QByteArray("\xEF\xBB\xBF"
+                                            "file,problem\r\n\"a,b.csv\",\"he said \"\"no\"\"\"\r\n"
                                             "plain,\"two\nlines\"\r\n"));
     }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the fuzzing input on every file of a seed folder and on a fixed
 // number of mutations of each, drawn from a fixed seed: the same inputs on
 // every run, so a failure here is reproducible. A coverage-guided fuzzer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One fuzzing input: the bytes of an audit data file, read, analysed and
 // written in every format. The reports must be whole UTF-8 text whatever the
 // file holds; the sanitizers catch the rest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help channel under attack from another local account and from a peer
 // that misbehaves. The tests run as root (as CI does) and take the second
 // account's place with an unprivileged user id through fork and setuid.

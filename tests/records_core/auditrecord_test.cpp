@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "records_core/auditfilename.h"
 #include "records_core/auditrecord.h"
 #include "scoring/risk.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/printtext.h"
 #include "report/reportwindow.h"
 #include "report_core/reporttext.h"

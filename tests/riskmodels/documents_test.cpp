@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help's model chapter, the audit command's manual page and the audit
 // PDF's method notes must say what the model table says: each model's name
 // with its own equation, and its source.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakeplatform.h"
 
 #include <QDialog>
@@ -59,6 +60,7 @@ std::optional<QString> FakePlatform::chooseFileToSave(QWidget*, const SaveFileRe
 }
 
 bool FakePlatform::choosePrinter(QWidget*, QPrinter& printer) {
+    printDocNames << printer.docName();
     if (printAnswers.empty()) {
         QTest::qFail("unexpected print dialog", __FILE__, __LINE__);
         return false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/platform.h"
@@ -33,6 +34,7 @@ public:
 
     // Answers for the print dialog: a PDF file to print into, or nullopt for Cancel.
     std::deque<std::optional<QString>> printAnswers;
+    QStringList printDocNames; // the document name of each print dialog shown
 
     // Each modal dialog is handed to the next handler while it is shown modally;
     // the handler acts as the user would and closes it.
