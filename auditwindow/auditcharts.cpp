@@ -13,6 +13,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace caldrin::auditwindow {
 
@@ -20,11 +21,26 @@ using namespace caldrin::audit;
 
 namespace {
 
+// Ticks at round values (1, 2 or 5 times a power of ten, counted from 0),
+// about five of them; whole numbers only where the axis counts episodes.
 QValueAxis* addAxis(QChart* chart, Qt::Alignment alignment, const QString& title, double low,
-                    double high) {
+                    double high, bool wholeNumbers = false) {
     auto* axis = new QValueAxis(chart);
     axis->setTitleText(title);
     axis->setRange(low, high);
+    const double rough = std::max(high - low, 1e-9) / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = power;
+    for (const double factor : {2.0, 5.0, 10.0})
+        if (step < rough)
+            step = power * factor;
+    if (wholeNumbers)
+        step = std::max(1.0, std::round(step));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
     chart->addAxis(axis, alignment);
     return axis;
 }
@@ -74,15 +90,15 @@ void buildCalibration(QChart* chart, const ModelResult& model) {
     auto* reliable = addSeries<QScatterSeries>(chart, QStringLiteral("observed"),
                                                QStringLiteral("Observed (95% interval)"), x, y);
     reliable->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    auto* unreliable = addSeries<QScatterSeries>(
-        chart, QStringLiteral("observedUnreliable"),
-        QStringLiteral("Observed, unreliable (fewer than 5 expected)"), x, y);
+    auto* unreliable =
+        addSeries<QScatterSeries>(chart, QStringLiteral("observedUnreliable"),
+                                  QStringLiteral("Unreliable: under 5 expected"), x, y);
     unreliable->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
     // Hollow, but outlined in the series' colour: the theme's outline is the
     // background's colour, which leaves a hollow marker invisible.
     QPen outline(reliable->color(), 2);
     unreliable->setPen(outline);
-    unreliable->setBrush(chart->backgroundBrush().color());
+    unreliable->setBrush(Qt::NoBrush);
     unreliable->setMarkerSize(reliable->markerSize());
     for (const RiskBand& band : model.bands) {
         const ObservedExpected& f = band.figures;
@@ -104,8 +120,8 @@ void buildCalibration(QChart* chart, const ModelResult& model) {
 }
 
 void buildRoc(QChart* chart, const ModelResult& model) {
-    QValueAxis* x = addAxis(chart, Qt::AlignBottom, QStringLiteral("1 - specificity"), 0, 1);
-    QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Sensitivity"), 0, 1);
+    QValueAxis* x = addRateAxis(chart, Qt::AlignBottom, QStringLiteral("1 - specificity"));
+    QValueAxis* y = addRateAxis(chart, Qt::AlignLeft, QStringLiteral("Sensitivity"));
     auto* diagonal = addSeries<QLineSeries>(chart, QStringLiteral("diagonal"),
                                             QStringLiteral("No discrimination"), x, y);
     diagonal->append({{0, 0}, {1, 1}});
@@ -140,11 +156,9 @@ void buildVlad(QChart* chart, const ModelResult& model) {
     const auto [low, high] = rangeOf(model.series, true);
     const double margin = std::max(1.0, (high - low) * 0.05);
     QValueAxis* x = addAxis(chart, Qt::AlignBottom, QStringLiteral("Episodes in date order"), 0,
-                            lastPosition(model));
-    QValueAxis* y = addAxis(
-        chart, Qt::AlignLeft,
-        QStringLiteral("Cumulative expected minus observed %1").arg(eventsWord(model.outcome)),
-        low - margin, high + margin);
+                            lastPosition(model), true);
+    QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Expected minus observed"),
+                            low - margin, high + margin);
     auto* line =
         addSeries<QLineSeries>(chart, QStringLiteral("vlad"), QStringLiteral("VLAD"), x, y);
     QList<QPointF> points;
@@ -160,7 +174,7 @@ void buildCusum(QChart* chart, const ModelResult& model) {
     (void)low;
     const double top = std::max(high, model.cusum.limit.value_or(0)) * 1.1 + 0.1;
     QValueAxis* x = addAxis(chart, Qt::AlignBottom, QStringLiteral("Episodes in date order"), 0,
-                            lastPosition(model));
+                            lastPosition(model), true);
     QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("CUSUM"), 0, top);
     auto* line = addSeries<QLineSeries>(
         chart, QStringLiteral("cusum"),
@@ -237,9 +251,40 @@ void buildHistogram(QChart* chart, const ModelResult& model) {
     qreal top = 1;
     for (qsizetype i = 0; i < bars.labels.size(); ++i)
         top = std::max(top, bars.withEvent[i] + bars.withoutEvent[i]);
-    QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Episodes"), 0, top * 1.05);
-    y->setLabelFormat(QStringLiteral("%.0f"));
+    QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Episodes"), 0, top * 1.05, true);
     series->attachAxis(y);
+}
+
+// The same colours under every theme, so that a chart on screen in the dark
+// and the same chart on paper read alike.
+void fixedColours(QChart* chart) {
+    const QColor figures(31, 119, 180);    // blue: the model's own figures
+    const QColor reference(127, 127, 127); // grey: what they are measured against
+    const QColor alarm(214, 39, 40);       // red: signals, events
+    for (QAbstractSeries* series : chart->series()) {
+        const QString name = series->objectName();
+        if (auto* line = qobject_cast<QLineSeries*>(series);
+            line && !qobject_cast<QScatterSeries*>(series))
+            line->setColor(name == QStringLiteral("diagonal") || name == QStringLiteral("limit")
+                               ? reference
+                               : figures);
+        if (auto* scatter = qobject_cast<QScatterSeries*>(series)) {
+            const QColor colour = name == QStringLiteral("signals") ? alarm : figures;
+            if (name == QStringLiteral("observedUnreliable")) {
+                scatter->setBorderColor(colour);
+            } else {
+                scatter->setColor(colour);
+                scatter->setBorderColor(colour);
+            }
+        }
+        if (auto* bars = qobject_cast<QStackedBarSeries*>(series))
+            for (QBarSet* set : bars->barSets()) {
+                const QColor colour =
+                    set->objectName() == QStringLiteral("withEvent") ? alarm : figures;
+                set->setColor(colour);
+                set->setBorderColor(colour);
+            }
+    }
 }
 
 // Text in exported images and the PDF is found by search as typed: no
@@ -300,7 +345,8 @@ QString chartKey(ChartKind kind) {
 }
 
 std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
-                                  QChart::ChartTheme theme, const NumberFormat& format) {
+                                  QChart::ChartTheme theme, const NumberFormat& format,
+                                  const QString& dateRange) {
     auto chart = std::make_unique<QChart>();
     chart->setTheme(theme);
     chart->setAnimationOptions(QChart::NoAnimation);
@@ -323,7 +369,10 @@ std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
         buildHistogram(chart.get(), model);
         break;
     }
+    fixedColours(chart.get());
     withoutLigatures(chart.get());
+    if (!dateRange.isEmpty())
+        chart->setTitle(chart->title() + QStringLiteral(", ") + dateRange);
     return chart;
 }
 

@@ -35,8 +35,12 @@ inline constexpr std::size_t kHistogramBinsPerBar = 5;
 // A new chart in `theme`. Series carry object names the tests read:
 // "observed", "observedUnreliable", "interval", "diagonal", "roc", "vlad",
 // "cusum", "limit", "signals", "histogram".
+// With `dateRange` ("all dates", "1 Jul 2024 to 30 Sep 2024") the title says
+// it, for a chart that leaves the window. Series keep their colours in every
+// theme; axes tick at round values, episode axes at whole numbers.
 std::unique_ptr<QChart> makeChart(const audit::ModelResult& model, ChartKind kind,
-                                  QChart::ChartTheme theme, const NumberFormat& format);
+                                  QChart::ChartTheme theme, const NumberFormat& format,
+                                  const QString& dateRange = {});
 
 // Paints `chart` into `target` on `painter`, laid out at `layoutSize` (screen
 // pixels: the chart's fonts keep their proportions). The caller keeps the chart.

@@ -129,7 +129,8 @@ void AuditExporter::printReport(const AuditLoad& load, const QString& dateRange,
 
 std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const ModelResult& model,
                                                   ChartKind kind, bool svg,
-                                                  const NumberFormat& format) {
+                                                  const NumberFormat& format,
+                                                  const QString& dateRange) {
     const QString name = chartKey(kind) + QLatin1Char('-') + modelFileKey(model.model) +
                          (svg ? QStringLiteral(".svg") : QStringLiteral(".png"));
     const auto path = dialogs_.chooseFileToSave(
@@ -142,7 +143,8 @@ std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const M
         return std::nullopt;
     rememberAuditFolderOf(*path);
     // Exported charts go on paper and slides: always the light theme.
-    const std::unique_ptr<QChart> chart = makeChart(model, kind, QChart::ChartThemeLight, format);
+    const std::unique_ptr<QChart> chart =
+        makeChart(model, kind, QChart::ChartThemeLight, format, dateRange);
     const QSizeF layoutSize(1000, 640);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -152,7 +154,8 @@ std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const M
         generator.setOutputDevice(&buffer);
         generator.setSize(layoutSize.toSize());
         generator.setViewBox(QRectF(QPointF(0, 0), layoutSize));
-        generator.setTitle(chartTitle(kind) + QStringLiteral(", ") + modelName(model.model));
+        generator.setTitle(chartTitle(kind) + QStringLiteral(", ") + modelName(model.model) +
+                           QStringLiteral(", ") + dateRange);
         generator.setDescription(chartFigures(model, kind, format));
         QPainter painter(&generator);
         paintChart(*chart, painter, QRectF(QPointF(0, 0), layoutSize), layoutSize);

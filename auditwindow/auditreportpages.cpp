@@ -20,9 +20,11 @@ namespace {
 constexpr double kMargin = 36; // points
 constexpr double kProblemsListed = 40;
 constexpr double kFooterHeight = 16; // points kept free above the margin for the footer
-// Charts are laid out at this many screen pixels per point, so that their
-// fonts keep the proportions they have on screen.
-constexpr double kChartPixelsPerPoint = 1.4;
+// Charts are laid out at this many screen pixels per point: their fonts
+// keep the proportions they have on screen while a half-page chart is wide
+// enough for its legend and axis titles whole (at 1.4 the calibration
+// legend was cut short).
+constexpr double kChartPixelsPerPoint = 1.8;
 
 QFont fontOf(double points, bool bold = false) {
     QFont font;

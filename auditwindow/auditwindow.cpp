@@ -7,6 +7,7 @@
 #include "auditwindow/chartspage.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/filterbar.h"
+#include "auditwindow/outcomespage.h"
 #include "auditwindow/problemspage.h"
 #include "auditwindow/summarypage.h"
 #include "platform/helptopic.h"
@@ -72,6 +73,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     , exporter_(platform, dialogs, *this) {
     setObjectName(QStringLiteral("AuditWindow"));
     setWindowTitle(kTitle);
+    // Outcomes are recorded after the leading fields of the episode's record.
+    options_.read.keepLeadingFields = true;
     setAcceptDrops(true);
 
     auto* central = new QWidget;
@@ -88,6 +91,10 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     pages_->addTab(summaryPage_, QStringLiteral("&Summary"));
     pages_->addTab(chartsPage_, QStringLiteral("&Charts"));
     pages_->addTab(problemsPage_, QStringLiteral("&Problems and exclusions"));
+    outcomesPage_ = new OutcomesPage(platform_);
+    pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
+    // What was appended is read back: the list and the figures follow it.
+    connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this, [this] { openFiles(paths_); });
     layout->addWidget(pages_, 1);
     // The charts page coming into view draws its chart.
     connect(pages_, &QTabWidget::currentChanged, chartsPage_, &ChartsPage::drawVisible);
@@ -135,6 +142,9 @@ void AuditWindow::buildMenus() {
     QAction* open = file->addAction(QStringLiteral("&Open..."), this, &AuditWindow::chooseFiles);
     open->setObjectName(QStringLiteral("actionOpen"));
     open->setShortcut(QKeySequence::Open);
+    QAction* add = file->addAction(QStringLiteral("&Add Files..."), this, &AuditWindow::addFiles);
+    add->setObjectName(QStringLiteral("actionAddFiles"));
+    add->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     file->addSeparator();
@@ -154,7 +164,7 @@ void AuditWindow::buildMenus() {
     const auto exportChart = [this](bool svg) {
         if (const ModelResult* model = pickedResult())
             reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat()));
+                                             numberFormat(), dateRangeText()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });
@@ -210,11 +220,30 @@ void AuditWindow::buildMenus() {
 
 // ------------------------------------------------------------------ files
 
+// Files to open start in the folder of the files open (an export elsewhere
+// since does not move it), else where files were chosen last.
+QString AuditWindow::dataFolder() const {
+    return paths_.isEmpty() ? auditFolder() : QFileInfo(paths_.constLast()).absolutePath();
+}
+
 void AuditWindow::chooseFiles() {
-    const QStringList paths = dialogs_.chooseFilesToOpen(this, auditFolder());
+    const QStringList paths = dialogs_.chooseFilesToOpen(this, dataFolder());
     if (paths.isEmpty())
         return;
     rememberAuditFolderOf(paths.constFirst());
+    openFiles(paths);
+}
+
+// The files chosen join those open (read after them: their records win).
+void AuditWindow::addFiles() {
+    const QStringList chosen = dialogs_.chooseFilesToOpen(this, dataFolder());
+    if (chosen.isEmpty())
+        return;
+    rememberAuditFolderOf(chosen.constFirst());
+    QStringList paths = paths_;
+    for (const QString& path : chosen)
+        if (!paths.contains(path))
+            paths << path;
     openFiles(paths);
 }
 
@@ -340,6 +369,10 @@ void AuditWindow::scheduleAnalysis() {
 AnalysisOptions AuditWindow::analysisOptions() const {
     AnalysisOptions options = options_.analysis;
     options.maxSeriesPoints = kChartSeriesPoints;
+    if (!options.today) {
+        const QDate today = platform_.today();
+        options.today = Date{today.year(), today.month(), today.day()};
+    }
     filterBar_->applyRange(options);
     return options;
 }
@@ -411,6 +444,8 @@ void AuditWindow::showFigures() {
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
     chartsPage_->show(pickedResult(), format);
     problemsPage_->show(load_);
+    if (load_->options.today)
+        outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays);
 }
 
 void AuditWindow::changeEvent(QEvent* event) {

@@ -29,6 +29,7 @@ namespace caldrin::auditwindow {
 class AuditDialogs;
 class ChartsPage;
 class FilterBar;
+class OutcomesPage;
 class ProblemsPage;
 class SummaryPage;
 
@@ -77,7 +78,9 @@ protected:
 private:
     void buildMenus();
 
+    QString dataFolder() const;
     void chooseFiles();
+    void addFiles();
     void openRecent(const QString& path);
     void rememberRecent(const QStringList& paths);
     void updateRecentMenu();
@@ -115,6 +118,7 @@ private:
     SummaryPage* summaryPage_ = nullptr;
     ChartsPage* chartsPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
+    OutcomesPage* outcomesPage_ = nullptr;
     QLabel* statusText_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QPushButton* cancelButton_ = nullptr;

@@ -2,6 +2,7 @@
 #include "records/auditdatafile.h"
 
 #include "records_core/auditfilename.h"
+#include "records_core/auditrecord.h"
 
 #include <QFile>
 
@@ -28,22 +29,13 @@ AuditFileFilter filterOf(int index) {
     }
 }
 
-// What the user is told when the file cannot take a record.
+// What the user is told when the file cannot take a record. A second copy
+// of the calculator turned away by the lock keeps the message it always had.
 QString messageOf(AuditFileProblem problem) {
-    switch (problem) {
-    case AuditFileProblem::NotText:
-        return QStringLiteral("The file does not hold plain 8-bit text (it looks like Unicode or "
-                              "binary data), so it was left as it is and no record was added.");
-    case AuditFileProblem::Unreadable:
-        return QStringLiteral("The file can be written but not read, so its end cannot be "
-                              "checked; it was left as it is and no record was added.");
-    case AuditFileProblem::WriteFailed:
-        return QStringLiteral("File write failure.");
-    case AuditFileProblem::None:
-    case AuditFileProblem::CannotOpen:
-        break;
-    }
-    return QStringLiteral("Failure to open output file.");
+    if (problem == AuditFileProblem::Locked)
+        problem = AuditFileProblem::CannotOpen;
+    const std::string_view text = auditFileProblemMessage(problem);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace

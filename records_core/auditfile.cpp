@@ -281,6 +281,8 @@ OpenedAuditSink openAuditFileSinkWithHook(const std::string& path,
         // Held until the file is closed; a second copy of the program is
         // turned away here, before anything of the file is changed.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                opened.problem = AuditFileProblem::Locked;
             ::close(fd);
             return opened;
         }
@@ -349,6 +351,10 @@ bool AuditFile::reopen() {
 }
 
 bool AuditFile::appendRecord(const Assessment& assessment, const PatientDetails& details) {
+    return appendRecordLines(auditRecordLine(assessment, details));
+}
+
+bool AuditFile::appendRecordLines(std::string_view lines) {
     if (!sink_) {
         problem_ = AuditFileProblem::CannotOpen;
         return false;
@@ -362,7 +368,7 @@ bool AuditFile::appendRecord(const Assessment& assessment, const PatientDetails&
         line += kAuditLineEnd;
     if (owesHeader_)
         line += auditHeaderLine();
-    line += auditRecordLine(assessment, details);
+    line += lines;
     switch (sink_->append(line)) {
     case AuditAppend::Written:
         owesHeader_ = false;

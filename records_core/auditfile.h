@@ -21,7 +21,8 @@ enum class AuditAppend {
 // Why the audit file could not be opened or written.
 enum class AuditFileProblem {
     None,
-    CannotOpen,  // no access, a bad path, held by another copy, ...
+    CannotOpen,  // no access, a bad path, ...
+    Locked,      // held open for writing by another program (its lock is taken)
     NotText,     // an existing file that is plainly not 8-bit text
     Unreadable,  // an existing file that can be written but not read
     WriteFailed, // the record did not reach the file
@@ -88,6 +89,10 @@ public:
     // line could not be written; the file stays open and the next call tries
     // again.
     bool appendRecord(const Assessment& assessment, const PatientDetails& details);
+
+    // Appends whole record lines (each ended by CR LF) in one write, the
+    // same way: all of them become durable, or none stays in the file.
+    bool appendRecordLines(std::string_view lines);
 
     // Why the last open() or appendRecord() failed.
     AuditFileProblem problem() const { return problem_; }

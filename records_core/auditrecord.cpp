@@ -84,4 +84,33 @@ std::string auditRecordLine(const Assessment& assessment, const PatientDetails& 
     return line;
 }
 
+std::string outcomeRecordLine(std::string_view leadingFields, bool morbidity, bool died) {
+    std::string line(leadingFields);
+    line += morbidity ? ",1" : ",0";
+    line += died ? ",1" : ",0";
+    line += kAuditLineEnd;
+    return line;
+}
+
+std::string_view auditFileProblemMessage(AuditFileProblem problem) {
+    switch (problem) {
+    case AuditFileProblem::NotText:
+        return "The file does not hold plain 8-bit text (it looks like Unicode or binary data), "
+               "so it was left as it is and no record was added.";
+    case AuditFileProblem::Unreadable:
+        return "The file can be written but not read, so its end cannot be checked; it was left "
+               "as it is and no record was added.";
+    case AuditFileProblem::Locked:
+        return "The file is open for writing in another program (a calculator that has added "
+               "records to it holds it until it is closed), so nothing was written. Close that "
+               "program and try again.";
+    case AuditFileProblem::WriteFailed:
+        return "File write failure.";
+    case AuditFileProblem::None:
+    case AuditFileProblem::CannotOpen:
+        break;
+    }
+    return "Failure to open output file.";
+}
+
 } // namespace caldrin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "auditformat/columns.h"
+#include "records_core/auditfile.h"
 #include "scoring/assessment.h"
 #include "scoring/patientdetails.h"
 
@@ -27,5 +28,14 @@ std::array<std::string, kAuditFieldCount> auditRecordFields(const Assessment& as
 
 // The record line, CR LF included.
 std::string auditRecordLine(const Assessment& assessment, const PatientDetails& details);
+
+// The record of an outcome learnt later: an earlier record's first 29 fields
+// exactly as they stand in the file (quotes and all), then MORBIDITY and
+// MORTALITY as "0" or "1", CR LF included. The same identity and date make
+// the new record take the earlier one's place when the file is analysed.
+std::string outcomeRecordLine(std::string_view leadingFields, bool morbidity, bool died);
+
+// What the user is told when the audit file cannot take a record.
+std::string_view auditFileProblemMessage(AuditFileProblem problem);
 
 } // namespace caldrin

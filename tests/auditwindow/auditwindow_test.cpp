@@ -15,6 +15,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -38,6 +39,7 @@
 #include <QUrl>
 #include <QValueAxis>
 
+#include <cmath>
 #include <memory>
 
 #include <sys/stat.h>
@@ -677,6 +679,47 @@ private Q_SLOTS:
         }
     }
 
+    void chartsTickAtRoundValuesAndKeepTheirColours() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const ModelResult& p = resultOf(window->shownLoad()->result, Model::PPossumMortality);
+        for (const ChartKind kind : kChartKinds) {
+            const auto light = makeChart(p, kind, QChart::ChartThemeLight, NumberFormat());
+            const auto dark = makeChart(p, kind, QChart::ChartThemeDark, NumberFormat());
+            for (QAbstractAxis* axis : light->axes()) {
+                auto* values = qobject_cast<QValueAxis*>(axis);
+                if (!values)
+                    continue; // the histogram's bars are named by their band
+                QCOMPARE(values->tickType(), QValueAxis::TicksDynamic);
+                QCOMPARE(values->tickAnchor(), 0.0);
+                const double step = values->tickInterval();
+                const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+                QVERIFY2(qFuzzyCompare(mantissa, 1.0) || qFuzzyCompare(mantissa, 2.0) ||
+                             qFuzzyCompare(mantissa, 5.0),
+                         qPrintable(values->titleText()));
+                // Episodes are counted in whole numbers.
+                if (values->titleText().startsWith("Episodes")) {
+                    QVERIFY(step >= 1);
+                    QCOMPARE(values->labelFormat(), QStringLiteral("%.0f"));
+                }
+            }
+            // The same colour for each series on screen in the dark and on paper.
+            const QList<QAbstractSeries*> lightSeries = light->series();
+            const QList<QAbstractSeries*> darkSeries = dark->series();
+            QCOMPARE(lightSeries.size(), darkSeries.size());
+            for (qsizetype i = 0; i < lightSeries.size(); ++i) {
+                auto colour = [](QAbstractSeries* series) {
+                    if (auto* scatter = qobject_cast<QScatterSeries*>(series))
+                        return scatter->borderColor();
+                    if (auto* line = qobject_cast<QLineSeries*>(series))
+                        return line->color();
+                    return qobject_cast<QStackedBarSeries*>(series)->barSets().last()->color();
+                };
+                QCOMPARE(colour(lightSeries[i]), colour(darkSeries[i]));
+            }
+        }
+    }
+
     void reportGoesToPdfAndPrinter() {
         startWindow();
         openWithKeyboard({mainFile});
@@ -787,6 +830,7 @@ private Q_SLOTS:
         const QByteArray svgText = svgFile.readAll();
         QVERIFY(svgText.contains("<svg"));
         QVERIFY(svgText.contains("Risk-adjusted CUSUM"));
+        QVERIFY(svgText.contains("all dates")); // the chart says which dates it shows
 
         // A file that cannot be written is reported, not passed over.
         dialogs.saveAnswers.push_back(dir.filePath("missing/folder/bands.csv"));
@@ -897,6 +941,32 @@ private Q_SLOTS:
         QCOMPARE(window->shownLoad()->data->files().size(), 1u);
     }
 
+    void openStartsBesideTheOpenFilesAndAddsFiles() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        // A report exported elsewhere does not move where files are opened from.
+        QDir(dir.path()).mkpath("exports");
+        dialogs.saveAnswers.push_back(dir.filePath("exports/report.pdf"));
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(QFileInfo::exists(dir.filePath("exports/report.pdf")));
+        generated::GeneratedAudit later;
+        later.records = 50;
+        later.seed = 99;
+        later.firstYear = 2024;
+        later.years = 1;
+        const QString second = generate(QStringLiteral("later.csv"), later);
+        dialogs.openAnswers.push_back({second});
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(dialogs.openFolders.back(), QFileInfo(mainFile).absolutePath());
+        waitForFigures();
+        // Added to the files open, not in place of them.
+        QCOMPARE(window->shownLoad()->data->files().size(), 2u);
+        QCOMPARE(window->shownLoad()->result.episodes, engineFigures({mainFile, second}).episodes);
+        dialogs.openAnswers.push_back({});
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(dialogs.openFolders.back(), QFileInfo(second).absolutePath());
+    }
+
     void filesDroppedOnTheWindowOpen() {
         startWindow();
         QMimeData mime;
@@ -960,6 +1030,23 @@ private Q_SLOTS:
                                 .value<QBrush>()
                                 .color();
         QVERIFY(tint.lightness() < 100); // white text stays readable on it
+        // Every marked cell's text reads on its tint (4.5:1), in bold and in words.
+        auto luminance = [](const QColor& c) {
+            auto channel = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+                   0.0722 * channel(c.blueF());
+        };
+        const QAbstractItemModel* model = child<QTableView>("mortalityTable")->model();
+        for (int column = 0; column < model->columnCount(); ++column) {
+            const QModelIndex cell = model->index(row, column);
+            const QColor text = cell.data(Qt::ForegroundRole).value<QBrush>().color();
+            const QColor back = cell.data(Qt::BackgroundRole).value<QBrush>().color();
+            const double lighter = std::max(luminance(text), luminance(back));
+            const double darker = std::min(luminance(text), luminance(back));
+            QVERIFY((lighter + 0.05) / (darker + 0.05) >= 4.5);
+        }
 
         QApplication::setPalette(light);
         QTRY_COMPARE(chartShown("rocChart")->chart()->theme(), QChart::ChartThemeLight);

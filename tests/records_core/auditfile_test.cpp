@@ -172,10 +172,26 @@ TEST_F(AuditFileOnDisk, FileHeldByAnotherProcessIsRefused) {
     ASSERT_TRUE(other.holds());
     AuditFile file;
     EXPECT_FALSE(file.open(path.string()));
+    EXPECT_EQ(file.problem(), AuditFileProblem::Locked);
 
     // The lock goes with the process that held it.
     other.release();
     EXPECT_TRUE(file.open(path.string()));
+}
+
+// An outcome learnt later: the earlier record's leading fields as they
+// stand, after the line break a file edited elsewhere still owes.
+TEST_F(AuditFileOnDisk, OutcomeRecordsKeepTheLeadingFieldsAndTheOwedLineBreak) {
+    const fs::path path = dir / "audit.CSV";
+    const std::string leading = "\"Smith, Jo\",1,01/02/1950,10/03/2024,1,1,1,1,1,1,1,1,1,1,1,1,"
+                                "12,1,1,1,1,1,1,6,0.1000,0.0500,0.0100,0.0200,0.0300";
+    const std::string earlier = leading + ",,";
+    writeFile(path, earlier);
+    AuditFile file;
+    ASSERT_TRUE(file.open(path.string()));
+    ASSERT_TRUE(file.appendRecordLines(outcomeRecordLine(leading, true, false) +
+                                       outcomeRecordLine(leading, false, true)));
+    EXPECT_EQ(readFile(path), earlier + "\r\n" + leading + ",1,0\r\n" + leading + ",0,1\r\n");
 }
 
 TEST_F(AuditFileOnDisk, LineThatCannotBeWrittenWholeIsTakenBack) {

@@ -1,0 +1,386 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "auditwindow/outcomespage.h"
+
+#include "audit/completeness.h"
+#include "auditformat/cp1252.h"
+#include "auditwindow/auditloader.h"
+#include "platform/platform.h"
+#include "records_core/auditfile.h"
+#include "records_core/auditrecord.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <map>
+
+namespace caldrin::auditwindow {
+
+using namespace caldrin::audit;
+
+namespace {
+
+QString fromCp1252(std::string_view bytes) {
+    return QString::fromStdString(caldrin::utf8FromCp1252(bytes));
+}
+
+QString identityText(const LeadingFields& fields) {
+    if (isHashedIdentity(fields))
+        return QStringLiteral("hashed %1").arg(QString::fromLatin1(fields[0].c_str()));
+    QStringList parts;
+    for (std::size_t i = 0; i < 3; ++i)
+        parts << (fields[i].empty() ? QStringLiteral("-") : fromCp1252(fields[i]));
+    return parts.join(QStringLiteral(" / "));
+}
+
+QString outcomeText(int outcome) {
+    return outcome < 0 ? QStringLiteral("unknown")
+           : outcome   ? QStringLiteral("Yes")
+                       : QStringLiteral("No");
+}
+
+QString completenessLines(const Completeness& completeness) {
+    QStringList lines;
+    for (const OutcomeCompleteness* o : {&completeness.outcomes[1], &completeness.outcomes[0]}) {
+        const CompletenessCounts& c = o->overall;
+        const std::optional<double> share = c.knownShareOfDue();
+        lines << QStringLiteral("%1: %2 of %3 due episodes have a known outcome%4; %5 unknown and "
+                                "due, %6 not yet due.")
+                     .arg(o->outcome == Outcome::Mortality ? QStringLiteral("Mortality")
+                                                           : QStringLiteral("Morbidity"))
+                     .arg(c.knownDue)
+                     .arg(c.due())
+                     .arg(share ? QStringLiteral(" (%1%)").arg(*share * 100, 0, 'f', 1) : QString())
+                     .arg(c.unknownDue)
+                     .arg(c.unknownNotDue);
+    }
+    for (const OutcomeCompleteness& o : completeness.outcomes)
+        if (o.incomplete())
+            lines << QString::fromStdString(incompleteWarning(o, completeness.dueDays));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ model
+
+void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
+                               std::vector<OutstandingEpisode> list) {
+    beginResetModel();
+    data_ = std::move(data);
+    list_ = std::move(list);
+    endResetModel();
+}
+
+int OutstandingModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(list_.size());
+}
+
+int OutstandingModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !data_ ||
+        (role != Qt::DisplayRole && role != kSortRole && role != Qt::TextAlignmentRole &&
+         role != Qt::ToolTipRole))
+        return {};
+    const OutstandingEpisode& o = at(index.row());
+    const Episode& e = data_->episodes()[o.episode];
+    const int column = index.column();
+    if (role == Qt::TextAlignmentRole)
+        return column == Days || column == Physiological || column == Operative || column == PPossum
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant();
+    if (role == Qt::ToolTipRole)
+        return o.canFollowUp()
+                   ? QVariant()
+                   : QString::fromUtf8(followUpBarText(o.bar).data(),
+                                       static_cast<qsizetype>(followUpBarText(o.bar).size()));
+    const double risk =
+        e.riskTenThousandths[static_cast<std::size_t>(Model::PPossumMortality)] / 10000.0;
+    switch (column) {
+    case State: {
+        if (role == kSortRole)
+            return static_cast<int>(o.state) * 2 + (o.canFollowUp() ? 0 : 1);
+        QString text = QString::fromUtf8(followUpStateText(o.state).data());
+        if (!o.canFollowUp())
+            text += QStringLiteral(", cannot be followed up");
+        return text;
+    }
+    case Days:
+        if (role == kSortRole)
+            return o.daysSince ? *o.daysSince : -1;
+        return o.daysSince ? QString::number(*o.daysSince) : QStringLiteral("-");
+    case Date:
+        return fromCp1252(data_->dateText(o.episode));
+    case Identity:
+        return identityText(
+            splitLeadingFields(data_->leadingFields(o.episode)).value_or(LeadingFields{}));
+    case Physiological:
+        return role == kSortRole ? QVariant(e.physiologicalScore)
+                                 : QVariant(QString::number(e.physiologicalScore));
+    case Operative:
+        return role == kSortRole ? QVariant(e.operativeScore)
+                                 : QVariant(QString::number(e.operativeScore));
+    case PPossum:
+        return role == kSortRole ? QVariant(risk)
+                                 : QVariant(QStringLiteral("%1%").arg(risk * 100, 0, 'f', 2));
+    case Outcomes:
+        return QStringLiteral("%1 / %2").arg(outcomeText(e.morbidity), outcomeText(e.mortality));
+    case File: {
+        const QString path = QString::fromStdString(data_->files()[e.file].path);
+        if (role == kSortRole)
+            return QStringLiteral("%1:%2").arg(path).arg(e.line, 10, 10, QLatin1Char('0'));
+        return QStringLiteral("%1, line %2").arg(QFileInfo(path).fileName()).arg(e.line);
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant OutstandingModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char* const kTitles[kColumns] = {
+        "Follow-up",   "Days since", "Date of procedure", "Name / ID / date of birth",
+        "Phys. score", "Op. score",  "P-POSSUM risk",     "Morbidity / death",
+        "File"};
+    return QString::fromLatin1(kTitles[section]);
+}
+
+void OutstandingFilter::setShow(Show show) {
+    show_ = show;
+    invalidateFilter();
+}
+
+bool OutstandingFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+    if (show_ == Show::All)
+        return true;
+    const auto* model = static_cast<const OutstandingModel*>(sourceModel());
+    const bool due = model->at(sourceRow).due();
+    return show_ == Show::Due ? due : !due;
+}
+
+// ------------------------------------------------------------------ page
+
+OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
+    : QWidget(parent)
+    , platform_(platform) {
+    setObjectName(QStringLiteral("outcomesPage"));
+    auto* layout = new QVBoxLayout(this);
+    completenessText_ = new QLabel(QStringLiteral("Open audit data files to see the episodes "
+                                                  "whose outcome is not yet known."));
+    completenessText_->setObjectName(QStringLiteral("completenessText"));
+    completenessText_->setWordWrap(true);
+    completenessText_->setTextInteractionFlags(Qt::TextSelectableByKeyboard |
+                                               Qt::TextSelectableByMouse);
+    completenessText_->setFocusPolicy(Qt::StrongFocus);
+    completenessText_->setAccessibleName(QStringLiteral("Completeness of outcomes"));
+    layout->addWidget(completenessText_);
+
+    auto* showRow = new QHBoxLayout;
+    showChoice_ = new QComboBox;
+    showChoice_->setObjectName(QStringLiteral("outcomeFilter"));
+    showChoice_->addItems({QStringLiteral("All episodes without a known outcome"),
+                           QStringLiteral("Due (and without a readable date)"),
+                           QStringLiteral("Not yet due")});
+    auto* showLabel = new QLabel(QStringLiteral("S&how:"));
+    showLabel->setBuddy(showChoice_);
+    showRow->addWidget(showLabel);
+    showRow->addWidget(showChoice_);
+    showRow->addStretch(1);
+    layout->addLayout(showRow);
+
+    model_ = new OutstandingModel(this);
+    filter_ = new OutstandingFilter(this);
+    filter_->setSourceModel(model_);
+    filter_->setSortRole(OutstandingModel::kSortRole);
+    table_ = new QTableView;
+    table_->setObjectName(QStringLiteral("outstandingTable"));
+    table_->setAccessibleName(QStringLiteral("Outcomes to complete"));
+    table_->setModel(filter_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(-1, Qt::AscendingOrder); // the engine's order: due first
+    table_->setTabKeyNavigation(false);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(table_, 1);
+    connect(showChoice_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        filter_->setShow(static_cast<OutstandingFilter::Show>(index));
+        updateRecordButton();
+    });
+
+    auto* recordBox = new QGroupBox(QStringLiteral("Record an outcome for the episodes picked"));
+    recordBox->setObjectName(QStringLiteral("recordOutcomeBox"));
+    auto* recordRow = new QHBoxLayout(recordBox);
+    const auto answer = [&](const QString& title, const QString& name, QButtonGroup*& group) {
+        auto* box = new QGroupBox(title);
+        box->setObjectName(name);
+        auto* row = new QHBoxLayout(box);
+        group = new QButtonGroup(box);
+        int id = 0;
+        for (const QString& text : {QStringLiteral("&No"), QStringLiteral("&Yes")}) {
+            auto* button = new QRadioButton(text);
+            button->setObjectName(name + (id == 0 ? QStringLiteral("No") : QStringLiteral("Yes")));
+            button->setAccessibleName(QStringLiteral("%1: %2").arg(title, text.mid(1)));
+            group->addButton(button, id++);
+            row->addWidget(button);
+        }
+        recordRow->addWidget(box);
+        connect(group, &QButtonGroup::idClicked, this, &OutcomesPage::updateRecordButton);
+    };
+    answer(QStringLiteral("Significant morbidity"), QStringLiteral("morbidity"), morbidityAnswer_);
+    answer(QStringLiteral("Died (within 30 days or in hospital)"), QStringLiteral("death"),
+           deathAnswer_);
+    // The same letters would clash: the second group's buttons go without.
+    for (QAbstractButton* button : deathAnswer_->buttons())
+        button->setText(button->text().remove(QLatin1Char('&')));
+    recordButton_ = new QPushButton(QStringLiteral("&Record outcome..."));
+    recordButton_->setObjectName(QStringLiteral("recordOutcomeButton"));
+    recordRow->addWidget(recordButton_);
+    recordRow->addStretch(1);
+    layout->addWidget(recordBox);
+    selectionNote_ = new QLabel;
+    selectionNote_->setObjectName(QStringLiteral("selectionNote"));
+    selectionNote_->setWordWrap(true);
+    layout->addWidget(selectionNote_);
+    connect(recordButton_, &QPushButton::clicked, this, &OutcomesPage::recordOutcome);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &OutcomesPage::updateRecordButton);
+    updateRecordButton();
+}
+
+void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date& today,
+                        int dueDays) {
+    if (load->result.completeness)
+        completenessText_->setText(completenessLines(*load->result.completeness));
+    if (listedData_ == load->data.get())
+        return;
+    listedData_ = load->data.get();
+    FollowUpOptions options;
+    options.today = today;
+    options.dueDays = dueDays;
+    model_->setList(load->data, outstandingEpisodes(*load->data, options));
+    table_->resizeColumnsToContents();
+    updateRecordButton();
+}
+
+void OutcomesPage::updateRecordButton() {
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    int barred = 0;
+    for (const QModelIndex& index : rows)
+        barred += !model_->at(filter_->mapToSource(index).row()).canFollowUp();
+    QString note;
+    if (rows.isEmpty())
+        note = QStringLiteral("Pick one or more episodes in the list, answer both questions, then "
+                              "Record outcome.");
+    else if (barred > 0)
+        note = QStringLiteral("%1 of the episodes picked cannot be followed up: no later record "
+                              "can be matched to a record without a name, identity number, "
+                              "date of birth or hashed identifier, or with more fields than the "
+                              "file's columns. They are left out.")
+                   .arg(barred);
+    selectionNote_->setText(note);
+    recordButton_->setEnabled(rows.size() > barred && morbidityAnswer_->checkedId() >= 0 &&
+                              deathAnswer_->checkedId() >= 0);
+}
+
+bool OutcomesPage::confirm(int count, bool morbidity, bool died, const QStringList& files) {
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("confirmOutcomeDialog"));
+    dialog.setWindowTitle(QStringLiteral("Record an outcome"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QLabel(
+        QStringLiteral("Add %1 with significant morbidity: %2 and died: %3 to %4?\n\nEach "
+                       "record repeats its episode's last record with the outcome filled in; "
+                       "nothing in the file is changed or deleted.")
+            .arg(count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count),
+                 morbidity ? QStringLiteral("Yes") : QStringLiteral("No"),
+                 died ? QStringLiteral("Yes") : QStringLiteral("No"),
+                 files.join(QStringLiteral(", "))));
+    text->setObjectName(QStringLiteral("confirmText"));
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    QPushButton* record =
+        buttons->addButton(QStringLiteral("&Record"), QDialogButtonBox::AcceptRole);
+    record->setObjectName(QStringLiteral("confirmRecordButton"));
+    record->setDefault(true);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    return platform_.runModal(dialog) == QDialog::Accepted;
+}
+
+void OutcomesPage::recordOutcome() {
+    const AuditData* data = model_->data();
+    if (!data || !recordButton_->isEnabled())
+        return;
+    const bool morbidity = morbidityAnswer_->checkedId() == 1;
+    const bool died = deathAnswer_->checkedId() == 1;
+    // Each file gets its records in one write: all of them or none.
+    std::map<std::uint32_t, std::string> linesByFile;
+    int count = 0;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        const OutstandingEpisode& o = model_->at(filter_->mapToSource(index).row());
+        if (!o.canFollowUp())
+            continue;
+        linesByFile[data->episodes()[o.episode].file] +=
+            outcomeRecordLine(data->leadingFields(o.episode), morbidity, died);
+        ++count;
+    }
+    QStringList names;
+    for (const auto& [file, lines] : linesByFile)
+        names << QString::fromStdString(data->files()[file].path);
+    if (count == 0 || !confirm(count, morbidity, died, names))
+        return;
+
+    bool written = false;
+    for (const auto& [file, lines] : linesByFile) {
+        const std::string& path = data->files()[file].path;
+        const QString name = QString::fromStdString(path);
+        // The writer would create a missing file; an outcome belongs only in
+        // the file that holds its episode.
+        if (!QFileInfo::exists(name)) {
+            platform_.showMessage(this, QStringLiteral("%1 is no longer there, so nothing was "
+                                                       "written to it.")
+                                            .arg(name));
+            continue;
+        }
+        AuditFile auditFile;
+        const bool ok = auditFile.open(path) && auditFile.appendRecordLines(lines);
+        const AuditFileProblem problem = auditFile.problem();
+        if (!auditFile.close() && ok) {
+            platform_.showMessage(this, QStringLiteral("Failure to close output file."));
+        }
+        if (!ok) {
+            const std::string_view text = auditFileProblemMessage(problem);
+            platform_.showMessage(
+                this,
+                QStringLiteral("%1\n%2").arg(
+                    name, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))));
+            continue;
+        }
+        written = true;
+        platform_.showMessage(this, QStringLiteral("Record added to ") + name);
+    }
+    if (written)
+        Q_EMIT outcomesRecorded();
+}
+
+} // namespace caldrin::auditwindow

@@ -1,0 +1,234 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "Outcomes to complete" driven as a user would: the list, recording an
+// outcome through the calculator's audit file writer, and the refusals.
+
+#include "audit/auditanalysis.h"
+#include "audittesting.h"
+#include "auditwindow/auditwindow.h"
+#include "auditwindowtesting.h"
+#include "fakeplatform.h"
+
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+
+using namespace caldrin;
+using namespace caldrin::audit;
+using namespace caldrin::auditwindow;
+using caldrin::auditwindow::testing::FakeAuditDialogs;
+using caldrin::testing::FakePlatform;
+
+namespace {
+
+const QByteArray kHeader = "NAME,ID,DOB,DATE,AGE,CARDIAC,RESPIRATORY,BP,PULSE,GCS,Hb,WCC,Urea,Na+,"
+                           "K+,ECG,PHYS_TOTAL,OP_SEV,MULT,BL_LOSS,SOIL,MALIG,MODE,OP_TOTAL,P_MORB,"
+                           "P_MORT,P-P_MORT,V_MORT,VP_MORT,MORBIDITY,MORTALITY\r\n";
+
+QByteArray leading(const QByteArray& identity, const QByteArray& date) {
+    return identity + "," + date +
+           ",1,2,1,1,2,1,1,1,2,1,1,1,14,2,1,1,1,1,4,10,0.2000,0.1000,0.0500,0.0400,0.0300";
+}
+
+// Episodes A (due, a quoted name), B (not yet due on 11 Dec 2026), C (known)
+// and D (no identity: cannot be followed up).
+const QByteArray kLeadingA = leading("\"Smith, Jo\",77,01/02/1950", "01/10/2026");
+const QByteArray kFile = kHeader + kLeadingA + ",,\r\n" +
+                         leading("Brown,78,03/04/1960", "05/12/2026") + ",0,\r\n" +
+                         leading("Known,79,03/04/1960", "01/09/2026") + ",0,0\r\n" +
+                         leading(",,", "01/08/2026") + ",,\r\n";
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+} // namespace
+
+class OutcomesPageTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    FakePlatform platform;
+    FakeAuditDialogs dialogs;
+    std::unique_ptr<AuditWindow> window;
+    QString path;
+
+    template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
+
+    void waitForFigures() {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !window->isBusy() && window->shownLoad() && window->shownLoad()->complete, 60000);
+    }
+
+    // Opens the file, shows the page and picks the episode named `name`.
+    void openAndPick(const QString& name) {
+        AuditOptions settings;
+        settings.read.currentYear = 2026;
+        settings.analysis.limit = 4.0;
+        window = std::make_unique<AuditWindow>(platform, dialogs, settings);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        dialogs.openAnswers.push_back({path});
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        waitForFigures();
+        auto* pages = child<QTabWidget>("pages");
+        QTabBar* tabs = pages->tabBar();
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == QStringLiteral("&Outcomes to complete"))
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
+        QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("outcomesPage"));
+        pick(name);
+    }
+
+    int rowOf(const QString& name) {
+        QAbstractItemModel* model = child<QTableView>("outstandingTable")->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (model->index(row, 3).data().toString().startsWith(name))
+                return row;
+        return -1;
+    }
+
+    void pick(const QString& name) {
+        auto* table = child<QTableView>("outstandingTable");
+        const int row = rowOf(name);
+        QVERIFY(row >= 0);
+        const QRect cell = table->visualRect(table->model()->index(row, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    // Answers both questions and confirms in the dialog that asks.
+    void record(bool morbidity, bool died) {
+        child<QRadioButton>(morbidity ? "morbidityYes" : "morbidityNo")->click();
+        child<QRadioButton>(died ? "deathYes" : "deathNo")->click();
+        auto* button = child<QPushButton>("recordOutcomeButton");
+        QVERIFY(button->isEnabled());
+        platform.modalHandlers.push_back([](QDialog& dialog) {
+            QVERIFY(dialog.findChild<QLabel*>("confirmText")->text().contains("1 record"));
+            dialog.findChild<QPushButton*>("confirmRecordButton")->click();
+        });
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QVERIFY(platform.modalHandlers.empty());
+    }
+
+private Q_SLOTS:
+    void init() {
+        platform.date = QDate(2026, 12, 11);
+        platform.messages.clear();
+        path = dir.filePath(QStringLiteral("audit.csv"));
+        QFile::remove(path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kFile);
+    }
+    void cleanup() { window.reset(); }
+
+    void listsTheOutstandingEpisodesAndFiltersThem() {
+        openAndPick(QStringLiteral("Smith"));
+        auto* table = child<QTableView>("outstandingTable");
+        QCOMPARE(table->accessibleName(), QStringLiteral("Outcomes to complete"));
+        QAbstractItemModel* model = table->model();
+        QCOMPARE(model->rowCount(), 3);
+        QCOMPARE(model->index(rowOf("Smith"), 0).data().toString(), QStringLiteral("due"));
+        QCOMPARE(model->index(rowOf("Smith"), 1).data().toString(), QStringLiteral("71"));
+        QCOMPARE(model->index(rowOf("Brown"), 0).data().toString(), QStringLiteral("not yet due"));
+        QCOMPARE(model->index(rowOf("-"), 0).data().toString(),
+                 QStringLiteral("due, cannot be followed up"));
+        QVERIFY(child<QLabel>("completenessText")->text().contains("Warning: only"));
+
+        auto* show = child<QComboBox>("outcomeFilter");
+        show->setFocus();
+        QTest::keyClick(show, Qt::Key_Down);
+        QTest::keyClick(show, Qt::Key_Down);
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("not yet due"));
+        QTest::keyClick(show, Qt::Key_Up);
+        QCOMPARE(model->rowCount(), 2);
+
+        // An episode that can never be merged is not offered.
+        pick(QStringLiteral("-"));
+        child<QRadioButton>("morbidityNo")->click();
+        child<QRadioButton>("deathNo")->click();
+        QVERIFY(!child<QPushButton>("recordOutcomeButton")->isEnabled());
+        QVERIFY(child<QLabel>("selectionNote")->text().contains("cannot be followed up"));
+    }
+
+    void recordingAppendsOneRecordAfterTheSameLeadingFields() {
+        openAndPick(QStringLiteral("Smith"));
+        record(true, false);
+        QCOMPARE(platform.messageTexts(), QStringList{QStringLiteral("Record added to ") + path});
+        QCOMPARE(readAll(path), kFile + kLeadingA + ",1,0\r\n");
+        // Read again: the episode has its outcome and leaves the list.
+        waitForFigures();
+        QTRY_COMPARE(child<QTableView>("outstandingTable")->model()->rowCount(), 2);
+        QCOMPARE(rowOf("Smith"), -1);
+        const AnalysisResult& result = window->shownLoad()->result;
+        QCOMPARE(window->shownLoad()->data->mergedRecords(), 1u);
+        for (const ModelResult& m : result.models)
+            if (m.model == Model::PossumMorbidity) {
+                QCOMPARE(m.overall.n, 3u);        // Smith, Brown and Known
+                QCOMPARE(m.overall.observed, 1u); // Smith's complication
+            }
+        QCOMPARE(result.completeness->outcomes[0].overall.knownDue, 2u);
+    }
+
+    void aFileAWriterHoldsIsRefusedAndKeptAsItWas() {
+        openAndPick(QStringLiteral("Smith"));
+        caldrin::testing::OtherCopyHoldingFile calculator(QFile::encodeName(path).toStdString());
+        QVERIFY(calculator.holds());
+        record(false, true);
+        QCOMPARE(platform.messages.size(), std::size_t(1));
+        QVERIFY(platform.messages[0].text.contains("open for writing in another program"));
+        QCOMPARE(readAll(path), kFile);
+    }
+
+    void aFileThatCannotTakeTheRecordOrIsNoLongerTextIsKeptAsItWas() {
+        // A file that can grow no further (the process's file-size limit,
+        // which binds every user, root too).
+        openAndPick(QStringLiteral("Smith"));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit full{static_cast<rlim_t>(kFile.size()), before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        record(false, false);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        QCOMPARE(platform.messageTexts(), QStringList{path + "\nFile write failure."});
+        QCOMPARE(readAll(path), kFile);
+
+        // Saved over by a program that writes UTF-16.
+        platform.messages.clear();
+        QByteArray utf16("\xFF\xFE", 2);
+        for (const char c : kFile)
+            utf16 += QByteArray(1, c) + QByteArray(1, '\0');
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(utf16);
+        }
+        pick(QStringLiteral("Smith"));
+        record(false, false);
+        QCOMPARE(platform.messages.size(), std::size_t(1));
+        QVERIFY(platform.messages[0].text.contains("does not hold plain 8-bit text"));
+        QCOMPARE(readAll(path), utf16);
+    }
+};
+
+QTEST_MAIN(OutcomesPageTest)
+#include "outcomes_test.moc"
