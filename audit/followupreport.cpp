@@ -80,9 +80,13 @@ std::string shownPath(std::string_view path) {
 
 // A cell a spreadsheet must not take for a formula.
 std::string csvText(std::string_view utf8) {
-    std::string text(utf8);
-    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
-        text.insert(0, "'");
+    // Built by appending: GCC 12's release optimiser flags insert(0, ...) as
+    // an overlapping copy.
+    std::string text;
+    text.reserve(utf8.size() + 1);
+    if (!utf8.empty() && (utf8[0] == '=' || utf8[0] == '+' || utf8[0] == '-' || utf8[0] == '@'))
+        text.push_back('\'');
+    text.append(utf8);
     return quoteCsvField(text);
 }
 

@@ -151,7 +151,7 @@ TEST_F(AuditCommandLine, OutstandingEpisodesAndCompletenessOnAFixedDay) {
         line(Row{.name = "Later", .date = "20/11/2024", .mortality = ""}),
         line(Row{.name = "Earlier", .date = "01/10/2024", .morbidity = ""}),
         line(Row{.name = "Known", .date = "01/09/2024"}));
-    const std::string f = "'" + path.string() + "'";
+    const std::string f = caldrin::audit::testing::cat("'", path.string(), "'");
     const Outcome text = run("--outstanding --today 2024-12-11 " + f);
     EXPECT_EQ(text.status, 0) << text.out;
     const auto earlier = text.out.find("Earlier");
