@@ -156,7 +156,14 @@ void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
             std::make_shared<AuditData>(reader.finish(j.progress(QStringLiteral("Merging"))));
         if (j.cancelled)
             return;
-        runAnalysis(job, std::move(data), analysisOptions);
+        // Listed here, off the window's thread: with most outcomes still to
+        // come the list holds most of the episodes.
+        std::shared_ptr<const std::vector<OutstandingEpisode>> outstanding;
+        if (analysisOptions.today && readOptions.keepLeadingFields)
+            outstanding =
+                std::make_shared<const std::vector<OutstandingEpisode>>(outstandingEpisodes(
+                    *data, {*analysisOptions.today, analysisOptions.dueDays, {}, {}}));
+        runAnalysis(job, std::move(data), analysisOptions, std::move(outstanding));
     });
 }
 
@@ -171,8 +178,8 @@ void AuditLoader::analyse(std::shared_ptr<const AuditData> data, const AnalysisO
 // then everything. A cancelled job ends quietly: cancel() has already
 // let go of it.
 void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
-                              std::shared_ptr<const AuditData> data,
-                              const AnalysisOptions& options) {
+                              std::shared_ptr<const AuditData> data, const AnalysisOptions& options,
+                              std::shared_ptr<const std::vector<OutstandingEpisode>> outstanding) {
     auto deliver = [this, job](std::shared_ptr<AuditLoad> load) {
         QMetaObject::invokeMethod(
             this,
@@ -199,6 +206,7 @@ void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
         first->data = data;
         first->options = options;
         first->dayRange = dayRange;
+        first->outstanding = outstanding;
         deliver(first);
     }
     auto load = std::make_shared<AuditLoad>();
@@ -210,6 +218,7 @@ void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
     load->data = std::move(data);
     load->options = options;
     load->dayRange = dayRange;
+    load->outstanding = std::move(outstanding);
     load->complete = true;
     deliver(load);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "audit/auditanalysis.h"
+#include "audit/followup.h"
 
 #include <QObject>
 #include <QString>
@@ -26,6 +27,10 @@ struct AuditLoad {
     // First and last readable dates of procedure (day numbers) of all the
     // episodes read; none when no date could be read.
     std::optional<std::pair<std::int32_t, std::int32_t>> dayRange;
+    // The episodes whose outcome is not known, listed on the job's thread
+    // when the files were read (null after a new date range: the list is
+    // the same).
+    std::shared_ptr<const std::vector<audit::OutstandingEpisode>> outstanding;
     // False while the CUSUM control limits are still being computed: a second
     // delivery with them follows.
     bool complete = false;
@@ -65,8 +70,10 @@ Q_SIGNALS:
 private:
     struct Job;
     void start(std::shared_ptr<Job> job, std::function<void(Job&)> work);
-    void runAnalysis(const std::shared_ptr<Job>& job, std::shared_ptr<const audit::AuditData> data,
-                     const audit::AnalysisOptions& options);
+    void
+    runAnalysis(const std::shared_ptr<Job>& job, std::shared_ptr<const audit::AuditData> data,
+                const audit::AnalysisOptions& options,
+                std::shared_ptr<const std::vector<audit::OutstandingEpisode>> outstanding = {});
 
     std::shared_ptr<Job> job_;
     QThread* thread_ = nullptr;

@@ -77,7 +77,7 @@ QString completenessLines(const Completeness& completeness) {
 // ------------------------------------------------------------------ model
 
 void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
-                               std::vector<OutstandingEpisode> list) {
+                               std::shared_ptr<const std::vector<OutstandingEpisode>> list) {
     beginResetModel();
     data_ = std::move(data);
     list_ = std::move(list);
@@ -85,7 +85,7 @@ void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
 }
 
 int OutstandingModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(list_.size());
+    return parent.isValid() ? 0 : static_cast<int>(list_->size());
 }
 
 int OutstandingModel::columnCount(const QModelIndex& parent) const {
@@ -275,7 +275,11 @@ void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date
     FollowUpOptions options;
     options.today = today;
     options.dueDays = dueDays;
-    model_->setList(load->data, outstandingEpisodes(*load->data, options));
+    // The loader lists the episodes of files it reads; made here otherwise.
+    model_->setList(load->data, load->outstanding
+                                    ? load->outstanding
+                                    : std::make_shared<const std::vector<OutstandingEpisode>>(
+                                          outstandingEpisodes(*load->data, options)));
     table_->resizeColumnsToContents();
     updateRecordButton();
 }

@@ -36,9 +36,9 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     void setList(std::shared_ptr<const audit::AuditData> data,
-                 std::vector<audit::OutstandingEpisode> list);
+                 std::shared_ptr<const std::vector<audit::OutstandingEpisode>> list);
     const audit::OutstandingEpisode& at(int row) const {
-        return list_[static_cast<std::size_t>(row)];
+        return (*list_)[static_cast<std::size_t>(row)];
     }
     const audit::AuditData* data() const { return data_.get(); }
 
@@ -49,7 +49,8 @@ public:
 
 private:
     std::shared_ptr<const audit::AuditData> data_;
-    std::vector<audit::OutstandingEpisode> list_;
+    std::shared_ptr<const std::vector<audit::OutstandingEpisode>> list_ =
+        std::make_shared<const std::vector<audit::OutstandingEpisode>>();
 };
 
 // Shows all, the due ones (those without a readable date too) or those not yet due.
