@@ -42,13 +42,21 @@ struct CommandLine {
         QStringLiteral("arl"),
         QStringLiteral("In-control average run length the limit is computed for (default 10000)."),
         QStringLiteral("N"), QStringLiteral("10000")};
+    const QCommandLineOption dueDays{
+        QStringLiteral("due-days"),
+        QStringLiteral("Days after the procedure by which its outcome is due (default 30)."),
+        QStringLiteral("N"), QStringLiteral("30")};
+    const QCommandLineOption today{
+        QStringLiteral("today"),
+        QStringLiteral("The day follow-up is measured on (default: the system's date)."),
+        QStringLiteral("date")};
 
     CommandLine() {
         parser.setApplicationDescription(QStringLiteral(
             "Caldrin Audit: observed against expected outcomes in audit data files."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({dateOrder, oddsRatio, limit, arl});
+        parser.addOptions({dateOrder, oddsRatio, limit, arl, dueDays, today});
         parser.addPositionalArgument(QStringLiteral("files"),
                                      QStringLiteral("Audit data files to open."),
                                      QStringLiteral("[FILE...]"));
@@ -83,7 +91,8 @@ std::optional<int> readOptions(const CommandLine& commandLine, int currentYear,
     const QCommandLineParser& parser = commandLine.parser;
     caldrin::audit::AuditOptionReader reader(currentYear);
     for (const QCommandLineOption* option :
-         {&commandLine.dateOrder, &commandLine.oddsRatio, &commandLine.limit, &commandLine.arl}) {
+         {&commandLine.dateOrder, &commandLine.oddsRatio, &commandLine.limit, &commandLine.arl,
+          &commandLine.dueDays, &commandLine.today}) {
         if (!parser.isSet(*option))
             continue;
         const std::string name = "--" + option->names().constFirst().toStdString();
