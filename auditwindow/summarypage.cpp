@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/summarypage.h"
 
+#include "audit/completeness.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figuretablemodel.h"
 
@@ -134,6 +135,23 @@ SummaryPage::SummaryPage(QWidget* parent)
     layout->addStretch(1);
 }
 
+namespace {
+
+// The warning of each outcome too incomplete for O:E to be read, first thing
+// after the counts (see the Outcomes to complete page).
+QString incompleteOutcomes(const AnalysisResult& result) {
+    QString text;
+    if (!result.completeness)
+        return text;
+    for (const OutcomeCompleteness& outcome : result.completeness->outcomes)
+        if (outcome.incomplete())
+            text += QLatin1Char('\n') + QString::fromStdString(audit::incompleteWarning(
+                                            outcome, result.completeness->dueDays));
+    return text;
+}
+
+} // namespace
+
 void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const NumberFormat& format,
                        const QString& dateRange) {
     const AnalysisResult& r = load.result;
@@ -164,7 +182,8 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
             .arg(countOf(r.episodes, "episode", "episodes"))
             .arg(r.inDateRange)
             .arg(dateRange)
-            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems")));
+            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems")) +
+        incompleteOutcomes(r));
     fitSummaryText();
 }
 

@@ -151,6 +151,7 @@ private Q_SLOTS:
         QCOMPARE(model->index(rowOf("-"), 0).data().toString(),
                  QStringLiteral("due, cannot be followed up"));
         QVERIFY(child<QLabel>("completenessText")->text().contains("Warning: only"));
+        QVERIFY(child<QLabel>("summaryLabel")->text().contains("Warning: only"));
 
         auto* show = child<QComboBox>("outcomeFilter");
         show->setFocus();
