@@ -612,7 +612,7 @@ std::string jsonCurve(const CalibrationCurve& curve) {
     } else {
         out += "[";
         for (std::size_t i = 0; i < curve.knots.size(); ++i)
-            out += (i ? ", " : "") + jsonNumber(curve.knots[i]);
+            out.append(i ? ", " : "").append(jsonNumber(curve.knots[i]));
         out += "], \"points\": [";
         for (std::size_t i = 0; i < curve.points.size(); ++i) {
             const CalibrationCurvePoint& p = curve.points[i];
@@ -849,7 +849,7 @@ public:
     std::string text() const {
         std::string out;
         for (std::size_t c = 0; c < cells_.size(); ++c)
-            out += (c ? "," : "") + cells_[c];
+            out.append(c ? "," : "").append(cells_[c]);
         return out + "\r\n";
     }
 
@@ -860,7 +860,7 @@ private:
 std::string csvReport(const AnalysisResult& result) {
     std::string out;
     for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
-        out += (c ? "," : "") + std::string(kCsvColumns[c]);
+        out.append(c ? "," : "").append(kCsvColumns[c]);
     out += "\r\n";
     auto number = [](const std::optional<double>& value) {
         return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
