@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
+#include "audit/calibration.h"
 #include "audit/completeness.h"
+#include "audit/funnel.h"
 #include "audit/statistics.h"
 #include "audit/text.h"
 
@@ -100,6 +102,9 @@ struct Counted {
     std::vector<std::uint32_t> risk; // step on the scale, time order
     std::vector<std::uint8_t> outcome;
     std::vector<std::uint32_t> episode;
+    // A computed model's step for each score pair (physiological * 256 +
+    // operative) of its counted episodes.
+    std::vector<std::uint32_t> stepOfPair;
 };
 
 // Expected counts: whole ten-thousandths for stored risks, so that their
@@ -168,7 +173,8 @@ void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Count
     std::sort(value.begin(), value.end());
     value.erase(std::unique(value.begin(), value.end()), value.end());
     counted.scale.tenThousandths = false;
-    std::vector<std::uint32_t> stepOfPair(kPairs, 0);
+    std::vector<std::uint32_t>& stepOfPair = counted.stepOfPair;
+    stepOfPair.assign(kPairs, 0);
     for (std::size_t pair = 0; pair < kPairs; ++pair) {
         if (present[pair])
             stepOfPair[pair] = static_cast<std::uint32_t>(
@@ -212,7 +218,7 @@ Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> or
 }
 
 // Thins the paths as they are made: each stretch of `seriesStretch`
-// episodes keeps the points where the CUSUM and the VLAD are lowest and
+// episodes keeps the points where the two CUSUMs and the VLAD are lowest and
 // highest, its last point and every signal, so that a line drawn through
 // them has the unthinned line's extent in each stretch.
 class SeriesThinner {
@@ -227,8 +233,12 @@ public:
             return;
         }
         if (count_ == 0) {
-            cusumLow_ = cusumHigh_ = vladLow_ = vladHigh_ = p;
+            cusumLow_ = cusumHigh_ = vladLow_ = vladHigh_ = improvementLow_ = improvementHigh_ = p;
         } else {
+            if (p.improvement < improvementLow_.improvement)
+                improvementLow_ = p;
+            if (p.improvement > improvementHigh_.improvement)
+                improvementHigh_ = p;
             if (p.cusum < cusumLow_.cusum)
                 cusumLow_ = p;
             if (p.cusum > cusumHigh_.cusum)
@@ -238,7 +248,7 @@ public:
             if (p.vlad > vladHigh_.vlad)
                 vladHigh_ = p;
         }
-        if (p.signal)
+        if (p.signal || p.improvementSignal)
             kept_.push_back(p);
         last_ = p;
         if (++count_ == stretch_)
@@ -252,7 +262,8 @@ public:
 
 private:
     void flush() {
-        kept_.insert(kept_.end(), {cusumLow_, cusumHigh_, vladLow_, vladHigh_, last_});
+        kept_.insert(kept_.end(), {cusumLow_, cusumHigh_, vladLow_, vladHigh_, improvementLow_,
+                                   improvementHigh_, last_});
         std::sort(kept_.begin(), kept_.end(),
                   [](const TimePoint& l, const TimePoint& r) { return l.position < r.position; });
         kept_.erase(std::unique(kept_.begin(), kept_.end(),
@@ -269,7 +280,7 @@ private:
     std::vector<TimePoint>& out_;
     std::vector<TimePoint> kept_;
     std::uint64_t count_ = 0;
-    TimePoint cusumLow_, cusumHigh_, vladLow_, vladHigh_, last_;
+    TimePoint cusumLow_, cusumHigh_, vladLow_, vladHigh_, improvementLow_, improvementHigh_, last_;
 };
 
 // How many of a model's counted episodes had the event, and how many not,
@@ -353,11 +364,11 @@ void measureDiscrimination(const RiskCounts& counts, std::size_t n, const Analys
         result.roc = rocCurve(counts.groups);
 }
 
-// The CUSUM's control limit: the one given, or one simulated for the target
+// A CUSUM's control limit: the one given, or one simulated for the target
 // run length from the model's own risk mix. False when cancelled.
 bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOptions& options,
-                   Model model, Cusum& cusum, const Progress& progress) {
-    cusum.oddsRatio = options.oddsRatio;
+                   double oddsRatio, std::uint64_t seed, Cusum& cusum, const Progress& progress) {
+    cusum.oddsRatio = oddsRatio;
     cusum.targetArl = options.targetArl;
     if (options.limit) {
         cusum.limit = options.limit;
@@ -372,10 +383,9 @@ bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOption
         return !cancelled;
     };
     cusum.simulationRuns = simulationRunsFor(options.targetArl, options.simulationRuns);
-    if (riskMixCanSignal(counts.groups, options.oddsRatio)) {
-        cusum.limit = simulateCusumLimit(counts.groups, options.oddsRatio, options.targetArl,
-                                         cusum.simulationRuns,
-                                         options.seed + static_cast<std::uint64_t>(model), inner);
+    if (riskMixCanSignal(counts.groups, oddsRatio)) {
+        cusum.limit = simulateCusumLimit(counts.groups, oddsRatio, options.targetArl,
+                                         cusum.simulationRuns, seed, inner);
         if (cancelled)
             return false;
         if (!cusum.limit)
@@ -389,52 +399,199 @@ bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOption
     return true;
 }
 
-// The VLAD and the CUSUM episode by episode in time order: their final
-// values, the CUSUM's signals and, when asked for, the thinned paths.
+// One risk-adjusted CUSUM followed episode by episode.
+class CusumPath {
+public:
+    CusumPath(const RiskScale& scale, const RiskCounts& counts, Cusum& cusum)
+        : cusum_(cusum)
+        , eventWeight_(scale.size())
+        , nonEventWeight_(scale.size()) {
+        for (std::size_t t = 0; t < scale.size(); ++t) {
+            if (counts.events[t] == 0 && counts.nonEvents[t] == 0)
+                continue;
+            eventWeight_[t] = cusumWeight(scale[t], true, cusum.oddsRatio);
+            nonEventWeight_[t] = cusumWeight(scale[t], false, cusum.oddsRatio);
+        }
+    }
+    // The value reached after this episode; `signal` tells whether it
+    // reached the limit (the path then starts again from 0).
+    double add(std::uint32_t step, bool event, bool& signal) {
+        value_ = std::max(0.0, value_ + (event ? eventWeight_[step] : nonEventWeight_[step]));
+        const double reached = value_;
+        signal = cusum_.limit && value_ >= *cusum_.limit;
+        if (signal)
+            value_ = 0;
+        return reached;
+    }
+    double value() const { return value_; }
+
+private:
+    Cusum& cusum_;
+    std::vector<double> eventWeight_;
+    std::vector<double> nonEventWeight_;
+    double value_ = 0;
+};
+
+// The VLAD and the two CUSUMs episode by episode in time order: their final
+// values, the CUSUMs' signals and, when asked for, the thinned paths.
 void followOverTime(const AuditData& data, const Counted& counted, const RiskCounts& counts,
                     const AnalysisOptions& options, ModelResult& result) {
     const RiskScale& scale = counted.scale;
     const std::size_t n = counted.risk.size();
-    Cusum& cusum = result.cusum;
-    std::vector<double> eventWeight(scale.size()), nonEventWeight(scale.size());
-    for (std::size_t t = 0; t < scale.size(); ++t) {
-        if (counts.events[t] == 0 && counts.nonEvents[t] == 0)
-            continue;
-        eventWeight[t] = cusumWeight(scale[t], true, options.oddsRatio);
-        nonEventWeight[t] = cusumWeight(scale[t], false, options.oddsRatio);
-    }
+    CusumPath harm(scale, counts, result.cusum);
+    CusumPath improvement(scale, counts, result.improvement);
     const bool keepSeries = options.maxSeriesPoints > 0;
     if (keepSeries)
         result.series.reserve(std::min(n, options.maxSeriesPoints + 16) + 1);
     SeriesThinner thinner(n, options.maxSeriesPoints, result.series);
-    double s = 0;
     VladSum vlad(scale);
+    auto signalAt = [&](std::size_t i) {
+        const std::uint32_t e = counted.episode[i];
+        return CusumSignal{i + 1, e, utf8FromCp1252(data.dateText(e))};
+    };
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t t = counted.risk[i];
         const bool event = counted.outcome[i] != 0;
         vlad.add(t, event);
-        s = std::max(0.0, s + (event ? eventWeight[t] : nonEventWeight[t]));
         bool signal = false;
-        const double reached = s;
-        if (cusum.limit && s >= *cusum.limit) {
-            signal = true;
-            const std::uint32_t e = counted.episode[i];
-            cusum.signals.push_back({i + 1, e, utf8FromCp1252(data.dateText(e))});
-            s = 0;
-        }
+        bool improvementSignal = false;
+        const double reached = harm.add(t, event, signal);
+        const double improvementReached = improvement.add(t, event, improvementSignal);
+        if (signal)
+            result.cusum.signals.push_back(signalAt(i));
+        if (improvementSignal)
+            result.improvement.signals.push_back(signalAt(i));
         if (keepSeries)
-            thinner.add(
-                {i + 1, data.episodes()[counted.episode[i]].day, vlad.total(), reached, signal});
+            thinner.add({i + 1, data.episodes()[counted.episode[i]].day, vlad.total(), reached,
+                         signal, improvementReached, improvementSignal});
     }
     if (keepSeries)
         thinner.finish();
-    cusum.finalValue = s;
+    result.cusum.finalValue = harm.value();
+    result.improvement.finalValue = improvement.value();
     result.vlad = vlad.total();
+}
+
+// What pairs a model's AUROC with another's: each episode's DeLong
+// placement, found from its step on the model's risk scale.
+struct Placements {
+    Model model = Model::PossumMortality;
+    std::optional<double> auroc;
+    bool stored = true;
+    std::vector<std::uint32_t> stepOfPair; // computed models
+    std::vector<double> eventPlacement;    // by step: share of non-events below, ties half
+    std::vector<double> nonEventPlacement; // by step: share of events above, ties half
+
+    std::uint32_t step(const Episode& e) const {
+        if (stored)
+            return e.riskTenThousandths[static_cast<std::size_t>(model)];
+        return stepOfPair[std::size_t{e.physiologicalScore} * 256 + e.operativeScore];
+    }
+};
+
+Placements placementsOf(Model model, const Counted& counted, const RiskCounts& counts,
+                        const std::optional<double>& auroc) {
+    Placements placements;
+    placements.model = model;
+    placements.auroc = auroc;
+    placements.stored = counted.scale.tenThousandths;
+    placements.stepOfPair = counted.stepOfPair;
+    const std::size_t steps = counted.scale.size();
+    placements.eventPlacement.assign(steps, 0.0);
+    placements.nonEventPlacement.assign(steps, 0.0);
+    std::uint64_t positives = 0, negatives = 0;
+    for (std::size_t t = 0; t < steps; ++t) {
+        positives += counts.events[t];
+        negatives += counts.nonEvents[t];
+    }
+    if (positives == 0 || negatives == 0)
+        return placements;
+    double negativesBelow = 0;
+    double positivesAbove = static_cast<double>(positives);
+    for (std::size_t t = 0; t < steps; ++t) {
+        const auto pos = static_cast<double>(counts.events[t]);
+        const auto neg = static_cast<double>(counts.nonEvents[t]);
+        positivesAbove -= pos;
+        placements.eventPlacement[t] =
+            (negativesBelow + 0.5 * neg) / static_cast<double>(negatives);
+        placements.nonEventPlacement[t] =
+            (positivesAbove + 0.5 * pos) / static_cast<double>(positives);
+        negativesBelow += neg;
+    }
+    return placements;
+}
+
+// The paired DeLong test for every pair of models of one outcome. Models of
+// one outcome count the same episodes (the outcome recorded, both scores
+// entered), so one pass over them gathers the covariances of all pairs.
+void compareAurocs(const AuditData& data, std::span<const std::uint32_t> order, Outcome outcome,
+                   std::span<const Placements> models, std::vector<AurocComparison>& out) {
+    const std::size_t k = models.size();
+    if (k < 2)
+        return;
+    std::uint64_t positives = 0, negatives = 0;
+    // Sums of products of centred placements, by class.
+    std::vector<double> eventSums(k * k, 0.0), nonEventSums(k * k, 0.0);
+    const bool defined = std::all_of(models.begin(), models.end(),
+                                     [](const Placements& p) { return p.auroc.has_value(); });
+    std::vector<double> centred(k);
+    for (const std::uint32_t i : order) {
+        const Episode& e = data.episodes()[i];
+        const int y = outcome == Outcome::Mortality ? e.mortality : e.morbidity;
+        if (y < 0 || e.physiologicalScore == 0 || e.operativeScore == 0)
+            continue;
+        (y ? positives : negatives) += 1;
+        if (!defined)
+            continue;
+        std::vector<double>& sums = y ? eventSums : nonEventSums;
+        for (std::size_t m = 0; m < k; ++m) {
+            const std::uint32_t t = models[m].step(e);
+            centred[m] = (y ? models[m].eventPlacement[t] : models[m].nonEventPlacement[t]) -
+                         *models[m].auroc;
+        }
+        for (std::size_t a = 0; a < k; ++a)
+            for (std::size_t b = a; b < k; ++b)
+                sums[a * k + b] += centred[a] * centred[b];
+    }
+    const auto m1 = static_cast<double>(positives);
+    const auto m0 = static_cast<double>(negatives);
+    for (std::size_t a = 0; a < k; ++a) {
+        for (std::size_t b = a + 1; b < k; ++b) {
+            AurocComparison c;
+            c.first = models[a].model;
+            c.second = models[b].model;
+            c.n = positives + negatives;
+            if (positives == 0 || negatives == 0) {
+                c.missing =
+                    positives == 0 ? "no episode had the outcome" : "every episode had the outcome";
+            } else if (positives < 2 || negatives < 2) {
+                c.missing = "fewer than two episodes with or without the outcome";
+            } else {
+                auto covariance = [&](std::size_t r, std::size_t s) {
+                    const std::size_t at = std::min(r, s) * k + std::max(r, s);
+                    return eventSums[at] / (m1 - 1) / m1 + nonEventSums[at] / (m0 - 1) / m0;
+                };
+                const double variance = covariance(a, a) + covariance(b, b) - 2 * covariance(a, b);
+                c.difference = *models[a].auroc - *models[b].auroc;
+                if (variance > 1e-300 && std::sqrt(variance) > 1e-12 * std::fabs(*c.difference)) {
+                    const double se = std::sqrt(variance);
+                    c.interval = Interval{*c.difference - kZ975 * se, *c.difference + kZ975 * se};
+                    c.z = *c.difference / se;
+                    c.p = std::erfc(std::fabs(*c.z) / std::sqrt(2.0));
+                } else {
+                    c.missing = "the two models rank every pair of episodes alike, so the "
+                                "difference has no spread to test against";
+                }
+            }
+            out.push_back(std::move(c));
+        }
+    }
 }
 
 // Every figure of one model. False when cancelled.
 bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
                   const AnalysisOptions& options, Model model, ModelResult& result,
+                  Placements& placements, std::vector<UnitFigures>& units,
                   const Progress& progress) {
     result.model = model;
     result.outcome = modelOutcome(model);
@@ -443,17 +600,75 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     // Everything but the figures over time works from the counts by exact risk.
     const RiskCounts counts = countByRisk(counted);
     measureObservedExpected(counted, counts, result);
-    result.fewEvents = std::min<std::uint64_t>(counts.observed, n - counts.observed) < 100;
     measureDiscrimination(counts, n, options, result);
     result.calibration = calibrationFit(counts.groups);
+    result.calibrationCurve = calibrationCurve(counts.groups);
+    result.fewEvents = std::min(counts.observed, n - counts.observed) < kFewEvents;
     std::vector<double> riskOfStep(counted.scale.size());
     for (std::size_t t = 0; t < riskOfStep.size(); ++t)
         riskOfStep[t] = counted.scale[t];
     result.hosmerLemeshow = hosmerLemeshowByStep(counted.risk, counted.outcome, riskOfStep);
-    if (!setCusumLimit(counts, n, options, model, result.cusum, progress))
+    const std::uint64_t seed = options.seed + static_cast<std::uint64_t>(model);
+    if (!setCusumLimit(counts, n, options, options.oddsRatio, seed, result.cusum, progress))
+        return false;
+    // The improvement CUSUM's simulation draws numbers of its own.
+    if (!setCusumLimit(counts, n, options, 1 / options.oddsRatio, seed + kModelCount,
+                       result.improvement, progress))
         return false;
     followOverTime(data, counted, counts, options, result);
+    placements = placementsOf(model, counted, counts, result.discrimination.auroc);
+
+    // Per unit (input file).
+    const std::size_t unitCount = data.files().size();
+    std::vector<std::uint64_t> unitN(unitCount, 0), unitObserved(unitCount, 0);
+    std::vector<ExpectedSum> unitExpected(unitCount, ExpectedSum(counted.scale));
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t file = data.episodes()[counted.episode[i]].file;
+        ++unitN[file];
+        unitObserved[file] += counted.outcome[i];
+        unitExpected[file].add(1, counted.risk[i]);
+    }
+    units.clear();
+    for (std::size_t u = 0; u < unitCount; ++u) {
+        UnitFigures figures;
+        figures.model = model;
+        figures.n = unitN[u];
+        figures.observed = unitObserved[u];
+        figures.expected = unitExpected[u].total();
+        units.push_back(figures);
+    }
     return true;
+}
+
+// Places each unit on the model's funnel: exact Poisson limits, and the
+// overdispersed limits when there are enough units and they spread beyond
+// chance.
+void placeOnFunnel(std::vector<UnitFigures*>& units, FunnelSummary& funnel) {
+    std::vector<double> z;
+    for (UnitFigures* u : units) {
+        if (!(u->expected > 0))
+            continue;
+        const double e = u->expected;
+        const auto o = static_cast<double>(u->observed);
+        u->ratio = o / e;
+        u->outside95 = *u->ratio < funnelLimit(e, kFunnel95Lower) ||
+                       *u->ratio > funnelLimit(e, kFunnel95Upper);
+        u->outside998 = *u->ratio < funnelLimit(e, kFunnel998Lower) ||
+                        *u->ratio > funnelLimit(e, kFunnel998Upper);
+        z.push_back((o - e) / std::sqrt(e));
+    }
+    if (z.size() < kFewestUnitsForOverdispersion)
+        return;
+    funnel.phi = overdispersion(z);
+    funnel.overdispersionApplied = *funnel.phi > 1;
+    if (!funnel.overdispersionApplied)
+        return;
+    for (UnitFigures* u : units) {
+        if (!u->ratio)
+            continue;
+        const double half = kZ999 * std::sqrt(*funnel.phi / u->expected);
+        u->outsideOverdispersed = std::fabs(*u->ratio - 1) > half;
+    }
 }
 
 } // namespace
@@ -461,7 +676,7 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
 std::uint64_t seriesStretch(std::uint64_t episodes, std::size_t maxPoints) {
     if (maxPoints == 0 || episodes <= maxPoints)
         return 1;
-    const std::uint64_t stretches = std::max<std::size_t>(1, maxPoints / 5);
+    const std::uint64_t stretches = std::max<std::size_t>(1, maxPoints / 7);
     return (episodes + stretches - 1) / stretches;
 }
 
@@ -472,18 +687,45 @@ AnalysisResult analyse(const AuditData& data, const AnalysisOptions& options,
     if (options.today)
         result.completeness = measureCompleteness(data, order, *options.today, options.dueDays);
     std::uint64_t step = 0;
+    std::vector<Placements> placements;
+    // Units are the files read (a file given twice is one unit).
+    std::vector<std::size_t> unitFiles;
+    for (std::size_t f = 0; f < data.files().size(); ++f) {
+        const FileSummary& file = data.files()[f];
+        if (file.opened && !file.sameFileAs) {
+            unitFiles.push_back(f);
+            result.units.push_back({file.path, {}});
+        }
+    }
     for (const Model model : options.models) {
         if (progress && !progress("Analysing", step, options.models.size())) {
             result.cancelled = true;
             return result;
         }
         ModelResult modelResult;
-        if (!analyseModel(data, order, options, model, modelResult, progress)) {
+        Placements modelPlacements;
+        std::vector<UnitFigures> unitFigures;
+        if (!analyseModel(data, order, options, model, modelResult, modelPlacements, unitFigures,
+                          progress)) {
             result.cancelled = true;
             return result;
         }
+        std::vector<UnitFigures*> onFunnel;
+        for (std::size_t u = 0; u < unitFiles.size(); ++u) {
+            result.units[u].models.push_back(unitFigures[unitFiles[u]]);
+            onFunnel.push_back(&result.units[u].models.back());
+        }
+        placeOnFunnel(onFunnel, modelResult.funnel);
         result.models.push_back(std::move(modelResult));
+        placements.push_back(std::move(modelPlacements));
         ++step;
+    }
+    for (const Outcome outcome : {Outcome::Morbidity, Outcome::Mortality}) {
+        std::vector<Placements> ofOutcome;
+        for (Placements& p : placements)
+            if (modelOutcome(p.model) == outcome)
+                ofOutcome.push_back(std::move(p));
+        compareAurocs(data, order, outcome, ofOutcome, result.aurocComparisons);
     }
     if (progress)
         progress("Analysing", step, options.models.size());

@@ -273,9 +273,14 @@ struct AnalysisOptions {
     // Per-episode paths for charts: 0 keeps none; otherwise every episode up
     // to this many, and beyond that at most this many points plus the
     // signals: each stretch of seriesStretch() episodes keeps the points of
-    // its lowest and highest CUSUM and VLAD, its last point and every signal.
+    // its lowest and highest CUSUMs and VLAD, its last point and every signal
+    // (the improvement CUSUM's too).
     std::size_t maxSeriesPoints = 0;
     bool rocCurve = true; // ROC points per model
+
+    // What makes a unit on the funnel plot: for now each input file.
+    enum class UnitGrouping { File };
+    UnitGrouping units = UnitGrouping::File;
 
     // Completeness of the outcomes is measured only when today is given
     // (the engine reads no clock): an outcome is due once the procedure lies
@@ -331,24 +336,48 @@ struct HosmerLemeshow {
     bool unreliable = true; // some group expects fewer than 5 events
 };
 
-// Logistic recalibration, logit P(event) = a + b logit(p): the recalibration
-// intercept a and the calibration slope b. Calibration-in-the-large is the
-// intercept alpha of the same regression with the slope fixed at 1 (logit(p)
-// as an offset): 0 when as many events happen as predicted on the whole.
-// Each is missing, with the reason in words, when it cannot be estimated
-// (a class empty, every risk the same, the outcomes separated by the risk,
-// no convergence); never the starting values.
+// The logistic recalibration logit(P) = a + b logit(p) (the recalibration
+// intercept a and the calibration slope b), and calibration-in-the-large:
+// alpha in logit(P) = alpha + logit(p), the slope fixed at 1 (Van Calster et
+// al., J Clin Epidemiol 2016;74:167-176). p is clamped to [1e-6, 1 - 1e-6].
+// A fit that cannot be identified has no figures and says why.
 struct Calibration {
-    std::optional<double> intercept;
+    std::optional<double> intercept; // the recalibration intercept
     std::optional<double> slope;
-    std::optional<Interval> interceptInterval; // Wald 95%
-    std::optional<Interval> slopeInterval;     // Wald 95%
-    std::string missing;                       // why intercept and slope are missing
-    int iterations = 0;
-    std::optional<double> inTheLarge;
+    std::optional<Interval> interceptInterval;  // Wald 95%
+    std::optional<Interval> slopeInterval;      // Wald 95%
+    std::string missing;                        // why there is no intercept and slope
+    std::optional<double> inTheLarge;           // alpha
     std::optional<Interval> inTheLargeInterval; // Wald 95%
     std::string inTheLargeMissing;
+    int iterations = 0;
 };
+
+// The flexible calibration curve: logistic regression of the outcome on a
+// restricted cubic spline of logit(p), and how far it lies from the diagonal
+// (Austin and Steyerberg, Stat Med 2019;38:4051-4065).
+struct CalibrationCurvePoint {
+    double p = 0;        // predicted risk
+    double observed = 0; // the curve at p
+    double lower = 0;    // pointwise 95% limits
+    double upper = 0;
+};
+struct CalibrationCurve {
+    static constexpr int kPoints = 50;
+    std::vector<double> knots;                 // on the logit scale
+    std::vector<CalibrationCurvePoint> points; // kPoints, equally spaced in logit(p)
+    // Over the episodes, of |curve(p) - p|: the mean (integrated calibration
+    // index), the median, the 90th percentile and the largest.
+    std::optional<double> ici;
+    std::optional<double> e50;
+    std::optional<double> e90;
+    std::optional<double> emax;
+    std::string missing; // why there is no curve
+};
+
+// Fewer episodes than this in the smaller outcome class make the calibration
+// figures imprecise (Van Calster et al. 2016 ask for at least 100 of each).
+inline constexpr std::uint64_t kFewEvents = 100;
 
 struct CusumSignal {
     std::uint64_t position = 0; // 1-based, among the model's counted episodes in time order
@@ -375,6 +404,10 @@ struct TimePoint {
     double cusum = 0; // at a signal, the value that reached the limit; the
                       // next episode starts again from 0
     bool signal = false;
+    // The improvement CUSUM, kept the same way (0 or above; charts draw it
+    // below zero).
+    double improvement = 0;
+    bool improvementSignal = false;
 };
 
 // Point of the ROC curve at "p >= threshold counts as predicted".
@@ -391,6 +424,15 @@ struct RiskHistogram {
     std::array<std::uint64_t, kBins> withoutEvent{};
 };
 
+// How far the units spread beyond chance on a model's funnel plot:
+// phi, the mean of the squared z-scores winsorised at the 10th and 90th
+// percentiles, with at least kFewestUnitsForOverdispersion units.
+inline constexpr std::size_t kFewestUnitsForOverdispersion = 10;
+struct FunnelSummary {
+    std::optional<double> phi;
+    bool overdispersionApplied = false; // phi > 1: units are also judged on the widened limits
+};
+
 struct ModelResult {
     Model model = Model::PossumMorbidity;
     Outcome outcome = Outcome::Morbidity;
@@ -401,15 +443,54 @@ struct ModelResult {
     Discrimination discrimination;
     HosmerLemeshow hosmerLemeshow;
     Calibration calibration;
+    CalibrationCurve calibrationCurve;
     std::optional<double> brier;
-    // Fewer than 100 events, or fewer than 100 episodes without one: every
-    // figure is then imprecise (validation studies want at least 100 of each).
+    // Fewer than kFewEvents events, or fewer than kFewEvents episodes without
+    // one: every figure is then imprecise (validation studies want at least
+    // 100 of each).
     bool fewEvents = true;
     double vlad = 0; // final value: expected minus observed
-    Cusum cusum;
+    Cusum cusum;     // looks for more events than predicted (odds ratio R)
+    // Looks for fewer events than predicted: the same CUSUM with odds ratio
+    // 1/R, its own limit (the one given, or simulated for the same in-control
+    // run length) and its own signals.
+    Cusum improvement;
+    FunnelSummary funnel;
     std::vector<TimePoint> series; // see AnalysisOptions::maxSeriesPoints
     std::vector<RocPoint> roc;     // from (0,0) to (1,1)
     RiskHistogram histogram;
+};
+
+// The paired DeLong test of two models' AUROCs over the episodes both
+// count (DeLong, DeLong and Clarke-Pearson, Biometrics 1988;44:837-845).
+struct AurocComparison {
+    Model first = Model::PossumMortality;
+    Model second = Model::PossumMortality;
+    std::uint64_t n = 0;
+    std::optional<double> difference; // first - second
+    std::optional<Interval> interval; // 95%
+    std::optional<double> z;
+    std::optional<double> p; // two-sided
+    std::string missing;     // why there are no figures
+};
+
+// One unit's observed against expected deaths for a model, placed on the
+// funnel plot of O:E against the expected count (Spiegelhalter, Stat Med
+// 2005;24:1185-1202).
+struct UnitFigures {
+    Model model = Model::PossumMortality;
+    std::uint64_t n = 0;
+    std::uint64_t observed = 0;
+    double expected = 0;
+    std::optional<double> ratio;       // O:E; none when nothing is expected
+    bool outside95 = false;            // outside the exact Poisson 95% limits
+    bool outside998 = false;           // outside the 99.8% limits
+    bool outsideOverdispersed = false; // outside 1 +/- 3.090 sqrt(phi / E), when applied
+};
+
+struct Unit {
+    std::string name;                // UTF-8
+    std::vector<UnitFigures> models; // in the order of AnalysisResult::models
 };
 
 // Below this share of due episodes with a known outcome, O:E and the other
@@ -460,6 +541,9 @@ struct AnalysisResult {
     std::uint64_t outsideDateRange = 0;
     std::uint64_t undatedLeftOut = 0; // unreadable DATE while a range was set
     std::vector<ModelResult> models;  // in the order of AnalysisOptions::models
+    // Every pair of analysed models of the same outcome, in model order.
+    std::vector<AurocComparison> aurocComparisons;
+    std::vector<Unit> units; // see AnalysisOptions::units
     // Over the episodes in the date range; none without AnalysisOptions::today.
     std::optional<Completeness> completeness;
 };

@@ -4,6 +4,7 @@
 #include "audit/text.h"
 #include "auditformat/columns.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -142,6 +143,12 @@ std::string pValueText(const std::optional<double>& p) {
     return *p < 0.001 ? "<0.001" : fixed(*p, 3);
 }
 
+std::string bracketed(const std::optional<Interval>& interval, int decimals) {
+    if (!interval)
+        return "(-)";
+    return "(" + fixed(interval->lower, decimals) + " to " + fixed(interval->upper, decimals) + ")";
+}
+
 std::string countText(std::uint64_t value) {
     return std::to_string(value);
 }
@@ -165,10 +172,14 @@ public:
         header();
         if (result_.completeness)
             out_ += completenessText(*result_.completeness);
-        for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity})
+        for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity}) {
             outcomeTable(outcome);
+            calibrationLines(outcome);
+        }
+        comparisons();
         bandTable();
         signalList();
+        units();
         exclusions();
         problems();
         return out_;
@@ -270,14 +281,12 @@ private:
             if (hlMark)
                 notes.push_back(title + ": HL p unreliable, a group expects fewer than 5 " +
                                 "episodes with or without a " + outcomeWord(outcome, false) + ".");
-            if (!m->calibration.slope && m->discrimination.auroc)
-                notes.push_back(title +
-                                ": calibration slope and recalibration intercept "
-                                "undefined: " +
-                                m->calibration.missing + ".");
+            if (!m->calibration.slope && !m->calibration.missing.empty())
+                notes.push_back(title + ": calibration slope and recalibration intercept " +
+                                "undefined: " + m->calibration.missing + ".");
             if (m->fewEvents)
-                notes.push_back(title + ": fewer than 100 episodes with or without a " +
-                                outcomeWord(outcome, false) +
+                notes.push_back(title + ": fewer than " + countText(kFewEvents) +
+                                " episodes with or without a " + outcomeWord(outcome, false) +
                                 ", so every figure here is imprecise.");
         }
         out_ += table.render();
@@ -297,6 +306,120 @@ private:
             out_ += wrapped(note);
         if (!notes.empty())
             out_ += "\n";
+    }
+
+    // Calibration-in-the-large, the recalibration intercept and slope, and
+    // the flexible curve's summaries, one paragraph per model.
+    void calibrationLines(Outcome outcome) {
+        bool any = false;
+        for (const ModelResult& m : result_.models) {
+            if (m.outcome != outcome || m.overall.n == 0)
+                continue;
+            if (!any) {
+                out_ += "Calibration, " +
+                        std::string(outcome == Outcome::Mortality ? "mortality" : "morbidity") +
+                        " (95% intervals in brackets)\n\n";
+                any = true;
+            }
+            const Calibration& c = m.calibration;
+            std::string text = shortTitle(m.model) + ": calibration-in-the-large ";
+            text += c.inTheLarge
+                        ? fixed(*c.inTheLarge, 2) + " " + bracketed(c.inTheLargeInterval, 2)
+                        : "none (" + c.inTheLargeMissing + ")";
+            if (c.slope)
+                text += "; recalibration intercept " + fixed(*c.intercept, 2) + " " +
+                        bracketed(c.interceptInterval, 2) + ", slope " + fixed(*c.slope, 2) + " " +
+                        bracketed(c.slopeInterval, 2);
+            else
+                text += "; no recalibration intercept or slope (" + c.missing + ")";
+            const CalibrationCurve& curve = m.calibrationCurve;
+            if (curve.ici)
+                text += "; flexible curve: ICI " + fixed(*curve.ici, 3) + ", E50 " +
+                        fixed(*curve.e50, 3) + ", E90 " + fixed(*curve.e90, 3) + ", Emax " +
+                        fixed(*curve.emax, 3);
+            else
+                text += "; no flexible curve (" + curve.missing + ")";
+            if (m.fewEvents)
+                text += ". Imprecise: fewer than " + countText(kFewEvents) +
+                        " episodes with, or "
+                        "without, the outcome";
+            out_ += wrapped(text + ".");
+        }
+        if (!any)
+            return;
+        out_ += "\n";
+        out_ += wrapped("Calibration-in-the-large is 0 when the model predicts as many events as "
+                        "occur on the logit scale; above 0, more occur than predicted. The "
+                        "recalibration intercept belongs with its slope (slope 1: the spread "
+                        "of the risks is right; below 1, too extreme). ICI is the mean distance "
+                        "between the flexible calibration curve and the diagonal, in risk; E50, "
+                        "E90 and Emax its median, 90th percentile and largest value.");
+        out_ += "\n";
+    }
+
+    void comparisons() {
+        if (result_.aurocComparisons.empty())
+            return;
+        out_ += "AUROCs compared (paired DeLong test, 95% intervals in brackets)\n\n";
+        for (const AurocComparison& c : result_.aurocComparisons) {
+            std::string text = shortTitle(c.first) + " against " + shortTitle(c.second) + ": ";
+            if (c.difference)
+                text += "difference " + fixed(*c.difference, 3);
+            if (c.interval)
+                text += " " + bracketed(c.interval, 3) + ", z " + fixed(*c.z, 2) + ", p " +
+                        pValueText(c.p);
+            if (!c.missing.empty())
+                text += (c.difference ? "; " : "") + c.missing;
+            out_ += wrapped(text + " (" + countText(c.n) + " episodes)");
+        }
+        out_ += "\n";
+    }
+
+    void units() {
+        if (result_.units.empty())
+            return;
+        out_ += "Units (one per input file) on the funnel plot of O:E\n\n";
+        if (result_.units.size() < 2) {
+            out_ += wrapped("Only one input file was read, so there are no units to compare.");
+            out_ += "\n";
+            return;
+        }
+        for (std::size_t k = 0; k < result_.models.size(); ++k) {
+            const ModelResult& m = result_.models[k];
+            std::vector<std::pair<int, const Unit*>> ranked;
+            for (const Unit& u : result_.units) {
+                const UnitFigures& f = u.models[k];
+                const int rank = f.outside998 || f.outsideOverdispersed ? 0 : f.outside95 ? 1 : 2;
+                ranked.emplace_back(rank, &u);
+            }
+            std::stable_sort(ranked.begin(), ranked.end(),
+                             [](const auto& l, const auto& r) { return l.first < r.first; });
+            std::string heading = shortTitle(m.model);
+            if (m.funnel.phi)
+                heading += ", overdispersion phi " + fixed(*m.funnel.phi, 2) +
+                           (m.funnel.overdispersionApplied ? " (limits widened)" : "");
+            out_ += wrapped(heading);
+            Table table;
+            table.row({"Unit", "n", "Obs", "Exp", "O:E", "Funnel"});
+            for (const auto& [rank, u] : ranked) {
+                const UnitFigures& f = u->models[k];
+                std::string where = !f.ratio       ? "none expected"
+                                    : f.outside998 ? "outside 99.8%"
+                                    : f.outside95  ? "outside 95%"
+                                                   : "inside";
+                if (f.outsideOverdispersed)
+                    where += ", outside widened";
+                table.row({printable(u->name), countText(f.n), countText(f.observed),
+                           fixed(f.expected, 2), optionalText(f.ratio, 2), where});
+            }
+            out_ += table.render("    ");
+        }
+        out_ += "\n";
+        out_ += wrapped("Limits at each unit's expected count are exact Poisson limits; a unit "
+                        "outside the 99.8% limits is unlikely to differ by chance. With 10 "
+                        "units or more and phi above 1, units are also judged against limits "
+                        "widened by the square root of phi.");
+        out_ += "\n";
     }
 
     void bandTable() {
@@ -363,7 +486,8 @@ private:
                                             : "no control limit: " + c.limitMissing));
                 continue;
             }
-            line += "CUSUM limit " + fixed(*c.limit, 3);
+            line += "CUSUM (more " + outcomeWord(m.outcome, true) + " than predicted) limit " +
+                    fixed(*c.limit, 3);
             if (c.limitComputed)
                 line += " (in-control run length " + fixed(c.targetArl, 0) + ")";
             line += ", " + countText(c.signals.size()) +
@@ -386,6 +510,28 @@ private:
             std::string listLines = wrapped(list, 4, 0);
             std::replace(listLines.begin(), listLines.end(), '\x01', ' ');
             out_ += listLines;
+        }
+        for (const ModelResult& m : result_.models) {
+            if (m.overall.n == 0)
+                continue;
+            const Cusum& c = m.improvement;
+            std::string line = shortTitle(m.model) + ": improvement CUSUM (fewer " +
+                               outcomeWord(m.outcome, true) + " than predicted, odds ratio " +
+                               fixed(c.oddsRatio, 2) + ") ";
+            if (!c.limit) {
+                out_ += wrapped(line + "no control limit: " + c.limitMissing);
+                continue;
+            }
+            line += "limit " + fixed(*c.limit, 3) + ", " + countText(c.signals.size()) +
+                    (c.signals.size() == 1 ? " signal" : " signals");
+            for (std::size_t i = 0; i < c.signals.size() && i < kSignalsListed; ++i)
+                line += (i ? ", " : ", at episode ") + countText(c.signals[i].position) + "\x01(" +
+                        procedureDate(c.signals[i].episode) + ")";
+            if (c.signals.size() > kSignalsListed)
+                line += " and " + countText(c.signals.size() - kSignalsListed) + " more";
+            std::string lines = wrapped(line);
+            std::replace(lines.begin(), lines.end(), '\x01', ' ');
+            out_ += lines;
         }
         if (any) {
             out_ += "\n";
@@ -450,6 +596,58 @@ std::string jsonObservedExpected(const ObservedExpected& o) {
     return out;
 }
 
+std::string jsonBool(bool value) {
+    return value ? "true" : "false";
+}
+
+// Why a figure is null, or null when it is not.
+std::string jsonReason(const std::string& reason) {
+    return reason.empty() ? "null" : jsonString(reason);
+}
+
+std::string jsonCurve(const CalibrationCurve& curve) {
+    std::string out = "{\"knots\": ";
+    if (curve.knots.empty()) {
+        out += "null, \"points\": null";
+    } else {
+        out += "[";
+        for (std::size_t i = 0; i < curve.knots.size(); ++i)
+            out.append(i ? ", " : "").append(jsonNumber(curve.knots[i]));
+        out += "], \"points\": [";
+        for (std::size_t i = 0; i < curve.points.size(); ++i) {
+            const CalibrationCurvePoint& p = curve.points[i];
+            out += i ? ",\n         " : "\n         ";
+            out += "{\"p\": " + jsonNumber(p.p) + ", \"observed\": " + jsonNumber(p.observed) +
+                   ", \"lower\": " + jsonNumber(p.lower) + ", \"upper\": " + jsonNumber(p.upper) +
+                   "}";
+        }
+        out += "]";
+    }
+    out += ",\n       \"ici\": " + jsonNumber(curve.ici) + ", \"e50\": " + jsonNumber(curve.e50) +
+           ", \"e90\": " + jsonNumber(curve.e90) + ", \"emax\": " + jsonNumber(curve.emax) +
+           ", \"missing\": " + jsonReason(curve.missing) + "}";
+    return out;
+}
+
+std::string jsonCusum(const Cusum& c, const AnalysisOptions& options) {
+    std::string out = "\"odds_ratio\": " + jsonNumber(c.oddsRatio) +
+                      ", \"limit\": " + jsonNumber(c.limit) +
+                      ", \"limit_computed\": " + jsonBool(c.limitComputed);
+    if (!c.limit && !c.limitMissing.empty())
+        out += ", \"limit_missing\": " + jsonString(c.limitMissing);
+    if (c.limitComputed)
+        out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
+               ", \"simulation_runs\": " + std::to_string(c.simulationRuns) +
+               ", \"seed\": " + std::to_string(options.seed);
+    out += ", \"signals\": [";
+    for (std::size_t i = 0; i < c.signals.size(); ++i) {
+        out += i ? ", " : "";
+        out += "{\"episode\": " + countText(c.signals[i].position) +
+               ", \"date\": " + jsonString(c.signals[i].date) + "}";
+    }
+    return out + "]";
+}
+
 std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                        const AnalysisOptions& options) {
     std::string out = "{\n  \"files\": [";
@@ -509,17 +707,15 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                ", \"unreliable\": " + (h.unreliable ? "true" : "false") + "},\n";
         const Calibration& cal = m.calibration;
         out += "     \"calibration\": {\"intercept\": " + jsonNumber(cal.intercept) +
-               ", \"intercept_ci\": " + jsonInterval(cal.interceptInterval) +
                ", \"slope\": " + jsonNumber(cal.slope) +
-               ", \"slope_ci\": " + jsonInterval(cal.slopeInterval);
-        if (!cal.missing.empty())
-            out += ", \"missing\": " + jsonString(cal.missing);
-        out += ", \"in_the_large\": " + jsonNumber(cal.inTheLarge) +
-               ", \"in_the_large_ci\": " + jsonInterval(cal.inTheLargeInterval);
-        if (!cal.inTheLargeMissing.empty())
-            out += ", \"in_the_large_missing\": " + jsonString(cal.inTheLargeMissing);
-        out += "},\n";
-        out += std::string("     \"few_events\": ") + (m.fewEvents ? "true" : "false") + ",\n";
+               ", \"intercept_ci\": " + jsonInterval(cal.interceptInterval) +
+               ", \"slope_ci\": " + jsonInterval(cal.slopeInterval) +
+               ", \"missing\": " + jsonReason(cal.missing) +
+               ",\n       \"in_the_large\": " + jsonNumber(cal.inTheLarge) +
+               ", \"in_the_large_ci\": " + jsonInterval(cal.inTheLargeInterval) +
+               ", \"in_the_large_missing\": " + jsonReason(cal.inTheLargeMissing) + "},\n";
+        out += "     \"few_events\": " + jsonBool(m.fewEvents) + ",\n";
+        out += "     \"calibration_curve\": " + jsonCurve(m.calibrationCurve) + ",\n";
         out += "     \"brier\": " + jsonNumber(m.brier) + ",\n     \"bands\": [";
         for (std::size_t k = 0; k < m.bands.size(); ++k) {
             const RiskBand& b = m.bands[k];
@@ -528,70 +724,237 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                    jsonObservedExpected(b.figures) + "}";
         }
         out += "],\n     \"vlad\": " + jsonNumber(m.vlad) + ",\n";
-        const Cusum& c = m.cusum;
-        out += "     \"cusum\": {\"odds_ratio\": " + jsonNumber(c.oddsRatio) +
-               ", \"limit\": " + jsonNumber(c.limit) +
-               ", \"limit_computed\": " + (c.limitComputed ? "true" : "false");
-        if (!c.limit && !c.limitMissing.empty())
-            out += ", \"limit_missing\": " + jsonString(c.limitMissing);
-        if (c.limitComputed)
-            out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
-                   ", \"simulation_runs\": " + std::to_string(c.simulationRuns) +
-                   ", \"seed\": " + std::to_string(options.seed);
-        out += ", \"signals\": [";
-        for (std::size_t i = 0; i < c.signals.size(); ++i) {
-            out += i ? ", " : "";
-            out += "{\"episode\": " + countText(c.signals[i].position) +
-                   ", \"date\": " + jsonString(c.signals[i].date) + "}";
+        out += "     \"cusum\": {" + jsonCusum(m.cusum, options) + ",\n       \"improvement\": {" +
+               jsonCusum(m.improvement, options) + "}},\n";
+        out += "     \"funnel\": {\"phi\": " + jsonNumber(m.funnel.phi) +
+               ", \"overdispersion_applied\": " + jsonBool(m.funnel.overdispersionApplied) + "}}";
+    }
+    out += "\n  ],\n  \"auroc_comparisons\": [";
+    first = true;
+    for (const AurocComparison& c : result.aurocComparisons) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"models\": [" + jsonString(modelKey(c.first)) + ", " +
+               jsonString(modelKey(c.second)) + "], \"n\": " + countText(c.n) +
+               ", \"difference\": " + jsonNumber(c.difference) +
+               ", \"difference_ci\": " + jsonInterval(c.interval) + ", \"z\": " + jsonNumber(c.z) +
+               ", \"p\": " + jsonNumber(c.p) + ", \"missing\": " + jsonReason(c.missing) + "}";
+    }
+    out += "\n  ],\n  \"units\": [";
+    first = true;
+    for (const Unit& u : result.units) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"name\": " + jsonString(u.name) + ", \"models\": [";
+        for (std::size_t k = 0; k < u.models.size(); ++k) {
+            const UnitFigures& f = u.models[k];
+            out += k ? ",\n      " : "\n      ";
+            out += "{\"model\": " + jsonString(modelKey(f.model)) + ", \"n\": " + countText(f.n) +
+                   ", \"observed\": " + countText(f.observed) +
+                   ", \"expected\": " + jsonNumber(f.expected) +
+                   ", \"oe\": " + jsonNumber(f.ratio) +
+                   ", \"outside_95\": " + jsonBool(f.outside95) +
+                   ", \"outside_998\": " + jsonBool(f.outside998) +
+                   ", \"outside_overdispersed\": " + jsonBool(f.outsideOverdispersed) + "}";
         }
-        out += "]}}";
+        out += "]}";
     }
     out += "\n  ]\n}\n";
     return out;
 }
 
+// One row per model ("all"), per risk band, per unit ("unit") and per pair of
+// models compared ("comparison"); a row leaves empty what it does not hold.
+constexpr std::string_view kCsvColumns[] = {"model",
+                                            "outcome",
+                                            "band",
+                                            "n",
+                                            "observed",
+                                            "expected",
+                                            "oe",
+                                            "oe_lower",
+                                            "oe_upper",
+                                            "unreliable",
+                                            "auroc",
+                                            "auroc_lower",
+                                            "auroc_upper",
+                                            "hl_chi2",
+                                            "hl_df",
+                                            "hl_p",
+                                            "calibration_intercept",
+                                            "calibration_slope",
+                                            "brier",
+                                            "vlad",
+                                            "cusum_odds_ratio",
+                                            "cusum_limit",
+                                            "cusum_signals",
+                                            "excluded_unknown_outcome",
+                                            "excluded_not_scored",
+                                            "intercept_lower",
+                                            "intercept_upper",
+                                            "slope_lower",
+                                            "slope_upper",
+                                            "calibration_in_the_large",
+                                            "in_the_large_lower",
+                                            "in_the_large_upper",
+                                            "few_events",
+                                            "known_due",
+                                            "known_not_yet_due",
+                                            "unknown_due",
+                                            "unknown_not_yet_due",
+                                            "unknown_no_date",
+                                            "known_share_of_due",
+                                            "ici",
+                                            "e50",
+                                            "e90",
+                                            "emax",
+                                            "improvement_odds_ratio",
+                                            "improvement_limit",
+                                            "improvement_signals",
+                                            "funnel_phi",
+                                            "funnel_overdispersion_applied",
+                                            "unit",
+                                            "outside_95",
+                                            "outside_998",
+                                            "outside_overdispersed",
+                                            "compared_with",
+                                            "auroc_difference",
+                                            "auroc_difference_lower",
+                                            "auroc_difference_upper",
+                                            "auroc_difference_z",
+                                            "auroc_difference_p"};
+
+class CsvRow {
+public:
+    void set(std::string_view column, std::string value) {
+        for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
+            if (kCsvColumns[c] == column) {
+                cells_[c] = std::move(value);
+                return;
+            }
+    }
+    // Cells joined by commas, from `first` on.
+    void setCells(std::string_view first, std::string_view joined) {
+        std::size_t c = 0;
+        while (c < std::size(kCsvColumns) && kCsvColumns[c] != first)
+            ++c;
+        for (std::size_t start = 0; c < cells_.size(); ++c) {
+            const std::size_t comma = joined.find(',', start);
+            cells_[c] = std::string(joined.substr(start, comma - start));
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    std::string text() const {
+        std::string out;
+        for (std::size_t c = 0; c < cells_.size(); ++c)
+            out.append(c ? "," : "").append(cells_[c]);
+        return out + "\r\n";
+    }
+
+private:
+    std::array<std::string, std::size(kCsvColumns)> cells_;
+};
+
 std::string csvReport(const AnalysisResult& result) {
-    std::string out = "model,outcome,band,n,observed,expected,oe,oe_lower,oe_upper,unreliable,"
-                      "auroc,auroc_lower,auroc_upper,hl_chi2,hl_df,hl_p,calibration_intercept,"
-                      "calibration_slope,brier,vlad,cusum_odds_ratio,cusum_limit,cusum_signals,"
-                      "excluded_unknown_outcome,excluded_not_scored,intercept_lower,"
-                      "intercept_upper,slope_lower,slope_upper,calibration_in_the_large,"
-                      "in_the_large_lower,in_the_large_upper,few_events," +
-                      std::string(completenessCsvHeader()) + "\r\n";
+    std::string out;
+    for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
+        out.append(c ? "," : "").append(kCsvColumns[c]);
+    out += "\r\n";
     auto number = [](const std::optional<double>& value) {
         return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
     };
-    auto bounds = [&](const std::optional<Interval>& interval) {
-        return interval ? number(interval->lower) + "," + number(interval->upper)
-                        : std::string(",");
+    // Coded as the window codes them, so that one spreadsheet reads both.
+    auto flag = [](bool value) { return std::string(value ? "yes" : "no"); };
+    auto setInterval = [&](CsvRow& row, std::string_view lower, std::string_view upper,
+                           const std::optional<Interval>& interval) {
+        row.set(lower, number(interval ? std::optional(interval->lower) : std::nullopt));
+        row.set(upper, number(interval ? std::optional(interval->upper) : std::nullopt));
     };
-    auto figures = [&](const ObservedExpected& o) {
-        return countText(o.n) + "," + countText(o.observed) + "," + jsonNumber(o.expected) + "," +
-               number(o.ratio) + "," +
-               number(o.interval ? std::optional(o.interval->lower) : std::nullopt) + "," +
-               number(o.interval ? std::optional(o.interval->upper) : std::nullopt) + "," +
-               (o.unreliable ? "yes" : "no"); // as in the audit window's tables
+    auto setFigures = [&](CsvRow& row, const ObservedExpected& o) {
+        row.set("n", countText(o.n));
+        row.set("observed", countText(o.observed));
+        row.set("expected", jsonNumber(o.expected));
+        row.set("oe", number(o.ratio));
+        setInterval(row, "oe_lower", "oe_upper", o.interval);
+        row.set("unreliable", o.unreliable ? "yes" : "no"); // as in the audit window's tables
+    };
+    auto lead = [&](Model model) {
+        CsvRow row;
+        row.set("model", quoteCsvField(modelKey(model)));
+        row.set("outcome", quoteCsvField(outcomeKey(modelOutcome(model))));
+        return row;
     };
     for (const ModelResult& m : result.models) {
-        const std::string lead =
-            quoteCsvField(modelKey(m.model)) + "," + quoteCsvField(outcomeKey(m.outcome)) + ",";
+        CsvRow row = lead(m.model);
+        row.set("band", "all");
+        setFigures(row, m.overall);
         const Discrimination& d = m.discrimination;
-        out += lead + "all," + figures(m.overall) + "," + number(d.auroc) + "," +
-               number(d.interval ? std::optional(d.interval->lower) : std::nullopt) + "," +
-               number(d.interval ? std::optional(d.interval->upper) : std::nullopt) + "," +
-               number(m.hosmerLemeshow.chiSquare) + "," +
-               std::to_string(m.hosmerLemeshow.degreesOfFreedom) + "," +
-               number(m.hosmerLemeshow.pValue) + "," + number(m.calibration.intercept) + "," +
-               number(m.calibration.slope) + "," + number(m.brier) + "," + jsonNumber(m.vlad) +
-               "," + jsonNumber(m.cusum.oddsRatio) + "," + number(m.cusum.limit) + "," +
-               countText(m.cusum.signals.size()) + "," + countText(m.excludedUnknownOutcome) + "," +
-               countText(m.excludedNotScored) + "," + bounds(m.calibration.interceptInterval) +
-               "," + bounds(m.calibration.slopeInterval) + "," + number(m.calibration.inTheLarge) +
-               "," + bounds(m.calibration.inTheLargeInterval) + "," + (m.fewEvents ? "yes" : "no") +
-               "," + completenessCsvCells(result.completeness, m.outcome) + "\r\n";
-        for (const RiskBand& b : m.bands)
-            out += lead + fixed(b.from, 1) + "-" + fixed(b.to, 1) + "," + figures(b.figures) +
-                   ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n";
+        row.set("auroc", number(d.auroc));
+        setInterval(row, "auroc_lower", "auroc_upper", d.interval);
+        row.set("hl_chi2", number(m.hosmerLemeshow.chiSquare));
+        row.set("hl_df", std::to_string(m.hosmerLemeshow.degreesOfFreedom));
+        row.set("hl_p", number(m.hosmerLemeshow.pValue));
+        const Calibration& cal = m.calibration;
+        row.set("calibration_intercept", number(cal.intercept));
+        row.set("calibration_slope", number(cal.slope));
+        setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
+        setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
+        row.set("calibration_in_the_large", number(cal.inTheLarge));
+        setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
+        const CalibrationCurve& curve = m.calibrationCurve;
+        row.set("ici", number(curve.ici));
+        row.set("e50", number(curve.e50));
+        row.set("e90", number(curve.e90));
+        row.set("emax", number(curve.emax));
+        row.set("few_events", flag(m.fewEvents));
+        row.setCells("known_due", completenessCsvCells(result.completeness, m.outcome));
+        row.set("brier", number(m.brier));
+        row.set("vlad", jsonNumber(m.vlad));
+        row.set("cusum_odds_ratio", jsonNumber(m.cusum.oddsRatio));
+        row.set("cusum_limit", number(m.cusum.limit));
+        row.set("cusum_signals", countText(m.cusum.signals.size()));
+        row.set("improvement_odds_ratio", jsonNumber(m.improvement.oddsRatio));
+        row.set("improvement_limit", number(m.improvement.limit));
+        row.set("improvement_signals", countText(m.improvement.signals.size()));
+        row.set("funnel_phi", number(m.funnel.phi));
+        row.set("funnel_overdispersion_applied", flag(m.funnel.overdispersionApplied));
+        row.set("excluded_unknown_outcome", countText(m.excludedUnknownOutcome));
+        row.set("excluded_not_scored", countText(m.excludedNotScored));
+        out += row.text();
+        for (const RiskBand& b : m.bands) {
+            CsvRow band = lead(m.model);
+            band.set("band", fixed(b.from, 1) + "-" + fixed(b.to, 1));
+            setFigures(band, b.figures);
+            out += band.text();
+        }
+    }
+    for (const Unit& u : result.units) {
+        for (const UnitFigures& f : u.models) {
+            CsvRow row = lead(f.model);
+            row.set("band", "unit");
+            row.set("unit", quoteCsvField(wellFormedUtf8(u.name)));
+            row.set("n", countText(f.n));
+            row.set("observed", countText(f.observed));
+            row.set("expected", jsonNumber(f.expected));
+            row.set("oe", number(f.ratio));
+            row.set("outside_95", flag(f.outside95));
+            row.set("outside_998", flag(f.outside998));
+            row.set("outside_overdispersed", flag(f.outsideOverdispersed));
+            out += row.text();
+        }
+    }
+    for (const AurocComparison& c : result.aurocComparisons) {
+        CsvRow row = lead(c.first);
+        row.set("band", "comparison");
+        row.set("n", countText(c.n));
+        row.set("compared_with", quoteCsvField(modelKey(c.second)));
+        row.set("auroc_difference", number(c.difference));
+        setInterval(row, "auroc_difference_lower", "auroc_difference_upper", c.interval);
+        row.set("auroc_difference_z", number(c.z));
+        row.set("auroc_difference_p", number(c.p));
+        out += row.text();
     }
     return out;
 }

@@ -5,6 +5,7 @@
 // one model's counted episodes: risk p (0..1) and outcome y (0 or 1).
 
 #include "audit/auditanalysis.h"
+#include "audit/calibration.h"
 
 #include <cstdint>
 #include <optional>
@@ -55,10 +56,6 @@ HosmerLemeshow hosmerLemeshowByStep(std::span<const std::uint32_t> step,
                                     std::span<const double> riskOfStep);
 // The same from risks as numbers, episodes in time order.
 HosmerLemeshow hosmerLemeshow(std::span<const double> risk, std::span<const std::uint8_t> outcome);
-
-// Logistic regression of the outcome on logit(p), p clamped to [1e-6, 1 - 1e-6],
-// by Newton-Raphson.
-Calibration calibrationFit(std::span<const RiskGroup> groups);
 
 // One step of the risk-adjusted CUSUM's weight: log-likelihood ratio of the
 // outcome under odds multiplied by `oddsRatio` against the predicted odds.

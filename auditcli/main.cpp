@@ -38,7 +38,8 @@ constexpr std::string_view kUsage =
     "Usage: caldrin-audit [OPTION]... FILE...\n"
     "Reads audit data files written by the calculator and measures observed against\n"
     "expected outcomes for POSSUM morbidity and seven mortality models: overall,\n"
-    "in risk bands, discrimination, calibration and over time (VLAD, CUSUM).\n"
+    "in risk bands, discrimination, calibration, over time (VLAD, CUSUM) and by\n"
+    "unit (each input file) on a funnel plot.\n"
     "Five risks are read from the file (V_MORT and VP_MORT hold RAAA-POSSUM, the\n"
     "ruptured-aneurysm equations); V-POSSUM (2001) and P-POSSUM (1998) are computed\n"
     "from PHYS_TOTAL and OP_TOTAL.\n"
@@ -64,9 +65,31 @@ constexpr std::string_view kUsage =
     "                          the outcomes due are, and warns below 95%\n"
     "  --outstanding           list the episodes whose outcome is not yet known\n"
     "                          (due first) instead of the analysis\n"
+    "  --unit file             what a unit on the funnel plot is: each input file\n"
+    "                          (the default, and for now the only grouping)\n"
     "  --output FILE           write the report to FILE instead of standard output\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
+    "\n"
+    "Figures, per model (see the manual page and the help for how to read them):\n"
+    "  O:E             observed / expected events, exact Poisson 95% interval\n"
+    "  AUROC           discrimination, DeLong's 95% interval; models of one outcome\n"
+    "                  compared in pairs by the paired DeLong test (DeLong 1988)\n"
+    "  CITL            calibration-in-the-large: 0 when as many events occur as\n"
+    "                  predicted, above 0 when more (logit scale; Van Calster 2016)\n"
+    "  recalibration intercept and slope: logit P = a + b logit p; slope 1 when the\n"
+    "                  spread of the risks is right, below 1 when too extreme\n"
+    "  ICI, E50, E90, Emax  distance between the flexible calibration curve (a\n"
+    "                  spline of logit p) and the diagonal: mean, median, 90th\n"
+    "                  percentile, largest (Austin and Steyerberg 2019)\n"
+    "  HL p            Hosmer-Lemeshow test, a legacy test whose verdict depends on n\n"
+    "  few events      under 100 episodes with, or without, the outcome: every\n"
+    "                  figure is imprecise (Van Calster 2019)\n"
+    "  CUSUM           signals more events than predicted (odds ratio R); the\n"
+    "                  improvement CUSUM, fewer (odds ratio 1/R), with its own limit\n"
+    "  funnel          each unit's O:E against exact Poisson 95% and 99.8% limits;\n"
+    "                  with 10 units or more, overdispersion phi widens them when\n"
+    "                  above 1 (Spiegelhalter 2005)\n"
     "\n"
     "Exit status: 0 done, 1 bad usage, 2 a file could not be read or written, or\n"
     "memory ran out.\n";
@@ -112,7 +135,8 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             line.outstanding = true;
             continue;
         }
-        if (name != "--format" && name != "--output" && !AuditOptionReader::takes(name))
+        if (name != "--format" && name != "--output" && name != "--unit" &&
+            !AuditOptionReader::takes(name))
             return "unknown option " + std::string(arg);
         if (!value) {
             if (i + 1 >= argc)
@@ -129,6 +153,10 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
                 line.format = ReportFormat::Json;
             else
                 return "--format takes text, csv or json, not " + std::string(v);
+        } else if (name == "--unit") {
+            // Room for other groupings (surgeon, hospital) once the file holds them.
+            if (v != "file")
+                return "--unit takes file (each input file is a unit), not " + std::string(v);
         } else if (name == "--output") {
             if (v.empty())
                 return "--output needs a file name";

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
+#include "audit/auditreport.h"
 #include "auditgenerator.h"
 #include "auditlines.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace caldrin::audit {
@@ -343,6 +345,179 @@ TEST(Analysis, ComputedLimitIsReportedAndCancelStops) {
     const AnalysisResult cancelled = analyse(
         data, options, [](std::string_view, std::uint64_t, std::uint64_t) { return false; });
     EXPECT_TRUE(cancelled.cancelled);
+}
+
+} // namespace
+} // namespace caldrin::audit
+
+namespace caldrin::audit {
+namespace {
+
+// Every episode at the same risk: the slope cannot be estimated, and a fit
+// started from perfect calibration must not hand back its starting values.
+// Calibration-in-the-large still can: logit(3/6) - logit(0.10), with
+// variance 1 / (6 x 0.5 x 0.5).
+TEST(Calibration, OneRiskForAllGivesNoSlopeAndSaysWhy) {
+    const AuditData data = read(episodes({{"0.1000", "1"},
+                                          {"0.1000", "0"},
+                                          {"0.1000", "1"},
+                                          {"0.1000", "0"},
+                                          {"0.1000", "1"},
+                                          {"0.1000", "0"}}));
+    const AnalysisResult result = analyse(data, givenLimit(4.5));
+    const ModelResult& m = model(result, Model::PPossumMortality);
+    EXPECT_NEAR(*m.overall.ratio, 5.0, 1e-12);
+    EXPECT_FALSE(m.calibration.intercept);
+    EXPECT_FALSE(m.calibration.slope);
+    EXPECT_FALSE(m.calibration.slopeInterval);
+    EXPECT_NE(m.calibration.missing.find("same predicted risk"), std::string::npos);
+    const double alpha = std::log(9.0);
+    ASSERT_TRUE(m.calibration.inTheLarge);
+    EXPECT_NEAR(*m.calibration.inTheLarge, alpha, 1e-9);
+    const double half = 1.959963984540054 * std::sqrt(1 / 1.5);
+    EXPECT_NEAR(m.calibration.inTheLargeInterval->lower, alpha - half, 1e-8);
+    EXPECT_NEAR(m.calibration.inTheLargeInterval->upper, alpha + half, 1e-8);
+    EXPECT_FALSE(m.calibrationCurve.ici);
+    EXPECT_TRUE(m.calibrationCurve.points.empty());
+    EXPECT_FALSE(m.calibrationCurve.missing.empty());
+    EXPECT_TRUE(m.fewEvents);
+
+    const std::string text = formatReport(data, result, givenLimit(4.5), ReportFormat::Text);
+    EXPECT_NE(text.find("no slope can be estimated"), std::string::npos);
+    EXPECT_NE(text.find("calibration-in-the-large 2.20 (0.60 to 3.80)"), std::string::npos) << text;
+    EXPECT_NE(text.find("imprecise"), std::string::npos);
+    const std::string json = formatReport(data, result, givenLimit(4.5), ReportFormat::Json);
+    EXPECT_NE(json.find("\"calibration\": {\"intercept\": null, \"slope\": null"),
+              std::string::npos);
+}
+
+// Outcomes drawn from the models' own risks lie on the diagonal: the
+// flexible curve's distances are small, and on several files (units) few
+// fall outside the funnel; a unit whose odds are doubled is flagged.
+TEST(Calibration, OwnRiskOutcomesLieOnTheCurveAndADoubledUnitIsFlagged) {
+    AuditReader reader(ReadOptions{DateOrder::DayMonthYear, 2026});
+    for (int unit = 0; unit < 12; ++unit) {
+        testing::GeneratedAudit generated;
+        generated.records = 4000;
+        generated.seed = 100 + static_cast<std::uint64_t>(unit);
+        generated.oddsMultiplier = unit == 7 ? 2.0 : 1.0;
+        // Units in different years, so that no record repeats another unit's.
+        generated.firstYear = 1980 + 3 * unit;
+        reader.addText(testing::cat("unit", std::to_string(unit), ".csv"),
+                       testing::generateAuditText(generated));
+    }
+    const AuditData data = reader.finish();
+    AnalysisOptions options = givenLimit(5.0);
+    const AnalysisResult result = analyse(data, options);
+    ASSERT_EQ(result.units.size(), 12u);
+    const auto p = static_cast<std::size_t>(
+        std::find_if(result.models.begin(), result.models.end(),
+                     [](const ModelResult& m) { return m.model == Model::PPossumMortality; }) -
+        result.models.begin());
+    const ModelResult& m = result.models[p];
+    EXPECT_FALSE(m.fewEvents);
+    ASSERT_TRUE(m.calibrationCurve.ici) << m.calibrationCurve.missing;
+    EXPECT_EQ(m.calibrationCurve.knots.size(), 4u);
+    EXPECT_EQ(m.calibrationCurve.points.size(), 50u);
+    // The doubled unit pulls the whole file's curve up a little; the curve
+    // stays close to the diagonal over most episodes.
+    EXPECT_LT(*m.calibrationCurve.e50, *m.calibrationCurve.e90);
+    EXPECT_LE(*m.calibrationCurve.e90, *m.calibrationCurve.emax);
+    for (const CalibrationCurvePoint& point : m.calibrationCurve.points) {
+        EXPECT_LE(point.lower, point.observed);
+        EXPECT_GE(point.upper, point.observed);
+    }
+    std::size_t flagged = 0;
+    for (std::size_t u = 0; u < result.units.size(); ++u) {
+        const UnitFigures& f = result.units[u].models[p];
+        EXPECT_EQ(f.model, Model::PPossumMortality);
+        if (u == 7) {
+            EXPECT_GT(*f.ratio, 1.4) << f.observed << " " << f.expected << " n " << f.n;
+            EXPECT_TRUE(f.outside998) << f.observed << " " << f.expected << " n " << f.n;
+        } else {
+            flagged += f.outside998;
+        }
+    }
+    EXPECT_LE(flagged, 1u);
+    ASSERT_TRUE(m.funnel.phi);
+
+    // The same units drawn from their own risks throughout: ICI near 0.
+    AuditReader fair(ReadOptions{DateOrder::DayMonthYear, 2026});
+    testing::GeneratedAudit generated;
+    generated.records = 40000;
+    generated.seed = 3;
+    fair.addText("all.csv", testing::generateAuditText(generated));
+    const AnalysisResult own = analyse(fair.finish(), options);
+    const ModelResult& ownModel = own.models[p];
+    ASSERT_TRUE(ownModel.calibrationCurve.ici);
+    EXPECT_LT(*ownModel.calibrationCurve.ici, 0.01);
+    EXPECT_LT(*m.calibrationCurve.ici, 0.03);
+    EXPECT_NEAR(*ownModel.calibration.inTheLarge, 0.0, 0.1);
+}
+
+// The improvement CUSUM looks for fewer deaths than predicted: with the odds
+// halved it signals and the harm CUSUM does not; its path stays at or above
+// 0 (charts draw it below zero).
+TEST(Analysis, ImprovementCusumSignalsWhenDeathsFallBelowPrediction) {
+    testing::GeneratedAudit generated;
+    generated.records = 20000;
+    generated.seed = 8;
+    generated.oddsMultiplier = 0.5;
+    const AuditData data = read(testing::generateAuditText(generated));
+    AnalysisOptions options = givenLimit(4.0);
+    options.models = {Model::PPossumMortality};
+    options.maxSeriesPoints = 20000;
+    const ModelResult m = analyse(data, options).models[0];
+    EXPECT_DOUBLE_EQ(m.improvement.oddsRatio, 0.5);
+    EXPECT_EQ(m.improvement.limit, 4.0);
+    EXPECT_GT(m.improvement.signals.size(), 3u);
+    EXPECT_LT(m.cusum.signals.size(), m.improvement.signals.size());
+    std::size_t signalsOnPath = 0;
+    for (const TimePoint& point : m.series) {
+        EXPECT_GE(point.improvement, 0.0);
+        signalsOnPath += point.improvementSignal;
+    }
+    EXPECT_EQ(signalsOnPath, m.improvement.signals.size());
+}
+
+} // namespace
+} // namespace caldrin::audit
+
+namespace caldrin::audit {
+namespace {
+
+// Paired DeLong worked on paper. Deaths at P-POSSUM 0.4, 0.3 and POSSUM 0.1,
+// 0.5; survivors at 0.2, 0.35 and 0.2, 0.3. AUROCs 3/4 and 2/4; placements
+// (1, 1/2) and (0, 1) for the deaths, (1, 1/2) and (1/2, 1/2) for the
+// survivors; variance of the difference (1/8 + 1/2 + 2/4) / 2 + (1/8) / 2 = 5/8.
+TEST(AurocComparison, FourEpisodesWorkedByHand) {
+    std::string text;
+    const char* rows[][3] = {{"0.4000", "0.1000", "1"},
+                             {"0.3000", "0.5000", "1"},
+                             {"0.2000", "0.2000", "0"},
+                             {"0.3500", "0.3000", "0"}};
+    int day = 1;
+    for (const auto& [pPossum, possum, died] : rows) {
+        Row row{.name = testing::cat("D", std::to_string(day))};
+        row.date = std::to_string(day++) + "/01/2024";
+        row.risks[2] = pPossum;
+        row.risks[1] = possum;
+        row.mortality = died;
+        text += line(row);
+    }
+    AnalysisOptions options = givenLimit(4.5);
+    options.models = {Model::PPossumMortality, Model::PossumMortality, Model::PossumMorbidity};
+    const AnalysisResult result = analyse(read(text), options);
+    ASSERT_EQ(result.aurocComparisons.size(), 1u); // morbidity has no partner
+    const AurocComparison& c = result.aurocComparisons[0];
+    EXPECT_EQ(c.first, Model::PPossumMortality);
+    EXPECT_EQ(c.second, Model::PossumMortality);
+    EXPECT_EQ(c.n, 4u);
+    EXPECT_DOUBLE_EQ(*c.difference, 0.25);
+    const double se = std::sqrt(5.0 / 8);
+    EXPECT_NEAR(*c.z, 0.25 / se, 1e-12);
+    EXPECT_NEAR(*c.p, std::erfc(0.25 / se / std::sqrt(2.0)), 1e-12);
+    EXPECT_NEAR(c.interval->lower, 0.25 - 1.959963984540054 * se, 1e-12);
 }
 
 } // namespace

@@ -2,10 +2,13 @@
 same file, computed with the Python csv module, NumPy, SciPy and statsmodels.
 
 Usage: reference.py FILE LIMIT ODDS_RATIO [TODAY DUE_DAYS]
+       reference.py --funnel
 Prints one "model figure value" line per figure ("nan" where undefined); with
 TODAY (YYYY-MM-DD) and DUE_DAYS also the completeness of each outcome, overall
 and by month ("completeness_mortality 2023-04_unknown_due 12").
 Handles files of well-formed records (the generator's), day-month-year dates.
+With --funnel, prints the funnel plot's limits on O:E ("funnel E P value")
+from SciPy's Poisson distribution.
 """
 import csv
 import datetime
@@ -78,11 +81,53 @@ def delong(p, y):
     return auc, math.sqrt(s)
 
 
+def placements(p, y):
+    """DeLong's placement values straight from their definition: for each
+    episode with the outcome, the share of those without it ranked below
+    (ties half); for each without, the share of those with it ranked above."""
+    pos, neg = p[y == 1], p[y == 0]
+    v10 = np.empty(len(pos))
+    v01 = np.zeros(len(neg))
+    for start in range(0, len(pos), 200):
+        chunk = pos[start:start + 200, None]
+        psi = (chunk > neg[None, :]) + 0.5 * (chunk == neg[None, :])
+        v10[start:start + 200] = psi.mean(axis=1)
+        v01 += psi.sum(axis=0)
+    return v10, v01 / len(pos)
+
+
+def rcs_basis(x, knots):
+    """Restricted cubic spline columns: x, then one per knot but the last two."""
+    k = len(knots)
+    t = knots
+    columns = [x]
+    cube = lambda v: np.where(v > 0, v, 0.0) ** 3
+    for j in range(k - 2):
+        columns.append((cube(x - t[j])
+                        - cube(x - t[k - 2]) * (t[k - 1] - t[j]) / (t[k - 1] - t[k - 2])
+                        + cube(x - t[k - 1]) * (t[k - 2] - t[j]) / (t[k - 1] - t[k - 2]))
+                       / (t[k - 1] - t[0]) ** 2)
+    return np.column_stack(columns)
+
+
+def funnel():
+    for e in (1.0, 10.0, 100.0, 1000.0):
+        for prob in (0.001, 0.025, 0.975, 0.999):
+            r = st.poisson.ppf(prob, e)
+            f_r, f_below = st.poisson.cdf(r, e), st.poisson.cdf(r - 1, e)
+            a = (f_r - prob) / (f_r - f_below)
+            print("funnel", e, prob, repr(float((r - a) / e)))
+
+
 def main():
+    if sys.argv[1] == "--funnel":
+        funnel()
+        return
     path, limit, odds_ratio = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
     episodes, merged = read_episodes(path)
     print("all merged", merged)
     print("all episodes", len(episodes))
+    mortality = {}
     for key, risk, outcome_column in MODELS:
         p, y = [], []
         for r in episodes:
@@ -132,18 +177,41 @@ def main():
         fit = sm.Logit(y, sm.add_constant(x)).fit(disp=0, tol=1e-12, maxiter=100)
         out("intercept", fit.params[0])
         out("slope", fit.params[1])
-        low, high = fit.conf_int(0.05).T
-        out("intercept_lower", low[0])
-        out("intercept_upper", high[0])
-        out("slope_lower", low[1])
-        out("slope_upper", high[1])
-        # Calibration-in-the-large: intercept only, logit(p) as an offset.
-        citl = sm.GLM(y, np.ones((n, 1)), family=sm.families.Binomial(), offset=x).fit(
+        ci = fit.conf_int(0.05)
+        out("intercept_lower", ci[0][0])
+        out("intercept_upper", ci[0][1])
+        out("slope_lower", ci[1][0])
+        out("slope_upper", ci[1][1])
+        # Calibration-in-the-large: the intercept with logit(p) as an offset.
+        large = sm.GLM(y, np.ones((n, 1)), family=sm.families.Binomial(), offset=x).fit(
             tol=1e-12, maxiter=100)
-        out("in_the_large", citl.params[0])
-        citl_low, citl_high = citl.conf_int(0.05)[0]
-        out("in_the_large_lower", citl_low)
-        out("in_the_large_upper", citl_high)
+        out("in_the_large", large.params[0])
+        out("in_the_large_lower", large.conf_int(0.05)[0][0])
+        out("in_the_large_upper", large.conf_int(0.05)[0][1])
+        # The flexible calibration curve on the restricted cubic spline.
+        knots = np.percentile(x, [5, 35, 65, 95])
+        if len(np.unique(knots)) < 4:
+            knots = np.percentile(x, [10, 50, 90])
+        out("knots", len(knots))
+        for j, t in enumerate(knots):
+            out("knot%d" % j, t)
+        spline = sm.Logit(y, sm.add_constant(rcs_basis(x, knots))).fit(
+            disp=0, tol=1e-12, maxiter=100)
+        grid = np.linspace(x.min(), x.max(), 50)
+        design = sm.add_constant(rcs_basis(grid, knots), has_constant="add")
+        eta = design @ spline.params
+        se = np.sqrt(np.einsum("ij,jk,ik->i", design, spline.cov_params(), design))
+        expit = lambda v: 1 / (1 + np.exp(-v))
+        for i in (0, 17, 49):
+            out("curve%d_p" % i, expit(grid[i]))
+            out("curve%d_observed" % i, expit(eta[i]))
+            out("curve%d_lower" % i, expit(eta[i] - st.norm.ppf(0.975) * se[i]))
+            out("curve%d_upper" % i, expit(eta[i] + st.norm.ppf(0.975) * se[i]))
+        distance = np.abs(spline.predict(sm.add_constant(rcs_basis(x, knots))) - p)
+        out("ici", distance.mean())
+        out("e50", np.median(distance))
+        out("e90", np.percentile(distance, 90))
+        out("emax", distance.max())
         out("few_events", 1.0 if min(o, n - o) < 100 else 0.0)
         out("brier", np.mean((p - y) ** 2))
         out("vlad", np.sum(p - y))
@@ -157,6 +225,37 @@ def main():
         out("signals", len(signals))
         out("first_signal", signals[0] if signals else 0)
         out("last_signal", signals[-1] if signals else 0)
+        # The improvement CUSUM: the same with odds ratio 1/R.
+        s, better = 0.0, []
+        for i in range(n):
+            w = math.log((1 / odds_ratio if y[i] else 1.0) / (1 - p[i] + p[i] / odds_ratio))
+            s = max(0.0, s + w)
+            if s >= limit:
+                better.append(i + 1)
+                s = 0.0
+        out("improvement_signals", len(better))
+        out("improvement_first_signal", better[0] if better else 0)
+        if outcome_column == "MORTALITY":
+            mortality[key] = (p, y)
+
+    # Paired DeLong test of every pair of mortality models.
+    keys = list(mortality)
+    found = {k: placements(*mortality[k]) for k in keys}
+    y = mortality[keys[0]][1]
+    m, n = (y == 1).sum(), (y == 0).sum()
+    for a in range(len(keys)):
+        for b in range(a + 1, len(keys)):
+            (v10a, v01a), (v10b, v01b) = found[keys[a]], found[keys[b]]
+            s10 = np.cov(np.vstack([v10a, v10b]))
+            s01 = np.cov(np.vstack([v01a, v01b]))
+            variance = (s10[0, 0] + s10[1, 1] - 2 * s10[0, 1]) / m + \
+                (s01[0, 0] + s01[1, 1] - 2 * s01[0, 1]) / n
+            difference = v10a.mean() - v10b.mean()
+            z = difference / math.sqrt(variance) if variance > 0 else float("nan")
+            name = keys[a] + ":" + keys[b]
+            print(name, "difference", repr(float(difference)))
+            print(name, "z", repr(float(z)))
+            print(name, "p", repr(float(2 * st.norm.sf(abs(z)))))
 
     if len(sys.argv) > 5:
         completeness(episodes, datetime.date.fromisoformat(sys.argv[4]), int(sys.argv[5]))

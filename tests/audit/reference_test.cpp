@@ -3,11 +3,13 @@
 // Python (csv, NumPy, SciPy, statsmodels) on a generated file.
 
 #include "audit/auditanalysis.h"
+#include "audit/funnel.h"
 #include "auditgenerator.h"
 #include "auditlines.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -99,9 +101,30 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
         check("intercept_upper", m.calibration.interceptInterval->upper, 1e-6);
         check("slope_lower", m.calibration.slopeInterval->lower, 1e-6);
         check("slope_upper", m.calibration.slopeInterval->upper, 1e-6);
-        check("in_the_large", *m.calibration.inTheLarge, 1e-8);
-        check("in_the_large_lower", m.calibration.inTheLargeInterval->lower, 1e-7);
-        check("in_the_large_upper", m.calibration.inTheLargeInterval->upper, 1e-7);
+        check("in_the_large", *m.calibration.inTheLarge, 1e-7);
+        check("in_the_large_lower", m.calibration.inTheLargeInterval->lower, 1e-6);
+        check("in_the_large_upper", m.calibration.inTheLargeInterval->upper, 1e-6);
+        const CalibrationCurve& curve = m.calibrationCurve;
+        ASSERT_TRUE(curve.ici) << key << curve.missing;
+        check("knots", static_cast<double>(curve.knots.size()));
+        for (std::size_t j = 0; j < curve.knots.size(); ++j)
+            check(testing::cat("knot", std::to_string(j)).c_str(), curve.knots[j]);
+        for (const int i : {0, 17, 49}) {
+            const std::string point = testing::cat("curve", std::to_string(i), "_");
+            check((point + "p").c_str(), curve.points[i].p, 1e-9);
+            check((point + "observed").c_str(), curve.points[i].observed, 1e-6);
+            check((point + "lower").c_str(), curve.points[i].lower, 1e-6);
+            check((point + "upper").c_str(), curve.points[i].upper, 1e-6);
+        }
+        check("ici", *curve.ici, 1e-6);
+        check("e50", *curve.e50, 1e-6);
+        check("e90", *curve.e90, 1e-6);
+        check("emax", *curve.emax, 1e-6);
+        check("improvement_signals", static_cast<double>(m.improvement.signals.size()));
+        if (!m.improvement.signals.empty()) {
+            check("improvement_first_signal",
+                  static_cast<double>(m.improvement.signals.front().position));
+        }
         check("few_events", m.fewEvents ? 1.0 : 0.0);
         check("brier", *m.brier);
         check("vlad", m.vlad);
@@ -114,6 +137,44 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
             check("last_signal", static_cast<double>(m.cusum.signals.back().position));
         }
     }
+    // Every pair of mortality models, against the placements computed from
+    // their definition.
+    EXPECT_EQ(result.aurocComparisons.size(), 21u);
+    for (const AurocComparison& c : result.aurocComparisons) {
+        const std::string key = testing::cat(modelKey(c.first), ":", modelKey(c.second), " ");
+        EXPECT_TRUE(near(*c.difference, ref.at(key + "difference"), 1e-9)) << key;
+        // Two models of the physiological score alone rank the episodes
+        // alike: no spread, no test (the reference divides 0 by 0).
+        if (std::isnan(ref.at(key + "z"))) {
+            EXPECT_FALSE(c.z) << key;
+            EXPECT_FALSE(c.missing.empty());
+            continue;
+        }
+        ASSERT_TRUE(c.z) << key << c.missing;
+        EXPECT_TRUE(near(*c.z, ref.at(key + "z"), 1e-6)) << key << *c.z;
+        EXPECT_TRUE(near(*c.p, ref.at(key + "p"), 1e-6)) << key << *c.p;
+        EXPECT_NEAR(c.interval->upper - *c.difference, 1.959963984540054 * *c.difference / *c.z,
+                    1e-12);
+    }
+}
+
+// The funnel plot's limits against SciPy's Poisson distribution.
+TEST(AgainstPythonReference, FunnelLimitsAgreeWithScipy) {
+    std::FILE* pipe = ::popen(
+        (std::string(CALDRIN_REFERENCE_PYTHON) + " '" + CALDRIN_REFERENCE_SCRIPT + "' --funnel")
+            .c_str(),
+        "r");
+    ASSERT_TRUE(pipe);
+    char word[32];
+    double expected = 0, probability = 0, limit = 0;
+    int rows = 0;
+    while (std::fscanf(pipe, "%31s %lf %lf %lf", word, &expected, &probability, &limit) == 4) {
+        EXPECT_NEAR(funnelLimit(expected, probability), std::max(0.0, limit), 1e-9)
+            << "E " << expected << " P " << probability;
+        ++rows;
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(rows, 16);
 }
 
 // Known, due and not yet due per outcome and month, on a fixed day that

@@ -94,7 +94,7 @@ TEST(Report, TextFitsEightyColumnsWithDatesInOneForm) {
     EXPECT_EQ(report.find("/03/2024)"), std::string::npos);
 }
 
-TEST(Report, CsvHasOneRowPerModelAndBand) {
+TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
     const Fixture f = analysed(line(Row{}));
     const std::string csv = formatReport(f.data, f.result, f.options, ReportFormat::Csv);
     std::size_t rows = 0;
@@ -103,18 +103,25 @@ TEST(Report, CsvHasOneRowPerModelAndBand) {
         ++rows;
         pos += 2;
     }
-    EXPECT_EQ(rows, 1u + kModelCount * 11);
+    // The header; per model its own row and ten bands; one unit (the one file)
+    // per model; each of the 21 pairs of the seven mortality models.
+    EXPECT_EQ(rows, 1u + kModelCount * 11 + kModelCount + 21);
     EXPECT_EQ(kModelCount, 8u);
     // One episode expects fewer than 5 events: unreliable, coded as the
     // window's tables code it.
     EXPECT_NE(csv.find("possum_morbidity,morbidity,all,1,0,0.2,0,0,18.444397270569674,yes,"),
               std::string::npos)
         << csv.substr(0, 600);
-    // Every row has the header's columns (the last six: completeness).
+    // Every row has the header's columns; the completeness columns follow
+    // few_events.
     const std::string header = csv.substr(0, csv.find("\r\n"));
     EXPECT_EQ(header.find("model,outcome,band,n,"), 0u) << "columns keep their places";
     const auto columns = std::count(header.begin(), header.end(), ',');
-    EXPECT_EQ(columns, 38);
+    EXPECT_NE(header.find(",excluded_not_scored,intercept_lower,intercept_upper,slope_lower,"
+                          "slope_upper,calibration_in_the_large,in_the_large_lower,"
+                          "in_the_large_upper,few_events,known_due,"),
+              std::string::npos);
+    EXPECT_EQ(columns, 57);
     std::size_t start = 0;
     while (start < csv.size()) {
         const std::size_t end = csv.find("\r\n", start);

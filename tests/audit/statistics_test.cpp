@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "audit/funnel.h"
 #include "audit/statistics.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +209,8 @@ TEST(Calibration, NoFitWhereTheDataCannotIdentifyOne) {
         {std::vector<double>(6, 0.10), {1, 0, 1, 0, 1, 0}, "the same predicted risk"},
         {{0.1, 0.2, 0.3, 0.6, 0.7}, {0, 0, 0, 1, 1}, "separated completely"},
         {{0.1, 0.2, 0.3, 0.6, 0.7}, {1, 1, 0, 0, 0}, "separated completely"},
+        // Quasi-complete: events and non-events meet only at one risk.
+        {{0.1, 0.2, 0.2, 0.6}, {0, 0, 1, 1}, "separated completely"},
         {{0.1, 0.2, 0.3, 0.6, 0.7}, {1, 1, 1, 1, 1}, "every episode had the event"},
         {{0.1, 0.2}, {0, 0}, "no episode had the event"},
     };
@@ -216,6 +220,10 @@ TEST(Calibration, NoFitWhereTheDataCannotIdentifyOne) {
         EXPECT_FALSE(fit.intercept) << c.reason;
         EXPECT_FALSE(fit.slopeInterval) << c.reason;
         EXPECT_NE(fit.missing.find(c.reason), std::string::npos) << fit.missing;
+        // Nor a flexible calibration curve.
+        const CalibrationCurve curve = calibrationCurve(groupByRisk(c.risk, c.outcome));
+        EXPECT_FALSE(curve.ici) << c.reason;
+        EXPECT_FALSE(curve.missing.empty());
     }
 }
 
@@ -233,7 +241,7 @@ TEST(Calibration, InTheLargeWorkedByHand) {
     EXPECT_NEAR(fit.inTheLargeInterval->upper, std::log(9.0) + 1.959963984540054 * se, 1e-9);
     const Calibration none = calibrationFit(groupByRisk(risk, std::vector<std::uint8_t>(6, 0)));
     EXPECT_FALSE(none.inTheLarge);
-    EXPECT_EQ(none.inTheLargeMissing, "no episode had the event");
+    EXPECT_EQ(none.inTheLargeMissing.find("no episode had the event"), 0u);
 }
 
 TEST(CusumWeight, IsTheLogLikelihoodRatio) {
@@ -315,6 +323,46 @@ TEST(CusumLimit, CancelStopsTheSimulation) {
     const auto groups = groupByRisk(risks, std::vector<std::uint8_t>(10, 0));
     const Progress cancel = [](std::string_view, std::uint64_t, std::uint64_t) { return false; };
     EXPECT_FALSE(simulateCusumLimit(groups, 2.0, 1e5, 2000, 1, cancel));
+}
+
+} // namespace
+} // namespace caldrin::audit
+
+namespace caldrin::audit {
+namespace {
+
+// The spline's columns at hand-picked knots 0, 1, 2, 3: at x = 2.5 the first
+// term is (2.5^3 - 0.5^3 x 3) / 9, the second (1.5^3 - 0.5^3 x 2) / 9.
+TEST(Calibration, SplineBasisAndKnots) {
+    const std::vector<double> knots = {0, 1, 2, 3};
+    const std::vector<double> at = splineBasis(2.5, knots);
+    ASSERT_EQ(at.size(), 3u);
+    EXPECT_DOUBLE_EQ(at[0], 2.5);
+    EXPECT_NEAR(at[1], (15.625 - 0.375) / 9, 1e-12);
+    EXPECT_NEAR(at[2], (3.375 - 0.25) / 9, 1e-12);
+    // Linear beyond the last knot: the second difference vanishes.
+    const auto b4 = splineBasis(4, knots), b5 = splineBasis(5, knots), b6 = splineBasis(6, knots);
+    EXPECT_NEAR(b6[1] - 2 * b5[1] + b4[1], 0.0, 1e-9);
+
+    // Percentiles interpolate between order statistics: ranks (n - 1) q.
+    const std::vector<double> values = {1, 2, 3};
+    const std::vector<std::uint64_t> counts = {1, 2, 1}; // 1, 2, 2, 3
+    EXPECT_DOUBLE_EQ(weightedQuantile(values, counts, 0.5), 2.0);
+    EXPECT_DOUBLE_EQ(weightedQuantile(values, counts, 0.9), 2.7);
+    // Two distinct risks give no four or three distinct knots.
+    const std::vector<double> two = {0.1, 0.1, 0.1, 0.2, 0.2};
+    EXPECT_TRUE(splineKnots(groupByRisk(two, std::vector<std::uint8_t>(5, 0))).empty());
+}
+
+// phi from z-scores winsorised at their 10th and 90th percentiles: of
+// -3, -1, 0 x 7, 4 the 10th is -1.2 and the 90th 0.4 (ranks 0.9 and 8.1).
+TEST(Funnel, OverdispersionWinsorisesTheZScores) {
+    const std::vector<double> z = {4, -3, 0, 0, 0, -1, 0, 0, 0, 0};
+    EXPECT_NEAR(*overdispersion(z), (1.2 * 1.2 + 1 + 0.4 * 0.4) / 10, 1e-12);
+    EXPECT_FALSE(overdispersion({}));
+    // No limit below 0, and the limits close in on 1 as E grows.
+    EXPECT_EQ(funnelLimit(0.5, kFunnel998Lower), 0.0);
+    EXPECT_LT(funnelLimit(1000, kFunnel95Upper), funnelLimit(100, kFunnel95Upper));
 }
 
 } // namespace

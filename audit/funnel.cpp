@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "audit/funnel.h"
+#include "audit/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace caldrin::audit {
+
+double poissonCdf(std::int64_t r, double mean) {
+    if (r < 0)
+        return 0;
+    if (mean <= 0)
+        return 1;
+    // P(X <= r) = Q(r + 1, mean), the regularised upper incomplete gamma.
+    return regularisedGammaQ(static_cast<double>(r) + 1, mean);
+}
+
+double funnelLimit(double expected, double probability) {
+    // Start well below the mean and step up: the answer lies within a few
+    // standard deviations of it.
+    auto r = static_cast<std::int64_t>(
+        std::max(0.0, std::floor(expected - 10 * std::sqrt(expected) - 10)));
+    while (r > 0 && poissonCdf(r - 1, expected) >= probability)
+        r = r / 2;
+    double below = poissonCdf(r - 1, expected);
+    double at = poissonCdf(r, expected);
+    while (at < probability) {
+        ++r;
+        below = at;
+        at = poissonCdf(r, expected);
+    }
+    const double a = (at - probability) / (at - below);
+    // Below an expected count of about 1 the lower limit would fall under
+    // 0, where no ratio can lie.
+    return std::max(0.0, (static_cast<double>(r) - a) / expected);
+}
+
+std::optional<double> overdispersion(std::span<const double> zScores) {
+    if (zScores.empty())
+        return std::nullopt;
+    std::vector<double> sorted(zScores.begin(), zScores.end());
+    std::sort(sorted.begin(), sorted.end());
+    auto quantile = [&](double q) {
+        const double h = static_cast<double>(sorted.size() - 1) * q;
+        const auto below = static_cast<std::size_t>(std::floor(h));
+        const double share = h - static_cast<double>(below);
+        return below + 1 < sorted.size()
+                   ? sorted[below] + share * (sorted[below + 1] - sorted[below])
+                   : sorted[below];
+    };
+    const double low = quantile(0.10);
+    const double high = quantile(0.90);
+    double sum = 0;
+    for (const double z : sorted) {
+        const double w = std::clamp(z, low, high);
+        sum += w * w;
+    }
+    return sum / static_cast<double>(sorted.size());
+}
+
+} // namespace caldrin::audit
