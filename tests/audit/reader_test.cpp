@@ -10,6 +10,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace caldrin::audit {
 namespace {
@@ -196,7 +197,8 @@ TEST(AuditReader, MergesRepeatedEpisodesTheLastOneWinning) {
 
 TEST(AuditReader, MergesAcrossFilesInTheOrderGiven) {
     const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / "caldrin-audit-reader";
+        std::filesystem::temp_directory_path() /
+        testing::cat("caldrin-audit-reader-", std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     Row early{.name = "Ann", .mortality = "0"};
     Row late{.name = "Ann", .mortality = "1"};
@@ -218,7 +220,8 @@ TEST(AuditReader, MergesAcrossFilesInTheOrderGiven) {
 TEST(AuditReader, LargeFileReadInBlocksGivesTheSameRecords) {
     // Records cross block boundaries; a cancel stops at once.
     const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / "caldrin-audit-blocks.csv";
+        std::filesystem::temp_directory_path() /
+        testing::cat("caldrin-audit-blocks-", std::to_string(::getpid()), ".csv");
     std::string text;
     for (int i = 0; i < 30000; ++i)
         text += line(Row{.name = testing::cat("P", std::to_string(i))});
@@ -267,7 +270,8 @@ TEST(AuditReader, FilesThatAreNotAuditFilesAreNamedForWhatTheyAre) {
         {line(Row{}) + "broken,line\r\n", FileKind::AuditData},
     };
     const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / "caldrin-audit-kind.csv";
+        std::filesystem::temp_directory_path() /
+        testing::cat("caldrin-audit-kind-", std::to_string(::getpid()), ".csv");
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
