@@ -24,16 +24,6 @@ double softplus(double eta) {
     return eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
 }
 
-std::pair<std::uint64_t, std::uint64_t> classSizes(std::span<const RiskGroup> groups) {
-    std::uint64_t positives = 0;
-    std::uint64_t negatives = 0;
-    for (const RiskGroup& g : groups) {
-        positives += g.events;
-        negatives += g.nonEvents;
-    }
-    return {positives, negatives};
-}
-
 // A symmetric positive definite k x k matrix (row-major) factored as L L'.
 // Fails when a pivot vanishes against its own diagonal entry, which is how a
 // column that is a combination of the others shows.

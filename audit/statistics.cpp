@@ -12,6 +12,16 @@
 
 namespace caldrin::audit {
 
+std::pair<std::uint64_t, std::uint64_t> classSizes(std::span<const RiskGroup> groups) {
+    std::uint64_t positives = 0;
+    std::uint64_t negatives = 0;
+    for (const RiskGroup& g : groups) {
+        positives += g.events;
+        negatives += g.nonEvents;
+    }
+    return {positives, negatives};
+}
+
 namespace {
 
 constexpr double kEpsilon = 1e-15;
@@ -177,20 +187,7 @@ std::vector<RiskGroup> groupByRisk(std::span<const double> risk,
     return groups;
 }
 
-namespace {
-
-// Episodes with the outcome, and without it, over all groups.
-std::pair<std::uint64_t, std::uint64_t> classSizes(std::span<const RiskGroup> groups) {
-    std::uint64_t positives = 0;
-    std::uint64_t negatives = 0;
-    for (const RiskGroup& g : groups) {
-        positives += g.events;
-        negatives += g.nonEvents;
-    }
-    return {positives, negatives};
-}
-
-} // namespace
+namespace {} // namespace
 
 std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups) {
     const auto [positives, negatives] = classSizes(groups);

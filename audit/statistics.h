@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace caldrin::audit {
@@ -34,6 +35,8 @@ struct RiskGroup {
     std::uint64_t events = 0;
     std::uint64_t nonEvents = 0;
 };
+// Episodes with the outcome, and without it, over all groups.
+std::pair<std::uint64_t, std::uint64_t> classSizes(std::span<const RiskGroup> groups);
 std::vector<RiskGroup> groupByRisk(std::span<const double> risk,
                                    std::span<const std::uint8_t> outcome);
 
