@@ -2,6 +2,7 @@
 #include "auditwindow/auditreportpages.h"
 #include "auditwindow/modelnames.h"
 
+#include "audit/completeness.h"
 #include "auditwindow/auditcharts.h"
 
 #include <QFileInfo>
@@ -245,6 +246,22 @@ void titlePage(PageWriter& page, const ReportContext& context) {
     page.space(6);
     page.table(summaryTable(r, Outcome::Morbidity, context.format));
     page.table(summaryTable(r, Outcome::Mortality, context.format));
+    if (const auto& completeness = r.completeness) {
+        // Read before O:E: figures of a partly followed-up audit describe only
+        // the patients whose outcome happened to be known.
+        const Date& today = completeness->today;
+        page.table(completenessTable(*completeness, context.format));
+        page.text(QStringLiteral("On %1; an episode is due %2 days after its procedure, or at once "
+                                 "when its date cannot be read.")
+                      .arg(QDate(today.year, today.month, today.day)
+                               .toString(QStringLiteral("d MMM yyyy")))
+                      .arg(completeness->dueDays),
+                  9);
+        for (const OutcomeCompleteness& o : completeness->outcomes)
+            if (o.incomplete())
+                page.text(QString::fromStdString(incompleteWarning(o, completeness->dueDays)), 9,
+                          true);
+    }
 }
 
 void problemsSection(PageWriter& page, const ReportContext& context) {

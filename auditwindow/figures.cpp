@@ -147,6 +147,36 @@ QString FigureTable::asText() const {
     return lines.join(QLatin1Char('\n'));
 }
 
+FigureTable completenessTable(const Completeness& completeness, const NumberFormat& format) {
+    FigureTable table;
+    table.title = QStringLiteral("Completeness of follow-up");
+    table.headers = {QStringLiteral("Outcome"),
+                     QStringLiteral("Known"),
+                     QStringLiteral("Unknown, due"),
+                     QStringLiteral("Of those, no readable date"),
+                     QStringLiteral("Unknown, not yet due"),
+                     QStringLiteral("Known of due")};
+    table.csvHeaders = table.headers;
+    for (const Outcome outcome : {Outcome::Mortality, Outcome::Morbidity}) {
+        const OutcomeCompleteness& o = completeness.outcomes[outcome == Outcome::Morbidity ? 0 : 1];
+        const CompletenessCounts& c = o.overall;
+        const std::optional<double> share = c.knownShareOfDue();
+        TableRow row;
+        row.unreliable = o.incomplete();
+        row.cells = {outcome == Outcome::Mortality ? QStringLiteral("Mortality")
+                                                   : QStringLiteral("Morbidity"),
+                     format.count(c.known()),
+                     format.count(c.unknownDue),
+                     format.count(c.unknownNoDate),
+                     format.count(c.unknownNotDue),
+                     share ? format.number(*share * 100, 1) + QStringLiteral("%")
+                           : QStringLiteral("none due")};
+        table.csvRows.push_back(row.cells);
+        table.rows.push_back(row);
+    }
+    return table;
+}
+
 FigureTable summaryTable(const AnalysisResult& result, Outcome outcome,
                          const NumberFormat& format) {
     FigureTable table;

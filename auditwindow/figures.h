@@ -71,6 +71,11 @@ struct FigureTable {
     QString asText() const;
 };
 
+// How complete follow-up is: a row per outcome (mortality first) with the
+// episodes whose outcome is known, unknown and due, unknown and not yet due,
+// and the share of due episodes whose outcome is known.
+FigureTable completenessTable(const audit::Completeness& completeness, const NumberFormat& format);
+
 // One table per outcome, a row per model of that outcome.
 FigureTable summaryTable(const audit::AnalysisResult& result, audit::Outcome outcome,
                          const NumberFormat& format);

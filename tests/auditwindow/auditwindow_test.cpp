@@ -757,6 +757,10 @@ private Q_SLOTS:
         QVERIFY(pages[0].contains("Audit report"));
         QVERIFY(pages[0].contains("audit.csv"));
         QVERIFY(pages[0].contains("Date range: all dates"));
+        // How complete follow-up is comes with the figures it qualifies.
+        QVERIFY(pages[0].contains("Completeness of follow-up"));
+        QVERIFY(pages[0].contains("Known of due"));
+        QVERIFY(pages[0].contains("days after its procedure"));
         QVERIFY(pages[0].contains("more deaths than expected"));
         QVERIFY(pages[0].contains("Mortality"));
         QVERIFY(pages[1].contains("POSSUM morbidity"));
