@@ -15,7 +15,6 @@ namespace caldrin::audit {
 namespace {
 
 constexpr std::size_t kRiskSteps = 10001; // 0.0000 .. 1.0000
-constexpr double kZ975 = 1.959963984540054;
 
 double fraction(std::uint64_t tenThousandths) {
     return static_cast<double>(tenThousandths) / 10000.0;

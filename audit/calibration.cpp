@@ -11,7 +11,6 @@ namespace caldrin::audit {
 
 namespace {
 
-constexpr double kZ975 = 1.959963984540054;
 constexpr int kMaxIterations = 100;
 constexpr double kLargestCoefficient = 1e6;
 

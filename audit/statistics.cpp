@@ -26,7 +26,6 @@ namespace {
 
 constexpr double kEpsilon = 1e-15;
 constexpr int kMaxGammaIterations = 1000000;
-constexpr double kZ975 = 1.959963984540054;
 
 double logGamma(double a) {
     int sign = 0;

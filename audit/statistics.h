@@ -15,6 +15,9 @@
 
 namespace caldrin::audit {
 
+// The 97.5th percentile of the standard normal: Wald 95% intervals.
+inline constexpr double kZ975 = 1.959963984540054;
+
 // Regularised lower incomplete gamma P(a, x), a > 0, x >= 0.
 double regularisedGammaP(double a, double x);
 // Regularised upper incomplete gamma Q(a, x) = 1 - P(a, x), accurate in the tail.
