@@ -175,6 +175,12 @@ public:
     // again under another name is not read twice.
     bool addFile(const std::string& path, const Progress& progress = {});
 
+    // Reserves storage for the records of this many bytes of files about to
+    // be read, a hint only (too much for memory is not reserved): many
+    // files then cost what one file of their total size costs, where room
+    // grown file by file is copied and briefly held twice.
+    void expectBytes(std::uint64_t bytes);
+
     // Reads from memory as if it were a file called `name` (tests, pipes).
     // `writerHoldsIt` says whether a writer held the file's lock as it was
     // read: only then can a last line without a line end be a record in the

@@ -599,6 +599,10 @@ AuditReader::AuditReader(ReadOptions options)
 
 AuditReader::~AuditReader() = default;
 
+void AuditReader::expectBytes(std::uint64_t bytes) {
+    state_->reserveFor(bytes);
+}
+
 const std::vector<FileSummary>& AuditReader::files() const {
     return state_->data.files;
 }

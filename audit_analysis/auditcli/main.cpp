@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <string_view>
@@ -277,6 +278,14 @@ int run(int argc, char** argv) {
         return progressLine(stage, done, total);
     };
     AuditReader reader(readOptions);
+    std::uint64_t bytes = 0;
+    for (const std::string& file : line.files) {
+        std::error_code unknownSize; // a pipe, or no file: nothing to add
+        const std::uintmax_t size = std::filesystem::file_size(file, unknownSize);
+        if (!unknownSize)
+            bytes += size;
+    }
+    reader.expectBytes(bytes);
     for (const std::string& file : line.files) {
         progressLine.setSubject(file);
         if (!reader.addFile(file, progress)) {
