@@ -175,10 +175,11 @@ public:
     // again under another name is not read twice.
     bool addFile(const std::string& path, const Progress& progress = {});
 
-    // Reserves storage for the records of this many bytes of files about to
-    // be read, a hint only (too much for memory is not reserved): many
-    // files then cost what one file of their total size costs, where room
-    // grown file by file is copied and briefly held twice.
+    // The total size of the files about to be read, a hint only: storage
+    // for all their records is reserved once the first of them proves to be
+    // text (too much for memory is not reserved). Many files then cost what
+    // one file of their total size costs, where room grown file by file is
+    // copied and briefly held twice.
     void expectBytes(std::uint64_t bytes);
 
     // Reads from memory as if it were a file called `name` (tests, pipes).

@@ -363,6 +363,9 @@ struct AuditReader::State {
     // file when its end was reached.
     std::string_view recordBytes;
     bool writerHolds = false;
+    // The bytes of all the files about to be read (expectBytes), until the
+    // first of them proves to be text.
+    std::uint64_t expectedBytes = 0;
 
     void reserveFor(std::uint64_t bytes) {
         // Untouched capacity costs address space only; it saves the copies
@@ -600,7 +603,7 @@ AuditReader::AuditReader(ReadOptions options)
 AuditReader::~AuditReader() = default;
 
 void AuditReader::expectBytes(std::uint64_t bytes) {
-    state_->reserveFor(bytes);
+    state_->expectedBytes = bytes;
 }
 
 const std::vector<FileSummary>& AuditReader::files() const {
@@ -733,7 +736,9 @@ bool AuditReader::addFile(const std::string& path, const Progress& progress) {
                 std::fclose(stream);
                 return false;
             }
-            s.reserveFor(size);
+            // Only a file that starts as text is trusted with its size (a
+            // sparse file's says nothing of its records).
+            s.reserveFor(std::max(size, std::exchange(s.expectedBytes, 0)));
         }
         first = false;
         std::size_t used = 0;
