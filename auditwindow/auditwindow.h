@@ -29,6 +29,7 @@ namespace caldrin::auditwindow {
 class AuditDialogs;
 class ChartsPage;
 class FilterBar;
+class FunnelPage;
 class OutcomesPage;
 class ProblemsPage;
 class SummaryPage;
@@ -117,6 +118,7 @@ private:
     QTabWidget* pages_ = nullptr;
     SummaryPage* summaryPage_ = nullptr;
     ChartsPage* chartsPage_ = nullptr;
+    FunnelPage* funnelPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
     OutcomesPage* outcomesPage_ = nullptr;
     QLabel* statusText_ = nullptr;

@@ -4,6 +4,7 @@
 #include "audit/completeness.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figuretablemodel.h"
+#include "auditwindow/validationtables.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -88,6 +89,8 @@ SummaryPage::SummaryPage(QWidget* parent)
     morbidityModel_ = new FigureTableModel(this);
     mortalityModel_ = new FigureTableModel(this);
     bandModel_ = new FigureTableModel(this);
+    calibrationModel_ = new FigureTableModel(this);
+    comparisonModel_ = new FigureTableModel(this);
     auto* page = new QWidget;
     setWidget(page);
     auto* layout = new QVBoxLayout(page);
@@ -103,13 +106,19 @@ SummaryPage::SummaryPage(QWidget* parent)
                                     QStringLiteral("Mortality summary"));
     bandTable_ =
         makeTableView(bandModel_, QStringLiteral("bandTable"), QStringLiteral("Risk bands"));
+    calibrationTable_ = makeTableView(calibrationModel_, QStringLiteral("calibrationTable"),
+                                      QStringLiteral("Calibration"));
+    comparisonTable_ = makeTableView(comparisonModel_, QStringLiteral("comparisonTable"),
+                                     QStringLiteral("AUROCs compared"));
     viewport()->installEventFilter(this); // fitSummaryText
 
     morbidityFindings_ = new QLabel;
     morbidityFindings_->setObjectName(QStringLiteral("morbidityFindings"));
     mortalityFindings_ = new QLabel;
     mortalityFindings_->setObjectName(QStringLiteral("mortalityFindings"));
-    for (QLabel* findings : {morbidityFindings_, mortalityFindings_}) {
+    calibrationReading_ = new QLabel(calibrationReading());
+    calibrationReading_->setObjectName(QStringLiteral("calibrationReading"));
+    for (QLabel* findings : {morbidityFindings_, mortalityFindings_, calibrationReading_}) {
         findings->setWordWrap(true);
         findings->setTextFormat(Qt::RichText);
         findings->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -117,6 +126,10 @@ SummaryPage::SummaryPage(QWidget* parent)
     for (auto [title, view, findings] :
          {std::tuple{QStringLiteral("Morbidity"), morbidityTable_, morbidityFindings_},
           std::tuple{QStringLiteral("Mortality"), mortalityTable_, mortalityFindings_},
+          std::tuple{QStringLiteral("Calibration"), calibrationTable_,
+                     static_cast<QLabel*>(nullptr)},
+          std::tuple{QStringLiteral("AUROCs compared (paired DeLong test)"), comparisonTable_,
+                     calibrationReading_},
           std::tuple{QStringLiteral("Risk bands of the chosen model"), bandTable_,
                      static_cast<QLabel*>(nullptr)}}) {
         view->setWordWrap(true);
@@ -157,6 +170,8 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
     const AnalysisResult& r = load.result;
     morbidityModel_->setTable(summaryTable(r, Outcome::Morbidity, format));
     mortalityModel_->setTable(summaryTable(r, Outcome::Mortality, format));
+    calibrationModel_->setTable(calibrationTable(r, format));
+    comparisonModel_->setTable(comparisonTable(r, format));
     if (picked)
         bandModel_->setTable(bandTable(*picked, format));
     // The summaries' findings are said in full below each table instead of
@@ -169,7 +184,8 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
         findings->setAccessibleName(model->table().title + QStringLiteral(" findings"));
     }
     fitSummaryText();
-    for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_}) {
+    for (QTableView* view :
+         {morbidityTable_, mortalityTable_, calibrationTable_, comparisonTable_, bandTable_}) {
         fitColumns(view);
         const auto* model = static_cast<const FigureTableModel*>(view->model());
         view->setAccessibleDescription(model->table().asText());
@@ -188,7 +204,8 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
 }
 
 void SummaryPage::repaintTints() {
-    for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_})
+    for (QTableView* view :
+         {morbidityTable_, mortalityTable_, calibrationTable_, comparisonTable_, bandTable_})
         view->viewport()->update();
 }
 
@@ -204,7 +221,8 @@ bool SummaryPage::eventFilter(QObject* watched, QEvent* event) {
 void SummaryPage::fitSummaryText() {
     const QMargins margins = widget()->layout()->contentsMargins();
     const int width = std::max(100, viewport()->width() - margins.left() - margins.right());
-    for (QLabel* label : {summaryLabel_, morbidityFindings_, mortalityFindings_}) {
+    for (QLabel* label :
+         {summaryLabel_, morbidityFindings_, mortalityFindings_, calibrationReading_}) {
         label->setMaximumWidth(width);
         label->setMinimumHeight(std::max(0, label->heightForWidth(width)));
     }

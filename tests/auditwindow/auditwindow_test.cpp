@@ -902,7 +902,7 @@ private Q_SLOTS:
                 row = r;
         QVERIFY(row >= 0);
         QVERIFY(problems->model()->index(row, 0).data().toString().endsWith("joined.csv"));
-        child<QTabWidget>("pages")->setCurrentIndex(2);
+        child<QTabWidget>("pages")->setCurrentWidget(problems->parentWidget());
         // Enter on the row, then a double-click, each show the line.
         const QModelIndex problem = problems->model()->index(row, 2);
         problems->setFocus();
