@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/funnelchart.h"
+#include "auditwindow/chartparts.h"
 #include "auditwindow/modelnames.h"
 
 #include "audit/funnel.h"
 
 #include <QFileInfo>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -80,43 +79,6 @@ QString titleOf(const ModelResult& model) {
     return modelName(model.model) + QStringLiteral(": units on a funnel plot");
 }
 
-QValueAxis* addAxis(QChart* chart, Qt::Alignment alignment, const QString& title, double high) {
-    auto* axis = new QValueAxis(chart);
-    axis->setTitleText(title);
-    axis->setRange(0, high);
-    // About five ticks at 1, 2 or 5 times a power of ten.
-    const double rough = high / 5;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = power;
-    for (const double factor : {2.0, 5.0, 10.0})
-        if (step < rough)
-            step = power * factor;
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-    chart->addAxis(axis, alignment);
-    return axis;
-}
-
-template <typename Series>
-Series* addSeries(QChart* chart, const QString& objectName, const QString& name, QValueAxis* x,
-                  QValueAxis* y) {
-    auto* series = new Series(chart);
-    series->setObjectName(objectName);
-    series->setName(name);
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    return series;
-}
-
-void hideFromLegend(QChart* chart, QAbstractSeries* series) {
-    for (QLegendMarker* marker : chart->legend()->markers(series))
-        marker->setVisible(false);
-}
-
 // A pair of limit curves over expected counts from `low` to `high`.
 void addLimits(QChart* chart, QValueAxis* x, QValueAxis* y, const QString& key, const QString& name,
                Qt::PenStyle style, double low, double high,
@@ -160,8 +122,8 @@ void addAllLimits(QChart* chart, const ModelResult& model, QValueAxis* x, QValue
     if (model.funnel.overdispersionApplied && model.funnel.phi) {
         const double phi = *model.funnel.phi;
         addLimits(chart, x, y, QStringLiteral("overdispersed"),
-                  QStringLiteral("99.8% limits widened for overdispersion"), Qt::DotLine, from,
-                  right, [phi](double e) {
+                  QStringLiteral("Widened 99.8% limits"), Qt::DotLine, from, right,
+                  [phi](double e) {
                       const double half = kZ999 * std::sqrt(phi / e);
                       return std::pair{std::max(0.0, 1 - half), 1 + half};
                   });
@@ -262,11 +224,11 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
     const double right = largestExpected * 1.08;
     const double top = std::max(2.0, largestRatio * 1.15);
     QValueAxis* x = addAxis(chart.get(), Qt::AlignBottom,
-                            QStringLiteral("Expected %1").arg(eventsWord(model.outcome)), right);
-    QValueAxis* y = addAxis(chart.get(), Qt::AlignLeft, QStringLiteral("O:E"), top);
+                            QStringLiteral("Expected %1").arg(eventsWord(model.outcome)), 0, right);
+    QValueAxis* y = addAxis(chart.get(), Qt::AlignLeft, QStringLiteral("O:E"), 0, top);
 
     auto* target = addSeries<QLineSeries>(chart.get(), QStringLiteral("target"),
-                                          QStringLiteral("Target O:E 1"), x, y);
+                                          QStringLiteral("Target 1"), x, y);
     target->append({{0, 1}, {right, 1}});
     target->setPen(QPen(kReference, 1.5));
     // One unit has nothing to be compared with: no limits (at a large
@@ -287,7 +249,7 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
         if (!outside && !labelAll) {
             if (!shared) {
                 shared = addSeries<QScatterSeries>(chart.get(), QStringLiteral("units"),
-                                                   QStringLiteral("Unit inside the limits"), x, y);
+                                                   QStringLiteral("Unit inside"), x, y);
                 shared->setColor(kFigures);
                 shared->setBorderColor(kFigures);
                 shared->setMarkerSize(9);
@@ -298,9 +260,7 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
         }
         auto* series = addSeries<QScatterSeries>(
             chart.get(), outside ? QStringLiteral("unitOutside") : QStringLiteral("unit"),
-            outside ? QStringLiteral("Unit outside the limits")
-                    : QStringLiteral("Unit inside the limits"),
-            x, y);
+            outside ? QStringLiteral("Unit outside") : QStringLiteral("Unit inside"), x, y);
         series->append(point);
         series->setMarkerSize(9);
         series->setColor(outside ? kAlarm : kFigures);
@@ -314,17 +274,7 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
             hideFromLegend(chart.get(), series);
         inLegend = true;
     }
-    // Text in exported images and the PDF is found by search as typed.
-    auto plain = [](QFont font) {
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        return font;
-    };
-    chart->setTitleFont(plain(chart->titleFont()));
-    chart->legend()->setFont(plain(chart->legend()->font()));
-    for (QAbstractAxis* axis : chart->axes()) {
-        axis->setTitleFont(plain(axis->titleFont()));
-        axis->setLabelsFont(plain(axis->labelsFont()));
-    }
+    withoutLigatures(chart.get());
     return chart;
 }
 

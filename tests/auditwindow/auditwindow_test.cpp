@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QAreaSeries>
 #include <QBarSet>
 #include <QCalendarWidget>
 #include <QChartView>
@@ -713,6 +714,8 @@ private Q_SLOTS:
                         return scatter->borderColor();
                     if (auto* line = qobject_cast<QLineSeries*>(series))
                         return line->color();
+                    if (auto* area = qobject_cast<QAreaSeries*>(series))
+                        return area->brush().color();
                     return qobject_cast<QStackedBarSeries*>(series)->barSets().last()->color();
                 };
                 QCOMPARE(colour(lightSeries[i]), colour(darkSeries[i]));

@@ -12,6 +12,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QAreaSeries>
 #include <QChartView>
 #include <QComboBox>
 #include <QFile>
@@ -210,6 +211,68 @@ private Q_SLOTS:
         const QStringList pair = row("comparisonTable", 0);
         QCOMPARE(pair[2], QStringLiteral("n/a"));
         QCOMPARE(pair[5], QStringLiteral("no episode had the outcome"));
+    }
+
+    void calibrationChartDrawsTheFlexibleCurveAndItsBand() {
+        const QString file = generate(QStringLiteral("curve.csv"), 3000, 11, 1.0);
+        open({file});
+        const AnalysisResult expected = engineFigures({file});
+        const ModelResult& m = expected.models[indexOf(expected, Model::PossumMorbidity)];
+        chooseModel(Model::PossumMorbidity);
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+        auto* view = child<QChartView>("calibrationChart");
+        QTRY_VERIFY(view->isVisible() && view->chart() &&
+                    view->chart()->title().startsWith(titleOf(Model::PossumMorbidity)));
+
+        const auto curve = seriesNamed<QLineSeries>(view, "curve");
+        QCOMPARE(curve.size(), 1);
+        QCOMPARE(curve[0]->count(), CalibrationCurve::kPoints);
+        const auto band = seriesNamed<QAreaSeries>(view, "curveBand");
+        QCOMPARE(band.size(), 1);
+        for (int i = 0; i < CalibrationCurve::kPoints; ++i) {
+            const CalibrationCurvePoint& p = m.calibrationCurve.points[static_cast<std::size_t>(i)];
+            QCOMPARE(curve[0]->at(i), QPointF(p.p, p.observed));
+            QCOMPARE(band[0]->upperSeries()->at(i), QPointF(p.p, p.upper));
+            QCOMPARE(band[0]->lowerSeries()->at(i), QPointF(p.p, p.lower));
+            QVERIFY(p.lower <= p.observed && p.observed <= p.upper);
+        }
+        QVERIFY(seriesNamed<QLineSeries>(view, "curveMissing").isEmpty());
+        QCOMPARE(seriesNamed<QLineSeries>(view, "diagonal").size(), 1);
+        // The risks beneath: every episode counted once, with and without.
+        const auto with = seriesNamed<QAreaSeries>(view, "histogramWith");
+        const auto without = seriesNamed<QAreaSeries>(view, "histogramWithout");
+        QCOMPARE(with.size(), 1);
+        QCOMPARE(without.size(), 1);
+        double episodes = 0;
+        const QList<QPointF> tops = with[0]->upperSeries()->points();
+        for (qsizetype i = 0; i < tops.size(); i += 2)
+            episodes += tops[i].y();
+        QCOMPARE(episodes, static_cast<double>(m.overall.n));
+
+        const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
+        QVERIFY2(words.contains(QStringLiteral("ICI %1, E50 %2")
+                                    .arg(NumberFormat().number(*m.calibrationCurve.ici, 3),
+                                         NumberFormat().number(*m.calibrationCurve.e50, 3))),
+                 qPrintable(words));
+        QVERIFY(words.contains("Curve at predicted "));
+    }
+
+    void aMissingCurveSaysWhy() {
+        const QString file = generate(QStringLiteral("nodeaths.csv"), 60, 3, 1e-9);
+        open({file});
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+        auto* view = child<QChartView>("calibrationChart");
+        QTRY_VERIFY(view->isVisible() && view->chart() && !view->chart()->series().isEmpty());
+        QVERIFY(seriesNamed<QLineSeries>(view, "curve").isEmpty());
+        QVERIFY(seriesNamed<QAreaSeries>(view, "curveBand").isEmpty());
+        const auto missing = seriesNamed<QLineSeries>(view, "curveMissing");
+        QCOMPARE(missing.size(), 1);
+        QCOMPARE(missing[0]->name(),
+                 QStringLiteral("No flexible curve: no episode had the event, so there is "
+                                "nothing to fit"));
+        QVERIFY(child<QPlainTextEdit>("chartFigures")
+                    ->toPlainText()
+                    .contains("No flexible calibration curve: no episode had the event"));
     }
 
     void aUnitWithDoubledOddsIsFlaggedAndListedFirst() {
