@@ -43,6 +43,8 @@ protected:
 
 private:
     void fitSummaryText();
+    // The words below the tables: findings, notes and how to read them.
+    QList<QLabel*> belowTables() const;
 
     FigureTableModel* morbidityModel_ = nullptr;
     FigureTableModel* mortalityModel_ = nullptr;
@@ -52,6 +54,8 @@ private:
     QLabel* summaryLabel_ = nullptr;
     QLabel* morbidityFindings_ = nullptr;
     QLabel* mortalityFindings_ = nullptr;
+    QLabel* calibrationNotes_ = nullptr;
+    QLabel* comparisonNotes_ = nullptr;
     QLabel* calibrationReading_ = nullptr;
     QTableView* morbidityTable_ = nullptr;
     QTableView* mortalityTable_ = nullptr;

@@ -57,12 +57,12 @@ QString calibrationNote(const ModelResult& model) {
 
 FigureTable calibrationTable(const AnalysisResult& result, const NumberFormat& format) {
     FigureTable table;
-    table.title = QStringLiteral("Calibration");
+    table.title = QStringLiteral("Calibration (95% intervals in brackets)");
     table.headers = {QStringLiteral("Model"),
                      QStringLiteral("n"),
-                     QStringLiteral("Calibration-in-the-large (95% CI)"),
-                     QStringLiteral("Recalibration intercept (95% CI)"),
-                     QStringLiteral("Calibration slope (95% CI)"),
+                     QStringLiteral("Calibration-in-the-large"),
+                     QStringLiteral("Recalibration intercept"),
+                     QStringLiteral("Calibration slope"),
                      QStringLiteral("ICI"),
                      QStringLiteral("E50"),
                      QStringLiteral("E90"),

@@ -208,9 +208,15 @@ private Q_SLOTS:
         QVERIFY(cells[9].contains("no flexible curve: "));
         QVERIFY(
             cells[9].contains("imprecise: fewer than 100 episodes with, or without, the death"));
+        // Said in words below the table, not in a column too narrow for them.
+        QVERIFY(child<QLabel>("calibrationNotes")
+                    ->text()
+                    .contains(titleOf(Model::PPossumMortality) +
+                              ": no calibration-in-the-large: no episode had the event"));
         const QStringList pair = row("comparisonTable", 0);
         QCOMPARE(pair[2], QStringLiteral("n/a"));
         QCOMPARE(pair[5], QStringLiteral("no episode had the outcome"));
+        QVERIFY(child<QLabel>("comparisonNotes")->text().contains(pair[0] + ": " + pair[5]));
     }
 
     void calibrationChartDrawsTheFlexibleCurveAndItsBand() {
