@@ -14,10 +14,6 @@
 #include <memory>
 
 class QAction;
-class QLabel;
-class QMenu;
-class QProgressBar;
-class QPushButton;
 class QTabWidget;
 
 namespace caldrin {
@@ -30,8 +26,10 @@ class AuditDialogs;
 class ChartsPage;
 class FilterBar;
 class FunnelPage;
+class JobStatus;
 class OutcomesPage;
 class ProblemsPage;
+class RecentFilesMenu;
 class SummaryPage;
 
 // The program's title: its window and its message boxes.
@@ -82,15 +80,10 @@ private:
     QString dataFolder() const;
     void chooseFiles();
     void addFiles();
-    void openRecent(const QString& path);
-    void rememberRecent(const QStringList& paths);
-    void updateRecentMenu();
 
     void showLoad(std::shared_ptr<const AuditLoad> load);
     void showFailure(const QStringList& problems);
     void cancelJob();
-    void setBusy(bool busy, const QString& what = {});
-    void updateProgress();
     void scheduleAnalysis();
     void runAnalysis();
     audit::AnalysisOptions analysisOptions() const;
@@ -110,7 +103,6 @@ private:
     AuditExporter exporter_;
     std::shared_ptr<const AuditLoad> load_;
     QStringList paths_;
-    QTimer progressTimer_;
     QTimer filterTimer_;
     bool reading_ = false;
 
@@ -121,11 +113,8 @@ private:
     FunnelPage* funnelPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
     OutcomesPage* outcomesPage_ = nullptr;
-    QLabel* statusText_ = nullptr;
-    QProgressBar* progressBar_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
-    QMenu* recentMenu_ = nullptr;
-    QAction* cancelAction_ = nullptr;
+    JobStatus* jobStatus_ = nullptr;
+    RecentFilesMenu* recentMenu_ = nullptr;
     QList<QAction*> needFigures_; // enabled once figures are shown
 };
 
