@@ -164,7 +164,12 @@ void AuditWindow::buildMenus() {
             exportTable(problemsPage_->model(), QStringLiteral("problems"));
         });
     problems->setObjectName(QStringLiteral("actionCsvProblems"));
-    needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems};
+    QAction* months =
+        tables->addAction(QStringLiteral("Completeness by &month..."), this, [this, exportTable] {
+            exportTable(outcomesPage_->monthlyModel(), QStringLiteral("completeness-by-month"));
+        });
+    months->setObjectName(QStringLiteral("actionCsvCompletenessByMonth"));
+    needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems, months};
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -360,7 +365,7 @@ void AuditWindow::showFigures() {
                           static_cast<std::size_t>(picked - &load_->result.models[0]), format);
     problemsPage_->show(load_);
     if (load_->options.today)
-        outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays);
+        outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
 }
 
 void AuditWindow::changeEvent(QEvent* event) {
