@@ -4,6 +4,7 @@
 
 #include "audit/completeness.h"
 #include "auditwindow/auditcharts.h"
+#include "auditwindow/timecharts.h"
 
 #include <QFileInfo>
 #include <QPagedPaintDevice>
@@ -290,36 +291,6 @@ void problemsSection(PageWriter& page, const ReportContext& context) {
     page.table(problems);
 }
 
-// The CUSUM's signals in a few lines: a file can hold hundreds.
-QString cusumSummary(const ModelResult& model, const NumberFormat& format) {
-    constexpr std::size_t kListed = 12;
-    const Cusum& cusum = model.cusum;
-    QString text = QStringLiteral("Risk-adjusted CUSUM for odds ratio %1, control limit %2")
-                       .arg(format.number(cusum.oddsRatio, 2),
-                            cusum.limit ? format.number(*cusum.limit, 2)
-                            : cusum.limitMissing.empty()
-                                ? QStringLiteral("not available")
-                                : QStringLiteral("not available (%1)")
-                                      .arg(QString::fromStdString(cusum.limitMissing)));
-    if (cusum.limitComputed)
-        text += QStringLiteral(" (computed for an in-control average run length of %1 episodes)")
-                    .arg(cusum.targetArl);
-    text += QStringLiteral(". ");
-    if (cusum.signals.empty())
-        return text + QStringLiteral("No signals.");
-    text += QStringLiteral("%1 signals, at episodes (date): ").arg(cusum.signals.size());
-    QStringList listed;
-    for (std::size_t i = 0; i < cusum.signals.size() && i < kListed; ++i)
-        listed << QStringLiteral("%1 (%2)")
-                      .arg(cusum.signals[i].position)
-                      .arg(QString::fromUtf8(cusum.signals[i].date));
-    text += listed.join(QStringLiteral(", "));
-    if (cusum.signals.size() > kListed)
-        text += QStringLiteral(" and %1 more; the window lists all.")
-                    .arg(cusum.signals.size() - kListed);
-    return text;
-}
-
 void modelPages(PageWriter& page, const ModelResult& model, const ReportContext& context) {
     page.newPage();
     page.text(modelName(model.model), 16, true);
@@ -327,7 +298,8 @@ void modelPages(PageWriter& page, const ModelResult& model, const ReportContext&
     const auto charts = [&](std::initializer_list<ChartKind> kinds, double height) {
         std::vector<std::unique_ptr<QChart>> made;
         for (const ChartKind kind : kinds)
-            made.push_back(makeChart(model, kind, QChart::ChartThemeLight, context.format));
+            made.push_back(makeChart(model, kind, QChart::ChartThemeLight, context.format, {},
+                                     preferredTimeAxis(model)));
         page.charts(made, height);
     };
     charts({ChartKind::Calibration, ChartKind::Roc}, std::max(200.0, page.remaining() - 8));
@@ -336,7 +308,7 @@ void modelPages(PageWriter& page, const ModelResult& model, const ReportContext&
     const double height = (page.remaining() - 70) / 2; // leaves room for the signals
     charts({ChartKind::Vlad, ChartKind::Cusum}, height);
     charts({ChartKind::Histogram}, height);
-    page.text(cusumSummary(model, context.format), 8);
+    page.text(cusumReportText(model, context.format, preferredTimeAxis(model)), 8);
 }
 } // namespace
 

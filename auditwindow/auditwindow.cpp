@@ -164,7 +164,8 @@ void AuditWindow::buildMenus() {
     const auto exportChart = [this](bool svg) {
         if (const ModelResult* model = pickedResult())
             reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat(), dateRangeText()));
+                                             numberFormat(), dateRangeText(),
+                                             chartsPage_->timeAxis()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });
@@ -442,7 +443,7 @@ void AuditWindow::showFigures() {
         return;
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
-    chartsPage_->show(pickedResult(), format);
+    chartsPage_->show(pickedResult(), format, dateRangeText());
     problemsPage_->show(load_);
     if (load_->options.today)
         outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays);
