@@ -69,7 +69,8 @@ std::string constant(double value) {
 
 TEST(ModelDocuments, HelpManualPageAndMethodNotesFollowTheTable) {
     const std::string help = plain(slurp(CALDRIN_SOURCE_DIR "/help/Caldrin v3.hlp"));
-    const std::string manual = plain(slurp(CALDRIN_SOURCE_DIR "/auditcli/caldrin-audit.1"));
+    const std::string manual =
+        plain(slurp(CALDRIN_SOURCE_DIR "/audit_analysis/auditcli/caldrin-audit.1"));
     std::string notesText;
     for (const QString& note : auditwindow::methodNotes())
         notesText += note.toStdString() + "\n";

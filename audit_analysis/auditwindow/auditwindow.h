@@ -14,10 +14,6 @@
 #include <memory>
 
 class QAction;
-class QLabel;
-class QMenu;
-class QProgressBar;
-class QPushButton;
 class QTabWidget;
 
 namespace caldrin {
@@ -29,8 +25,10 @@ namespace caldrin::auditwindow {
 class AuditDialogs;
 class ChartsPage;
 class FilterBar;
+class JobStatus;
 class OutcomesPage;
 class ProblemsPage;
+class RecentFilesMenu;
 class SummaryPage;
 
 // The program's title: its window and its message boxes.
@@ -81,15 +79,10 @@ private:
     QString dataFolder() const;
     void chooseFiles();
     void addFiles();
-    void openRecent(const QString& path);
-    void rememberRecent(const QStringList& paths);
-    void updateRecentMenu();
 
     void showLoad(std::shared_ptr<const AuditLoad> load);
     void showFailure(const QStringList& problems);
     void cancelJob();
-    void setBusy(bool busy, const QString& what = {});
-    void updateProgress();
     void scheduleAnalysis();
     void runAnalysis();
     audit::AnalysisOptions analysisOptions() const;
@@ -109,7 +102,6 @@ private:
     AuditExporter exporter_;
     std::shared_ptr<const AuditLoad> load_;
     QStringList paths_;
-    QTimer progressTimer_;
     QTimer filterTimer_;
     bool reading_ = false;
 
@@ -119,11 +111,8 @@ private:
     ChartsPage* chartsPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
     OutcomesPage* outcomesPage_ = nullptr;
-    QLabel* statusText_ = nullptr;
-    QProgressBar* progressBar_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
-    QMenu* recentMenu_ = nullptr;
-    QAction* cancelAction_ = nullptr;
+    JobStatus* jobStatus_ = nullptr;
+    RecentFilesMenu* recentMenu_ = nullptr;
     QList<QAction*> needFigures_; // enabled once figures are shown
 };
 

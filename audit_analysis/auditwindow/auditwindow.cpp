@@ -7,49 +7,28 @@
 #include "auditwindow/chartspage.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/filterbar.h"
+#include "auditwindow/jobstatus.h"
 #include "auditwindow/outcomespage.h"
 #include "auditwindow/problemspage.h"
+#include "auditwindow/recentfilesmenu.h"
 #include "auditwindow/summarypage.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
 #include "platform/programsettings.h"
 
 #include <QAction>
-#include <QBuffer>
-#include <QChartView>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QPlainTextEdit>
-#include <QPrinter>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSaveFile>
-#include <QScrollArea>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QSvgGenerator>
 #include <QTabWidget>
-#include <QTableView>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <tuple>
 
 namespace caldrin::auditwindow {
 
@@ -58,7 +37,6 @@ using namespace caldrin::audit;
 namespace {
 
 const QString& kTitle = kAuditWindowTitle;
-constexpr int kRecentFiles = 8;
 // What this window remembers is kept under this name.
 const QString kSettingsName = QStringLiteral("auditwindow");
 
@@ -100,27 +78,11 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     connect(pages_, &QTabWidget::currentChanged, chartsPage_, &ChartsPage::drawVisible);
     setCentralWidget(central);
 
-    statusText_ = new QLabel(QStringLiteral("Open audit data files to analyse them."));
-    statusText_->setObjectName(QStringLiteral("statusText"));
-    progressBar_ = new QProgressBar;
-    progressBar_->setObjectName(QStringLiteral("progressBar"));
-    progressBar_->setAccessibleName(QStringLiteral("Progress"));
-    progressBar_->setRange(0, 1000);
-    progressBar_->setTextVisible(false);
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"));
-    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton_->setToolTip(QStringLiteral("Stop reading (Esc)"));
-    statusBar()->addWidget(statusText_, 1);
-    statusBar()->addPermanentWidget(progressBar_);
-    statusBar()->addPermanentWidget(cancelButton_);
-    progressBar_->hide();
-    cancelButton_->hide();
-    connect(cancelButton_, &QPushButton::clicked, this, &AuditWindow::cancelJob);
+    jobStatus_ = new JobStatus(loader_, *statusBar(), *this);
+    connect(jobStatus_, &JobStatus::cancelRequested, this, &AuditWindow::cancelJob);
 
     buildMenus();
 
-    progressTimer_.setInterval(50);
-    connect(&progressTimer_, &QTimer::timeout, this, &AuditWindow::updateProgress);
     filterTimer_.setSingleShot(true);
     filterTimer_.setInterval(250);
     connect(&filterTimer_, &QTimer::timeout, this, &AuditWindow::runAnalysis);
@@ -130,7 +92,6 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
 
     if (!restoreGeometry(ProgramSettings::windowGeometry(kSettingsName)))
         resize(1100, 760);
-    updateRecentMenu();
     for (QAction* action : needFigures_)
         action->setEnabled(false);
 }
@@ -145,8 +106,11 @@ void AuditWindow::buildMenus() {
     QAction* add = file->addAction(QStringLiteral("&Add Files..."), this, &AuditWindow::addFiles);
     add->setObjectName(QStringLiteral("actionAddFiles"));
     add->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
+    recentMenu_ = new RecentFilesMenu(QStringLiteral("Open &Recent"), kSettingsName, file);
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
+    connect(recentMenu_, &RecentFilesMenu::fileChosen, this,
+            [this](const QString& path) { openFiles({path}); });
+    file->addMenu(recentMenu_);
     file->addSeparator();
 
     QAction* pdf = file->addAction(QStringLiteral("&Export Report as PDF..."), this, [this] {
@@ -204,14 +168,6 @@ void AuditWindow::buildMenus() {
     quit->setObjectName(QStringLiteral("actionQuit"));
     quit->setShortcut(QKeySequence::Quit);
 
-    // Escape stops reading; the action exists only to carry the shortcut.
-    cancelAction_ = new QAction(QStringLiteral("Cancel"), this);
-    cancelAction_->setObjectName(QStringLiteral("actionCancel"));
-    cancelAction_->setShortcut(QKeySequence(Qt::Key_Escape));
-    cancelAction_->setEnabled(false);
-    connect(cancelAction_, &QAction::triggered, this, &AuditWindow::cancelJob);
-    addAction(cancelAction_);
-
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* helpAction =
         help->addAction(QStringLiteral("Caldrin Audit &Help"), this, &AuditWindow::showHelp);
@@ -248,41 +204,18 @@ void AuditWindow::addFiles() {
     openFiles(paths);
 }
 
-void AuditWindow::openRecent(const QString& path) {
-    openFiles({path});
-}
-
 void AuditWindow::openFiles(const QStringList& paths) {
     if (paths.isEmpty())
         return;
     paths_ = paths;
     problemsPage_->clearLine();
-    rememberRecent(paths);
+    recentMenu_->remember(paths);
     reading_ = true;
     AnalysisOptions options = analysisOptions();
     options.from.reset();
     options.to.reset();
     loader_.read(paths, options_.read, options);
-    setBusy(true, QStringLiteral("Reading"));
-}
-
-void AuditWindow::rememberRecent(const QStringList& paths) {
-    ProgramSettings::addRecentFiles(kSettingsName, paths, kRecentFiles);
-    updateRecentMenu();
-}
-
-void AuditWindow::updateRecentMenu() {
-    recentMenu_->clear();
-    const QStringList recent = ProgramSettings::recentFiles(kSettingsName);
-    for (qsizetype i = 0; i < recent.size(); ++i) {
-        const QString path = recent[i];
-        QString shown = path;
-        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction* action = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
-        action->setData(path);
-        connect(action, &QAction::triggered, this, [this, path] { openRecent(path); });
-    }
-    recentMenu_->setEnabled(!recent.isEmpty());
+    jobStatus_->setBusy(true, QStringLiteral("Reading"));
 }
 
 void AuditWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -309,46 +242,22 @@ bool AuditWindow::isBusy() const {
     return loader_.busy();
 }
 
-void AuditWindow::setBusy(bool busy, const QString& what) {
-    progressBar_->setVisible(busy);
-    cancelButton_->setVisible(busy);
-    cancelAction_->setEnabled(busy);
-    if (busy) {
-        progressBar_->setValue(0);
-        statusText_->setText(what + QStringLiteral("..."));
-        progressTimer_.start();
-    } else {
-        progressTimer_.stop();
-    }
-}
-
-void AuditWindow::updateProgress() {
-    if (!loader_.busy())
-        return;
-    const AuditLoader::ProgressState state = loader_.progress();
-    if (state.total > 0)
-        progressBar_->setValue(static_cast<int>(1000.0 * static_cast<double>(state.done) /
-                                                static_cast<double>(state.total)));
-    if (!state.stage.isEmpty())
-        statusText_->setText(state.stage + QStringLiteral("..."));
-}
-
 void AuditWindow::cancelJob() {
     if (!loader_.busy())
         return;
     loader_.cancel();
-    setBusy(false);
+    jobStatus_->setBusy(false);
     if (reading_) {
         reading_ = false;
-        statusText_->setText(
+        jobStatus_->setText(
             load_ ? QStringLiteral(
                         "Reading cancelled; the figures shown are of the files read before.")
                   : QStringLiteral("Reading cancelled."));
     } else if (load_ && !load_->complete) {
-        statusText_->setText(
+        jobStatus_->setText(
             QStringLiteral("Control limits cancelled: the CUSUM charts have no limit."));
     } else {
-        statusText_->setText(
+        jobStatus_->setText(
             QStringLiteral("Analysis cancelled; the figures shown are of the date range before."));
     }
     Q_EMIT jobEnded();
@@ -356,8 +265,8 @@ void AuditWindow::cancelJob() {
 
 void AuditWindow::showFailure(const QStringList& problems) {
     reading_ = false;
-    setBusy(false);
-    statusText_->setText(QStringLiteral("No file could be read."));
+    jobStatus_->setBusy(false);
+    jobStatus_->setText(QStringLiteral("No file could be read."));
     platform_.showMessage(this, problems.join(QLatin1Char('\n')));
     Q_EMIT jobEnded();
 }
@@ -382,7 +291,7 @@ void AuditWindow::runAnalysis() {
     if (!load_ || reading_)
         return;
     loader_.analyse(load_->data, analysisOptions());
-    setBusy(true, QStringLiteral("Analysing"));
+    jobStatus_->setBusy(true, QStringLiteral("Analysing"));
 }
 
 void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
@@ -397,16 +306,16 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
         setWindowTitle(names.join(QStringLiteral(", ")) + QStringLiteral(" - ") + kTitle);
     }
     if (load_->complete)
-        setBusy(false);
+        jobStatus_->setBusy(false);
     else
-        statusText_->setText(QStringLiteral("Computing the CUSUM control limits..."));
+        jobStatus_->setText(QStringLiteral("Computing the CUSUM control limits..."));
     showFigures();
     for (QAction* action : needFigures_)
         action->setEnabled(true);
     if (load_->complete) {
         const AnalysisResult& r = load_->result;
         const std::size_t files = load_->data->files().size();
-        statusText_->setText(
+        jobStatus_->setText(
             QStringLiteral("%1 from %2; %3 in the date range (%4).")
                 .arg(countOf(r.episodes, "episode", "episodes"), countOf(files, "file", "files"))
                 .arg(r.inDateRange)
@@ -459,7 +368,7 @@ void AuditWindow::changeEvent(QEvent* event) {
 
 void AuditWindow::reportDone(const std::optional<QString>& done) {
     if (done)
-        statusText_->setText(*done);
+        jobStatus_->setText(*done);
 }
 
 void AuditWindow::showHelp() {
