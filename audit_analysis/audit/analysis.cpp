@@ -463,8 +463,8 @@ void followOverTime(const AuditData& data, const Counted& counted, const RiskCou
         const std::int32_t day = data.episodes()[counted.episode[i]].day;
         result.undated += day == Episode::kNoDay;
         if (keepSeries)
-            thinner.add({i + 1, day, vlad.total(), reached, signal, improvementReached,
-                         improvementSignal});
+            thinner.add(
+                {i + 1, day, vlad.total(), reached, signal, improvementReached, improvementSignal});
     }
     if (keepSeries)
         thinner.finish();
