@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace caldrin::audit {
 
@@ -31,6 +32,45 @@ ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed, doubl
     }
     figures.unreliable = figures.expected < kReliableExpected;
     return figures;
+}
+
+// Sorts the episodes by day, keeping their order within a day and putting
+// those without a date last: a counting sort, linear in the episodes, when
+// their days span no more than a few years per thousand episodes (a file
+// with far-flung dates is left to a comparison sort). False when not done.
+bool sortByCountingDays(const std::vector<Episode>& episodes, std::vector<std::uint32_t>& order) {
+    std::int32_t first = INT32_MAX;
+    std::int32_t last = INT32_MIN;
+    for (const std::uint32_t i : order) {
+        const std::int32_t day = episodes[i].day;
+        if (day != Episode::kNoDay) {
+            first = std::min(first, day);
+            last = std::max(last, day);
+        }
+    }
+    if (first > last)
+        return true; // no dates: the order stands
+    const std::uint64_t span =
+        static_cast<std::uint64_t>(static_cast<std::int64_t>(last) - first) + 1;
+    if (span > std::max<std::uint64_t>(order.size(), 1 << 16))
+        return false;
+    // start[d]: where the first episode of day first + d goes; the undated follow the last day.
+    std::vector<std::uint32_t> start(span + 1, 0);
+    for (const std::uint32_t i : order) {
+        const std::int32_t day = episodes[i].day;
+        ++start[day == Episode::kNoDay ? span : static_cast<std::uint64_t>(day - first)];
+    }
+    std::uint32_t before = 0;
+    for (std::uint32_t& slot : start)
+        before += std::exchange(slot, before);
+    std::vector<std::uint32_t> sorted(order.size());
+    for (const std::uint32_t i : order) {
+        const std::int32_t day = episodes[i].day;
+        sorted[start[day == Episode::kNoDay ? span : static_cast<std::uint64_t>(day - first)]++] =
+            i;
+    }
+    order.swap(sorted);
+    return true;
 }
 
 // The episodes the analysis looks at, in time order: by date of procedure
@@ -62,7 +102,8 @@ std::vector<std::uint32_t> timeOrder(const AuditData& data, const AnalysisOption
     };
     auto earlier = [&](std::uint32_t l, std::uint32_t r) { return sortDay(l) < sortDay(r); };
     // Audit files are mostly written in order already.
-    if (!std::is_sorted(order.begin(), order.end(), earlier))
+    if (!std::is_sorted(order.begin(), order.end(), earlier) &&
+        !sortByCountingDays(episodes, order))
         std::stable_sort(order.begin(), order.end(), earlier);
     result.episodes = episodes.size();
     result.inDateRange = order.size();
@@ -101,6 +142,7 @@ struct Counted {
     std::vector<std::uint32_t> risk; // step on the scale, time order
     std::vector<std::uint8_t> outcome;
     std::vector<std::uint32_t> episode;
+    std::vector<std::uint32_t> file; // the unit
     // A computed model's step for each score pair (physiological * 256 +
     // operative) of its counted episodes.
     std::vector<std::uint32_t> stepOfPair;
@@ -151,14 +193,12 @@ private:
 // A computed model's scale: every risk its counted episodes' score pairs
 // give, and each episode's step. A risk depends only on the pair, so the
 // work is per pair present (at most 256 x 256), not per episode.
-void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Counted& counted) {
+// `counted.risk` comes in holding each episode's score pair.
+void placeComputedRisks(Model model, Counted& counted) {
     constexpr std::size_t kPairs = 256 * 256;
-    auto pairOf = [&](std::uint32_t i) {
-        return std::size_t{episodes[i].physiologicalScore} * 256 + episodes[i].operativeScore;
-    };
     std::vector<std::uint8_t> present(kPairs, 0);
-    for (const std::uint32_t i : counted.episode)
-        present[pairOf(i)] = 1;
+    for (const std::uint32_t pair : counted.risk)
+        present[pair] = 1;
     const riskmodels::RiskModel& entry = modelEntry(model);
     std::vector<double> riskOfPair(kPairs, 0.0);
     std::vector<double>& value = counted.scale.value;
@@ -179,20 +219,22 @@ void placeComputedRisks(const std::vector<Episode>& episodes, Model model, Count
             stepOfPair[pair] = static_cast<std::uint32_t>(
                 std::lower_bound(value.begin(), value.end(), riskOfPair[pair]) - value.begin());
     }
-    counted.risk.clear();
-    counted.risk.reserve(counted.episode.size());
-    for (const std::uint32_t i : counted.episode)
-        counted.risk.push_back(stepOfPair[pairOf(i)]);
+    for (std::uint32_t& risk : counted.risk)
+        risk = stepOfPair[risk];
 }
 
 Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> order, Model model,
                         ModelResult* result) {
     const std::vector<Episode>& episodes = data.episodes();
     const auto m = static_cast<std::size_t>(model);
+    const bool stored = isStoredModel(model);
     Counted counted;
     counted.risk.reserve(order.size());
     counted.outcome.reserve(order.size());
     counted.episode.reserve(order.size());
+    counted.file.reserve(order.size());
+    // One pass over the episodes gathers all that the model's figures need
+    // of them: in time order they lie scattered through memory.
     for (const std::uint32_t i : order) {
         const Episode& e = episodes[i];
         const int y = e.outcome(model);
@@ -206,13 +248,15 @@ Counted countedEpisodes(const AuditData& data, std::span<const std::uint32_t> or
                 ++result->excludedNotScored;
             continue;
         }
-        if (isStoredModel(model))
-            counted.risk.push_back(e.riskTenThousandths[m]);
+        counted.risk.push_back(stored
+                                   ? e.riskTenThousandths[m]
+                                   : std::uint32_t{e.physiologicalScore} * 256 + e.operativeScore);
         counted.outcome.push_back(static_cast<std::uint8_t>(y));
         counted.episode.push_back(i);
+        counted.file.push_back(e.file);
     }
-    if (!isStoredModel(model))
-        placeComputedRisks(episodes, model, counted);
+    if (!stored)
+        placeComputedRisks(model, counted);
     return counted;
 }
 
@@ -624,7 +668,7 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     std::vector<std::uint64_t> unitN(unitCount, 0), unitObserved(unitCount, 0);
     std::vector<ExpectedSum> unitExpected(unitCount, ExpectedSum(counted.scale));
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t file = data.episodes()[counted.episode[i]].file;
+        const std::uint32_t file = counted.file[i];
         ++unitN[file];
         unitObserved[file] += counted.outcome[i];
         unitExpected[file].add(1, counted.risk[i]);

@@ -19,20 +19,36 @@ double poissonCdf(std::int64_t r, double mean) {
 }
 
 double funnelLimit(double expected, double probability) {
-    // Start well below the mean and step up: the answer lies within a few
-    // standard deviations of it.
-    auto r = static_cast<std::int64_t>(
-        std::max(0.0, std::floor(expected - 10 * std::sqrt(expected) - 10)));
-    while (r > 0 && poissonCdf(r - 1, expected) >= probability)
-        r = r / 2;
-    double below = poissonCdf(r - 1, expected);
-    double at = poissonCdf(r, expected);
-    while (at < probability) {
-        ++r;
-        below = at;
-        at = poissonCdf(r, expected);
+    // r is bracketed, F(below) < P <= F(above), by steps from the mean that
+    // double (the answer lies within a few standard deviations of it), and
+    // the bracket is then halved: a few dozen evaluations of F at any
+    // expected count, where counting up one by one took thousands.
+    auto reaches = [&](std::int64_t r) { return poissonCdf(r, expected) >= probability; };
+    std::int64_t below = -1; // F(-1) = 0
+    auto above = static_cast<std::int64_t>(std::floor(expected));
+    std::int64_t step = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::sqrt(expected)));
+    if (reaches(above)) {
+        for (;; step *= 2) {
+            below = std::max<std::int64_t>(-1, above - step);
+            if (below < 0 || !reaches(below))
+                break;
+            above = below;
+        }
+    } else {
+        for (below = above;; step *= 2) {
+            above = below + step;
+            if (reaches(above))
+                break;
+            below = above;
+        }
     }
-    const double a = (at - probability) / (at - below);
+    while (above - below > 1) {
+        const std::int64_t middle = below + (above - below) / 2;
+        (reaches(middle) ? above : below) = middle;
+    }
+    const std::int64_t r = above;
+    const double at = poissonCdf(r, expected);
+    const double a = (at - probability) / (at - poissonCdf(r - 1, expected));
     // Below an expected count of about 1 the lower limit would fall under
     // 0, where no ratio can lie.
     return std::max(0.0, (static_cast<double>(r) - a) / expected);

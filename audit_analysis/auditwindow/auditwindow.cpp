@@ -7,6 +7,7 @@
 #include "auditwindow/chartspage.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/filterbar.h"
+#include "auditwindow/funnelpage.h"
 #include "auditwindow/jobstatus.h"
 #include "auditwindow/outcomespage.h"
 #include "auditwindow/problemspage.h"
@@ -68,6 +69,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     problemsPage_ = new ProblemsPage;
     pages_->addTab(summaryPage_, QStringLiteral("&Summary"));
     pages_->addTab(chartsPage_, QStringLiteral("&Charts"));
+    funnelPage_ = new FunnelPage;
+    pages_->addTab(funnelPage_, QStringLiteral("Fu&nnel plot"));
     pages_->addTab(problemsPage_, QStringLiteral("&Problems and exclusions"));
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
@@ -162,7 +165,12 @@ void AuditWindow::buildMenus() {
             exportTable(problemsPage_->model(), QStringLiteral("problems"));
         });
     problems->setObjectName(QStringLiteral("actionCsvProblems"));
-    needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems};
+    QAction* months =
+        tables->addAction(QStringLiteral("Completeness by &month..."), this, [this, exportTable] {
+            exportTable(outcomesPage_->monthlyModel(), QStringLiteral("completeness-by-month"));
+        });
+    months->setObjectName(QStringLiteral("actionCsvCompletenessByMonth"));
+    needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems, months};
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -353,9 +361,12 @@ void AuditWindow::showFigures() {
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
     chartsPage_->show(pickedResult(), format, dateRangeText());
+    if (const ModelResult* picked = pickedResult())
+        funnelPage_->show(&load_->result,
+                          static_cast<std::size_t>(picked - &load_->result.models[0]), format);
     problemsPage_->show(load_);
     if (load_->options.today)
-        outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays);
+        outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
 }
 
 void AuditWindow::changeEvent(QEvent* event) {

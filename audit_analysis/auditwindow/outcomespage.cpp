@@ -2,8 +2,10 @@
 #include "auditwindow/outcomespage.h"
 
 #include "audit/completeness.h"
-#include "auditformat/cp1252.h"
 #include "auditwindow/auditloader.h"
+#include "auditwindow/figuretablemodel.h"
+#include "auditwindow/monthlycompleteness.h"
+#include "auditwindow/summarypage.h"
 #include "platform/platform.h"
 #include "records_core/auditfile.h"
 #include "records_core/auditrecord.h"
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -31,25 +34,6 @@ namespace caldrin::auditwindow {
 using namespace caldrin::audit;
 
 namespace {
-
-QString fromCp1252(std::string_view bytes) {
-    return QString::fromStdString(caldrin::utf8FromCp1252(bytes));
-}
-
-QString identityText(const LeadingFields& fields) {
-    if (isHashedIdentity(fields))
-        return QStringLiteral("hashed %1").arg(QString::fromLatin1(fields[0].c_str()));
-    QStringList parts;
-    for (std::size_t i = 0; i < 3; ++i)
-        parts << (fields[i].empty() ? QStringLiteral("-") : fromCp1252(fields[i]));
-    return parts.join(QStringLiteral(" / "));
-}
-
-QString outcomeText(int outcome) {
-    return outcome < 0 ? QStringLiteral("unknown")
-           : outcome   ? QStringLiteral("Yes")
-                       : QStringLiteral("No");
-}
 
 QString completenessLines(const Completeness& completeness) {
     QStringList lines;
@@ -74,106 +58,6 @@ QString completenessLines(const Completeness& completeness) {
 
 } // namespace
 
-// ------------------------------------------------------------------ model
-
-void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
-                               std::shared_ptr<const std::vector<OutstandingEpisode>> list) {
-    beginResetModel();
-    data_ = std::move(data);
-    list_ = std::move(list);
-    endResetModel();
-}
-
-int OutstandingModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(list_->size());
-}
-
-int OutstandingModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
-}
-
-QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !data_ ||
-        (role != Qt::DisplayRole && role != kSortRole && role != Qt::TextAlignmentRole &&
-         role != Qt::ToolTipRole))
-        return {};
-    const OutstandingEpisode& o = at(index.row());
-    const Episode& e = data_->episodes()[o.episode];
-    const int column = index.column();
-    if (role == Qt::TextAlignmentRole)
-        return column == Days || column == Physiological || column == Operative || column == PPossum
-                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
-                   : QVariant();
-    if (role == Qt::ToolTipRole)
-        return o.canFollowUp()
-                   ? QVariant()
-                   : QString::fromUtf8(followUpBarText(o.bar).data(),
-                                       static_cast<qsizetype>(followUpBarText(o.bar).size()));
-    const double risk =
-        e.riskTenThousandths[static_cast<std::size_t>(Model::PPossumMortality)] / 10000.0;
-    switch (column) {
-    case State: {
-        if (role == kSortRole)
-            return static_cast<int>(o.state) * 2 + (o.canFollowUp() ? 0 : 1);
-        QString text = QString::fromUtf8(followUpStateText(o.state).data());
-        if (!o.canFollowUp())
-            text += QStringLiteral(", cannot be followed up");
-        return text;
-    }
-    case Days:
-        if (role == kSortRole)
-            return o.daysSince ? *o.daysSince : -1;
-        return o.daysSince ? QString::number(*o.daysSince) : QStringLiteral("-");
-    case Date:
-        return fromCp1252(data_->dateText(o.episode));
-    case Identity:
-        return identityText(
-            splitLeadingFields(data_->leadingFields(o.episode)).value_or(LeadingFields{}));
-    case Physiological:
-        return role == kSortRole ? QVariant(e.physiologicalScore)
-                                 : QVariant(QString::number(e.physiologicalScore));
-    case Operative:
-        return role == kSortRole ? QVariant(e.operativeScore)
-                                 : QVariant(QString::number(e.operativeScore));
-    case PPossum:
-        return role == kSortRole ? QVariant(risk)
-                                 : QVariant(QStringLiteral("%1%").arg(risk * 100, 0, 'f', 2));
-    case Outcomes:
-        return QStringLiteral("%1 / %2").arg(outcomeText(e.morbidity), outcomeText(e.mortality));
-    case File: {
-        const QString path = QString::fromStdString(data_->files()[e.file].path);
-        if (role == kSortRole)
-            return QStringLiteral("%1:%2").arg(path).arg(e.line, 10, 10, QLatin1Char('0'));
-        return QStringLiteral("%1, line %2").arg(QFileInfo(path).fileName()).arg(e.line);
-    }
-    default:
-        return {};
-    }
-}
-
-QVariant OutstandingModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
-    static const char* const kTitles[kColumns] = {
-        "Follow-up",   "Days since", "Date of procedure", "Name / ID / date of birth",
-        "Phys. score", "Op. score",  "P-POSSUM risk",     "Morbidity / death",
-        "File"};
-    return QString::fromLatin1(kTitles[section]);
-}
-
-void OutstandingFilter::setShow(Show show) {
-    show_ = show;
-    invalidateFilter();
-}
-
-bool OutstandingFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
-    if (show_ == Show::All)
-        return true;
-    const auto* model = static_cast<const OutstandingModel*>(sourceModel());
-    const bool due = model->at(sourceRow).due();
-    return show_ == Show::Due ? due : !due;
-}
-
 // ------------------------------------------------------------------ page
 
 OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
@@ -191,6 +75,26 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     completenessText_->setAccessibleName(QStringLiteral("Completeness of outcomes"));
     layout->addWidget(completenessText_);
 
+    // The months whose outcomes are still to be chased, above the episodes.
+    auto* split = new QSplitter(Qt::Vertical);
+    split->setObjectName(QStringLiteral("outcomesSplitter"));
+    split->setChildrenCollapsible(false);
+    auto* months = new QWidget;
+    auto* monthsLayout = new QVBoxLayout(months);
+    monthsLayout->setContentsMargins(0, 0, 0, 0);
+    monthlyModel_ = new FigureTableModel(this);
+    auto* monthsView =
+        makeTableView(monthlyModel_, QStringLiteral("completenessByMonth"),
+                      QStringLiteral("Completeness of follow-up by month of procedure"));
+    auto* monthsLabel = new QLabel(QStringLiteral("&By month of procedure:"));
+    monthsLabel->setBuddy(monthsView);
+    monthsLayout->addWidget(monthsLabel);
+    monthsLayout->addWidget(monthsView);
+    split->addWidget(months);
+    auto* episodes = new QWidget;
+    auto* episodesLayout = new QVBoxLayout(episodes);
+    episodesLayout->setContentsMargins(0, 0, 0, 0);
+
     auto* showRow = new QHBoxLayout;
     showChoice_ = new QComboBox;
     showChoice_->setObjectName(QStringLiteral("outcomeFilter"));
@@ -202,7 +106,7 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     showRow->addWidget(showLabel);
     showRow->addWidget(showChoice_);
     showRow->addStretch(1);
-    layout->addLayout(showRow);
+    episodesLayout->addLayout(showRow);
 
     model_ = new OutstandingModel(this);
     filter_ = new OutstandingFilter(this);
@@ -219,7 +123,10 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     table_->setTabKeyNavigation(false);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
-    layout->addWidget(table_, 1);
+    episodesLayout->addWidget(table_, 1);
+    split->addWidget(episodes);
+    split->setStretchFactor(1, 3);
+    layout->addWidget(split, 1);
     connect(showChoice_, &QComboBox::currentIndexChanged, this, [this](int index) {
         filter_->setShow(static_cast<OutstandingFilter::Show>(index));
         updateRecordButton();
@@ -266,9 +173,11 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
 }
 
 void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date& today,
-                        int dueDays) {
-    if (load->result.completeness)
+                        int dueDays, const NumberFormat& format) {
+    if (load->result.completeness) {
         completenessText_->setText(completenessLines(*load->result.completeness));
+        monthlyModel_->setTable(monthlyCompletenessTable(*load->result.completeness, format));
+    }
     if (listedData_ == load->data.get())
         return;
     listedData_ = load->data.get();

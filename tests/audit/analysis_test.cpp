@@ -149,6 +149,27 @@ TEST(Analysis, CusumAndVladFollowTimeOrder) {
     EXPECT_EQ(m.undated, 1u);
 }
 
+// Time order is by date, episodes of one day in file order, the undated
+// last: the same whether the dates lie within days of each other or
+// centuries apart (a counting sort by day, or a comparison sort).
+TEST(Analysis, TimeOrderKeepsFileOrderWithinADay) {
+    const std::array<std::array<std::string, 5>, 2> datings = {{
+        {"03/01/2024", "01/01/2024", "not known", "01/01/2024", "02/01/2024"},
+        {"03/01/2300", "01/01/1900", "not known", "01/01/1900", "02/01/2000"},
+    }};
+    for (const auto& dates : datings) {
+        std::string text;
+        for (std::size_t i = 0; i < dates.size(); ++i) {
+            Row row{.name = testing::cat("N", std::to_string(i)), .date = dates[i]};
+            row.risks[2] = testing::cat("0.000", std::to_string(i + 1));
+            text += line(row);
+        }
+        EXPECT_EQ(predictedRisks(read(text), AnalysisOptions{}, Model::PPossumMortality),
+                  (std::vector<double>{0.0002, 0.0004, 0.0005, 0.0001, 0.0003}))
+            << dates[0];
+    }
+}
+
 TEST(Analysis, ExclusionsCountUnknownOutcomeFirst) {
     std::string text;
     text += line(Row{.name = "a", .mortality = ""});

@@ -12,6 +12,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QAreaSeries>
 #include <QBarSet>
 #include <QCalendarWidget>
 #include <QCategoryAxis>
@@ -890,6 +891,8 @@ private Q_SLOTS:
                         return scatter->borderColor();
                     if (auto* line = qobject_cast<QLineSeries*>(series))
                         return line->color();
+                    if (auto* area = qobject_cast<QAreaSeries*>(series))
+                        return area->brush().color();
                     return qobject_cast<QStackedBarSeries*>(series)->barSets().last()->color();
                 };
                 QCOMPARE(colour(lightSeries[i]), colour(darkSeries[i]));
@@ -1082,7 +1085,7 @@ private Q_SLOTS:
                 row = r;
         QVERIFY(row >= 0);
         QVERIFY(problems->model()->index(row, 0).data().toString().endsWith("joined.csv"));
-        child<QTabWidget>("pages")->setCurrentIndex(2);
+        child<QTabWidget>("pages")->setCurrentWidget(problems->parentWidget());
         // Enter on the row, then a double-click, each show the line.
         const QModelIndex problem = problems->model()->index(row, 2);
         problems->setFocus();

@@ -9,6 +9,7 @@
 #include "fakeplatform.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
@@ -168,6 +169,38 @@ private Q_SLOTS:
         child<QRadioButton>("deathNo")->click();
         QVERIFY(!child<QPushButton>("recordOutcomeButton")->isEnabled());
         QVERIFY(child<QLabel>("selectionNote")->text().contains("cannot be followed up"));
+    }
+
+    // The months still to chase stand out, on the page and in the exported table.
+    void showsFollowUpByMonthOfProcedure() {
+        openAndPick(QStringLiteral("Smith"));
+        auto* view = child<QTableView>("completenessByMonth");
+        QVERIFY(view->isVisible());
+        const QAbstractItemModel* months = view->model();
+        const auto row = [months](int r) {
+            QStringList cells;
+            for (int c = 0; c < months->columnCount(); ++c)
+                cells << months->index(r, c).data().toString();
+            return cells.join(QStringLiteral(" | "));
+        };
+        QCOMPARE(months->rowCount(), 4);
+        QCOMPARE(row(0), QStringLiteral("Aug 2026 | 0 of 1 (0.0%) | 0 of 1 (0.0%) | under 95% "
+                                        "known: outcomes to chase"));
+        QCOMPARE(row(1), QStringLiteral("Sep 2026 | 1 of 1 (100.0%) | 1 of 1 (100.0%) | "));
+        QCOMPARE(row(2), QStringLiteral("Oct 2026 | 0 of 1 (0.0%) | 0 of 1 (0.0%) | under 95% "
+                                        "known: outcomes to chase"));
+        // Brown's death is not yet due; the morbidity recorded early is not due either.
+        QCOMPARE(row(3), QStringLiteral("Dec 2026 | none due | none due | "));
+
+        const QString csv = dir.filePath(QStringLiteral("months.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        child<QAction>("actionCsvCompletenessByMonth")->trigger();
+        const QStringList lines =
+            QString::fromUtf8(readAll(csv)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[0].contains(QStringLiteral("Month,Mortality known of due,Mortality due,")));
+        QVERIFY(lines[2].endsWith(QStringLiteral("2026-09,1,1,100.0,1,1,100.0,no")));
+        QVERIFY(lines[4].endsWith(QStringLiteral("2026-12,0,0,,0,0,,no")));
     }
 
     void recordingAppendsOneRecordAfterTheSameLeadingFields() {
