@@ -130,7 +130,7 @@ void AuditExporter::printReport(const AuditLoad& load, const QString& dateRange,
 std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const ModelResult& model,
                                                   ChartKind kind, bool svg,
                                                   const NumberFormat& format,
-                                                  const QString& dateRange) {
+                                                  const QString& dateRange, TimeAxis timeAxis) {
     const QString name = chartKey(kind) + QLatin1Char('-') + modelFileKey(model.model) +
                          (svg ? QStringLiteral(".svg") : QStringLiteral(".png"));
     const auto path = dialogs_.chooseFileToSave(
@@ -144,7 +144,7 @@ std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const M
     rememberAuditFolderOf(*path);
     // Exported charts go on paper and slides: always the light theme.
     const std::unique_ptr<QChart> chart =
-        makeChart(model, kind, QChart::ChartThemeLight, format, dateRange);
+        makeChart(model, kind, QChart::ChartThemeLight, format, dateRange, timeAxis);
     const QSizeF layoutSize(1000, 640);
     QByteArray bytes;
     QBuffer buffer(&bytes);

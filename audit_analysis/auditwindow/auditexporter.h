@@ -38,10 +38,11 @@ public:
     std::optional<QString> exportReport(const AuditLoad& load, const QString& dateRange,
                                         const NumberFormat& format);
     void printReport(const AuditLoad& load, const QString& dateRange, const NumberFormat& format);
-    // The chart's title and the file's own say `dateRange`.
+    // The chart's title and the file's own say `dateRange`; charts over time
+    // run along `timeAxis`, as on screen.
     std::optional<QString> exportChart(const AuditLoad& load, const audit::ModelResult& model,
                                        ChartKind kind, bool svg, const NumberFormat& format,
-                                       const QString& dateRange);
+                                       const QString& dateRange, TimeAxis timeAxis);
     // Every row of the CSV says `dateRange`.
     std::optional<QString> exportTable(const AuditLoad& load, const FigureTableModel& table,
                                        const QString& name, const QString& dateRange);

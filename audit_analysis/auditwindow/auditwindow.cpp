@@ -131,7 +131,8 @@ void AuditWindow::buildMenus() {
     const auto exportChart = [this](bool svg) {
         if (const ModelResult* model = pickedResult())
             reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat(), dateRangeText()));
+                                             numberFormat(), dateRangeText(),
+                                             chartsPage_->timeAxis()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });
@@ -359,7 +360,7 @@ void AuditWindow::showFigures() {
         return;
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
-    chartsPage_->show(pickedResult(), format);
+    chartsPage_->show(pickedResult(), format, dateRangeText());
     if (const ModelResult* picked = pickedResult())
         funnelPage_->show(&load_->result,
                           static_cast<std::size_t>(picked - &load_->result.models[0]), format);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
 #include "auditgenerator.h"
+#include "auditlines.h"
 #include "auditwindow/auditcharts.h"
 #include "auditwindow/auditwindow.h"
 #include "auditwindow/datefield.h"
+#include "auditwindow/filterbar.h"
 #include "auditwindowtesting.h"
 #include "fakeplatform.h"
 
@@ -13,6 +15,7 @@
 #include <QAreaSeries>
 #include <QBarSet>
 #include <QCalendarWidget>
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -644,6 +647,180 @@ private Q_SLOTS:
         QCOMPARE(alarms->count(), static_cast<int>(all.cusum.signals.size()));
     }
 
+    void improvementIsDrawnBelowZeroWithItsOwnLimitAndSignals() {
+        generated::GeneratedAudit options;
+        options.records = 4000;
+        options.seed = 11;
+        options.oddsMultiplier = 0.4; // outcomes better than predicted
+        const QString path = generate(QStringLiteral("better.csv"), options);
+        startWindow();
+        openWithKeyboard({path});
+        const AnalysisResult expected = engineFigures({path});
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+        QVERIFY(!p.improvement.signals.empty());
+
+        // Charts page, then the CUSUM tab, from the keyboard.
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+        QTest::keyClick(window.get(), Qt::Key_U, Qt::AltModifier);
+        auto* view = child<QChartView>("cusumChart");
+        QCOMPARE(child<QTabWidget>("chartTabs")->currentWidget(), view);
+        QTRY_VERIFY(view->chart() && seriesNamed<QLineSeries>(view, "improvement"));
+
+        auto* harm = seriesNamed<QLineSeries>(view, "cusum");
+        auto* better = seriesNamed<QLineSeries>(view, "improvement");
+        double deepest = 0;
+        for (const TimePoint& t : p.series)
+            deepest = std::max(deepest, t.improvement);
+        double drawnDeepest = 0;
+        for (int i = 0; i < better->count(); ++i) {
+            QVERIFY(better->at(i).y() <= 0);
+            QVERIFY(harm->at(i).y() >= 0);
+            drawnDeepest = std::min(drawnDeepest, better->at(i).y());
+        }
+        QVERIFY(deepest > 0);
+        QCOMPARE(drawnDeepest, -deepest);
+        auto* limit = seriesNamed<QLineSeries>(view, "improvementLimit");
+        QVERIFY(limit && *p.improvement.limit > 0);
+        QCOMPARE(limit->at(0).y(), -*p.improvement.limit);
+        auto* alarms = seriesNamed<QScatterSeries>(view, "improvementSignals");
+        QCOMPARE(alarms->count(), static_cast<int>(p.improvement.signals.size()));
+        for (int i = 0; i < alarms->count(); ++i) {
+            const CusumSignal& alarm = p.improvement.signals[static_cast<std::size_t>(i)];
+            QCOMPARE(alarms->at(i).x(), static_cast<double>(alarm.position));
+            QVERIFY(alarms->at(i).y() <= -*p.improvement.limit);
+        }
+        QCOMPARE(seriesNamed<QScatterSeries>(view, "signals")->count(),
+                 static_cast<int>(p.cusum.signals.size()));
+        // Told apart by colour and by name.
+        QVERIFY(harm->color() != better->color());
+        QVERIFY(alarms->color() != seriesNamed<QScatterSeries>(view, "signals")->color());
+        QVERIFY(better->name().startsWith("Fewer deaths than predicted"));
+        QVERIFY(harm->name().startsWith("More deaths than predicted"));
+
+        // In words: both CUSUMs, their odds ratios, limits and dated signals.
+        const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
+        NumberFormat format;
+        const qsizetype more = words.indexOf(
+            QStringLiteral("More deaths than predicted: odds ratio 2.00; control limit %1")
+                .arg(format.number(*p.cusum.limit, 2)));
+        const qsizetype fewer = words.indexOf(
+            QStringLiteral("Fewer deaths than predicted (drawn below 0): odds ratio 0.50; control "
+                           "limit %1 (simulated for an in-control average run length of 200")
+                .arg(format.number(*p.improvement.limit, 2)));
+        QVERIFY2(more >= 0 && fewer > more, qPrintable(words));
+        const CusumSignal& first = p.improvement.signals.front();
+        QVERIFY(words.indexOf(QStringLiteral("Signal at episode %1, dated %2")
+                                  .arg(first.position)
+                                  .arg(QString::fromStdString(first.date)),
+                              fewer) > fewer);
+    }
+
+    void timeAxisSwitchesBetweenEpisodeNumbersAndDates() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const AnalysisResult expected = engineFigures({mainFile});
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+        QChartView* view = chartShown("vladChart");
+        // The window's own chart says which dates it shows.
+        QVERIFY(view->chart()->title().endsWith(", all dates"));
+        auto bottomAxis = [](QChartView* chartView) {
+            return chartView->chart()->axes(Qt::Horizontal).first();
+        };
+        QVERIFY(!qobject_cast<QCategoryAxis*>(bottomAxis(view)));
+
+        // Alt+X reaches the picker; Down picks dates.
+        QTest::keyClick(window.get(), Qt::Key_X, Qt::AltModifier);
+        auto* picker = child<QComboBox>("timeAxisPicker");
+        QCOMPARE(QApplication::focusWidget(), picker);
+        QTest::keyClick(picker, Qt::Key_Down);
+        QCOMPARE(picker->currentText(), QStringLiteral("Date of operation"));
+        for (const char* name : {"vladChart", "cusumChart"}) {
+            QChartView* shown = chartShown(name);
+            auto* dates = qobject_cast<QCategoryAxis*>(bottomAxis(shown));
+            QVERIFY2(dates, name);
+            QCOMPARE(dates->titleText(), QStringLiteral("Date of operation"));
+            // Ticks on whole days, each labelled with its date, a few of them.
+            const QStringList labels = dates->categoriesLabels();
+            QVERIFY(labels.size() >= 3 && labels.size() <= 6);
+            for (const QString& label : labels) {
+                const double at = dates->endValue(label);
+                QCOMPARE(at, std::round(at));
+                QVERIFY(at >= dates->min() && at <= dates->max());
+                const QDate day = qDateOf(static_cast<std::int32_t>(at));
+                QCOMPARE(day.day(), 1); // three years of data: ticks on the first of a month
+                QCOMPARE(label, day.toString(QStringLiteral("MMM yyyy")));
+            }
+            // Each point at its episode's day.
+            auto* line =
+                seriesNamed<QLineSeries>(shown, name == QByteArray("vladChart") ? "vlad" : "cusum");
+            QCOMPARE(line->count(), static_cast<int>(p.series.size()) + 1);
+            QCOMPARE(line->at(0).x(), static_cast<double>(p.series.front().day));
+            QCOMPARE(line->at(line->count() - 1).x(), static_cast<double>(p.series.back().day));
+        }
+        QVERIFY(child<QPlainTextEdit>("chartFigures")->toPlainText().contains("Signal at episode"));
+
+        // Remembered: a new window draws by date again; Up goes back to numbers.
+        window->close();
+        window.reset();
+        startWindow();
+        openWithKeyboard({mainFile});
+        picker = child<QComboBox>("timeAxisPicker");
+        QCOMPARE(picker->currentText(), QStringLiteral("Date of operation"));
+        view = chartShown("cusumChart");
+        QVERIFY(qobject_cast<QCategoryAxis*>(bottomAxis(view)));
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Up);
+        auto* numbers = qobject_cast<QValueAxis*>(bottomAxis(view));
+        QVERIFY(numbers && !qobject_cast<QCategoryAxis*>(numbers));
+        QCOMPARE(numbers->labelFormat(), QStringLiteral("%.0f"));
+        QCOMPARE(numbers->tickInterval(), std::round(numbers->tickInterval()));
+        QCOMPARE(seriesNamed<QScatterSeries>(view, "signals")->at(0).x(),
+                 static_cast<double>(p.cusum.signals[0].position));
+    }
+
+    void episodesWithoutADateAreLeftOffTheDateAxisAndSaidSo() {
+        // Eleven days of July 2024, then three episodes whose date cannot be read.
+        std::string text = generated::kHeader;
+        for (int i = 0; i < 14; ++i) {
+            generated::Row row{.name = generated::cat("P", std::to_string(i))};
+            row.date = i < 11 ? std::to_string(i + 1) + "/07/2024" : "unknown";
+            row.risks[2] = i % 2 ? "0.3000" : "0.1000";
+            row.mortality = i % 3 ? "0" : "1";
+            text += generated::line(row);
+        }
+        const QString path = dir.filePath(QStringLiteral("undated.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        file.close();
+        startWindow();
+        openWithKeyboard({path});
+
+        QChartView* view = chartShown("vladChart");
+        auto* picker = child<QComboBox>("timeAxisPicker");
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Down);
+        auto* dates = qobject_cast<QCategoryAxis*>(view->chart()->axes(Qt::Horizontal).first());
+        QVERIFY(dates);
+        QCOMPARE(
+            dates->titleText(),
+            QStringLiteral("Date of operation (3 episodes without a readable date not drawn)"));
+        QCOMPARE(seriesNamed<QLineSeries>(view, "vlad")->count(), 11 + 1);
+        // Eleven days: a tick every other day, dates written out.
+        for (const QString& label : dates->categoriesLabels())
+            QVERIFY2(QDate::fromString(label, QStringLiteral("d MMM yyyy")).month() == 7,
+                     qPrintable(label));
+        QVERIFY(child<QPlainTextEdit>("chartFigures")
+                    ->toPlainText()
+                    .contains("3 episodes without a readable date: last in time order"));
+
+        QTest::keyClick(picker, Qt::Key_Up);
+        auto* numbers = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).first());
+        QCOMPARE(numbers->titleText(),
+                 QStringLiteral("Episodes in date order (the last 3 without a readable date)"));
+        QCOMPARE(seriesNamed<QLineSeries>(view, "vlad")->count(), 14 + 1);
+    }
+
     void unreliableCalibrationPointsAreVisibleAndInsideThePlot() {
         startWindow();
         openWithKeyboard({mainFile});
@@ -801,6 +978,9 @@ private Q_SLOTS:
         QVERIFY(pages[3].contains("ROC curve"));
         QVERIFY(pages[3].contains("Predicted risks"));
         QVERIFY(pages[4].contains("CUSUM"));
+        // Both CUSUMs, along dates when the file has them, and the caption says so.
+        QVERIFY(pages[4].simplified().contains("run by date of operation"));
+        QVERIFY(pages[4].simplified().contains("fewer complications than predicted"));
         // Paragraphs wrap: read as running text.
         const QString methods = (pages[26] + pages[27] + pages[28]).simplified();
         QVERIFY(methods.contains("Steiner SH"));
