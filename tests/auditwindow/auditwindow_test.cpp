@@ -341,6 +341,10 @@ private Q_SLOTS:
         QCOMPARE(cell("bandTable", 2, 1), QString::number(p.bands[2].figures.n));
         auto* cusum = seriesNamed<QLineSeries>(chartShown("cusumChart"), "cusum");
         QCOMPARE(cusum->at(cusum->count() - 1).x(), static_cast<double>(p.overall.n));
+        QVERIFY(child<QChartView>("cusumChart")
+                    ->chart()
+                    ->title()
+                    .endsWith(", 1 Jan 2022 to 31 Dec 2022"));
         QCOMPARE(seriesNamed<QLineSeries>(chartShown("rocChart"), "roc")->count(),
                  static_cast<int>(p.roc.size()));
         QVERIFY(child<QLabel>("summaryLabel")->text().contains("1 Jan 2022 to 31 Dec 2022"));
@@ -758,6 +762,13 @@ private Q_SLOTS:
             QCOMPARE(line->at(line->count() - 1).x(), static_cast<double>(p.series.back().day));
         }
         QVERIFY(child<QPlainTextEdit>("chartFigures")->toPlainText().contains("Signal at episode"));
+        // An exported chart runs along the axis shown.
+        const QString svg = dir.filePath("by-date.svg");
+        dialogs.saveAnswers.push_back(svg);
+        child<QAction>("actionExportSvg")->trigger();
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        QVERIFY(svgFile.readAll().contains("Date of operation"));
 
         // Remembered: a new window draws by date again; Up goes back to numbers.
         window->close();
