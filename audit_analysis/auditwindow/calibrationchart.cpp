@@ -108,6 +108,8 @@ QString risk(double value, const NumberFormat& format) {
 void buildCalibration(QChart* chart, const ModelResult& model) {
     QValueAxis* x = addRateAxis(chart, Qt::AlignBottom, QStringLiteral("Predicted risk"));
     QValueAxis* y = addRateAxis(chart, Qt::AlignLeft, QStringLiteral("Observed rate"));
+    // Seven entries read whole beside the plot, not cut short below it.
+    chart->legend()->setAlignment(Qt::AlignRight);
     addHistogram(chart, model, x);
     addCurve(chart, model.calibrationCurve, x, y);
     auto* diagonal = addSeries<QLineSeries>(chart, QStringLiteral("diagonal"),

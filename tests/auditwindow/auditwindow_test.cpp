@@ -921,8 +921,10 @@ private Q_SLOTS:
         QVERIFY(dialogs.saveRequests[0].suggestedPath.endsWith(".pdf"));
         QVERIFY(platform.messages.empty());
 
-        // Title page, two pages for each of the eight models, two of method notes.
-        QCOMPARE(windowtesting::pdfPages(pdf), 19);
+        // The page plan: the title page with the summaries, a page of
+        // calibration and the models compared, three pages for each of the
+        // eight models, three of method notes (one file: no funnel plots).
+        QCOMPARE(windowtesting::pdfPages(pdf), 29);
         const QString text = windowtesting::pdfText(pdf);
         const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
         // Found by search as typed (no ligature glyphs), and every page says
@@ -954,18 +956,49 @@ private Q_SLOTS:
         QVERIFY(pages[0].contains("days after its procedure"));
         QVERIFY(pages[0].contains("more deaths than expected"));
         QVERIFY(pages[0].contains("Mortality"));
-        QVERIFY(pages[1].contains("POSSUM morbidity"));
-        QVERIFY(pages[1].contains("Calibration"));
-        QVERIFY(pages[1].contains("ROC curve"));
-        QVERIFY(pages[2].contains("CUSUM"));
+        // Every heading is found by pdftotext, in the order of the plan, on a
+        // line of its own; each model's pages start with theirs.
+        QStringList headings{QStringLiteral("Calibration (95% intervals in brackets)"),
+                             QStringLiteral("AUROCs compared (paired DeLong test)")};
+        QStringList pageHeadings;
+        for (const ModelResult& m : engineFigures({mainFile}).models)
+            for (const QString& heading :
+                 {titleOf(m.model), titleOf(m.model) + ": discrimination and predicted risks",
+                  titleOf(m.model) + ": over time"}) {
+                headings << heading;
+                pageHeadings << heading;
+            }
+        headings << QStringLiteral("Methods") << QStringLiteral("References");
+        qsizetype page = 0;
+        for (const QString& heading : headings) {
+            auto linesOf = [&](qsizetype at) {
+                QStringList lines;
+                for (const QString& line : pages[at].split(QLatin1Char('\n')))
+                    if (!line.trimmed().isEmpty())
+                        lines << line.trimmed();
+                return lines;
+            };
+            while (page < pages.size() && !linesOf(page).contains(heading))
+                ++page;
+            QVERIFY2(page < pages.size(), qPrintable(heading));
+            if (pageHeadings.contains(heading))
+                QCOMPARE(linesOf(page).constFirst(), heading);
+        }
+        QCOMPARE(pages.size() - 1, page + 1); // the references end on the last page but one
+        QVERIFY(pages[2].contains("Flexible calibration curve (restricted cubic spline"));
+        QVERIFY(pages[3].contains("ROC curve"));
+        QVERIFY(pages[3].contains("Predicted risks"));
+        QVERIFY(pages[4].contains("CUSUM"));
         // Both CUSUMs, along dates when the file has them, and the caption says so.
-        QVERIFY(pages[2].contains("run by date of operation"));
-        QVERIFY(pages[2].contains("fewer complications than predicted"));
-        QVERIFY(pages[2].contains("Predicted risks"));
-        QVERIFY(pages[17].contains("Methods"));
-        const QString methods = pages[17] + pages[18];
+        QVERIFY(pages[4].simplified().contains("run by date of operation"));
+        QVERIFY(pages[4].simplified().contains("fewer complications than predicted"));
+        // Paragraphs wrap: read as running text.
+        const QString methods = (pages[26] + pages[27] + pages[28]).simplified();
         QVERIFY(methods.contains("Steiner SH"));
         QVERIFY(methods.contains("DeLong ER"));
+        QVERIFY(methods.contains("Spiegelhalter DJ"));
+        QVERIFY(methods.contains("Austin PC, Steyerberg EW"));
+        QVERIFY(methods.contains("legacy test whose verdict depends on the number of episodes"));
         QVERIFY(methods.contains("not for elective vascular patients"));
 
         // Printing paints the same report through the print dialog.
@@ -975,7 +1008,7 @@ private Q_SLOTS:
         // The print dialog offers the name the export offered.
         QCOMPARE(platform.printDocNames.back() + ".pdf",
                  QFileInfo(dialogs.saveRequests[0].suggestedPath).fileName());
-        QCOMPARE(windowtesting::pdfPages(printed), 19);
+        QCOMPARE(windowtesting::pdfPages(printed), 29);
         QVERIFY(windowtesting::pdfText(printed).contains("Hosmer"));
         platform.printAnswers.push_back(std::nullopt); // Cancel prints nothing
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);

@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace caldrin;
@@ -338,6 +339,36 @@ private Q_SLOTS:
                  qPrintable(lines[2]));
         QVERIFY(lines.last().startsWith("Overdispersion not measured: it needs at least 10 units"));
         QCOMPARE(view->accessibleDescription(), lines.join(QLatin1Char('\n')));
+    }
+
+    void theReportHasAFunnelPagePerModelWithItsUnitsInWords() {
+        QStringList files;
+        for (int u = 0; u < 4; ++u)
+            files << generate(QStringLiteral("unit%1.csv").arg(u), 1000,
+                              static_cast<std::uint64_t>(100 + u), 1.0);
+        files.insert(2, generate(QStringLiteral("doubled.csv"), 1000, 200, 2.0));
+        open(files);
+        const QString pdf = dir.filePath(QStringLiteral("units.pdf"));
+        dialogs.saveAnswers.push_back(pdf);
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        // The page plan: title and summaries, calibration and the models
+        // compared, four pages per model (the fourth its funnel plot), three
+        // of method notes.
+        QCOMPARE(auditwindow::testing::pdfPages(pdf), 2 + 4 * 8 + 3);
+        const QStringList pages =
+            auditwindow::testing::pdfText(pdf).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        const QString heading = titleOf(Model::PPossumMortality) + ": units on a funnel plot";
+        const auto page = std::find_if(pages.begin(), pages.end(), [&](const QString& text) {
+            return text.trimmed().startsWith(heading);
+        });
+        QVERIFY(page != pages.end());
+        // The figures beside the plot: the flagged unit first.
+        const QString words = page->simplified();
+        QVERIFY(words.contains("1 unit outside the limits, listed first."));
+        const qsizetype doubled = words.indexOf(files[2] + ": n ");
+        QVERIFY(doubled >= 0);
+        for (const QString& other : {files[0], files[1], files[3], files[4]})
+            QVERIFY(words.indexOf(other + ": n ") > doubled);
     }
 
     void unitsSpreadBeyondChanceGetWidenedLimits() {
