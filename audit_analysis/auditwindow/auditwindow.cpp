@@ -170,6 +170,15 @@ void AuditWindow::buildMenus() {
         });
     months->setObjectName(QStringLiteral("actionCsvCompletenessByMonth"));
     needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems, months};
+    for (auto [label, key, name, table] :
+         {std::tuple{"&Calibration...", "calibration", "Calibration",
+                     summaryPage_->calibrationModel()},
+          std::tuple{"AUROCs comp&ared...", "aurocs-compared", "Comparison",
+                     summaryPage_->comparisonModel()}}) {
+        needFigures_ << tables->addAction(QString::fromLatin1(label), this,
+                                          [=] { exportTable(table, QString::fromLatin1(key)); });
+        needFigures_.last()->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
+    }
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));

@@ -11,6 +11,7 @@
 #include "fakeplatform.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QAreaSeries>
 #include <QChartView>
@@ -194,6 +195,26 @@ private Q_SLOTS:
         QVERIFY(withFigures > 0);
         // The two equations of the physiological score alone rank alike.
         QVERIFY(withReason > 0);
+
+        // Both tables export as CSV, intervals in columns of their own.
+        const QString csv = dir.filePath(QStringLiteral("calibration.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        window->findChild<QAction*>("actionCsvCalibration")->trigger();
+        QFile written(csv);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(written.readAll()).split(QStringLiteral("\r\n"));
+        QVERIFY(lines[0].contains("Calibration-in-the-large lower 95% limit"));
+        const Calibration& first = expected.models[0].calibration;
+        QVERIFY2(
+            lines[1].contains(QStringLiteral(",%1,%2,%3,")
+                                  .arg(QString::number(*first.inTheLarge, 'f', 2),
+                                       QString::number(first.inTheLargeInterval->lower, 'f', 2),
+                                       QString::number(first.inTheLargeInterval->upper, 'f', 2))),
+            qPrintable(lines[1]));
+        dialogs.saveAnswers.push_back(dir.filePath(QStringLiteral("compared.csv")));
+        window->findChild<QAction*>("actionCsvComparison")->trigger();
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("compared.csv"))));
     }
 
     void fewEventsAndMissingFitsAreSaidWithTheirReasons() {
