@@ -8,6 +8,7 @@
 #include "auditwindow/auditwindow.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/modelnames.h"
+#include "auditwindow/settingsname.h"
 #include "platform/platform.h"
 #include "platform/programsettings.h"
 
@@ -27,9 +28,6 @@ using namespace caldrin::audit;
 
 namespace {
 
-// What the audit window remembers is kept under this name.
-const QString kSettingsName = QStringLiteral("auditwindow");
-
 QString isoDate(const Date& date) {
     return QDate(date.year, date.month, date.day).toString(Qt::ISODate);
 }
@@ -46,12 +44,12 @@ QString reportName(const AuditLoad& load) {
 } // namespace
 
 QString auditFolder() {
-    const QString folder = ProgramSettings::lastFolder(kSettingsName);
+    const QString folder = ProgramSettings::lastFolder(kAuditSettingsName);
     return folder.isEmpty() ? QDir::homePath() : folder;
 }
 
 void rememberAuditFolderOf(const QString& path) {
-    ProgramSettings::rememberFolderOf(kSettingsName, path);
+    ProgramSettings::rememberFolderOf(kAuditSettingsName, path);
 }
 
 AuditExporter::AuditExporter(Platform& platform, AuditDialogs& dialogs, QWidget& window)

@@ -12,6 +12,7 @@
 #include "auditwindow/outcomespage.h"
 #include "auditwindow/problemspage.h"
 #include "auditwindow/recentfilesmenu.h"
+#include "auditwindow/settingsname.h"
 #include "auditwindow/summarypage.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
@@ -38,8 +39,6 @@ using namespace caldrin::audit;
 namespace {
 
 const QString& kTitle = kAuditWindowTitle;
-// What this window remembers is kept under this name.
-const QString kSettingsName = QStringLiteral("auditwindow");
 
 } // namespace
 
@@ -93,7 +92,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     connect(&loader_, &AuditLoader::loaded, this, &AuditWindow::showLoad);
     connect(&loader_, &AuditLoader::failed, this, &AuditWindow::showFailure);
 
-    if (!restoreGeometry(ProgramSettings::windowGeometry(kSettingsName)))
+    if (!restoreGeometry(ProgramSettings::windowGeometry(kAuditSettingsName)))
         resize(1100, 760);
     for (QAction* action : needFigures_)
         action->setEnabled(false);
@@ -109,7 +108,7 @@ void AuditWindow::buildMenus() {
     QAction* add = file->addAction(QStringLiteral("&Add Files..."), this, &AuditWindow::addFiles);
     add->setObjectName(QStringLiteral("actionAddFiles"));
     add->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    recentMenu_ = new RecentFilesMenu(QStringLiteral("Open &Recent"), kSettingsName, file);
+    recentMenu_ = new RecentFilesMenu(QStringLiteral("Open &Recent"), kAuditSettingsName, file);
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     connect(recentMenu_, &RecentFilesMenu::fileChosen, this,
             [this](const QString& path) { openFiles({path}); });
@@ -396,7 +395,7 @@ void AuditWindow::showHelp() {
 }
 
 void AuditWindow::closeEvent(QCloseEvent* event) {
-    ProgramSettings::setWindowGeometry(kSettingsName, saveGeometry());
+    ProgramSettings::setWindowGeometry(kAuditSettingsName, saveGeometry());
     loader_.cancel();
     QMainWindow::closeEvent(event);
 }

@@ -2,6 +2,7 @@
 #include "auditwindow/chartspage.h"
 
 #include "auditwindow/modelnames.h"
+#include "auditwindow/settingsname.h"
 #include "platform/programsettings.h"
 
 #include <QChartView>
@@ -24,7 +25,6 @@ const std::array<QString, kChartKinds.size()> kTabLabels = {
     QStringLiteral("Ca&libration"), QStringLiteral("R&OC curve"), QStringLiteral("&VLAD"),
     QStringLiteral("C&USUM"), QStringLiteral("Predicted ris&ks")};
 
-const QString kSettingsName = QStringLiteral("auditwindow");
 const QString kTimeAxisChoice = QStringLiteral("chartTimeAxis");
 
 } // namespace
@@ -36,7 +36,7 @@ ChartsPage::ChartsPage(QWidget* parent)
     timeAxisPicker_->setObjectName(QStringLiteral("timeAxisPicker"));
     for (const TimeAxis axis : {TimeAxis::EpisodeNumber, TimeAxis::Date})
         timeAxisPicker_->addItem(timeAxisName(axis), static_cast<int>(axis));
-    if (ProgramSettings::choice(kSettingsName, kTimeAxisChoice) == QStringLiteral("date"))
+    if (ProgramSettings::choice(kAuditSettingsName, kTimeAxisChoice) == QStringLiteral("date"))
         timeAxisPicker_->setCurrentIndex(1);
     auto* timeAxisLabel = new QLabel(QStringLiteral("Time a&xis of VLAD and CUSUM:"));
     timeAxisLabel->setBuddy(timeAxisPicker_);
@@ -57,7 +57,7 @@ ChartsPage::ChartsPage(QWidget* parent)
     }
     connect(tabs_, &QTabWidget::currentChanged, this, &ChartsPage::drawVisible);
     connect(timeAxisPicker_, &QComboBox::currentIndexChanged, this, [this] {
-        ProgramSettings::setChoice(kSettingsName, kTimeAxisChoice,
+        ProgramSettings::setChoice(kAuditSettingsName, kTimeAxisChoice,
                                    timeAxis() == TimeAxis::Date ? QStringLiteral("date")
                                                                 : QStringLiteral("episode"));
         for (std::size_t k = 0; k < kChartKinds.size(); ++k)
