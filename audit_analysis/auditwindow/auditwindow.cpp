@@ -174,7 +174,8 @@ void AuditWindow::buildMenus() {
          {std::tuple{"&Calibration...", "calibration", "Calibration",
                      summaryPage_->calibrationModel()},
           std::tuple{"AUROCs comp&ared...", "aurocs-compared", "Comparison",
-                     summaryPage_->comparisonModel()}}) {
+                     summaryPage_->comparisonModel()},
+          std::tuple{"&Units of the funnel plot...", "units", "Units", funnelPage_->unitModel()}}) {
         needFigures_ << tables->addAction(QString::fromLatin1(label), this,
                                           [=] { exportTable(table, QString::fromLatin1(key)); });
         needFigures_.last()->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));

@@ -359,6 +359,21 @@ private Q_SLOTS:
                      lines[2].contains("outside the 99.8% limits"),
                  qPrintable(lines[2]));
         QVERIFY(lines.last().startsWith("Overdispersion not measured: it needs at least 10 units"));
+
+        // The units export as CSV in the same order, with the model.
+        const QString csv = dir.filePath(QStringLiteral("units.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        window->findChild<QAction*>("actionCsvUnits")->trigger();
+        QFile written(csv);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(written.readAll()).split(QStringLiteral("\r\n"));
+        QVERIFY(rows[0].endsWith("Outside 95% limits,Outside 99.8% limits,Outside widened limits"));
+        QVERIFY2(rows[1].startsWith(QStringLiteral("all dates,%1,%2,%3,%4,")
+                                        .arg(titleOf(Model::PPossumMortality), files[2])
+                                        .arg(doubled.n)
+                                        .arg(doubled.observed)),
+                 qPrintable(rows[1]));
+        QVERIFY(rows[1].endsWith(",yes,yes,no"));
         QCOMPARE(view->accessibleDescription(), lines.join(QLatin1Char('\n')));
     }
 
