@@ -172,7 +172,7 @@ QStringList calibrationFigures(const ModelResult& model, const NumberFormat& for
         lines << line;
     }
     const CalibrationCurve& curve = model.calibrationCurve;
-    if (curve.points.empty()) {
+    if (curve.points.empty() || !curve.ici) {
         lines << QStringLiteral("No flexible calibration curve: %1.")
                      .arg(QString::fromStdString(curve.missing));
         return lines;

@@ -190,6 +190,7 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
         const auto* model = static_cast<const FigureTableModel*>(view->model());
         view->setColumnHidden(model->columnCount() - 1, true);
         findings->setText(findingLines(model->table()));
+        findings->setHidden(findings->text().isEmpty()); // no gap where nothing needs saying
         findings->setAccessibleName(model->table().title + QStringLiteral(" findings"));
     }
     fitSummaryText();
