@@ -5,6 +5,7 @@
 #include "audit/completeness.h"
 #include "auditwindow/methodnotes.h"
 #include "auditwindow/modelpages.h"
+#include "auditwindow/monthlycompleteness.h"
 #include "auditwindow/pagewriter.h"
 #include "auditwindow/validationtables.h"
 
@@ -20,6 +21,24 @@ namespace caldrin::auditwindow {
 using namespace caldrin::audit;
 
 namespace {
+
+// Only the months under the complete share: they are what a meeting acts on,
+// and a long audit's every month would take pages. The window lists them all.
+void monthsToChase(PageWriter& page, const Completeness& completeness, const NumberFormat& format) {
+    FigureTable months = monthlyCompletenessTable(completeness, format);
+    const std::size_t all = months.rows.size();
+    std::erase_if(months.rows, [](const TableRow& row) { return !row.unreliable; });
+    if (months.rows.empty())
+        return;
+    months.title = QStringLiteral("Months with outcomes to chase: %1 of %2 months have under 95% "
+                                  "of the due outcomes known")
+                       .arg(months.rows.size())
+                       .arg(all);
+    page.table(months);
+    page.text(QStringLiteral("Every month is on the window's Outcomes to complete page and in its "
+                             "CSV export (Completeness by month)."),
+              9);
+}
 
 constexpr double kProblemsListed = 40;
 
@@ -77,6 +96,7 @@ void titlePage(PageWriter& page, const ReportContext& context) {
             if (o.incomplete())
                 page.text(QString::fromStdString(incompleteWarning(o, completeness->dueDays)), 9,
                           true);
+        monthsToChase(page, *completeness, context.format);
     }
 }
 

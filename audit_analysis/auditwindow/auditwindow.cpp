@@ -31,6 +31,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
+#include <tuple>
 
 namespace caldrin::auditwindow {
 
@@ -139,46 +141,38 @@ void AuditWindow::buildMenus() {
     QAction* svg = file->addAction(QStringLiteral("Export Chart as S&VG..."), this,
                                    [exportChart] { exportChart(true); });
     svg->setObjectName(QStringLiteral("actionExportSvg"));
+    needFigures_ = {pdf, print, png, svg};
     QMenu* tables = file->addMenu(QStringLiteral("Export &Table as CSV"));
-    const auto exportTable = [this](const FigureTableModel* table, const QString& name) {
-        if (load_)
-            reportDone(exporter_.exportTable(*load_, *table, name, dateRangeText()));
-    };
-    QAction* morbidity =
-        tables->addAction(QStringLiteral("M&orbidity summary..."), this, [this, exportTable] {
-            exportTable(summaryPage_->morbidityModel(), QStringLiteral("morbidity-summary"));
-        });
-    morbidity->setObjectName(QStringLiteral("actionCsvMorbidity"));
-    QAction* mortality =
-        tables->addAction(QStringLiteral("Mor&tality summary..."), this, [this, exportTable] {
-            exportTable(summaryPage_->mortalityModel(), QStringLiteral("mortality-summary"));
-        });
-    mortality->setObjectName(QStringLiteral("actionCsvMortality"));
-    QAction* bands = tables->addAction(QStringLiteral("Risk &bands..."), this, [this, exportTable] {
-        exportTable(summaryPage_->bandModel(),
-                    QStringLiteral("risk-bands-") + modelFileKey(filterBar_->pickedModel()));
-    });
-    bands->setObjectName(QStringLiteral("actionCsvBands"));
-    QAction* problems =
-        tables->addAction(QStringLiteral("&Problems and exclusions..."), this, [this, exportTable] {
-            exportTable(problemsPage_->model(), QStringLiteral("problems"));
-        });
-    problems->setObjectName(QStringLiteral("actionCsvProblems"));
-    QAction* months =
-        tables->addAction(QStringLiteral("Completeness by &month..."), this, [this, exportTable] {
-            exportTable(outcomesPage_->monthlyModel(), QStringLiteral("completeness-by-month"));
-        });
-    months->setObjectName(QStringLiteral("actionCsvCompletenessByMonth"));
-    needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems, months};
-    for (auto [label, key, name, table] :
-         {std::tuple{"&Calibration...", "calibration", "Calibration",
-                     summaryPage_->calibrationModel()},
-          std::tuple{"AUROCs comp&ared...", "aurocs-compared", "Comparison",
-                     summaryPage_->comparisonModel()},
-          std::tuple{"&Units of the funnel plot...", "units", "Units", funnelPage_->unitModel()}}) {
-        needFigures_ << tables->addAction(QString::fromLatin1(label), this,
-                                          [=] { exportTable(table, QString::fromLatin1(key)); });
-        needFigures_.last()->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
+    const auto named = [](const char* key) { return [key] { return QString::fromLatin1(key); }; };
+    const std::initializer_list<
+        std::tuple<const char*, const char*, const FigureTableModel*, std::function<QString()>>>
+        tableExports = {
+            {"M&orbidity summary...", "Morbidity", summaryPage_->morbidityModel(),
+             named("morbidity-summary")},
+            {"Mor&tality summary...", "Mortality", summaryPage_->mortalityModel(),
+             named("mortality-summary")},
+            {"Risk &bands...", "Bands", summaryPage_->bandModel(),
+             [this] {
+                 return QStringLiteral("risk-bands-") + modelFileKey(filterBar_->pickedModel());
+             }},
+            {"&Problems and exclusions...", "Problems", problemsPage_->model(), named("problems")},
+            {"Completeness by &month...", "CompletenessByMonth", outcomesPage_->monthlyModel(),
+             named("completeness-by-month")},
+            {"&Calibration...", "Calibration", summaryPage_->calibrationModel(),
+             named("calibration")},
+            {"AUROCs comp&ared...", "Comparison", summaryPage_->comparisonModel(),
+             named("aurocs-compared")},
+            {"&Units of the funnel plot...", "Units", funnelPage_->unitModel(), [this] {
+                 return QStringLiteral("units-") + modelFileKey(filterBar_->pickedModel());
+             }}};
+    for (const auto& [label, name, table, fileKey] : tableExports) {
+        QAction* action =
+            tables->addAction(QString::fromLatin1(label), this, [this, table, fileKey] {
+                if (load_)
+                    reportDone(exporter_.exportTable(*load_, *table, fileKey(), dateRangeText()));
+            });
+        action->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
+        needFigures_ << action;
     }
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
