@@ -240,7 +240,6 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
     QScatterSeries* shared = nullptr;
     bool insideInLegend = false;
     bool outsideInLegend = false;
-    const QColor labelColour = chart->titleBrush().color();
     for (const Unit& unit : result.units) {
         const UnitFigures& f = unit.models[modelIndex];
         if (!f.ratio)
@@ -269,7 +268,6 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
         series->setPointLabelsFormat(shortName(unit.name));
         series->setPointLabelsVisible(true);
         series->setPointLabelsClipping(false);
-        series->setPointLabelsColor(labelColour);
         bool& inLegend = outside ? outsideInLegend : insideInLegend;
         if (inLegend)
             hideFromLegend(chart.get(), series);

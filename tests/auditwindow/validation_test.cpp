@@ -407,6 +407,34 @@ private Q_SLOTS:
             QVERIFY(words.indexOf(other + ": n ") > doubled);
     }
 
+    void theFunnelPlotFollowsADarkPalette() {
+        const QPalette light = QApplication::palette();
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(dark);
+        const QStringList files{generate(QStringLiteral("darkA.csv"), 300, 500, 1.0),
+                                generate(QStringLiteral("darkB.csv"), 300, 501, 2.0)};
+        open(files);
+        QTest::keyClick(window.get(), Qt::Key_N, Qt::AltModifier);
+        auto* view = child<QChartView>("funnelChart");
+        QTRY_VERIFY(view->chart() && !view->chart()->series().isEmpty());
+        QCOMPARE(view->chart()->theme(), QChart::ChartThemeDark);
+        // The units' names read on the dark plot.
+        const QColor background = view->chart()->backgroundBrush().color();
+        int labelled = 0;
+        for (QAbstractSeries* series : view->chart()->series())
+            if (auto* unit = qobject_cast<QScatterSeries*>(series);
+                unit && unit->pointLabelsVisible()) {
+                ++labelled;
+                QVERIFY(std::abs(unit->pointLabelsColor().lightness() - background.lightness()) >
+                        100);
+            }
+        QCOMPARE(labelled, 2);
+        QApplication::setPalette(light);
+        QTRY_COMPARE(view->chart()->theme(), QChart::ChartThemeLight);
+    }
+
     void unitsSpreadBeyondChanceGetWidenedLimits() {
         QStringList files;
         const double multipliers[] = {0.4, 0.6, 0.8, 1.0, 1.0, 1.2, 1.5, 2.0, 2.5, 3.0, 0.5};
