@@ -129,11 +129,14 @@ void AuditWindow::buildMenus() {
     });
     print->setObjectName(QStringLiteral("actionPrint"));
     print->setShortcut(QKeySequence::Print);
-    const auto exportChart = [this](bool svg) {
+    const auto exportChart = [this](bool svg) { // the chart in view
         if (const ModelResult* model = pickedResult())
-            reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat(), dateRangeText(),
-                                             chartsPage_->timeAxis()));
+            reportDone(
+                pages_->currentWidget() == funnelPage_
+                    ? exporter_.exportFunnel(*load_, *model, svg, numberFormat(), dateRangeText())
+                    : exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
+                                            numberFormat(), dateRangeText(),
+                                            chartsPage_->timeAxis()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });

@@ -7,6 +7,7 @@
 #include "auditgenerator.h"
 #include "auditwindow/auditwindow.h"
 #include "auditwindow/figures.h"
+#include "auditwindow/modelnames.h"
 #include "auditwindowtesting.h"
 #include "fakeplatform.h"
 
@@ -359,6 +360,18 @@ private Q_SLOTS:
                      lines[2].contains("outside the 99.8% limits"),
                  qPrintable(lines[2]));
         QVERIFY(lines.last().startsWith("Overdispersion not measured: it needs at least 10 units"));
+
+        // Export Chart exports the plot in view, its figures in words with it.
+        const QString svg = dir.filePath(QStringLiteral("funnel.svg"));
+        dialogs.saveAnswers.push_back(svg);
+        window->findChild<QAction*>("actionExportSvg")->trigger();
+        QVERIFY(dialogs.saveRequests.back().suggestedPath.endsWith(
+            "funnel-" + modelFileKey(Model::PPossumMortality) + ".svg"));
+        QFile drawing(svg);
+        QVERIFY(drawing.open(QIODevice::ReadOnly));
+        const QString drawn = QString::fromUtf8(drawing.readAll());
+        QVERIFY(drawn.contains("<title>Funnel plot, P-POSSUM mortality, all dates</title>"));
+        QVERIFY(drawn.contains("1 unit outside the limits, listed first."));
 
         // The units export as CSV in the same order, with the model.
         const QString csv = dir.filePath(QStringLiteral("units.csv"));
