@@ -161,7 +161,10 @@ void AuditWindow::buildMenus() {
             {"&Calibration...", "Calibration", summaryPage_->calibrationModel(),
              named("calibration")},
             {"AUROCs comp&ared...", "Comparison", summaryPage_->comparisonModel(),
-             named("aurocs-compared")}};
+             named("aurocs-compared")},
+            {"&Units of the funnel plot...", "Units", funnelPage_->unitModel(), [this] {
+                 return QStringLiteral("units-") + modelFileKey(filterBar_->pickedModel());
+             }}};
     for (const auto& [label, name, table, fileKey] : tableExports) {
         QAction* action =
             tables->addAction(QString::fromLatin1(label), this, [this, table, fileKey] {

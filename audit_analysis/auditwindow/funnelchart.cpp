@@ -139,7 +139,8 @@ FigureTable unitTable(const AnalysisResult& result, std::size_t modelIndex,
     table.title = titleOf(model);
     table.headers = {QStringLiteral("Unit"),     QStringLiteral("n"),   QStringLiteral("Observed"),
                      QStringLiteral("Expected"), QStringLiteral("O:E"), QStringLiteral("Funnel")};
-    table.csvHeaders = {QStringLiteral("Unit"),
+    table.csvHeaders = {QStringLiteral("Model"),
+                        QStringLiteral("Unit"),
                         QStringLiteral("n"),
                         QStringLiteral("Observed"),
                         QStringLiteral("Expected"),
@@ -160,8 +161,8 @@ FigureTable unitTable(const AnalysisResult& result, std::size_t modelIndex,
         if (outsideLimits(f))
             row.finding = *f.ratio > 1 ? Finding::MoreThanExpected : Finding::FewerThanExpected;
         table.rows.push_back(row);
-        table.csvRows.push_back({row.cells[0], QString::number(f.n), QString::number(f.observed),
-                                 QString::number(f.expected, 'f', 2),
+        table.csvRows.push_back({modelName(model.model), row.cells[0], QString::number(f.n),
+                                 QString::number(f.observed), QString::number(f.expected, 'f', 2),
                                  f.ratio ? QString::number(*f.ratio, 'f', 2) : QString(),
                                  yesNo(f.outside95), yesNo(f.outside998),
                                  yesNo(f.outsideOverdispersed)});
@@ -239,7 +240,6 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
     QScatterSeries* shared = nullptr;
     bool insideInLegend = false;
     bool outsideInLegend = false;
-    const QColor labelColour = chart->titleBrush().color();
     for (const Unit& unit : result.units) {
         const UnitFigures& f = unit.models[modelIndex];
         if (!f.ratio)
@@ -268,7 +268,6 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
         series->setPointLabelsFormat(shortName(unit.name));
         series->setPointLabelsVisible(true);
         series->setPointLabelsClipping(false);
-        series->setPointLabelsColor(labelColour);
         bool& inLegend = outside ? outsideInLegend : insideInLegend;
         if (inLegend)
             hideFromLegend(chart.get(), series);

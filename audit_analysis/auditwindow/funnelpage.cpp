@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/funnelpage.h"
 
+#include "auditwindow/figuretablemodel.h"
 #include "auditwindow/funnelchart.h"
 #include "auditwindow/modelnames.h"
 
@@ -20,6 +21,7 @@ using namespace caldrin::audit;
 FunnelPage::FunnelPage(QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("funnelPage"));
+    unitModel_ = new FigureTableModel(this);
     auto* layout = new QHBoxLayout(this);
     view_ = new QChartView;
     view_->setObjectName(QStringLiteral("funnelChart"));
@@ -55,6 +57,7 @@ void FunnelPage::show(const AnalysisResult* result, std::size_t modelIndex,
         figures_->clear();
         return;
     }
+    unitModel_->setTable(unitTable(*result, modelIndex, format));
     const QString text = funnelFigures(*result, modelIndex, format);
     figures_->setPlainText(text);
     view_->setAccessibleName(QStringLiteral("Funnel plot, ") +

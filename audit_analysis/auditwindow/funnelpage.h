@@ -11,6 +11,8 @@ class QPlainTextEdit;
 
 namespace caldrin::auditwindow {
 
+class FigureTableModel;
+
 // The funnel page: the chosen model's units (one per input file) on a funnel
 // plot, with the same figures in words beside it, units outside the limits
 // first. Drawn when the page comes into view, like the charts.
@@ -24,6 +26,8 @@ public:
               const NumberFormat& format);
     // Draws the plot if it is in view and out of date.
     void drawVisible();
+    // The units as a table, for CSV export.
+    const FigureTableModel* unitModel() const { return unitModel_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -39,6 +43,7 @@ private:
     bool stale_ = false;
     QChartView* view_ = nullptr;
     QPlainTextEdit* figures_ = nullptr;
+    FigureTableModel* unitModel_ = nullptr;
 };
 
 } // namespace caldrin::auditwindow

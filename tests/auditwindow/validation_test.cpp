@@ -359,6 +359,21 @@ private Q_SLOTS:
                      lines[2].contains("outside the 99.8% limits"),
                  qPrintable(lines[2]));
         QVERIFY(lines.last().startsWith("Overdispersion not measured: it needs at least 10 units"));
+
+        // The units export as CSV in the same order, with the model.
+        const QString csv = dir.filePath(QStringLiteral("units.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        window->findChild<QAction*>("actionCsvUnits")->trigger();
+        QFile written(csv);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(written.readAll()).split(QStringLiteral("\r\n"));
+        QVERIFY(rows[0].endsWith("Outside 95% limits,Outside 99.8% limits,Outside widened limits"));
+        QVERIFY2(rows[1].startsWith(QStringLiteral("all dates,%1,%2,%3,%4,")
+                                        .arg(titleOf(Model::PPossumMortality), files[2])
+                                        .arg(doubled.n)
+                                        .arg(doubled.observed)),
+                 qPrintable(rows[1]));
+        QVERIFY(rows[1].endsWith(",yes,yes,no"));
         QCOMPARE(view->accessibleDescription(), lines.join(QLatin1Char('\n')));
     }
 
@@ -390,6 +405,34 @@ private Q_SLOTS:
         QVERIFY(doubled >= 0);
         for (const QString& other : {files[0], files[1], files[3], files[4]})
             QVERIFY(words.indexOf(other + ": n ") > doubled);
+    }
+
+    void theFunnelPlotFollowsADarkPalette() {
+        const QPalette light = QApplication::palette();
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(dark);
+        const QStringList files{generate(QStringLiteral("darkA.csv"), 300, 500, 1.0),
+                                generate(QStringLiteral("darkB.csv"), 300, 501, 2.0)};
+        open(files);
+        QTest::keyClick(window.get(), Qt::Key_N, Qt::AltModifier);
+        auto* view = child<QChartView>("funnelChart");
+        QTRY_VERIFY(view->chart() && !view->chart()->series().isEmpty());
+        QCOMPARE(view->chart()->theme(), QChart::ChartThemeDark);
+        // The units' names read on the dark plot.
+        const QColor background = view->chart()->backgroundBrush().color();
+        int labelled = 0;
+        for (QAbstractSeries* series : view->chart()->series())
+            if (auto* unit = qobject_cast<QScatterSeries*>(series);
+                unit && unit->pointLabelsVisible()) {
+                ++labelled;
+                QVERIFY(std::abs(unit->pointLabelsColor().lightness() - background.lightness()) >
+                        100);
+            }
+        QCOMPARE(labelled, 2);
+        QApplication::setPalette(light);
+        QTRY_COMPARE(view->chart()->theme(), QChart::ChartThemeLight);
     }
 
     void unitsSpreadBeyondChanceGetWidenedLimits() {
