@@ -504,9 +504,11 @@ void followOverTime(const AuditData& data, const Counted& counted, const RiskCou
             result.cusum.signals.push_back(signalAt(i));
         if (improvementSignal)
             result.improvement.signals.push_back(signalAt(i));
+        const std::int32_t day = data.episodes()[counted.episode[i]].day;
+        result.undated += day == Episode::kNoDay;
         if (keepSeries)
-            thinner.add({i + 1, data.episodes()[counted.episode[i]].day, vlad.total(), reached,
-                         signal, improvementReached, improvementSignal});
+            thinner.add(
+                {i + 1, day, vlad.total(), reached, signal, improvementReached, improvementSignal});
     }
     if (keepSeries)
         thinner.finish();

@@ -463,6 +463,9 @@ struct ModelResult {
     // run length) and its own signals.
     Cusum improvement;
     FunnelSummary funnel;
+    // Counted episodes without a readable date: they come last in time
+    // order, so a chart by date leaves them off.
+    std::uint64_t undated = 0;
     std::vector<TimePoint> series; // see AnalysisOptions::maxSeriesPoints
     std::vector<RocPoint> roc;     // from (0,0) to (1,1)
     RiskHistogram histogram;

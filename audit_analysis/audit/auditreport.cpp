@@ -480,6 +480,12 @@ private:
                 continue;
             }
             line += "VLAD " + fixed(m.vlad, 1) + "; ";
+            // Episodes without a readable date come last: say so, as their
+            // place in time is not known.
+            if (m.undated > 0)
+                line += countText(m.undated) +
+                        (m.undated == 1 ? " episode without a readable date comes last; "
+                                        : " episodes without a readable date come last; ");
             if (!c.limit) {
                 out_ += wrapped(line + (c.limitMissing.empty()
                                             ? "the control limit could not be computed"
@@ -723,7 +729,8 @@ std::string jsonReport(const AuditData& data, const AnalysisResult& result,
             out += "{\"from\": " + jsonNumber(b.from) + ", \"to\": " + jsonNumber(b.to) + ", " +
                    jsonObservedExpected(b.figures) + "}";
         }
-        out += "],\n     \"vlad\": " + jsonNumber(m.vlad) + ",\n";
+        out += "],\n     \"vlad\": " + jsonNumber(m.vlad) +
+               ", \"undated\": " + countText(m.undated) + ",\n";
         out += "     \"cusum\": {" + jsonCusum(m.cusum, options) + ",\n       \"improvement\": {" +
                jsonCusum(m.improvement, options) + "}},\n";
         out += "     \"funnel\": {\"phi\": " + jsonNumber(m.funnel.phi) +

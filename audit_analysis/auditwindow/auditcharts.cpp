@@ -42,6 +42,15 @@ QString chartTitle(ChartKind kind) {
     return {};
 }
 
+QString timeAxisName(TimeAxis axis) {
+    return axis == TimeAxis::Date ? QStringLiteral("Date of operation")
+                                  : QStringLiteral("Episode number");
+}
+
+TimeAxis preferredTimeAxis(const ModelResult& model) {
+    return model.undated < model.overall.n ? TimeAxis::Date : TimeAxis::EpisodeNumber;
+}
+
 QString chartKey(ChartKind kind) {
     switch (kind) {
     case ChartKind::Calibration:
@@ -60,7 +69,7 @@ QString chartKey(ChartKind kind) {
 
 std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
                                   QChart::ChartTheme theme, const NumberFormat& format,
-                                  const QString& dateRange) {
+                                  const QString& dateRange, TimeAxis timeAxis) {
     auto chart = std::make_unique<QChart>();
     chart->setTheme(theme);
     chart->setAnimationOptions(QChart::NoAnimation);
@@ -74,10 +83,10 @@ std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
         buildRoc(chart.get(), model);
         break;
     case ChartKind::Vlad:
-        buildVlad(chart.get(), model);
+        buildVlad(chart.get(), model, timeAxis);
         break;
     case ChartKind::Cusum:
-        buildCusum(chart.get(), model);
+        buildCusum(chart.get(), model, timeAxis);
         break;
     case ChartKind::Histogram:
         buildHistogram(chart.get(), model);

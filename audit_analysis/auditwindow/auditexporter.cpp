@@ -7,7 +7,9 @@
 #include "auditwindow/auditreportpages.h"
 #include "auditwindow/auditwindow.h"
 #include "auditwindow/figuretablemodel.h"
+#include "auditwindow/funnelchart.h"
 #include "auditwindow/modelnames.h"
+#include "auditwindow/settingsname.h"
 #include "platform/platform.h"
 #include "platform/programsettings.h"
 
@@ -27,9 +29,6 @@ using namespace caldrin::audit;
 
 namespace {
 
-// What the audit window remembers is kept under this name.
-const QString kSettingsName = QStringLiteral("auditwindow");
-
 QString isoDate(const Date& date) {
     return QDate(date.year, date.month, date.day).toString(Qt::ISODate);
 }
@@ -46,12 +45,12 @@ QString reportName(const AuditLoad& load) {
 } // namespace
 
 QString auditFolder() {
-    const QString folder = ProgramSettings::lastFolder(kSettingsName);
+    const QString folder = ProgramSettings::lastFolder(kAuditSettingsName);
     return folder.isEmpty() ? QDir::homePath() : folder;
 }
 
 void rememberAuditFolderOf(const QString& path) {
-    ProgramSettings::rememberFolderOf(kSettingsName, path);
+    ProgramSettings::rememberFolderOf(kAuditSettingsName, path);
 }
 
 AuditExporter::AuditExporter(Platform& platform, AuditDialogs& dialogs, QWidget& window)
@@ -130,9 +129,33 @@ void AuditExporter::printReport(const AuditLoad& load, const QString& dateRange,
 std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const ModelResult& model,
                                                   ChartKind kind, bool svg,
                                                   const NumberFormat& format,
-                                                  const QString& dateRange) {
-    const QString name = chartKey(kind) + QLatin1Char('-') + modelFileKey(model.model) +
-                         (svg ? QStringLiteral(".svg") : QStringLiteral(".png"));
+                                                  const QString& dateRange, TimeAxis timeAxis) {
+    // Exported charts go on paper and slides: always the light theme.
+    return exportPicture(
+        load, makeChart(model, kind, QChart::ChartThemeLight, format, dateRange, timeAxis),
+        chartKey(kind) + QLatin1Char('-') + modelFileKey(model.model), svg,
+        chartTitle(kind) + QStringLiteral(", ") + modelName(model.model) + QStringLiteral(", ") +
+            dateRange,
+        chartFigures(model, kind, format));
+}
+
+std::optional<QString> AuditExporter::exportFunnel(const AuditLoad& load, const ModelResult& model,
+                                                   bool svg, const NumberFormat& format,
+                                                   const QString& dateRange) {
+    const auto modelIndex = static_cast<std::size_t>(&model - load.result.models.data());
+    return exportPicture(
+        load, makeFunnelChart(load.result, modelIndex, QChart::ChartThemeLight, format, dateRange),
+        QStringLiteral("funnel-") + modelFileKey(model.model), svg,
+        QStringLiteral("Funnel plot, ") + modelName(model.model) + QStringLiteral(", ") + dateRange,
+        funnelFigures(load.result, modelIndex, format));
+}
+
+std::optional<QString> AuditExporter::exportPicture(const AuditLoad& load,
+                                                    std::unique_ptr<QChart> chart,
+                                                    const QString& baseName, bool svg,
+                                                    const QString& title,
+                                                    const QString& description) {
+    const QString name = baseName + (svg ? QStringLiteral(".svg") : QStringLiteral(".png"));
     const auto path = dialogs_.chooseFileToSave(
         &window_,
         svg ? QStringLiteral("Export Chart as SVG") : QStringLiteral("Export Chart as PNG"),
@@ -142,9 +165,6 @@ std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const M
     if (!path)
         return std::nullopt;
     rememberAuditFolderOf(*path);
-    // Exported charts go on paper and slides: always the light theme.
-    const std::unique_ptr<QChart> chart =
-        makeChart(model, kind, QChart::ChartThemeLight, format, dateRange);
     const QSizeF layoutSize(1000, 640);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -154,9 +174,8 @@ std::optional<QString> AuditExporter::exportChart(const AuditLoad& load, const M
         generator.setOutputDevice(&buffer);
         generator.setSize(layoutSize.toSize());
         generator.setViewBox(QRectF(QPointF(0, 0), layoutSize));
-        generator.setTitle(chartTitle(kind) + QStringLiteral(", ") + modelName(model.model) +
-                           QStringLiteral(", ") + dateRange);
-        generator.setDescription(chartFigures(model, kind, format));
+        generator.setTitle(title);
+        generator.setDescription(description);
         QPainter painter(&generator);
         paintChart(*chart, painter, QRectF(QPointF(0, 0), layoutSize), layoutSize);
     } else {

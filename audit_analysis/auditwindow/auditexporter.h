@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class QByteArray;
@@ -38,15 +39,25 @@ public:
     std::optional<QString> exportReport(const AuditLoad& load, const QString& dateRange,
                                         const NumberFormat& format);
     void printReport(const AuditLoad& load, const QString& dateRange, const NumberFormat& format);
-    // The chart's title and the file's own say `dateRange`.
+    // The chart's title and the file's own say `dateRange`; charts over time
+    // run along `timeAxis`, as on screen.
     std::optional<QString> exportChart(const AuditLoad& load, const audit::ModelResult& model,
                                        ChartKind kind, bool svg, const NumberFormat& format,
-                                       const QString& dateRange);
+                                       const QString& dateRange, TimeAxis timeAxis);
+    // The funnel plot of `model`, one of the load's results.
+    std::optional<QString> exportFunnel(const AuditLoad& load, const audit::ModelResult& model,
+                                        bool svg, const NumberFormat& format,
+                                        const QString& dateRange);
     // Every row of the CSV says `dateRange`.
     std::optional<QString> exportTable(const AuditLoad& load, const FigureTableModel& table,
                                        const QString& name, const QString& dateRange);
 
 private:
+    // Asks where, then writes `chart` as a PNG picture or an SVG drawing
+    // whose title and description (the figures in words) travel with it.
+    std::optional<QString> exportPicture(const AuditLoad& load, std::unique_ptr<QChart> chart,
+                                         const QString& baseName, bool svg, const QString& title,
+                                         const QString& description);
     bool refuseInputFile(const AuditLoad& load, const QString& path);
     bool writeFile(const AuditLoad& load, const QString& path, const QByteArray& bytes);
 

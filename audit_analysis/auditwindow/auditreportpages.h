@@ -2,8 +2,9 @@
 #pragma once
 
 // The audit report on paper: a PDF file or a printer. Landscape pages: title,
-// files and date range, the summary tables, then each model's risk bands and
-// charts, then notes on the methods with their references.
+// files and date range, the summary tables, calibration and the models
+// compared; then each model's pages (modelpages.h); then notes on the methods
+// with their references (methodnotes.h).
 
 #include "audit/auditanalysis.h"
 #include "auditwindow/figures.h"
@@ -26,8 +27,5 @@ struct ReportContext {
 // Paints the report on `device` (a QPdfWriter or a QPrinter whose output is
 // set up); the number of pages, 0 when the device could not be painted on.
 int paintAuditReport(QPagedPaintDevice& device, const ReportContext& context);
-
-// The method notes and their references, one paragraph each.
-QStringList methodNotes();
 
 } // namespace caldrin::auditwindow

@@ -7,10 +7,12 @@
 #include "auditwindow/chartspage.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/filterbar.h"
+#include "auditwindow/funnelpage.h"
 #include "auditwindow/jobstatus.h"
 #include "auditwindow/outcomespage.h"
 #include "auditwindow/problemspage.h"
 #include "auditwindow/recentfilesmenu.h"
+#include "auditwindow/settingsname.h"
 #include "auditwindow/summarypage.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
@@ -29,6 +31,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
+#include <tuple>
 
 namespace caldrin::auditwindow {
 
@@ -37,8 +41,6 @@ using namespace caldrin::audit;
 namespace {
 
 const QString& kTitle = kAuditWindowTitle;
-// What this window remembers is kept under this name.
-const QString kSettingsName = QStringLiteral("auditwindow");
 
 } // namespace
 
@@ -68,6 +70,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     problemsPage_ = new ProblemsPage;
     pages_->addTab(summaryPage_, QStringLiteral("&Summary"));
     pages_->addTab(chartsPage_, QStringLiteral("&Charts"));
+    funnelPage_ = new FunnelPage;
+    pages_->addTab(funnelPage_, QStringLiteral("Fu&nnel plot"));
     pages_->addTab(problemsPage_, QStringLiteral("&Problems and exclusions"));
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
@@ -90,7 +94,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     connect(&loader_, &AuditLoader::loaded, this, &AuditWindow::showLoad);
     connect(&loader_, &AuditLoader::failed, this, &AuditWindow::showFailure);
 
-    if (!restoreGeometry(ProgramSettings::windowGeometry(kSettingsName)))
+    if (!restoreGeometry(ProgramSettings::windowGeometry(kAuditSettingsName)))
         resize(1100, 760);
     for (QAction* action : needFigures_)
         action->setEnabled(false);
@@ -106,7 +110,7 @@ void AuditWindow::buildMenus() {
     QAction* add = file->addAction(QStringLiteral("&Add Files..."), this, &AuditWindow::addFiles);
     add->setObjectName(QStringLiteral("actionAddFiles"));
     add->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    recentMenu_ = new RecentFilesMenu(QStringLiteral("Open &Recent"), kSettingsName, file);
+    recentMenu_ = new RecentFilesMenu(QStringLiteral("Open &Recent"), kAuditSettingsName, file);
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     connect(recentMenu_, &RecentFilesMenu::fileChosen, this,
             [this](const QString& path) { openFiles({path}); });
@@ -125,10 +129,14 @@ void AuditWindow::buildMenus() {
     });
     print->setObjectName(QStringLiteral("actionPrint"));
     print->setShortcut(QKeySequence::Print);
-    const auto exportChart = [this](bool svg) {
+    const auto exportChart = [this](bool svg) { // the chart in view
         if (const ModelResult* model = pickedResult())
-            reportDone(exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                             numberFormat(), dateRangeText()));
+            reportDone(
+                pages_->currentWidget() == funnelPage_
+                    ? exporter_.exportFunnel(*load_, *model, svg, numberFormat(), dateRangeText())
+                    : exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
+                                            numberFormat(), dateRangeText(),
+                                            chartsPage_->timeAxis()));
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });
@@ -136,37 +144,39 @@ void AuditWindow::buildMenus() {
     QAction* svg = file->addAction(QStringLiteral("Export Chart as S&VG..."), this,
                                    [exportChart] { exportChart(true); });
     svg->setObjectName(QStringLiteral("actionExportSvg"));
+    needFigures_ = {pdf, print, png, svg};
     QMenu* tables = file->addMenu(QStringLiteral("Export &Table as CSV"));
-    const auto exportTable = [this](const FigureTableModel* table, const QString& name) {
-        if (load_)
-            reportDone(exporter_.exportTable(*load_, *table, name, dateRangeText()));
-    };
-    QAction* morbidity =
-        tables->addAction(QStringLiteral("M&orbidity summary..."), this, [this, exportTable] {
-            exportTable(summaryPage_->morbidityModel(), QStringLiteral("morbidity-summary"));
-        });
-    morbidity->setObjectName(QStringLiteral("actionCsvMorbidity"));
-    QAction* mortality =
-        tables->addAction(QStringLiteral("Mor&tality summary..."), this, [this, exportTable] {
-            exportTable(summaryPage_->mortalityModel(), QStringLiteral("mortality-summary"));
-        });
-    mortality->setObjectName(QStringLiteral("actionCsvMortality"));
-    QAction* bands = tables->addAction(QStringLiteral("Risk &bands..."), this, [this, exportTable] {
-        exportTable(summaryPage_->bandModel(),
-                    QStringLiteral("risk-bands-") + modelFileKey(filterBar_->pickedModel()));
-    });
-    bands->setObjectName(QStringLiteral("actionCsvBands"));
-    QAction* problems =
-        tables->addAction(QStringLiteral("&Problems and exclusions..."), this, [this, exportTable] {
-            exportTable(problemsPage_->model(), QStringLiteral("problems"));
-        });
-    problems->setObjectName(QStringLiteral("actionCsvProblems"));
-    QAction* months =
-        tables->addAction(QStringLiteral("Completeness by &month..."), this, [this, exportTable] {
-            exportTable(outcomesPage_->monthlyModel(), QStringLiteral("completeness-by-month"));
-        });
-    months->setObjectName(QStringLiteral("actionCsvCompletenessByMonth"));
-    needFigures_ = {pdf, print, png, svg, morbidity, mortality, bands, problems, months};
+    const auto named = [](const char* key) { return [key] { return QString::fromLatin1(key); }; };
+    const std::initializer_list<
+        std::tuple<const char*, const char*, const FigureTableModel*, std::function<QString()>>>
+        tableExports = {
+            {"M&orbidity summary...", "Morbidity", summaryPage_->morbidityModel(),
+             named("morbidity-summary")},
+            {"Mor&tality summary...", "Mortality", summaryPage_->mortalityModel(),
+             named("mortality-summary")},
+            {"Risk &bands...", "Bands", summaryPage_->bandModel(),
+             [this] {
+                 return QStringLiteral("risk-bands-") + modelFileKey(filterBar_->pickedModel());
+             }},
+            {"&Problems and exclusions...", "Problems", problemsPage_->model(), named("problems")},
+            {"Completeness by &month...", "CompletenessByMonth", outcomesPage_->monthlyModel(),
+             named("completeness-by-month")},
+            {"&Calibration...", "Calibration", summaryPage_->calibrationModel(),
+             named("calibration")},
+            {"AUROCs comp&ared...", "Comparison", summaryPage_->comparisonModel(),
+             named("aurocs-compared")},
+            {"&Units of the funnel plot...", "Units", funnelPage_->unitModel(), [this] {
+                 return QStringLiteral("units-") + modelFileKey(filterBar_->pickedModel());
+             }}};
+    for (const auto& [label, name, table, fileKey] : tableExports) {
+        QAction* action =
+            tables->addAction(QString::fromLatin1(label), this, [this, table, fileKey] {
+                if (load_)
+                    reportDone(exporter_.exportTable(*load_, *table, fileKey(), dateRangeText()));
+            });
+        action->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
+        needFigures_ << action;
+    }
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -356,7 +366,10 @@ void AuditWindow::showFigures() {
         return;
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
-    chartsPage_->show(pickedResult(), format);
+    chartsPage_->show(pickedResult(), format, dateRangeText());
+    if (const ModelResult* picked = pickedResult())
+        funnelPage_->show(&load_->result,
+                          static_cast<std::size_t>(picked - &load_->result.models[0]), format);
     problemsPage_->show(load_);
     if (load_->options.today)
         outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
@@ -380,7 +393,7 @@ void AuditWindow::showHelp() {
 }
 
 void AuditWindow::closeEvent(QCloseEvent* event) {
-    ProgramSettings::setWindowGeometry(kSettingsName, saveGeometry());
+    ProgramSettings::setWindowGeometry(kAuditSettingsName, saveGeometry());
     loader_.cancel();
     QMainWindow::closeEvent(event);
 }

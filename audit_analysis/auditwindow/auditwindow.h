@@ -25,6 +25,7 @@ namespace caldrin::auditwindow {
 class AuditDialogs;
 class ChartsPage;
 class FilterBar;
+class FunnelPage;
 class JobStatus;
 class OutcomesPage;
 class ProblemsPage;
@@ -109,6 +110,7 @@ private:
     QTabWidget* pages_ = nullptr;
     SummaryPage* summaryPage_ = nullptr;
     ChartsPage* chartsPage_ = nullptr;
+    FunnelPage* funnelPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
     OutcomesPage* outcomesPage_ = nullptr;
     JobStatus* jobStatus_ = nullptr;

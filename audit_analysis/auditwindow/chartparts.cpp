@@ -53,18 +53,25 @@ double bandRate(double count, std::uint64_t n) {
 }
 
 void fixedColours(QChart* chart) {
-    const QColor figures(31, 119, 180);    // blue: the model's own figures
-    const QColor reference(127, 127, 127); // grey: what they are measured against
-    const QColor alarm(214, 39, 40);       // red: signals, events
+    const QColor figures(31, 119, 180);      // blue: the model's own figures
+    const QColor reference(127, 127, 127);   // grey: what they are measured against
+    const QColor alarm(214, 39, 40);         // red: signals, events
+    const QColor better(44, 160, 44);        // green: the improvement CUSUM
+    const QColor betterAlarm(148, 103, 189); // purple: its signals
+    const QStringList references = {
+        QStringLiteral("diagonal"), QStringLiteral("limit"), QStringLiteral("limitMissing"),
+        QStringLiteral("improvementLimit"), QStringLiteral("improvementLimitMissing")};
     for (QAbstractSeries* series : chart->series()) {
         const QString name = series->objectName();
         if (auto* line = qobject_cast<QLineSeries*>(series);
             line && !qobject_cast<QScatterSeries*>(series))
-            line->setColor(name == QStringLiteral("diagonal") || name == QStringLiteral("limit")
-                               ? reference
-                               : figures);
+            line->setColor(references.contains(name)               ? reference
+                           : name == QStringLiteral("improvement") ? better
+                                                                   : figures);
         if (auto* scatter = qobject_cast<QScatterSeries*>(series)) {
-            const QColor colour = name == QStringLiteral("signals") ? alarm : figures;
+            const QColor colour = name == QStringLiteral("signals")              ? alarm
+                                  : name == QStringLiteral("improvementSignals") ? betterAlarm
+                                                                                 : figures;
             if (name == QStringLiteral("observedUnreliable")) {
                 scatter->setBorderColor(colour);
             } else {

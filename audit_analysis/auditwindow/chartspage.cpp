@@ -2,9 +2,13 @@
 #include "auditwindow/chartspage.h"
 
 #include "auditwindow/modelnames.h"
+#include "auditwindow/settingsname.h"
+#include "platform/programsettings.h"
 
 #include <QChartView>
+#include <QComboBox>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -21,11 +25,26 @@ const std::array<QString, kChartKinds.size()> kTabLabels = {
     QStringLiteral("Ca&libration"), QStringLiteral("R&OC curve"), QStringLiteral("&VLAD"),
     QStringLiteral("C&USUM"), QStringLiteral("Predicted ris&ks")};
 
+const QString kTimeAxisChoice = QStringLiteral("chartTimeAxis");
+
 } // namespace
 
 ChartsPage::ChartsPage(QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
+    timeAxisPicker_ = new QComboBox;
+    timeAxisPicker_->setObjectName(QStringLiteral("timeAxisPicker"));
+    for (const TimeAxis axis : {TimeAxis::EpisodeNumber, TimeAxis::Date})
+        timeAxisPicker_->addItem(timeAxisName(axis), static_cast<int>(axis));
+    if (ProgramSettings::choice(kAuditSettingsName, kTimeAxisChoice) == QStringLiteral("date"))
+        timeAxisPicker_->setCurrentIndex(1);
+    auto* timeAxisLabel = new QLabel(QStringLiteral("Time a&xis of VLAD and CUSUM:"));
+    timeAxisLabel->setBuddy(timeAxisPicker_);
+    auto* timeAxisRow = new QHBoxLayout;
+    timeAxisRow->addWidget(timeAxisLabel);
+    timeAxisRow->addWidget(timeAxisPicker_);
+    timeAxisRow->addStretch(1);
+    layout->addLayout(timeAxisRow);
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("chartTabs"));
     for (std::size_t k = 0; k < kChartKinds.size(); ++k) {
@@ -37,6 +56,15 @@ ChartsPage::ChartsPage(QWidget* parent)
         tabs_->addTab(view, kTabLabels[k]);
     }
     connect(tabs_, &QTabWidget::currentChanged, this, &ChartsPage::drawVisible);
+    connect(timeAxisPicker_, &QComboBox::currentIndexChanged, this, [this] {
+        ProgramSettings::setChoice(kAuditSettingsName, kTimeAxisChoice,
+                                   timeAxis() == TimeAxis::Date ? QStringLiteral("date")
+                                                                : QStringLiteral("episode"));
+        for (std::size_t k = 0; k < kChartKinds.size(); ++k)
+            if (kChartKinds[k] == ChartKind::Vlad || kChartKinds[k] == ChartKind::Cusum)
+                stale_[k] = true;
+        drawVisible();
+    });
     figures_ = new QPlainTextEdit;
     figures_->setObjectName(QStringLiteral("chartFigures"));
     figures_->setAccessibleName(QStringLiteral("Chart figures"));
@@ -55,9 +83,11 @@ QChart::ChartTheme ChartsPage::theme() const {
                                                                : QChart::ChartThemeLight;
 }
 
-void ChartsPage::show(const ModelResult* model, const NumberFormat& format) {
+void ChartsPage::show(const ModelResult* model, const NumberFormat& format,
+                      const QString& dateRange) {
     model_ = model;
     format_ = format;
+    dateRange_ = dateRange;
     if (!model)
         return;
     for (std::size_t k = 0; k < kChartKinds.size(); ++k) {
@@ -81,7 +111,8 @@ void ChartsPage::drawVisible() {
         return;
     // The view owns the chart it shows and gives the one it showed back.
     const std::unique_ptr<QChart> old(views_[k]->chart());
-    views_[k]->setChart(makeChart(*model, kChartKinds[k], theme(), format_).release());
+    views_[k]->setChart(
+        makeChart(*model, kChartKinds[k], theme(), format_, dateRange_, timeAxis()).release());
     stale_[k] = false;
 }
 
@@ -95,6 +126,10 @@ void ChartsPage::changeEvent(QEvent* event) {
 
 ChartKind ChartsPage::currentKind() const {
     return kChartKinds[static_cast<std::size_t>(std::max(0, tabs_->currentIndex()))];
+}
+
+TimeAxis ChartsPage::timeAxis() const {
+    return static_cast<TimeAxis>(timeAxisPicker_->currentData().toInt());
 }
 
 } // namespace caldrin::auditwindow

@@ -195,7 +195,7 @@ FigureTable summaryTable(const AnalysisResult& result, Outcome outcome,
                                    QStringLiteral("Hosmer-Lemeshow chi-square"),
                                    QStringLiteral("Hosmer-Lemeshow p"),
                                    QStringLiteral("Hosmer-Lemeshow unreliable"),
-                                   QStringLiteral("Calibration intercept"),
+                                   QStringLiteral("Recalibration intercept"),
                                    QStringLiteral("Calibration slope"),
                                    QStringLiteral("Brier score"),
                                    QStringLiteral("Left out: outcome not recorded"),
@@ -243,9 +243,7 @@ FigureTable summaryTable(const AnalysisResult& result, Outcome outcome,
             !hl.pValue      ? QStringLiteral("needs at least 10 episodes")
             : hl.unreliable ? QStringLiteral("unreliable: a group expects fewer than 5 events")
                             : QString(),
-            !model.calibration.slope
-                ? QStringLiteral("the fit needs both outcomes and did not converge otherwise")
-                : QString()};
+            !model.calibration.slope ? fromUtf8(model.calibration.missing) : QString()};
         table.rows.push_back(row);
 
         QStringList csv{modelName(model.model)};

@@ -4,6 +4,7 @@
 #include "audit/completeness.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figuretablemodel.h"
+#include "auditwindow/validationtables.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -62,12 +63,13 @@ void fitColumns(QTableView* view) {
     fitRows(view);
 }
 
-// The summary's findings, one line per model, bold where the figures differ
-// from the model's expectation: the conclusion a meeting reads first.
+// A table's last column in words, one line per model (rows with nothing to
+// say left out), bold where the figures differ from the model's
+// expectation: the conclusion a meeting reads first.
 QString findingLines(const FigureTable& table) {
     QStringList lines;
     for (const TableRow& row : table.rows) {
-        if (row.cells.size() < 2)
+        if (row.cells.size() < 2 || row.cells.constLast().isEmpty())
             continue;
         const QString line =
             (row.cells.constFirst() + QStringLiteral(": ") + row.cells.constLast()).toHtmlEscaped();
@@ -88,6 +90,8 @@ SummaryPage::SummaryPage(QWidget* parent)
     morbidityModel_ = new FigureTableModel(this);
     mortalityModel_ = new FigureTableModel(this);
     bandModel_ = new FigureTableModel(this);
+    calibrationModel_ = new FigureTableModel(this);
+    comparisonModel_ = new FigureTableModel(this);
     auto* page = new QWidget;
     setWidget(page);
     auto* layout = new QVBoxLayout(page);
@@ -103,22 +107,36 @@ SummaryPage::SummaryPage(QWidget* parent)
                                     QStringLiteral("Mortality summary"));
     bandTable_ =
         makeTableView(bandModel_, QStringLiteral("bandTable"), QStringLiteral("Risk bands"));
+    calibrationTable_ = makeTableView(calibrationModel_, QStringLiteral("calibrationTable"),
+                                      QStringLiteral("Calibration"));
+    comparisonTable_ = makeTableView(comparisonModel_, QStringLiteral("comparisonTable"),
+                                     QStringLiteral("AUROCs compared"));
     viewport()->installEventFilter(this); // fitSummaryText
 
     morbidityFindings_ = new QLabel;
     morbidityFindings_->setObjectName(QStringLiteral("morbidityFindings"));
     mortalityFindings_ = new QLabel;
     mortalityFindings_->setObjectName(QStringLiteral("mortalityFindings"));
-    for (QLabel* findings : {morbidityFindings_, mortalityFindings_}) {
+    calibrationNotes_ = new QLabel;
+    calibrationNotes_->setObjectName(QStringLiteral("calibrationNotes"));
+    comparisonNotes_ = new QLabel;
+    comparisonNotes_->setObjectName(QStringLiteral("comparisonNotes"));
+    calibrationReading_ = new QLabel(calibrationReading());
+    calibrationReading_->setObjectName(QStringLiteral("calibrationReading"));
+    for (QLabel* findings : belowTables()) {
         findings->setWordWrap(true);
         findings->setTextFormat(Qt::RichText);
         findings->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     }
-    for (auto [title, view, findings] :
-         {std::tuple{QStringLiteral("Morbidity"), morbidityTable_, morbidityFindings_},
-          std::tuple{QStringLiteral("Mortality"), mortalityTable_, mortalityFindings_},
-          std::tuple{QStringLiteral("Risk bands of the chosen model"), bandTable_,
-                     static_cast<QLabel*>(nullptr)}}) {
+    QLabel* const none = nullptr;
+    for (auto [title, view, findings, reading] :
+         {std::tuple{QStringLiteral("Morbidity"), morbidityTable_, morbidityFindings_, none},
+          std::tuple{QStringLiteral("Mortality"), mortalityTable_, mortalityFindings_, none},
+          std::tuple{QStringLiteral("Calibration (95% intervals in brackets)"), calibrationTable_,
+                     calibrationNotes_, none},
+          std::tuple{QStringLiteral("AUROCs compared (paired DeLong test)"), comparisonTable_,
+                     comparisonNotes_, calibrationReading_},
+          std::tuple{QStringLiteral("Risk bands of the chosen model"), bandTable_, none, none}}) {
         view->setWordWrap(true);
         // The finding's column follows the page's width: its rows follow it.
         connect(view->horizontalHeader(), &QHeaderView::sectionResized, view, [view](int section) {
@@ -129,8 +147,9 @@ SummaryPage::SummaryPage(QWidget* parent)
         label->setBuddy(view);
         layout->addWidget(label);
         layout->addWidget(view);
-        if (findings)
-            layout->addWidget(findings);
+        for (QLabel* below : {findings, reading})
+            if (below)
+                layout->addWidget(below);
     }
     layout->addStretch(1);
 }
@@ -157,19 +176,26 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
     const AnalysisResult& r = load.result;
     morbidityModel_->setTable(summaryTable(r, Outcome::Morbidity, format));
     mortalityModel_->setTable(summaryTable(r, Outcome::Mortality, format));
+    calibrationModel_->setTable(calibrationTable(r, format));
+    comparisonModel_->setTable(comparisonTable(r, format));
     if (picked)
         bandModel_->setTable(bandTable(*picked, format));
-    // The summaries' findings are said in full below each table instead of
-    // in a column too narrow for them.
+    // The summaries' findings and the notes on missing or imprecise figures
+    // are said in full below each table instead of in a column too narrow
+    // for them.
     for (auto [view, findings] : {std::pair{morbidityTable_, morbidityFindings_},
-                                  std::pair{mortalityTable_, mortalityFindings_}}) {
+                                  std::pair{mortalityTable_, mortalityFindings_},
+                                  std::pair{calibrationTable_, calibrationNotes_},
+                                  std::pair{comparisonTable_, comparisonNotes_}}) {
         const auto* model = static_cast<const FigureTableModel*>(view->model());
         view->setColumnHidden(model->columnCount() - 1, true);
         findings->setText(findingLines(model->table()));
+        findings->setHidden(findings->text().isEmpty()); // no gap where nothing needs saying
         findings->setAccessibleName(model->table().title + QStringLiteral(" findings"));
     }
     fitSummaryText();
-    for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_}) {
+    for (QTableView* view :
+         {morbidityTable_, mortalityTable_, calibrationTable_, comparisonTable_, bandTable_}) {
         fitColumns(view);
         const auto* model = static_cast<const FigureTableModel*>(view->model());
         view->setAccessibleDescription(model->table().asText());
@@ -187,8 +213,14 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
     fitSummaryText();
 }
 
+QList<QLabel*> SummaryPage::belowTables() const {
+    return {morbidityFindings_, mortalityFindings_, calibrationNotes_, comparisonNotes_,
+            calibrationReading_};
+}
+
 void SummaryPage::repaintTints() {
-    for (QTableView* view : {morbidityTable_, mortalityTable_, bandTable_})
+    for (QTableView* view :
+         {morbidityTable_, mortalityTable_, calibrationTable_, comparisonTable_, bandTable_})
         view->viewport()->update();
 }
 
@@ -204,7 +236,7 @@ bool SummaryPage::eventFilter(QObject* watched, QEvent* event) {
 void SummaryPage::fitSummaryText() {
     const QMargins margins = widget()->layout()->contentsMargins();
     const int width = std::max(100, viewport()->width() - margins.left() - margins.right());
-    for (QLabel* label : {summaryLabel_, morbidityFindings_, mortalityFindings_}) {
+    for (QLabel* label : belowTables() + QList<QLabel*>{summaryLabel_}) {
         label->setMaximumWidth(width);
         label->setMinimumHeight(std::max(0, label->heightForWidth(width)));
     }

@@ -48,4 +48,12 @@ void ProgramSettings::rememberFolderOf(const QString& window, const QString& fil
     QSettings().setValue(key(window, "lastFolder"), QFileInfo(filePath).absolutePath());
 }
 
+QString ProgramSettings::choice(const QString& window, const QString& name) {
+    return QSettings().value(key(window, "choices/") + name).toString();
+}
+
+void ProgramSettings::setChoice(const QString& window, const QString& name, const QString& value) {
+    QSettings().setValue(key(window, "choices/") + name, value);
+}
+
 } // namespace caldrin

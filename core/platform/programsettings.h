@@ -9,8 +9,9 @@ namespace caldrin {
 
 // What a program's windows remember between runs, in the user's settings of
 // that program (the application's name picks the file): a window's place,
-// lists of recent files and the folder last used for something. Windows name
-// what they remember; the keys and the settings file are kept here.
+// lists of recent files, the folder last used for something and choices
+// made in the window. Windows name what they remember; the keys and the
+// settings file are kept here.
 class ProgramSettings {
 public:
     static QByteArray windowGeometry(const QString& window);
@@ -25,6 +26,11 @@ public:
     static QString lastFolder(const QString& window);
     // Remembers the folder that holds `filePath`.
     static void rememberFolderOf(const QString& window, const QString& filePath);
+
+    // A choice the user made in a window, by the name the window gives it;
+    // empty when none is remembered.
+    static QString choice(const QString& window, const QString& name);
+    static void setChoice(const QString& window, const QString& name, const QString& value);
 };
 
 } // namespace caldrin

@@ -145,6 +145,8 @@ TEST(Analysis, CusumAndVladFollowTimeOrder) {
     EXPECT_NEAR(m.series[0].vlad, -0.8, 1e-12);
     EXPECT_NEAR(m.vlad, 2.65 - 6, 1e-12);
     EXPECT_EQ(m.series[7].day, Episode::kNoDay);
+    EXPECT_EQ(m.series[6].day, dayNumber(Date{2024, 1, 7}));
+    EXPECT_EQ(m.undated, 1u);
 }
 
 // Time order is by date, episodes of one day in file order, the undated

@@ -55,6 +55,16 @@ TEST(Report, JsonHasTheAgreedShapeWithNullForUndefinedFigures) {
     EXPECT_NE(json.find("\xe2\x80\x9c"), std::string::npos);
 }
 
+// Episodes without a readable date come last over time; both outputs say how many.
+TEST(Report, SayHowManyEpisodesOverTimeHaveNoReadableDate) {
+    const Fixture f = analysed(line(Row{.name = "A", .date = "not known", .mortality = "1"}) +
+                               line(Row{.name = "B", .mortality = "0"}));
+    const std::string json = formatReport(f.data, f.result, f.options, ReportFormat::Json);
+    EXPECT_NE(json.find("\"undated\": 1"), std::string::npos) << json;
+    const std::string text = formatReport(f.data, f.result, f.options, ReportFormat::Text);
+    EXPECT_NE(text.find("1 episode without a readable date comes last"), std::string::npos) << text;
+}
+
 TEST(Report, TextMarksUnreliableFiguresAndListsProblems) {
     const Fixture f = analysed(line(Row{.name = "A", .mortality = "1"}) + line(Row{.name = "B"}) +
                                "short,line\r\n");

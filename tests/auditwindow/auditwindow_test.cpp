@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
 #include "auditgenerator.h"
+#include "auditlines.h"
 #include "auditwindow/auditcharts.h"
 #include "auditwindow/auditwindow.h"
 #include "auditwindow/datefield.h"
+#include "auditwindow/filterbar.h"
 #include "auditwindowtesting.h"
 #include "fakeplatform.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QAreaSeries>
 #include <QBarSet>
 #include <QCalendarWidget>
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -337,6 +341,10 @@ private Q_SLOTS:
         QCOMPARE(cell("bandTable", 2, 1), QString::number(p.bands[2].figures.n));
         auto* cusum = seriesNamed<QLineSeries>(chartShown("cusumChart"), "cusum");
         QCOMPARE(cusum->at(cusum->count() - 1).x(), static_cast<double>(p.overall.n));
+        QVERIFY(child<QChartView>("cusumChart")
+                    ->chart()
+                    ->title()
+                    .endsWith(", 1 Jan 2022 to 31 Dec 2022"));
         QCOMPARE(seriesNamed<QLineSeries>(chartShown("rocChart"), "roc")->count(),
                  static_cast<int>(p.roc.size()));
         QVERIFY(child<QLabel>("summaryLabel")->text().contains("1 Jan 2022 to 31 Dec 2022"));
@@ -643,6 +651,187 @@ private Q_SLOTS:
         QCOMPARE(alarms->count(), static_cast<int>(all.cusum.signals.size()));
     }
 
+    void improvementIsDrawnBelowZeroWithItsOwnLimitAndSignals() {
+        generated::GeneratedAudit options;
+        options.records = 4000;
+        options.seed = 11;
+        options.oddsMultiplier = 0.4; // outcomes better than predicted
+        const QString path = generate(QStringLiteral("better.csv"), options);
+        startWindow();
+        openWithKeyboard({path});
+        const AnalysisResult expected = engineFigures({path});
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+        QVERIFY(!p.improvement.signals.empty());
+
+        // Charts page, then the CUSUM tab, from the keyboard.
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+        QTest::keyClick(window.get(), Qt::Key_U, Qt::AltModifier);
+        auto* view = child<QChartView>("cusumChart");
+        QCOMPARE(child<QTabWidget>("chartTabs")->currentWidget(), view);
+        QTRY_VERIFY(view->chart() && seriesNamed<QLineSeries>(view, "improvement"));
+
+        auto* harm = seriesNamed<QLineSeries>(view, "cusum");
+        auto* better = seriesNamed<QLineSeries>(view, "improvement");
+        double deepest = 0;
+        for (const TimePoint& t : p.series)
+            deepest = std::max(deepest, t.improvement);
+        double drawnDeepest = 0;
+        for (int i = 0; i < better->count(); ++i) {
+            QVERIFY(better->at(i).y() <= 0);
+            QVERIFY(harm->at(i).y() >= 0);
+            drawnDeepest = std::min(drawnDeepest, better->at(i).y());
+        }
+        QVERIFY(deepest > 0);
+        QCOMPARE(drawnDeepest, -deepest);
+        auto* limit = seriesNamed<QLineSeries>(view, "improvementLimit");
+        QVERIFY(limit && *p.improvement.limit > 0);
+        QCOMPARE(limit->at(0).y(), -*p.improvement.limit);
+        auto* alarms = seriesNamed<QScatterSeries>(view, "improvementSignals");
+        QCOMPARE(alarms->count(), static_cast<int>(p.improvement.signals.size()));
+        for (int i = 0; i < alarms->count(); ++i) {
+            const CusumSignal& alarm = p.improvement.signals[static_cast<std::size_t>(i)];
+            QCOMPARE(alarms->at(i).x(), static_cast<double>(alarm.position));
+            QVERIFY(alarms->at(i).y() <= -*p.improvement.limit);
+        }
+        QCOMPARE(seriesNamed<QScatterSeries>(view, "signals")->count(),
+                 static_cast<int>(p.cusum.signals.size()));
+        // Told apart by colour and by name.
+        QVERIFY(harm->color() != better->color());
+        QVERIFY(alarms->color() != seriesNamed<QScatterSeries>(view, "signals")->color());
+        QVERIFY(better->name().startsWith("Fewer deaths than predicted"));
+        QVERIFY(harm->name().startsWith("More deaths than predicted"));
+
+        // In words: both CUSUMs, their odds ratios, limits and dated signals.
+        const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
+        NumberFormat format;
+        const qsizetype more = words.indexOf(
+            QStringLiteral("More deaths than predicted: odds ratio 2.00; control limit %1")
+                .arg(format.number(*p.cusum.limit, 2)));
+        const qsizetype fewer = words.indexOf(
+            QStringLiteral("Fewer deaths than predicted (drawn below 0): odds ratio 0.50; control "
+                           "limit %1 (simulated for an in-control average run length of 200")
+                .arg(format.number(*p.improvement.limit, 2)));
+        QVERIFY2(more >= 0 && fewer > more, qPrintable(words));
+        const CusumSignal& first = p.improvement.signals.front();
+        QVERIFY(words.indexOf(QStringLiteral("Signal at episode %1, dated %2")
+                                  .arg(first.position)
+                                  .arg(QString::fromStdString(first.date)),
+                              fewer) > fewer);
+    }
+
+    void timeAxisSwitchesBetweenEpisodeNumbersAndDates() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const AnalysisResult expected = engineFigures({mainFile});
+        const ModelResult& p = resultOf(expected, Model::PPossumMortality);
+        QChartView* view = chartShown("vladChart");
+        // The window's own chart says which dates it shows.
+        QVERIFY(view->chart()->title().endsWith(", all dates"));
+        auto bottomAxis = [](QChartView* chartView) {
+            return chartView->chart()->axes(Qt::Horizontal).first();
+        };
+        QVERIFY(!qobject_cast<QCategoryAxis*>(bottomAxis(view)));
+
+        // Alt+X reaches the picker; Down picks dates.
+        QTest::keyClick(window.get(), Qt::Key_X, Qt::AltModifier);
+        auto* picker = child<QComboBox>("timeAxisPicker");
+        QCOMPARE(QApplication::focusWidget(), picker);
+        QTest::keyClick(picker, Qt::Key_Down);
+        QCOMPARE(picker->currentText(), QStringLiteral("Date of operation"));
+        for (const char* name : {"vladChart", "cusumChart"}) {
+            QChartView* shown = chartShown(name);
+            auto* dates = qobject_cast<QCategoryAxis*>(bottomAxis(shown));
+            QVERIFY2(dates, name);
+            QCOMPARE(dates->titleText(), QStringLiteral("Date of operation"));
+            // Ticks on whole days, each labelled with its date, a few of them.
+            const QStringList labels = dates->categoriesLabels();
+            QVERIFY(labels.size() >= 3 && labels.size() <= 6);
+            for (const QString& label : labels) {
+                const double at = dates->endValue(label);
+                QCOMPARE(at, std::round(at));
+                QVERIFY(at >= dates->min() && at <= dates->max());
+                const QDate day = qDateOf(static_cast<std::int32_t>(at));
+                QCOMPARE(day.day(), 1); // three years of data: ticks on the first of a month
+                QCOMPARE(label, day.toString(QStringLiteral("MMM yyyy")));
+            }
+            // Each point at its episode's day.
+            auto* line =
+                seriesNamed<QLineSeries>(shown, name == QByteArray("vladChart") ? "vlad" : "cusum");
+            QCOMPARE(line->count(), static_cast<int>(p.series.size()) + 1);
+            QCOMPARE(line->at(0).x(), static_cast<double>(p.series.front().day));
+            QCOMPARE(line->at(line->count() - 1).x(), static_cast<double>(p.series.back().day));
+        }
+        QVERIFY(child<QPlainTextEdit>("chartFigures")->toPlainText().contains("Signal at episode"));
+        // An exported chart runs along the axis shown.
+        const QString svg = dir.filePath("by-date.svg");
+        dialogs.saveAnswers.push_back(svg);
+        child<QAction>("actionExportSvg")->trigger();
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        QVERIFY(svgFile.readAll().contains("Date of operation"));
+
+        // Remembered: a new window draws by date again; Up goes back to numbers.
+        window->close();
+        window.reset();
+        startWindow();
+        openWithKeyboard({mainFile});
+        picker = child<QComboBox>("timeAxisPicker");
+        QCOMPARE(picker->currentText(), QStringLiteral("Date of operation"));
+        view = chartShown("cusumChart");
+        QVERIFY(qobject_cast<QCategoryAxis*>(bottomAxis(view)));
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Up);
+        auto* numbers = qobject_cast<QValueAxis*>(bottomAxis(view));
+        QVERIFY(numbers && !qobject_cast<QCategoryAxis*>(numbers));
+        QCOMPARE(numbers->labelFormat(), QStringLiteral("%.0f"));
+        QCOMPARE(numbers->tickInterval(), std::round(numbers->tickInterval()));
+        QCOMPARE(seriesNamed<QScatterSeries>(view, "signals")->at(0).x(),
+                 static_cast<double>(p.cusum.signals[0].position));
+    }
+
+    void episodesWithoutADateAreLeftOffTheDateAxisAndSaidSo() {
+        // Eleven days of July 2024, then three episodes whose date cannot be read.
+        std::string text = generated::kHeader;
+        for (int i = 0; i < 14; ++i) {
+            generated::Row row{.name = generated::cat("P", std::to_string(i))};
+            row.date = i < 11 ? std::to_string(i + 1) + "/07/2024" : "unknown";
+            row.risks[2] = i % 2 ? "0.3000" : "0.1000";
+            row.mortality = i % 3 ? "0" : "1";
+            text += generated::line(row);
+        }
+        const QString path = dir.filePath(QStringLiteral("undated.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        file.close();
+        startWindow();
+        openWithKeyboard({path});
+
+        QChartView* view = chartShown("vladChart");
+        auto* picker = child<QComboBox>("timeAxisPicker");
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Down);
+        auto* dates = qobject_cast<QCategoryAxis*>(view->chart()->axes(Qt::Horizontal).first());
+        QVERIFY(dates);
+        QCOMPARE(
+            dates->titleText(),
+            QStringLiteral("Date of operation (3 episodes without a readable date not drawn)"));
+        QCOMPARE(seriesNamed<QLineSeries>(view, "vlad")->count(), 11 + 1);
+        // Eleven days: a tick every other day, dates written out.
+        for (const QString& label : dates->categoriesLabels())
+            QVERIFY2(QDate::fromString(label, QStringLiteral("d MMM yyyy")).month() == 7,
+                     qPrintable(label));
+        QVERIFY(child<QPlainTextEdit>("chartFigures")
+                    ->toPlainText()
+                    .contains("3 episodes without a readable date: last in time order"));
+
+        QTest::keyClick(picker, Qt::Key_Up);
+        auto* numbers = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).first());
+        QCOMPARE(numbers->titleText(),
+                 QStringLiteral("Episodes in date order (the last 3 without a readable date)"));
+        QCOMPARE(seriesNamed<QLineSeries>(view, "vlad")->count(), 14 + 1);
+    }
+
     void unreliableCalibrationPointsAreVisibleAndInsideThePlot() {
         startWindow();
         openWithKeyboard({mainFile});
@@ -713,6 +902,8 @@ private Q_SLOTS:
                         return scatter->borderColor();
                     if (auto* line = qobject_cast<QLineSeries*>(series))
                         return line->color();
+                    if (auto* area = qobject_cast<QAreaSeries*>(series))
+                        return area->brush().color();
                     return qobject_cast<QStackedBarSeries*>(series)->barSets().last()->color();
                 };
                 QCOMPARE(colour(lightSeries[i]), colour(darkSeries[i]));
@@ -730,8 +921,10 @@ private Q_SLOTS:
         QVERIFY(dialogs.saveRequests[0].suggestedPath.endsWith(".pdf"));
         QVERIFY(platform.messages.empty());
 
-        // Title page, two pages for each of the eight models, two of method notes.
-        QCOMPARE(windowtesting::pdfPages(pdf), 19);
+        // The page plan: the title page with the summaries, a page of
+        // calibration and the models compared, three pages for each of the
+        // eight models, three of method notes (one file: no funnel plots).
+        QCOMPARE(windowtesting::pdfPages(pdf), 29);
         const QString text = windowtesting::pdfText(pdf);
         const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
         // Found by search as typed (no ligature glyphs), and every page says
@@ -763,15 +956,49 @@ private Q_SLOTS:
         QVERIFY(pages[0].contains("days after its procedure"));
         QVERIFY(pages[0].contains("more deaths than expected"));
         QVERIFY(pages[0].contains("Mortality"));
-        QVERIFY(pages[1].contains("POSSUM morbidity"));
-        QVERIFY(pages[1].contains("Calibration"));
-        QVERIFY(pages[1].contains("ROC curve"));
-        QVERIFY(pages[2].contains("CUSUM"));
-        QVERIFY(pages[2].contains("Predicted risks"));
-        QVERIFY(pages[17].contains("Methods"));
-        const QString methods = pages[17] + pages[18];
+        // Every heading is found by pdftotext, in the order of the plan, on a
+        // line of its own; each model's pages start with theirs.
+        QStringList headings{QStringLiteral("Calibration (95% intervals in brackets)"),
+                             QStringLiteral("AUROCs compared (paired DeLong test)")};
+        QStringList pageHeadings;
+        for (const ModelResult& m : engineFigures({mainFile}).models)
+            for (const QString& heading :
+                 {titleOf(m.model), titleOf(m.model) + ": discrimination and predicted risks",
+                  titleOf(m.model) + ": over time"}) {
+                headings << heading;
+                pageHeadings << heading;
+            }
+        headings << QStringLiteral("Methods") << QStringLiteral("References");
+        qsizetype page = 0;
+        for (const QString& heading : headings) {
+            auto linesOf = [&](qsizetype at) {
+                QStringList lines;
+                for (const QString& line : pages[at].split(QLatin1Char('\n')))
+                    if (!line.trimmed().isEmpty())
+                        lines << line.trimmed();
+                return lines;
+            };
+            while (page < pages.size() && !linesOf(page).contains(heading))
+                ++page;
+            QVERIFY2(page < pages.size(), qPrintable(heading));
+            if (pageHeadings.contains(heading))
+                QCOMPARE(linesOf(page).constFirst(), heading);
+        }
+        QCOMPARE(pages.size() - 1, page + 1); // the references end on the last page but one
+        QVERIFY(pages[2].contains("Flexible calibration curve (restricted cubic spline"));
+        QVERIFY(pages[3].contains("ROC curve"));
+        QVERIFY(pages[3].contains("Predicted risks"));
+        QVERIFY(pages[4].contains("CUSUM"));
+        // Both CUSUMs, along dates when the file has them, and the caption says so.
+        QVERIFY(pages[4].simplified().contains("run by date of operation"));
+        QVERIFY(pages[4].simplified().contains("fewer complications than predicted"));
+        // Paragraphs wrap: read as running text.
+        const QString methods = (pages[26] + pages[27] + pages[28]).simplified();
         QVERIFY(methods.contains("Steiner SH"));
         QVERIFY(methods.contains("DeLong ER"));
+        QVERIFY(methods.contains("Spiegelhalter DJ"));
+        QVERIFY(methods.contains("Austin PC, Steyerberg EW"));
+        QVERIFY(methods.contains("legacy test whose verdict depends on the number of episodes"));
         QVERIFY(methods.contains("not for elective vascular patients"));
 
         // Printing paints the same report through the print dialog.
@@ -781,7 +1008,7 @@ private Q_SLOTS:
         // The print dialog offers the name the export offered.
         QCOMPARE(platform.printDocNames.back() + ".pdf",
                  QFileInfo(dialogs.saveRequests[0].suggestedPath).fileName());
-        QCOMPARE(windowtesting::pdfPages(printed), 19);
+        QCOMPARE(windowtesting::pdfPages(printed), 29);
         QVERIFY(windowtesting::pdfText(printed).contains("Hosmer"));
         platform.printAnswers.push_back(std::nullopt); // Cancel prints nothing
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
@@ -902,7 +1129,7 @@ private Q_SLOTS:
                 row = r;
         QVERIFY(row >= 0);
         QVERIFY(problems->model()->index(row, 0).data().toString().endsWith("joined.csv"));
-        child<QTabWidget>("pages")->setCurrentIndex(2);
+        child<QTabWidget>("pages")->setCurrentWidget(problems->parentWidget());
         // Enter on the row, then a double-click, each show the line.
         const QModelIndex problem = problems->model()->index(row, 2);
         problems->setFocus();

@@ -201,6 +201,22 @@ private Q_SLOTS:
         QVERIFY(lines[0].contains(QStringLiteral("Month,Mortality known of due,Mortality due,")));
         QVERIFY(lines[2].endsWith(QStringLiteral("2026-09,1,1,100.0,1,1,100.0,no")));
         QVERIFY(lines[4].endsWith(QStringLiteral("2026-12,0,0,,0,0,,no")));
+
+        // The report lists only the months to chase, and says where the rest are.
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        dialogs.saveAnswers.push_back(pdf);
+        child<QAction>("actionExportPdf")->trigger();
+        const QString text = caldrin::auditwindow::testing::pdfText(pdf);
+        const qsizetype toChase =
+            text.indexOf(QStringLiteral("Months with outcomes to chase: 2 of 4 months have under "
+                                        "95% of the due outcomes known"));
+        QVERIFY2(toChase >= 0, qPrintable(text.left(3000)));
+        const QString section =
+            text.mid(toChase, text.indexOf(QStringLiteral("CSV export"), toChase) - toChase);
+        QVERIFY(section.contains(QStringLiteral("Aug 2026")));
+        QVERIFY(section.contains(QStringLiteral("Oct 2026")));
+        QVERIFY(!section.contains(QStringLiteral("Sep 2026")));
+        QVERIFY(!section.contains(QStringLiteral("Dec 2026")));
     }
 
     void recordingAppendsOneRecordAfterTheSameLeadingFields() {

@@ -3,7 +3,7 @@
 // PDF's method notes must say what the model table says: each model's name
 // with its own equation, and its source.
 
-#include "auditwindow/auditreportpages.h"
+#include "auditwindow/methodnotes.h"
 #include "riskmodels/riskmodels.h"
 
 #include <gtest/gtest.h>
