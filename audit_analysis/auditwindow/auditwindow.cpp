@@ -4,6 +4,7 @@
 #include "auditwindow/modelnames.h"
 
 #include "auditwindow/auditdialogs.h"
+#include "auditwindow/auditfileset.h"
 #include "auditwindow/chartspage.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/filterbar.h"
@@ -11,7 +12,6 @@
 #include "auditwindow/jobstatus.h"
 #include "auditwindow/outcomespage.h"
 #include "auditwindow/problemspage.h"
-#include "auditwindow/recentfilesmenu.h"
 #include "auditwindow/settingsname.h"
 #include "auditwindow/summarypage.h"
 #include "platform/helptopic.h"
@@ -22,15 +22,12 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -56,6 +53,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     // Outcomes are recorded after the leading fields of the episode's record.
     options_.read.keepLeadingFields = true;
     setAcceptDrops(true);
+    fileSet_ = new AuditFileSet(dialogs_, *this);
+    connect(fileSet_, &AuditFileSet::openRequested, this, &AuditWindow::openFiles);
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -76,7 +75,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
     // What was appended is read back: the list and the figures follow it.
-    connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this, [this] { openFiles(paths_); });
+    connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this,
+            [this] { openFiles(fileSet_->paths()); });
     layout->addWidget(pages_, 1);
     // The charts page coming into view draws its chart.
     connect(pages_, &QTabWidget::currentChanged, chartsPage_, &ChartsPage::drawVisible);
@@ -104,17 +104,7 @@ AuditWindow::~AuditWindow() = default;
 
 void AuditWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* open = file->addAction(QStringLiteral("&Open..."), this, &AuditWindow::chooseFiles);
-    open->setObjectName(QStringLiteral("actionOpen"));
-    open->setShortcut(QKeySequence::Open);
-    QAction* add = file->addAction(QStringLiteral("&Add Files..."), this, &AuditWindow::addFiles);
-    add->setObjectName(QStringLiteral("actionAddFiles"));
-    add->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    recentMenu_ = new RecentFilesMenu(QStringLiteral("Open &Recent"), kAuditSettingsName, file);
-    recentMenu_->setObjectName(QStringLiteral("recentMenu"));
-    connect(recentMenu_, &RecentFilesMenu::fileChosen, this,
-            [this](const QString& path) { openFiles({path}); });
-    file->addMenu(recentMenu_);
+    fileSet_->addMenuEntries(*file);
     file->addSeparator();
 
     QAction* pdf = file->addAction(QStringLiteral("&Export Report as PDF..."), this, [this] {
@@ -191,39 +181,11 @@ void AuditWindow::buildMenus() {
 
 // ------------------------------------------------------------------ files
 
-// Files to open start in the folder of the files open (an export elsewhere
-// since does not move it), else where files were chosen last.
-QString AuditWindow::dataFolder() const {
-    return paths_.isEmpty() ? auditFolder() : QFileInfo(paths_.constLast()).absolutePath();
-}
-
-void AuditWindow::chooseFiles() {
-    const QStringList paths = dialogs_.chooseFilesToOpen(this, dataFolder());
-    if (paths.isEmpty())
-        return;
-    rememberAuditFolderOf(paths.constFirst());
-    openFiles(paths);
-}
-
-// The files chosen join those open (read after them: their records win).
-void AuditWindow::addFiles() {
-    const QStringList chosen = dialogs_.chooseFilesToOpen(this, dataFolder());
-    if (chosen.isEmpty())
-        return;
-    rememberAuditFolderOf(chosen.constFirst());
-    QStringList paths = paths_;
-    for (const QString& path : chosen)
-        if (!paths.contains(path))
-            paths << path;
-    openFiles(paths);
-}
-
 void AuditWindow::openFiles(const QStringList& paths) {
     if (paths.isEmpty())
         return;
-    paths_ = paths;
+    fileSet_->setPaths(paths);
     problemsPage_->clearLine();
-    recentMenu_->remember(paths);
     reading_ = true;
     AnalysisOptions options = analysisOptions();
     options.from.reset();
@@ -233,17 +195,12 @@ void AuditWindow::openFiles(const QStringList& paths) {
 }
 
 void AuditWindow::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() &&
-        std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+    if (!AuditFileSet::droppedFiles(*event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void AuditWindow::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
+    const QStringList paths = AuditFileSet::droppedFiles(*event->mimeData());
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
@@ -314,10 +271,7 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
     load_ = std::move(load);
     if (newFiles) {
         filterBar_->showDatesOf(load_->dayRange);
-        QStringList names;
-        for (const QString& path : paths_)
-            names << QFileInfo(path).fileName();
-        setWindowTitle(names.join(QStringLiteral(", ")) + QStringLiteral(" - ") + kTitle);
+        setWindowTitle(fileSet_->fileNames() + QStringLiteral(" - ") + kTitle);
     }
     if (load_->complete)
         jobStatus_->setBusy(false);

@@ -23,13 +23,13 @@ class Platform;
 namespace caldrin::auditwindow {
 
 class AuditDialogs;
+class AuditFileSet;
 class ChartsPage;
 class FilterBar;
 class FunnelPage;
 class JobStatus;
 class OutcomesPage;
 class ProblemsPage;
-class RecentFilesMenu;
 class SummaryPage;
 
 // The program's title: its window and its message boxes.
@@ -77,10 +77,6 @@ protected:
 private:
     void buildMenus();
 
-    QString dataFolder() const;
-    void chooseFiles();
-    void addFiles();
-
     void showLoad(std::shared_ptr<const AuditLoad> load);
     void showFailure(const QStringList& problems);
     void cancelJob();
@@ -102,7 +98,6 @@ private:
     AuditLoader loader_;
     AuditExporter exporter_;
     std::shared_ptr<const AuditLoad> load_;
-    QStringList paths_;
     QTimer filterTimer_;
     bool reading_ = false;
 
@@ -114,7 +109,7 @@ private:
     ProblemsPage* problemsPage_ = nullptr;
     OutcomesPage* outcomesPage_ = nullptr;
     JobStatus* jobStatus_ = nullptr;
-    RecentFilesMenu* recentMenu_ = nullptr;
+    AuditFileSet* fileSet_ = nullptr;
     QList<QAction*> needFigures_; // enabled once figures are shown
 };
 
