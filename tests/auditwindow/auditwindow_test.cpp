@@ -55,39 +55,20 @@ using caldrin::auditwindow::testing::FakeAuditDialogs;
 namespace generated = caldrin::audit::testing;
 namespace windowtesting = caldrin::auditwindow::testing;
 using caldrin::testing::FakePlatform;
+using windowtesting::testSettings;
+using windowtesting::titleOf;
 
 namespace {
-
-QString titleOf(Model model) {
-    return QString::fromUtf8(std::string(modelTitle(model)));
-}
-
-// The settings every test window runs with: a control limit simulated
-// quickly (short run length, few runs) so that both deliveries happen.
-AuditOptions testSettings() {
-    AuditOptions settings;
-    settings.read.currentYear = 2026;
-    settings.analysis.targetArl = 200;
-    settings.analysis.simulationRuns = 50;
-    return settings;
-}
 
 // The engine's own figures for what the window should show.
 AnalysisResult engineFigures(const QStringList& paths, std::optional<Date> from = {},
                              std::optional<Date> to = {},
                              std::size_t seriesPoints = kChartSeriesPoints) {
-    const AuditOptions settings = testSettings();
-    AuditReader reader(settings.read);
-    for (const QString& path : paths)
-        reader.addFile(QFile::encodeName(path).toStdString());
-    const AuditData data = reader.finish();
-    AnalysisOptions options;
+    AnalysisOptions options = windowtesting::testSettings().analysis;
     options.maxSeriesPoints = seriesPoints;
-    options.targetArl = settings.analysis.targetArl;
-    options.simulationRuns = settings.analysis.simulationRuns;
     options.from = from;
     options.to = to;
-    return analyse(data, options);
+    return windowtesting::engineFigures(paths, options);
 }
 
 const ModelResult& resultOf(const AnalysisResult& result, Model model) {

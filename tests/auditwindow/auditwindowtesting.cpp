@@ -1,11 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindowtesting.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 namespace caldrin::auditwindow::testing {
+
+audit::AuditOptions testSettings() {
+    audit::AuditOptions settings;
+    settings.read.currentYear = 2026;
+    settings.analysis.targetArl = 200;
+    settings.analysis.simulationRuns = 50;
+    return settings;
+}
+
+audit::AnalysisResult engineFigures(const QStringList& paths,
+                                    const audit::AnalysisOptions& options) {
+    audit::AuditReader reader(testSettings().read);
+    for (const QString& path : paths)
+        reader.addFile(QFile::encodeName(path).toStdString());
+    return audit::analyse(reader.finish(), options);
+}
+
+QString titleOf(audit::Model model) {
+    return QString::fromUtf8(std::string(audit::modelTitle(model)));
+}
 
 QStringList FakeAuditDialogs::chooseFilesToOpen(QWidget*, const QString& folder) {
     openFolders.push_back(folder);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "audit/auditanalysis.h"
+#include "audit/options.h"
 #include "auditwindow/auditdialogs.h"
 
 #include <QString>
@@ -31,6 +33,18 @@ public:
                                             const QString& suggestedPath, const QString& filter,
                                             const QString& suffix) override;
 };
+
+// The settings every test window runs with: a control limit simulated
+// quickly (short run length, few runs) so that both deliveries happen.
+audit::AuditOptions testSettings();
+
+// The engine's own figures for what the window should show: `paths` read as
+// the test windows read them, analysed with `options`.
+audit::AnalysisResult engineFigures(const QStringList& paths,
+                                    const audit::AnalysisOptions& options);
+
+// A model's title as the window shows it.
+QString titleOf(audit::Model model);
 
 // Text of a PDF file as pdftotext gives it, pages separated by form feeds.
 QString pdfText(const QString& path);

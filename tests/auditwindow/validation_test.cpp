@@ -36,29 +36,17 @@ using namespace caldrin::audit;
 using namespace caldrin::auditwindow;
 using caldrin::auditwindow::testing::FakeAuditDialogs;
 namespace generated = caldrin::audit::testing;
+using caldrin::auditwindow::testing::testSettings;
+using caldrin::auditwindow::testing::titleOf;
 using caldrin::testing::FakePlatform;
 
 namespace {
 
-QString titleOf(Model model) {
-    return QString::fromUtf8(std::string(modelTitle(model)));
-}
-
-AuditOptions testSettings() {
-    AuditOptions settings;
-    settings.read.currentYear = 2026;
-    settings.analysis.targetArl = 200;
-    settings.analysis.simulationRuns = 50;
-    return settings;
-}
-
+// Figures with a given control limit: the limit plays no part here.
 AnalysisResult engineFigures(const QStringList& paths) {
-    AuditReader reader(testSettings().read);
-    for (const QString& path : paths)
-        reader.addFile(QFile::encodeName(path).toStdString());
     AnalysisOptions options = testSettings().analysis;
-    options.limit = 5; // the control limit plays no part here
-    return analyse(reader.finish(), options);
+    options.limit = 5;
+    return caldrin::auditwindow::testing::engineFigures(paths, options);
 }
 
 std::size_t indexOf(const AnalysisResult& result, Model model) {
