@@ -35,6 +35,14 @@ void addHelpKey(QWidget& window, const char* helpButtonName) {
     });
 }
 
+// The window's Help button and F1 open the window's help topic.
+template <typename Window>
+void wireHelp(Window& window, const char* helpButtonName, Platform& platform) {
+    QObject::connect(&window, &Window::helpRequested, &window,
+                     [&platform](const QString& topic) { ShowHelpTopic(platform, topic); });
+    addHelpKey(window, helpButtonName);
+}
+
 } // namespace
 
 Program::Program(Platform& platform, const QStringList& arguments)
@@ -44,14 +52,11 @@ Program::Program(Platform& platform, const QStringList& arguments)
     , physiologicalPage1_(std::make_unique<PhysiologicalPage1>(platform, episode_->assessment()))
     , physiologicalPage2_(std::make_unique<PhysiologicalPage2>(platform, episode_->assessment()))
     , operativeDialog_(std::make_unique<OperativeDialog>(platform, episode_->assessment()))
-    , reportWindow_(std::make_unique<ReportWindow>(platform))
-    , selfTestWindow_(std::make_unique<SelfTestWindow>())
     , placer_(std::make_unique<WindowPlacer>(*mainWindow_)) {
     installWindowRoles();
     // Every other window opens over the main window, inside the screen.
     for (QWidget* window : std::initializer_list<QWidget*>{
-             physiologicalPage1_.get(), physiologicalPage2_.get(), operativeDialog_.get(),
-             reportWindow_.get(), selfTestWindow_.get()})
+             physiologicalPage1_.get(), physiologicalPage2_.get(), operativeDialog_.get()})
         placer_->watch(*window);
 
     connectScorePages();
@@ -59,9 +64,9 @@ Program::Program(Platform& platform, const QStringList& arguments)
                      [this] { askForDetailsIfNeeded(); });
     QObject::connect(mainWindow_.get(), &MainWindow::reportRequested, mainWindow_.get(),
                      [this](const ReportSources& figures) { createReport(figures); });
-    QObject::connect(mainWindow_.get(), &MainWindow::selfTestRequested, selfTestWindow_.get(),
-                     [this] { selfTestWindow_->showSelfTest(md5SelfTestLines()); });
-    connectHelp(platform);
+    QObject::connect(mainWindow_.get(), &MainWindow::selfTestRequested, mainWindow_.get(),
+                     [this] { selfTestWindow().showSelfTest(md5SelfTestLines()); });
+    connectHelp();
 }
 
 Program::~Program() = default;
@@ -91,26 +96,11 @@ void Program::connectScorePages() {
                      &EpisodeModel::withdrawOperativeScore);
 }
 
-void Program::connectHelp(Platform& platform) {
-    auto showTopic = [&platform](const QString& topic) { ShowHelpTopic(platform, topic); };
-    QObject::connect(mainWindow_.get(), &MainWindow::helpRequested, mainWindow_.get(), showTopic);
-    QObject::connect(physiologicalPage1_.get(), &PhysiologicalPage1::helpRequested,
-                     mainWindow_.get(), showTopic);
-    QObject::connect(physiologicalPage2_.get(), &PhysiologicalPage2::helpRequested,
-                     mainWindow_.get(), showTopic);
-    QObject::connect(operativeDialog_.get(), &OperativeDialog::helpRequested, mainWindow_.get(),
-                     showTopic);
-    QObject::connect(reportWindow_.get(), &ReportWindow::helpRequested, mainWindow_.get(),
-                     showTopic);
-    QObject::connect(selfTestWindow_.get(), &SelfTestWindow::helpRequested, mainWindow_.get(),
-                     showTopic);
-
-    addHelpKey(*mainWindow_, "BitBtn3");
-    addHelpKey(*physiologicalPage1_, "BitBtn3");
-    addHelpKey(*physiologicalPage2_, "BitBtn3");
-    addHelpKey(*operativeDialog_, "BitBtn3");
-    addHelpKey(*reportWindow_, "BitBtn2");
-    addHelpKey(*selfTestWindow_, "BitBtn2");
+void Program::connectHelp() {
+    wireHelp(*mainWindow_, "BitBtn3", platform_);
+    wireHelp(*physiologicalPage1_, "BitBtn3", platform_);
+    wireHelp(*physiologicalPage2_, "BitBtn3", platform_);
+    wireHelp(*operativeDialog_, "BitBtn3", platform_);
 }
 
 void Program::openPhysiologicalScore() {
@@ -138,12 +128,27 @@ PatientDetailsDialog& Program::detailsDialog() {
     if (!detailsDialog_) {
         detailsDialog_ = std::make_unique<PatientDetailsDialog>(platform_, *episode_);
         placer_->watch(*detailsDialog_);
-        QObject::connect(detailsDialog_.get(), &PatientDetailsDialog::helpRequested,
-                         mainWindow_.get(),
-                         [this](const QString& topic) { ShowHelpTopic(platform_, topic); });
-        addHelpKey(*detailsDialog_, "BitBtn3");
+        wireHelp(*detailsDialog_, "BitBtn3", platform_);
     }
     return *detailsDialog_;
+}
+
+ReportWindow& Program::reportWindow() {
+    if (!reportWindow_) {
+        reportWindow_ = std::make_unique<ReportWindow>(platform_);
+        placer_->watch(*reportWindow_);
+        wireHelp(*reportWindow_, "BitBtn2", platform_);
+    }
+    return *reportWindow_;
+}
+
+SelfTestWindow& Program::selfTestWindow() {
+    if (!selfTestWindow_) {
+        selfTestWindow_ = std::make_unique<SelfTestWindow>();
+        placer_->watch(*selfTestWindow_);
+        wireHelp(*selfTestWindow_, "BitBtn2", platform_);
+    }
+    return *selfTestWindow_;
 }
 
 void Program::askForDetailsIfNeeded() {
@@ -170,8 +175,9 @@ void Program::createReport(const ReportSources& figures) {
         sources.factorPoints[indexOf(def.factor)] =
             toCp1252Bytes(scorePage(placeOf(def.factor).page).pointsDisplayText(def.factor));
     }
-    reportWindow_->fillReport(sources);
-    reportWindow_->showReport();
+    ReportWindow& report = reportWindow();
+    report.fillReport(sources);
+    report.showReport();
 }
 
 void Program::showMainWindow() {

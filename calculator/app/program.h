@@ -23,12 +23,14 @@ class SelfTestWindow;
 class PatientDetailsDialog;
 struct ReportSources;
 
-// The episode model and the program's seven windows, created once, hidden, in
-// a fixed order, and connected: the windows are views of the episode, and
-// only here does one window's request reach another window.
-// They live until the program ends. The details dialog, the heaviest of them
-// and needed only once an episode is scored, is made the first time it is
-// wanted, which keeps it out of the start-up the user waits for.
+// The episode model and the program's seven windows, each created once,
+// hidden, and connected: the windows are views of the episode, and only here
+// does one window's request reach another window. They live until the
+// program ends.
+// The main window and the score pages are made at start. The details dialog,
+// the report window and the self-test results are needed only once an
+// episode is scored or a test is asked for, so each is made the first time
+// it is wanted, which keeps them out of the start-up the user waits for.
 class Program {
 public:
     Program(Platform& platform, const QStringList& arguments);
@@ -42,13 +44,13 @@ public:
     PhysiologicalPage1& physiologicalPage1() { return *physiologicalPage1_; }
     PhysiologicalPage2& physiologicalPage2() { return *physiologicalPage2_; }
     OperativeDialog& operativeDialog() { return *operativeDialog_; }
-    ReportWindow& reportWindow() { return *reportWindow_; }
-    SelfTestWindow& selfTestWindow() { return *selfTestWindow_; }
+    ReportWindow& reportWindow();
+    SelfTestWindow& selfTestWindow();
     PatientDetailsDialog& detailsDialog();
 
 private:
     void connectScorePages();
-    void connectHelp(Platform& platform);
+    void connectHelp();
     void openPhysiologicalScore();
     void openOperativeScore();
     void askForDetailsIfNeeded();
