@@ -86,6 +86,17 @@ class ValidationTest : public QObject {
         return path;
     }
 
+    // Five units of 1,000 episodes each; the third has twice the odds of the
+    // event.
+    QStringList fiveUnitsTheThirdWithDoubledOdds() {
+        QStringList files;
+        for (int u = 0; u < 4; ++u)
+            files << generate(QStringLiteral("unit%1.csv").arg(u), 1000,
+                              static_cast<std::uint64_t>(100 + u), 1.0);
+        files.insert(2, generate(QStringLiteral("doubled.csv"), 1000, 200, 2.0));
+        return files;
+    }
+
     // Opens the files through File > Open, as a user would, and waits for
     // every figure.
     void open(const QStringList& paths) {
@@ -293,11 +304,7 @@ private Q_SLOTS:
     }
 
     void aUnitWithDoubledOddsIsFlaggedAndListedFirst() {
-        QStringList files;
-        for (int u = 0; u < 4; ++u)
-            files << generate(QStringLiteral("unit%1.csv").arg(u), 1000,
-                              static_cast<std::uint64_t>(100 + u), 1.0);
-        files.insert(2, generate(QStringLiteral("doubled.csv"), 1000, 200, 2.0));
+        const QStringList files = fiveUnitsTheThirdWithDoubledOdds();
         open(files);
         const AnalysisResult expected = engineFigures(files);
         const std::size_t k = indexOf(expected, Model::PPossumMortality);
@@ -379,11 +386,7 @@ private Q_SLOTS:
     }
 
     void theReportHasAFunnelPagePerModelWithItsUnitsInWords() {
-        QStringList files;
-        for (int u = 0; u < 4; ++u)
-            files << generate(QStringLiteral("unit%1.csv").arg(u), 1000,
-                              static_cast<std::uint64_t>(100 + u), 1.0);
-        files.insert(2, generate(QStringLiteral("doubled.csv"), 1000, 200, 2.0));
+        const QStringList files = fiveUnitsTheThirdWithDoubledOdds();
         open(files);
         const QString pdf = dir.filePath(QStringLiteral("units.pdf"));
         dialogs.saveAnswers.push_back(pdf);
