@@ -3,6 +3,7 @@
 #include "audit/calibration.h"
 #include "audit/completeness.h"
 #include "audit/funnel.h"
+#include "audit/runlength.h"
 #include "audit/statistics.h"
 #include "audit/text.h"
 
@@ -407,7 +408,7 @@ void measureDiscrimination(const RiskCounts& counts, std::size_t n, const Analys
         result.roc = rocCurve(counts.groups);
 }
 
-// A CUSUM's control limit: the one given, or one simulated for the target
+// A CUSUM's control limit: the one given, or one computed for the target
 // run length from the model's own risk mix. False when cancelled.
 bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOptions& options,
                    double oddsRatio, std::uint64_t seed, Cusum& cusum, const Progress& progress) {
@@ -419,6 +420,21 @@ bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOption
     }
     if (n == 0)
         return true;
+    if (!riskMixCanSignal(counts.groups, oddsRatio)) {
+        cusum.limitMissing = std::string(kCannotSignal);
+        return true;
+    }
+    if (options.limitMethod == AnalysisOptions::LimitMethod::MarkovChain) {
+        ComputedLimit computed =
+            computeCusumLimit(counts.groups, oddsRatio, options.targetArl, progress);
+        if (computed.cancelled)
+            return false;
+        cusum.limit = computed.limit;
+        cusum.chainStates = computed.states;
+        cusum.limitMissing = std::move(computed.missing);
+        cusum.limitComputed = cusum.limit.has_value();
+        return true;
+    }
     bool cancelled = false;
     const Progress inner = [&](std::string_view stage, std::uint64_t done, std::uint64_t total) {
         if (progress && !progress(stage, done, total))
@@ -426,18 +442,13 @@ bool setCusumLimit(const RiskCounts& counts, std::size_t n, const AnalysisOption
         return !cancelled;
     };
     cusum.simulationRuns = simulationRunsFor(options.targetArl, options.simulationRuns);
-    if (riskMixCanSignal(counts.groups, oddsRatio)) {
-        cusum.limit = simulateCusumLimit(counts.groups, oddsRatio, options.targetArl,
-                                         cusum.simulationRuns, seed, inner);
-        if (cancelled)
-            return false;
-        if (!cusum.limit)
-            cusum.limitMissing = "the simulated CUSUM did not reach the in-control run length "
-                                 "within the work allowed";
-    } else {
-        cusum.limitMissing = "every counted risk is 0 or 1, so the CUSUM can never rise "
-                             "and no limit can be set";
-    }
+    cusum.limit = simulateCusumLimit(counts.groups, oddsRatio, options.targetArl,
+                                     cusum.simulationRuns, seed, inner);
+    if (cancelled)
+        return false;
+    if (!cusum.limit)
+        cusum.limitMissing = "the simulated CUSUM did not reach the in-control run length "
+                             "within the work allowed";
     cusum.limitComputed = cusum.limit.has_value();
     return true;
 }
@@ -656,7 +667,7 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     const std::uint64_t seed = options.seed + static_cast<std::uint64_t>(model);
     if (!setCusumLimit(counts, n, options, options.oddsRatio, seed, result.cusum, progress))
         return false;
-    // The improvement CUSUM's simulation draws numbers of its own.
+    // The improvement CUSUM's simulation, where asked for, draws numbers of its own.
     if (!setCusumLimit(counts, n, options, 1 / options.oddsRatio, seed + kModelCount,
                        result.improvement, progress))
         return false;

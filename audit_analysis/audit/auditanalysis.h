@@ -268,12 +268,16 @@ struct AnalysisOptions {
 
     // Risk-adjusted CUSUM: the odds ratio it looks for (> 0, not 1) and its
     // control limit. Without a limit one is computed per model for the
-    // in-control average run length `targetArl` by simulating the model's own
-    // risk mix (`simulationRuns` runs, generator seeded with `seed`: the same
-    // data and options always give the same limit).
+    // in-control average run length `targetArl` from the model's own risk
+    // mix: worked out by a Markov chain (runlength.h), or, where asked for,
+    // by simulating it (`simulationRuns` runs, generator seeded with `seed`:
+    // the same data and options always give the same limit), which is kept
+    // as an independent check.
+    enum class LimitMethod { MarkovChain, Simulation };
     double oddsRatio = 2.0;
     std::optional<double> limit;
     double targetArl = 10000;
+    LimitMethod limitMethod = LimitMethod::MarkovChain;
     std::uint32_t simulationRuns = 2000;
     std::uint64_t seed = 20000101;
 
@@ -395,10 +399,11 @@ struct CusumSignal {
 struct Cusum {
     double oddsRatio = 2.0;
     std::optional<double> limit; // none when it could not be computed
-    bool limitComputed = false;  // true when simulated for targetArl
+    bool limitComputed = false;  // true when computed for targetArl
     std::string limitMissing;    // why there is no limit, in words
     double targetArl = 0;
-    std::uint32_t simulationRuns = 0; // runs the computed limit rests on
+    int chainStates = 0;              // states of the Markov chain a computed limit rests on
+    std::uint32_t simulationRuns = 0; // runs a simulated limit rests on
     double finalValue = 0;
     std::vector<CusumSignal> signals;
 };
@@ -459,7 +464,7 @@ struct ModelResult {
     double vlad = 0; // final value: expected minus observed
     Cusum cusum;     // looks for more events than predicted (odds ratio R)
     // Looks for fewer events than predicted: the same CUSUM with odds ratio
-    // 1/R, its own limit (the one given, or simulated for the same in-control
+    // 1/R, its own limit (the one given, or computed for the same in-control
     // run length) and its own signals.
     Cusum improvement;
     FunnelSummary funnel;

@@ -641,7 +641,10 @@ std::string jsonCusum(const Cusum& c, const AnalysisOptions& options) {
                       ", \"limit_computed\": " + jsonBool(c.limitComputed);
     if (!c.limit && !c.limitMissing.empty())
         out += ", \"limit_missing\": " + jsonString(c.limitMissing);
-    if (c.limitComputed)
+    if (c.limitComputed && c.chainStates > 0)
+        out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
+               ", \"markov_states\": " + std::to_string(c.chainStates);
+    else if (c.limitComputed)
         out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
                ", \"simulation_runs\": " + std::to_string(c.simulationRuns) +
                ", \"seed\": " + std::to_string(options.seed);

@@ -27,9 +27,8 @@ inline constexpr double kLargestLimit = 1000;
 inline constexpr std::string_view kLimitTakes =
     "a number above 0 and at most 1000 (limits in use lie between about 2 and 10)";
 
-// The in-control average run length a computed limit is simulated for, in
-// episodes. Outside this range a figure means nothing clinically, or the
-// simulation could not end in reasonable time.
+// The in-control average run length a limit is computed for, in episodes.
+// Outside this range a figure means nothing clinically.
 inline constexpr double kSmallestArl = 10;
 inline constexpr double kLargestArl = 1e6;
 inline constexpr std::string_view kArlTakes = "a number of episodes from 10 to 1000000";

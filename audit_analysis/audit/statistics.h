@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -70,6 +71,8 @@ double cusumWeight(double risk, bool event, double oddsRatio);
 // False when no episode of the mix can move the CUSUM up (every risk 0 or 1,
 // or an odds ratio of 1): no limit then has a finite run length.
 bool riskMixCanSignal(std::span<const RiskGroup> riskMix, double oddsRatio);
+inline constexpr std::string_view kCannotSignal =
+    "every counted risk is 0 or 1, so the CUSUM can never rise and no limit can be set";
 
 // The simulation's work grows with runs times the run length; above this many
 // steps in all it uses fewer runs (never fewer than kFewestSimulationRuns),

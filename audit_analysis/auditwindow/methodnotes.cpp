@@ -116,8 +116,8 @@ QStringList methodNotes() {
             "The risk-adjusted CUSUM adds each episode's log-likelihood ratio for the odds of the "
             "outcome being multiplied by the chosen odds ratio, never falling below 0; on "
             "reaching the control limit it signals and starts again from 0 (Steiner et al. "
-            "2000). Unless given, the limit is found by simulating the file's own risk mix for "
-            "the chosen in-control average run length."),
+            "2000). Unless given, the limit is worked out from the file's own risk mix for the "
+            "chosen in-control average run length, by the Markov chain of Steiner et al."),
         QStringLiteral("Models: PS is the Physiological score, OS the Operative severity score. "
                        "The RAAA-POSSUM equations were fitted to repairs of ruptured abdominal "
                        "aortic aneurysms and are not for elective vascular patients. An episode "

@@ -194,7 +194,7 @@ QString limitText(const Cusum& cusum, const NumberFormat& format) {
     if (cusum.limit) {
         QString text = format.number(*cusum.limit, 2);
         if (cusum.limitComputed)
-            text += QStringLiteral(" (simulated for an in-control average run length of %1 "
+            text += QStringLiteral(" (computed for an in-control average run length of %1 "
                                    "episodes)")
                         .arg(cusum.targetArl);
         return text;

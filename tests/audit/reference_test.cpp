@@ -4,6 +4,8 @@
 
 #include "audit/auditanalysis.h"
 #include "audit/funnel.h"
+#include "audit/runlength.h"
+#include "audit/statistics.h"
 #include "auditgenerator.h"
 #include "auditlines.h"
 
@@ -175,6 +177,26 @@ TEST(AgainstPythonReference, FunnelLimitsAgreeWithScipy) {
     }
     EXPECT_EQ(::pclose(pipe), 0);
     EXPECT_EQ(rows, 16);
+}
+
+// The Markov chain's run length against a dense NumPy solve of the same
+// chain written from its definition, for a two-point risk mix and few states.
+TEST(AgainstPythonReference, MarkovRunLengthAgreesWithNumPy) {
+    const std::vector<RiskGroup> mix = {{0.1, 0, 3}, {0.4, 0, 1}};
+    for (const double r : {2.0, 0.5}) {
+        for (const int states : {1, 2, 5, 12}) {
+            const std::string command = std::string(CALDRIN_REFERENCE_PYTHON) + " '" +
+                                        CALDRIN_RUNLENGTH_SCRIPT + "' " + std::to_string(r) +
+                                        " 1.5 " + std::to_string(states) + " 0.1:3 0.4:1";
+            std::FILE* pipe = ::popen(command.c_str(), "r");
+            ASSERT_TRUE(pipe);
+            double expected = 0;
+            EXPECT_EQ(std::fscanf(pipe, "%lf", &expected), 1);
+            EXPECT_EQ(::pclose(pipe), 0);
+            EXPECT_NEAR(*cusumRunLength(mix, r, 1.5, states), expected, 1e-10 * expected)
+                << "R " << r << ", " << states << " states";
+        }
+    }
 }
 
 // Known, due and not yet due per outcome and month, on a fixed day that

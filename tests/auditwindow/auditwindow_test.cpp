@@ -690,7 +690,7 @@ private Q_SLOTS:
                 .arg(format.number(*p.cusum.limit, 2)));
         const qsizetype fewer = words.indexOf(
             QStringLiteral("Fewer deaths than predicted (drawn below 0): odds ratio 0.50; control "
-                           "limit %1 (simulated for an in-control average run length of 200")
+                           "limit %1 (computed for an in-control average run length of 200")
                 .arg(format.number(*p.improvement.limit, 2)));
         QVERIFY2(more >= 0 && fewer > more, qPrintable(words));
         const CusumSignal& first = p.improvement.signals.front();

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Control limits worked out by the Markov chain against the simulated ones,
+// in one run: the default analysis (every model's harm and improvement
+// limits computed) of a generated file of 3,000 episodes and of 10^6 records,
+// timed with each method, the largest relative difference between the two
+// methods' limits, and the chain's time at --arl 1000000 against --arl 10000.
+//
+//   audit_limits_bench [RECORDS...]   (default: 3000 1000000)
+// Reading the file is timed apart from the analysis; both are printed.
+
+#include "audit/auditanalysis.h"
+#include "auditgenerator.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace caldrin::audit;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Timed {
+    AnalysisResult result;
+    double seconds = 0;
+};
+
+Timed timedAnalysis(const AuditData& data, AnalysisOptions::LimitMethod method, double arl) {
+    AnalysisOptions options;
+    options.limitMethod = method;
+    options.targetArl = arl;
+    const auto start = Clock::now();
+    Timed timed{analyse(data, options), 0};
+    timed.seconds = secondsSince(start);
+    return timed;
+}
+
+// The largest |chain - simulated| / chain over every limit both give.
+double largestDifference(const AnalysisResult& chain, const AnalysisResult& simulated) {
+    double largest = 0;
+    for (std::size_t m = 0; m < chain.models.size(); ++m) {
+        for (const auto member : {&ModelResult::cusum, &ModelResult::improvement}) {
+            const Cusum& a = chain.models[m].*member;
+            const Cusum& b = simulated.models[m].*member;
+            if (a.limit && b.limit)
+                largest = std::max(largest, std::fabs(*a.limit - *b.limit) / *a.limit);
+        }
+    }
+    return largest;
+}
+
+int limitsComputed(const AnalysisResult& result) {
+    int count = 0;
+    for (const ModelResult& m : result.models)
+        count += m.cusum.limitComputed + m.improvement.limitComputed;
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::strtoull(argv[i], nullptr, 10));
+    if (sizes.empty())
+        sizes = {3000, 1000000};
+    std::printf("%-9s %7s %9s %11s %11s %9s %13s %13s\n", "records", "read s", "episodes",
+                "simulated s", "chain s", "limits", "largest diff", "chain arl1e6 s");
+    for (const std::size_t records : sizes) {
+        testing::GeneratedAudit generated;
+        generated.records = records;
+        generated.seed = 2026;
+        generated.years = 10;
+        generated.oddsMultiplier = 1.2;
+        const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                           ("caldrin-limits-bench-" + std::to_string(::getpid()) +
+                                            "-" + std::to_string(records) + ".csv");
+        if (!testing::writeAuditFile(path.string(), generated)) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+        const auto readStart = Clock::now();
+        AuditReader reader(ReadOptions{DateOrder::DayMonthYear, 2026});
+        reader.addFile(path.string());
+        const AuditData data = reader.finish();
+        const double readSeconds = secondsSince(readStart);
+        std::filesystem::remove(path);
+
+        const Timed chain = timedAnalysis(data, AnalysisOptions::LimitMethod::MarkovChain, 1e4);
+        const Timed simulated = timedAnalysis(data, AnalysisOptions::LimitMethod::Simulation, 1e4);
+        const Timed longChain = timedAnalysis(data, AnalysisOptions::LimitMethod::MarkovChain, 1e6);
+        std::printf("%-9zu %7.3f %9llu %11.3f %11.3f %4d/%-4d %12.2f%% %13.3f\n", records,
+                    readSeconds, static_cast<unsigned long long>(chain.result.episodes),
+                    simulated.seconds, chain.seconds, limitsComputed(chain.result),
+                    limitsComputed(simulated.result),
+                    100 * largestDifference(chain.result, simulated.result), longChain.seconds);
+        for (const ModelResult& m : chain.result.models)
+            for (const Cusum* c : {&m.cusum, &m.improvement})
+                if (!c->limit)
+                    std::printf("  %s: no limit (%s)\n", std::string(modelKey(m.model)).c_str(),
+                                c->limitMissing.c_str());
+    }
+}
