@@ -7,6 +7,8 @@
 #include "audit/statistics.h"
 #include "audit/text.h"
 
+#include <boost/math/distributions/normal.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -633,7 +635,8 @@ void compareAurocs(const AuditData& data, std::span<const std::uint32_t> order, 
                     const double se = std::sqrt(variance);
                     c.interval = Interval{*c.difference - kZ975 * se, *c.difference + kZ975 * se};
                     c.z = *c.difference / se;
-                    c.p = std::erfc(std::fabs(*c.z) / std::sqrt(2.0));
+                    c.p = 2 * boost::math::cdf(boost::math::complement(
+                                  boost::math::normal_distribution<double>(), std::fabs(*c.z)));
                 } else {
                     c.missing = "the two models rank every pair of episodes alike, so the "
                                 "difference has no spread to test against";

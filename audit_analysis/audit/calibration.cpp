@@ -3,6 +3,8 @@
 #include "audit/calibration.h"
 #include "audit/statistics.h"
 
+#include <Eigen/Dense>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -23,148 +25,91 @@ double softplus(double eta) {
     return eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
 }
 
-// A symmetric positive definite k x k matrix (row-major) factored as L L'.
-// Fails when a pivot vanishes against its own diagonal entry, which is how a
-// column that is a combination of the others shows.
-class Cholesky {
-public:
-    explicit Cholesky(std::vector<double> matrix, std::size_t k)
-        : l_(std::move(matrix))
-        , k_(k) {
-        for (std::size_t j = 0; j < k_; ++j) {
-            const double diagonal = l_[j * k_ + j];
-            double d = diagonal;
-            for (std::size_t c = 0; c < j; ++c)
-                d -= l_[j * k_ + c] * l_[j * k_ + c];
-            if (!(d > 1e-11 * diagonal) || !std::isfinite(d)) {
-                ok_ = false;
-                return;
-            }
-            l_[j * k_ + j] = std::sqrt(d);
-            for (std::size_t r = j + 1; r < k_; ++r) {
-                double s = l_[r * k_ + j];
-                for (std::size_t c = 0; c < j; ++c)
-                    s -= l_[r * k_ + c] * l_[j * k_ + c];
-                l_[r * k_ + j] = s / l_[j * k_ + j];
-            }
-        }
-    }
-    bool ok() const { return ok_; }
-
-    std::vector<double> solve(std::vector<double> b) const {
-        for (std::size_t r = 0; r < k_; ++r) {
-            for (std::size_t c = 0; c < r; ++c)
-                b[r] -= l_[r * k_ + c] * b[c];
-            b[r] /= l_[r * k_ + r];
-        }
-        for (std::size_t r = k_; r-- > 0;) {
-            for (std::size_t c = r + 1; c < k_; ++c)
-                b[r] -= l_[c * k_ + r] * b[c];
-            b[r] /= l_[r * k_ + r];
-        }
-        return b;
-    }
-
-    std::vector<double> inverse() const {
-        std::vector<double> result(k_ * k_);
-        for (std::size_t c = 0; c < k_; ++c) {
-            std::vector<double> unit(k_, 0.0);
-            unit[c] = 1;
-            const std::vector<double> column = solve(unit);
-            for (std::size_t r = 0; r < k_; ++r)
-                result[r * k_ + c] = column[r];
-        }
-        return result;
-    }
-
-private:
-    std::vector<double> l_;
-    std::size_t k_;
-    bool ok_ = true;
-};
-
 // A logistic regression on episodes grouped by risk: `design` holds k
 // columns per group (row-major), `offset` one value per group (or none).
 struct LogisticFit {
     std::vector<double> coefficients;
-    std::vector<double> covariance; // k x k, the inverse information at the estimate
+    Eigen::MatrixXd covariance; // k x k, the inverse information at the estimate
     int iterations = 0;
     std::string problem; // why there is no estimate; empty when there is
 };
 
+// Columns whose pivots fall below this share of the largest are taken as
+// combinations of the others.
+constexpr double kRankThreshold = 1e-9;
+
+// The rank of a k-column matrix, by QR with column pivoting.
+Eigen::Index rankOf(const Eigen::MatrixXd& matrix) {
+    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(matrix);
+    qr.setThreshold(kRankThreshold);
+    return qr.rank();
+}
+
 LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const double> design,
                         std::size_t k, std::span<const double> offset, std::vector<double> start) {
-    const std::size_t rows = groups.size();
-    auto eta = [&](const std::vector<double>& beta, std::size_t g) {
-        double value = offset.empty() ? 0.0 : offset[g];
-        for (std::size_t c = 0; c < k; ++c)
-            value += design[g * k + c] * beta[c];
-        return value;
-    };
-    auto logLikelihood = [&](const std::vector<double>& beta) {
+    const auto rows = static_cast<Eigen::Index>(groups.size());
+    const auto columns = static_cast<Eigen::Index>(k);
+    const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>
+        x(design.data(), rows, columns);
+    Eigen::VectorXd events(rows), episodes(rows), base = Eigen::VectorXd::Zero(rows);
+    for (Eigen::Index g = 0; g < rows; ++g) {
+        events[g] = static_cast<double>(groups[g].events);
+        episodes[g] = static_cast<double>(groups[g].events + groups[g].nonEvents);
+        if (!offset.empty())
+            base[g] = offset[g];
+    }
+    auto logLikelihood = [&](const Eigen::VectorXd& beta) {
+        const Eigen::VectorXd eta = base + x * beta;
         double ll = 0;
-        for (std::size_t g = 0; g < rows; ++g) {
-            const double e = eta(beta, g);
-            ll += static_cast<double>(groups[g].events) * e -
-                  static_cast<double>(groups[g].events + groups[g].nonEvents) * softplus(e);
-        }
+        for (Eigen::Index g = 0; g < rows; ++g)
+            ll += events[g] * eta[g] - episodes[g] * softplus(eta[g]);
         return ll;
     };
     // Gradient and information at beta.
-    auto derivatives = [&](const std::vector<double>& beta, std::vector<double>& gradient,
-                           std::vector<double>& information) {
-        gradient.assign(k, 0.0);
-        information.assign(k * k, 0.0);
-        for (std::size_t g = 0; g < rows; ++g) {
-            const double mu = expit(eta(beta, g));
-            const double n = static_cast<double>(groups[g].events + groups[g].nonEvents);
-            const double residual = static_cast<double>(groups[g].events) - n * mu;
-            const double w = n * mu * (1 - mu);
-            const double* x = &design[g * k];
-            for (std::size_t r = 0; r < k; ++r) {
-                gradient[r] += residual * x[r];
-                for (std::size_t c = 0; c <= r; ++c)
-                    information[r * k + c] += w * x[r] * x[c];
-            }
+    Eigen::VectorXd gradient(columns);
+    Eigen::MatrixXd information(columns, columns);
+    auto derivatives = [&](const Eigen::VectorXd& beta) {
+        const Eigen::VectorXd eta = base + x * beta;
+        Eigen::VectorXd residual(rows), weight(rows);
+        for (Eigen::Index g = 0; g < rows; ++g) {
+            const double mu = expit(eta[g]);
+            residual[g] = events[g] - episodes[g] * mu;
+            weight[g] = episodes[g] * mu * (1 - mu);
         }
-        for (std::size_t r = 0; r < k; ++r)
-            for (std::size_t c = r + 1; c < k; ++c)
-                information[r * k + c] = information[c * k + r];
+        gradient.noalias() = x.transpose() * residual;
+        information.noalias() = x.transpose() * weight.asDiagonal() * x;
     };
 
     LogisticFit fit;
-    std::vector<double> beta = std::move(start);
+    // A column that is a combination of the others, among the episodes
+    // counted, leaves the coefficients unidentified whatever the outcomes.
+    Eigen::MatrixXd counted = episodes.cwiseSqrt().asDiagonal() * x;
+    if (rankOf(counted) < columns) {
+        fit.problem = "the fit is singular: its columns cannot be told apart in these episodes";
+        return fit;
+    }
+    Eigen::VectorXd beta = Eigen::Map<const Eigen::VectorXd>(start.data(), columns);
     double ll = logLikelihood(beta);
-    std::vector<double> gradient, information;
     for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
-        derivatives(beta, gradient, information);
-        const Cholesky factor(information, k);
-        if (!factor.ok()) {
-            fit.problem = "the fit is singular: its columns cannot be told apart in these "
-                          "episodes";
+        derivatives(beta);
+        Eigen::ColPivHouseholderQR<Eigen::MatrixXd> factor(information);
+        factor.setThreshold(kRankThreshold);
+        if (factor.rank() < columns) {
+            fit.problem = "the fit is singular: the predicted risks come close to separating "
+                          "the events from the non-events";
             return fit;
         }
-        std::vector<double> step = factor.solve(gradient);
-        std::vector<double> next(k);
-        auto advance = [&] {
-            for (std::size_t c = 0; c < k; ++c)
-                next[c] = beta[c] + step[c];
-        };
-        advance();
+        Eigen::VectorXd step = factor.solve(gradient);
+        Eigen::VectorXd next = beta + step;
         double nextLl = logLikelihood(next);
         // Halve the step while it lowers the likelihood.
         for (int halving = 0; halving < 30 && !(nextLl >= ll - 1e-12 * std::fabs(ll)); ++halving) {
-            for (double& s : step)
-                s /= 2;
-            advance();
+            step /= 2;
+            next = beta + step;
             nextLl = logLikelihood(next);
         }
-        double largestStep = 0;
-        double largestCoefficient = 0;
-        for (std::size_t c = 0; c < k; ++c) {
-            largestStep = std::max(largestStep, std::fabs(step[c]));
-            largestCoefficient = std::max(largestCoefficient, std::fabs(next[c]));
-        }
+        const double largestStep = step.cwiseAbs().maxCoeff();
+        const double largestCoefficient = next.cwiseAbs().maxCoeff();
         const double change = std::fabs(nextLl - ll);
         beta = next;
         ll = nextLl;
@@ -172,13 +117,14 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
             break;
         if (largestStep < 1e-10 ||
             (change < 1e-13 * std::max(1.0, std::fabs(ll)) && largestStep < 1e-6)) {
-            derivatives(beta, gradient, information);
-            const Cholesky atEstimate(information, k);
-            if (!atEstimate.ok()) {
+            derivatives(beta);
+            Eigen::ColPivHouseholderQR<Eigen::MatrixXd> atEstimate(information);
+            atEstimate.setThreshold(kRankThreshold);
+            if (atEstimate.rank() < columns) {
                 fit.problem = "the fit is singular at its estimate";
                 return fit;
             }
-            fit.coefficients = beta;
+            fit.coefficients.assign(beta.data(), beta.data() + columns);
             fit.covariance = atEstimate.inverse();
             fit.iterations = iteration;
             return fit;
@@ -256,7 +202,7 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
         const LogisticFit fit = fitLogistic(groups, ones, 1, x, {0.0});
         if (fit.problem.empty()) {
             result.inTheLarge = fit.coefficients[0];
-            result.inTheLargeInterval = wald(fit.coefficients[0], fit.covariance[0]);
+            result.inTheLargeInterval = wald(fit.coefficients[0], fit.covariance(0, 0));
         } else {
             result.inTheLargeMissing = fit.problem;
         }
@@ -278,8 +224,8 @@ Calibration calibrationFit(std::span<const RiskGroup> groups) {
     }
     result.intercept = fit.coefficients[0];
     result.slope = fit.coefficients[1];
-    result.interceptInterval = wald(fit.coefficients[0], fit.covariance[0]);
-    result.slopeInterval = wald(fit.coefficients[1], fit.covariance[3]);
+    result.interceptInterval = wald(fit.coefficients[0], fit.covariance(0, 0));
+    result.slopeInterval = wald(fit.coefficients[1], fit.covariance(1, 1));
     result.iterations = fit.iterations;
     return result;
 }
@@ -377,19 +323,17 @@ CalibrationCurve calibrationCurve(std::span<const RiskGroup> groups) {
         return curve;
     }
     curve.knots = knots;
+    const Eigen::Map<const Eigen::VectorXd> coefficients(fit.coefficients.data(),
+                                                         static_cast<Eigen::Index>(k));
     // The linear predictor and its standard error at x.
     auto predict = [&](double x, double& se) {
-        std::vector<double> row{1};
-        for (const double b : splineBasis(x, knots))
-            row.push_back(b);
-        double eta = 0;
-        double variance = 0;
-        for (std::size_t r = 0; r < k; ++r) {
-            eta += row[r] * fit.coefficients[r];
-            for (std::size_t c = 0; c < k; ++c)
-                variance += row[r] * fit.covariance[r * k + c] * row[c];
-        }
-        se = std::sqrt(std::max(0.0, variance));
+        Eigen::VectorXd row(static_cast<Eigen::Index>(k));
+        row[0] = 1;
+        const std::vector<double> basis = splineBasis(x, knots);
+        for (std::size_t c = 0; c < basis.size(); ++c)
+            row[static_cast<Eigen::Index>(c + 1)] = basis[c];
+        const double eta = row.dot(coefficients);
+        se = std::sqrt(std::max(0.0, row.dot(fit.covariance * row)));
         return eta;
     };
 

@@ -3,6 +3,8 @@
 #include "audit/funnel.h"
 #include "audit/statistics.h"
 
+#include <boost/math/distributions/poisson.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -14,8 +16,8 @@ double poissonCdf(std::int64_t r, double mean) {
         return 0;
     if (mean <= 0)
         return 1;
-    // P(X <= r) = Q(r + 1, mean), the regularised upper incomplete gamma.
-    return regularisedGammaQ(static_cast<double>(r) + 1, mean);
+    return boost::math::cdf(boost::math::poisson_distribution<double>(mean),
+                            static_cast<double>(r));
 }
 
 double funnelLimit(double expected, double probability) {

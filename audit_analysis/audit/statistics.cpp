@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/statistics.h"
 
+#include <boost/math/distributions/chi_squared.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
-#include <math.h> // lgamma_r: std::lgamma writes a global sign and is not thread-safe
 #include <numeric>
 #include <stdexcept>
 #include <utility>
@@ -22,146 +23,22 @@ std::pair<std::uint64_t, std::uint64_t> classSizes(std::span<const RiskGroup> gr
     return {positives, negatives};
 }
 
-namespace {
-
-constexpr double kEpsilon = 1e-15;
-constexpr int kMaxGammaIterations = 1000000;
-
-double logGamma(double a) {
-    int sign = 0;
-    return lgamma_r(a, &sign);
-}
-
-// P(a, x) by its series; converges quickly for x < a + 1.
-double gammaSeries(double a, double x) {
-    double term = 1.0 / a;
-    double sum = term;
-    for (int n = 1; n < kMaxGammaIterations; ++n) {
-        term *= x / (a + n);
-        sum += term;
-        if (std::fabs(term) < std::fabs(sum) * kEpsilon)
-            break;
-    }
-    return sum * std::exp(-x + a * std::log(x) - logGamma(a));
-}
-
-// Q(a, x) by its continued fraction (modified Lentz); for x >= a + 1.
-double gammaContinuedFraction(double a, double x) {
-    constexpr double kTiny = 1e-300;
-    double b = x + 1.0 - a;
-    double c = 1.0 / kTiny;
-    double d = 1.0 / b;
-    double h = d;
-    for (int i = 1; i < kMaxGammaIterations; ++i) {
-        const double an = -i * (i - a);
-        b += 2.0;
-        d = an * d + b;
-        if (std::fabs(d) < kTiny)
-            d = kTiny;
-        c = b + an / c;
-        if (std::fabs(c) < kTiny)
-            c = kTiny;
-        d = 1.0 / d;
-        const double delta = d * c;
-        h *= delta;
-        if (std::fabs(delta - 1.0) < kEpsilon)
-            break;
-    }
-    return std::exp(-x + a * std::log(x) - logGamma(a)) * h;
-}
-
-// Acklam's rational approximation of the normal quantile; only a starting
-// point for the chi-square quantile's Newton steps.
-double normalQuantileApprox(double p) {
-    static constexpr double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
-                                   -2.759285104469687e+02, 1.383577518672690e+02,
-                                   -3.066479806614716e+01, 2.506628277459239e+00};
-    static constexpr double b[] = {-5.447609879822406e+01, 1.615858368580409e+02,
-                                   -1.556989798598866e+02, 6.680131188771972e+01,
-                                   -1.328068155288572e+01};
-    static constexpr double c[] = {-7.784894002430293e-03, -3.223964580411365e-01,
-                                   -2.400758277161838e+00, -2.549732539343734e+00,
-                                   4.374664141464968e+00,  2.938163982698783e+00};
-    static constexpr double d[] = {7.784695709041462e-03, 3.224671290700398e-01,
-                                   2.445134137142996e+00, 3.754408661907416e+00};
-    const double low = 0.02425;
-    if (p < low) {
-        const double q = std::sqrt(-2 * std::log(p));
-        return (((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
-               ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
-    }
-    if (p > 1 - low) {
-        const double q = std::sqrt(-2 * std::log(1 - p));
-        return -(((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
-               ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
-    }
-    const double q = p - 0.5;
-    const double r = q * q;
-    return (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q /
-           (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
-}
-
-} // namespace
-
-double regularisedGammaP(double a, double x) {
-    if (x <= 0)
-        return 0;
-    if (x < a + 1)
-        return gammaSeries(a, x);
-    return 1.0 - gammaContinuedFraction(a, x);
-}
-
-double regularisedGammaQ(double a, double x) {
-    if (x <= 0)
-        return 1;
-    if (x < a + 1)
-        return 1.0 - gammaSeries(a, x);
-    return gammaContinuedFraction(a, x);
-}
-
 double chiSquareUpperTail(double x, double degreesOfFreedom) {
-    return regularisedGammaQ(degreesOfFreedom / 2, x / 2);
+    if (!(x > 0))
+        return 1;
+    return boost::math::cdf(boost::math::complement(
+        boost::math::chi_squared_distribution<double>(degreesOfFreedom), x));
 }
 
 double chiSquareQuantile(double probability, double degreesOfFreedom) {
     if (!(probability > 0 && probability < 1) || !(degreesOfFreedom > 0))
         throw std::domain_error("chi-square quantile outside its domain");
-    const double a = degreesOfFreedom / 2;
-    // Solve for y = x / 2 in P(a, y) = probability; work on the smaller tail
-    // so that probabilities near 1 keep their precision.
-    const bool upper = probability > 0.5;
-    const double target = upper ? 1 - probability : probability;
-    auto tail = [&](double y) { return upper ? regularisedGammaQ(a, y) : regularisedGammaP(a, y); };
-    // Wilson-Hilferty start.
-    const double k = degreesOfFreedom;
-    const double z = normalQuantileApprox(probability);
-    const double h = 2.0 / (9.0 * k);
-    double y = std::max(k * std::pow(1 - h + z * std::sqrt(h), 3) / 2, 1e-8);
-
-    // Bracket, then Newton steps kept inside the bracket (bisection otherwise).
-    double lo = 0;
-    double hi = std::max(2 * y, 1.0);
-    while (regularisedGammaP(a, hi) < probability)
-        hi *= 2;
-    const double logNorm = logGamma(a);
-    for (int i = 0; i < 200; ++i) {
-        const double value = tail(y);
-        const double error = upper ? target - value : value - target; // P(y) - probability
-        if (error > 0)
-            hi = y;
-        else
-            lo = y;
-        const double density = std::exp((a - 1) * std::log(y) - y - logNorm);
-        double next = y - error / density;
-        if (!(next > lo && next < hi) || !std::isfinite(next))
-            next = (lo + hi) / 2;
-        if (std::fabs(next - y) <= 1e-15 * y || hi - lo <= 1e-15 * hi) {
-            y = next;
-            break;
-        }
-        y = next;
-    }
-    return 2 * y;
+    const boost::math::chi_squared_distribution<double> distribution(degreesOfFreedom);
+    // The upper half from its own tail, so that probabilities near 1 keep
+    // their precision.
+    return probability > 0.5
+               ? boost::math::quantile(boost::math::complement(distribution, 1 - probability))
+               : boost::math::quantile(distribution, probability);
 }
 
 Interval poissonRatioInterval(std::uint64_t observed, double expected) {

@@ -19,14 +19,10 @@ namespace caldrin::audit {
 // The 97.5th percentile of the standard normal: Wald 95% intervals.
 inline constexpr double kZ975 = 1.959963984540054;
 
-// Regularised lower incomplete gamma P(a, x), a > 0, x >= 0.
-double regularisedGammaP(double a, double x);
-// Regularised upper incomplete gamma Q(a, x) = 1 - P(a, x), accurate in the tail.
-double regularisedGammaQ(double a, double x);
-
-// x with P(chi-square with df degrees of freedom <= x) = probability.
+// x with P(chi-square with df degrees of freedom <= x) = probability
+// (Boost.Math); std::domain_error outside 0 < probability < 1, df > 0.
 double chiSquareQuantile(double probability, double degreesOfFreedom);
-// P(chi-square with df degrees of freedom > x).
+// P(chi-square with df degrees of freedom > x) (Boost.Math).
 double chiSquareUpperTail(double x, double degreesOfFreedom);
 
 // Exact Poisson 95% limits on `observed` events, divided by `expected`.

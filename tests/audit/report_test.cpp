@@ -119,7 +119,7 @@ TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
     EXPECT_EQ(kModelCount, 8u);
     // One episode expects fewer than 5 events: unreliable, coded as the
     // window's tables code it.
-    EXPECT_NE(csv.find("possum_morbidity,morbidity,all,1,0,0.2,0,0,18.444397270569674,yes,"),
+    EXPECT_NE(csv.find("possum_morbidity,morbidity,all,1,0,0.2,0,0,18.444397270569677,yes,"),
               std::string::npos)
         << csv.substr(0, 600);
     // Every row has the header's columns; the completeness columns follow

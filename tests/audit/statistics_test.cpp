@@ -354,6 +354,22 @@ TEST(Calibration, SplineBasisAndKnots) {
     EXPECT_TRUE(splineKnots(groupByRisk(two, std::vector<std::uint8_t>(5, 0))).empty());
 }
 
+// Three distinct risks, two episodes each (one with the event), give four
+// distinct knots (ranks 0.25, 1.75, 3.25, 4.75 fall between different order
+// statistics) but only three distinct rows for four columns: the design's
+// rank shows the fit cannot be identified, though no class is separated.
+TEST(Calibration, SingularSplineDesignIsFoundByItsRank) {
+    const std::vector<double> risk = {0.1, 0.1, 0.2, 0.2, 0.3, 0.3};
+    const std::vector<std::uint8_t> outcome = {1, 0, 1, 0, 1, 0};
+    const auto groups = groupByRisk(risk, outcome);
+    ASSERT_EQ(splineKnots(groups).size(), 4u);
+    EXPECT_EQ(calibrationFitObstacle(groups), "");
+    const CalibrationCurve curve = calibrationCurve(groups);
+    EXPECT_TRUE(curve.points.empty());
+    EXPECT_EQ(curve.missing,
+              "the fit is singular: its columns cannot be told apart in these episodes");
+}
+
 // phi from z-scores winsorised at their 10th and 90th percentiles: of
 // -3, -1, 0 x 7, 4 the 10th is -1.2 and the 90th 0.4 (ranks 0.9 and 8.1).
 TEST(Funnel, OverdispersionWinsorisesTheZScores) {
