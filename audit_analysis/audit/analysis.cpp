@@ -10,7 +10,9 @@
 #include <boost/math/distributions/normal.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <utility>
 
@@ -668,11 +670,23 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
         riskOfStep[t] = counted.scale[t];
     result.hosmerLemeshow = hosmerLemeshowByStep(counted.risk, counted.outcome, riskOfStep);
     const std::uint64_t seed = options.seed + static_cast<std::uint64_t>(model);
-    if (!setCusumLimit(counts, n, options, options.oddsRatio, seed, result.cusum, progress))
-        return false;
-    // The improvement CUSUM's simulation, where asked for, draws numbers of its own.
-    if (!setCusumLimit(counts, n, options, 1 / options.oddsRatio, seed + kModelCount,
-                       result.improvement, progress))
+    // The two limits are independent: the improvement CUSUM's is worked out
+    // on a second thread. Only this thread reports progress; the other stops
+    // when this one is cancelled. The improvement CUSUM's simulation, where
+    // asked for, draws numbers of its own.
+    std::atomic<bool> stop{false};
+    const Progress untilStopped = [&stop](std::string_view, std::uint64_t, std::uint64_t) {
+        return !stop.load();
+    };
+    std::future<bool> improvement = std::async(std::launch::async, [&, n, seed] {
+        return setCusumLimit(counts, n, options, 1 / options.oddsRatio, seed + kModelCount,
+                             result.improvement, untilStopped);
+    });
+    const bool harmSet =
+        setCusumLimit(counts, n, options, options.oddsRatio, seed, result.cusum, progress);
+    if (!harmSet)
+        stop = true;
+    if (!improvement.get() || !harmSet)
         return false;
     followOverTime(data, counted, counts, options, result);
     placements = placementsOf(model, counted, counts, result.discrimination.auroc);
