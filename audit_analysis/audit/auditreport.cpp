@@ -4,6 +4,8 @@
 #include "audit/text.h"
 #include "auditformat/columns.h"
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -17,15 +19,6 @@ constexpr std::size_t kSignalsListed = 12;
 
 std::string fixed(double value, int decimals) {
     return fixedText(value, decimals);
-}
-
-// JSON has no NaN or infinity.
-std::string jsonNumber(double value) {
-    return std::isfinite(value) ? shortestText(value) : "null";
-}
-
-std::string jsonNumber(const std::optional<double>& value) {
-    return value ? jsonNumber(*value) : "null";
 }
 
 // Paths come from the command line or a dialog: shown as they are, minus
@@ -585,192 +578,200 @@ private:
     std::string out_;
 };
 
-std::string jsonInterval(const std::optional<Interval>& interval) {
-    return interval ? "[" + jsonNumber(interval->lower) + ", " + jsonNumber(interval->upper) + "]"
-                    : "null";
+// The analysis as JSON, built as a document and written by nlohmann-json:
+// keys in the order they are added; numbers as the shortest text that reads
+// back the same; texts well-formed UTF-8.
+using Json = nlohmann::ordered_json;
+
+// JSON has no NaN or infinity: a figure that is missing is null.
+Json jsonNumber(double value) {
+    return std::isfinite(value) ? Json(value) : Json(nullptr);
 }
 
-std::string jsonObservedExpected(const ObservedExpected& o) {
-    std::string out;
-    out += "\"n\": " + countText(o.n) + ", \"observed\": " + countText(o.observed) +
-           ", \"expected\": " + jsonNumber(o.expected) + ", \"oe\": " + jsonNumber(o.ratio) +
-           ", \"oe_ci\": ";
-    out += o.interval
-               ? "[" + jsonNumber(o.interval->lower) + ", " + jsonNumber(o.interval->upper) + "]"
-               : "null";
-    out += std::string(", \"unreliable\": ") + (o.unreliable ? "true" : "false");
-    return out;
+Json jsonNumber(const std::optional<double>& value) {
+    return value ? jsonNumber(*value) : Json(nullptr);
 }
 
-std::string jsonBool(bool value) {
-    return value ? "true" : "false";
+Json jsonText(std::string_view text) {
+    return wellFormedUtf8(text);
+}
+
+Json jsonInterval(const std::optional<Interval>& interval) {
+    return interval ? Json::array({jsonNumber(interval->lower), jsonNumber(interval->upper)})
+                    : Json(nullptr);
 }
 
 // Why a figure is null, or null when it is not.
-std::string jsonReason(const std::string& reason) {
-    return reason.empty() ? "null" : jsonString(reason);
+Json jsonReason(const std::string& reason) {
+    return reason.empty() ? Json(nullptr) : jsonText(reason);
 }
 
-std::string jsonCurve(const CalibrationCurve& curve) {
-    std::string out = "{\"knots\": ";
+void addObservedExpected(Json& out, const ObservedExpected& o) {
+    out["n"] = o.n;
+    out["observed"] = o.observed;
+    out["expected"] = jsonNumber(o.expected);
+    out["oe"] = jsonNumber(o.ratio);
+    out["oe_ci"] = jsonInterval(o.interval);
+    out["unreliable"] = o.unreliable;
+}
+
+Json jsonCurve(const CalibrationCurve& curve) {
+    Json out = Json::object();
     if (curve.knots.empty()) {
-        out += "null, \"points\": null";
+        out["knots"] = nullptr;
+        out["points"] = nullptr;
     } else {
-        out += "[";
-        for (std::size_t i = 0; i < curve.knots.size(); ++i)
-            out.append(i ? ", " : "").append(jsonNumber(curve.knots[i]));
-        out += "], \"points\": [";
-        for (std::size_t i = 0; i < curve.points.size(); ++i) {
-            const CalibrationCurvePoint& p = curve.points[i];
-            out += i ? ",\n         " : "\n         ";
-            out += "{\"p\": " + jsonNumber(p.p) + ", \"observed\": " + jsonNumber(p.observed) +
-                   ", \"lower\": " + jsonNumber(p.lower) + ", \"upper\": " + jsonNumber(p.upper) +
-                   "}";
-        }
-        out += "]";
+        Json knots = Json::array();
+        for (const double knot : curve.knots)
+            knots.push_back(jsonNumber(knot));
+        out["knots"] = std::move(knots);
+        Json points = Json::array();
+        for (const CalibrationCurvePoint& p : curve.points)
+            points.push_back({{"p", jsonNumber(p.p)},
+                              {"observed", jsonNumber(p.observed)},
+                              {"lower", jsonNumber(p.lower)},
+                              {"upper", jsonNumber(p.upper)}});
+        out["points"] = std::move(points);
     }
-    out += ",\n       \"ici\": " + jsonNumber(curve.ici) + ", \"e50\": " + jsonNumber(curve.e50) +
-           ", \"e90\": " + jsonNumber(curve.e90) + ", \"emax\": " + jsonNumber(curve.emax) +
-           ", \"missing\": " + jsonReason(curve.missing) + "}";
+    out["ici"] = jsonNumber(curve.ici);
+    out["e50"] = jsonNumber(curve.e50);
+    out["e90"] = jsonNumber(curve.e90);
+    out["emax"] = jsonNumber(curve.emax);
+    out["missing"] = jsonReason(curve.missing);
     return out;
 }
 
-std::string jsonCusum(const Cusum& c, const AnalysisOptions& options) {
-    std::string out = "\"odds_ratio\": " + jsonNumber(c.oddsRatio) +
-                      ", \"limit\": " + jsonNumber(c.limit) +
-                      ", \"limit_computed\": " + jsonBool(c.limitComputed);
+Json jsonCusum(const Cusum& c, const AnalysisOptions& options) {
+    Json out = Json::object();
+    out["odds_ratio"] = jsonNumber(c.oddsRatio);
+    out["limit"] = jsonNumber(c.limit);
+    out["limit_computed"] = c.limitComputed;
     if (!c.limit && !c.limitMissing.empty())
-        out += ", \"limit_missing\": " + jsonString(c.limitMissing);
-    if (c.limitComputed && c.chainStates > 0)
-        out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
-               ", \"markov_states\": " + std::to_string(c.chainStates);
-    else if (c.limitComputed)
-        out += ", \"in_control_arl\": " + jsonNumber(c.targetArl) +
-               ", \"simulation_runs\": " + std::to_string(c.simulationRuns) +
-               ", \"seed\": " + std::to_string(options.seed);
-    out += ", \"signals\": [";
-    for (std::size_t i = 0; i < c.signals.size(); ++i) {
-        out += i ? ", " : "";
-        out += "{\"episode\": " + countText(c.signals[i].position) +
-               ", \"date\": " + jsonString(c.signals[i].date) + "}";
+        out["limit_missing"] = jsonText(c.limitMissing);
+    if (c.limitComputed) {
+        out["in_control_arl"] = jsonNumber(c.targetArl);
+        if (c.chainStates > 0) {
+            out["markov_states"] = c.chainStates;
+        } else {
+            out["simulation_runs"] = c.simulationRuns;
+            out["seed"] = options.seed;
+        }
     }
-    return out + "]";
+    Json signals = Json::array();
+    for (const CusumSignal& signal : c.signals)
+        signals.push_back({{"episode", signal.position}, {"date", jsonText(signal.date)}});
+    out["signals"] = std::move(signals);
+    return out;
+}
+
+Json jsonModel(const ModelResult& m, const AnalysisOptions& options) {
+    Json out = Json::object();
+    out["model"] = jsonText(modelKey(m.model));
+    out["outcome"] = jsonText(outcomeKey(m.outcome));
+    addObservedExpected(out, m.overall);
+    out["excluded_unknown_outcome"] = m.excludedUnknownOutcome;
+    out["excluded_not_scored"] = m.excludedNotScored;
+    const Discrimination& d = m.discrimination;
+    out["auroc"] = jsonNumber(d.auroc);
+    out["auroc_ci"] = jsonInterval(d.interval);
+    out["auroc_unreliable"] = d.unreliable;
+    const HosmerLemeshow& h = m.hosmerLemeshow;
+    out["hosmer_lemeshow"] = {{"chi2", jsonNumber(h.chiSquare)},
+                              {"df", h.degreesOfFreedom},
+                              {"p", jsonNumber(h.pValue)},
+                              {"unreliable", h.unreliable}};
+    const Calibration& cal = m.calibration;
+    out["calibration"] = {{"intercept", jsonNumber(cal.intercept)},
+                          {"slope", jsonNumber(cal.slope)},
+                          {"intercept_ci", jsonInterval(cal.interceptInterval)},
+                          {"slope_ci", jsonInterval(cal.slopeInterval)},
+                          {"missing", jsonReason(cal.missing)},
+                          {"in_the_large", jsonNumber(cal.inTheLarge)},
+                          {"in_the_large_ci", jsonInterval(cal.inTheLargeInterval)},
+                          {"in_the_large_missing", jsonReason(cal.inTheLargeMissing)}};
+    out["few_events"] = m.fewEvents;
+    out["calibration_curve"] = jsonCurve(m.calibrationCurve);
+    out["brier"] = jsonNumber(m.brier);
+    Json bands = Json::array();
+    for (const RiskBand& b : m.bands) {
+        Json band = {{"from", jsonNumber(b.from)}, {"to", jsonNumber(b.to)}};
+        addObservedExpected(band, b.figures);
+        bands.push_back(std::move(band));
+    }
+    out["bands"] = std::move(bands);
+    out["vlad"] = jsonNumber(m.vlad);
+    out["undated"] = m.undated;
+    Json cusum = jsonCusum(m.cusum, options);
+    cusum["improvement"] = jsonCusum(m.improvement, options);
+    out["cusum"] = std::move(cusum);
+    out["funnel"] = {{"phi", jsonNumber(m.funnel.phi)},
+                     {"overdispersion_applied", m.funnel.overdispersionApplied}};
+    return out;
 }
 
 std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                        const AnalysisOptions& options) {
-    std::string out = "{\n  \"files\": [";
-    bool first = true;
+    Json report = Json::object();
+    Json files = Json::array();
     for (const FileSummary& file : data.files()) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    {\"path\": " + jsonString(file.path) +
-               ", \"opened\": " + (file.opened ? "true" : "false");
+        Json f = {{"path", jsonText(file.path)}, {"opened", file.opened}};
         if (file.sameFileAs)
-            out += ", \"same_file_as\": " + jsonString(data.files()[*file.sameFileAs].path);
+            f["same_file_as"] = jsonText(data.files()[*file.sameFileAs].path);
         else if (!file.opened)
-            out += ", \"error\": " + jsonString(file.openError);
-        out += ", \"lines\": ";
-        out += countText(file.lines) + ", \"records\": " + countText(file.records) +
-               ", \"header_lines\": " + countText(file.headerLines) +
-               ", \"kind\": " + jsonString(fileKindKey(file.kind)) + ", \"problems\": [";
-        bool firstProblem = true;
-        for (const ReadingProblem& p : file.problems) {
-            out += firstProblem ? "" : ", ";
-            firstProblem = false;
-            out += "{\"line\": " + countText(p.line) + ", \"reason\": " + jsonString(p.reason) +
-                   ", \"skipped\": " + (p.skipped ? "true" : "false") + "}";
-        }
-        out += "], \"problems_not_listed\": " + countText(file.problemsNotKept) + "}";
+            f["error"] = jsonText(file.openError);
+        f["lines"] = file.lines;
+        f["records"] = file.records;
+        f["header_lines"] = file.headerLines;
+        f["kind"] = jsonText(fileKindKey(file.kind));
+        Json problems = Json::array();
+        for (const ReadingProblem& p : file.problems)
+            problems.push_back(
+                {{"line", p.line}, {"reason", jsonText(p.reason)}, {"skipped", p.skipped}});
+        f["problems"] = std::move(problems);
+        f["problems_not_listed"] = file.problemsNotKept;
+        files.push_back(std::move(f));
     }
-    out += "\n  ],\n";
-    out += "  \"records\": {\"read\": " + countText(data.recordsRead()) +
-           ", \"episodes\": " + countText(result.episodes) +
-           ", \"merged\": " + countText(data.mergedRecords()) +
-           ", \"unparseable_date\": " + countText(data.unparseableDates()) +
-           ", \"in_date_range\": " + countText(result.inDateRange) +
-           ", \"outside_date_range\": " + countText(result.outsideDateRange) +
-           ", \"undated_left_out\": " + countText(result.undatedLeftOut) + "},\n";
+    report["files"] = std::move(files);
+    report["records"] = {{"read", data.recordsRead()},
+                         {"episodes", result.episodes},
+                         {"merged", data.mergedRecords()},
+                         {"unparseable_date", data.unparseableDates()},
+                         {"in_date_range", result.inDateRange},
+                         {"outside_date_range", result.outsideDateRange},
+                         {"undated_left_out", result.undatedLeftOut}};
     if (result.completeness)
-        out += "  \"completeness\": " + completenessJson(*result.completeness) + ",\n";
-    out += "  \"models\": [";
-    first = true;
-    for (const ModelResult& m : result.models) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    {\"model\": " + jsonString(modelKey(m.model)) +
-               ", \"outcome\": " + jsonString(outcomeKey(m.outcome)) + ",\n     " +
-               jsonObservedExpected(m.overall) +
-               ", \"excluded_unknown_outcome\": " + countText(m.excludedUnknownOutcome) +
-               ", \"excluded_not_scored\": " + countText(m.excludedNotScored) + ",\n";
-        const Discrimination& d = m.discrimination;
-        out += "     \"auroc\": " + jsonNumber(d.auroc) + ", \"auroc_ci\": ";
-        out += d.interval ? "[" + jsonNumber(d.interval->lower) + ", " +
-                                jsonNumber(d.interval->upper) + "]"
-                          : "null";
-        out += std::string(", \"auroc_unreliable\": ") + (d.unreliable ? "true" : "false") + ",\n";
-        const HosmerLemeshow& h = m.hosmerLemeshow;
-        out += "     \"hosmer_lemeshow\": {\"chi2\": " + jsonNumber(h.chiSquare) +
-               ", \"df\": " + std::to_string(h.degreesOfFreedom) +
-               ", \"p\": " + jsonNumber(h.pValue) +
-               ", \"unreliable\": " + (h.unreliable ? "true" : "false") + "},\n";
-        const Calibration& cal = m.calibration;
-        out += "     \"calibration\": {\"intercept\": " + jsonNumber(cal.intercept) +
-               ", \"slope\": " + jsonNumber(cal.slope) +
-               ", \"intercept_ci\": " + jsonInterval(cal.interceptInterval) +
-               ", \"slope_ci\": " + jsonInterval(cal.slopeInterval) +
-               ", \"missing\": " + jsonReason(cal.missing) +
-               ",\n       \"in_the_large\": " + jsonNumber(cal.inTheLarge) +
-               ", \"in_the_large_ci\": " + jsonInterval(cal.inTheLargeInterval) +
-               ", \"in_the_large_missing\": " + jsonReason(cal.inTheLargeMissing) + "},\n";
-        out += "     \"few_events\": " + jsonBool(m.fewEvents) + ",\n";
-        out += "     \"calibration_curve\": " + jsonCurve(m.calibrationCurve) + ",\n";
-        out += "     \"brier\": " + jsonNumber(m.brier) + ",\n     \"bands\": [";
-        for (std::size_t k = 0; k < m.bands.size(); ++k) {
-            const RiskBand& b = m.bands[k];
-            out += k ? ",\n       " : "\n       ";
-            out += "{\"from\": " + jsonNumber(b.from) + ", \"to\": " + jsonNumber(b.to) + ", " +
-                   jsonObservedExpected(b.figures) + "}";
-        }
-        out += "],\n     \"vlad\": " + jsonNumber(m.vlad) +
-               ", \"undated\": " + countText(m.undated) + ",\n";
-        out += "     \"cusum\": {" + jsonCusum(m.cusum, options) + ",\n       \"improvement\": {" +
-               jsonCusum(m.improvement, options) + "}},\n";
-        out += "     \"funnel\": {\"phi\": " + jsonNumber(m.funnel.phi) +
-               ", \"overdispersion_applied\": " + jsonBool(m.funnel.overdispersionApplied) + "}}";
-    }
-    out += "\n  ],\n  \"auroc_comparisons\": [";
-    first = true;
-    for (const AurocComparison& c : result.aurocComparisons) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    {\"models\": [" + jsonString(modelKey(c.first)) + ", " +
-               jsonString(modelKey(c.second)) + "], \"n\": " + countText(c.n) +
-               ", \"difference\": " + jsonNumber(c.difference) +
-               ", \"difference_ci\": " + jsonInterval(c.interval) + ", \"z\": " + jsonNumber(c.z) +
-               ", \"p\": " + jsonNumber(c.p) + ", \"missing\": " + jsonReason(c.missing) + "}";
-    }
-    out += "\n  ],\n  \"units\": [";
-    first = true;
+        report["completeness"] = Json::parse(completenessJson(*result.completeness));
+    Json models = Json::array();
+    for (const ModelResult& m : result.models)
+        models.push_back(jsonModel(m, options));
+    report["models"] = std::move(models);
+    Json comparisons = Json::array();
+    for (const AurocComparison& c : result.aurocComparisons)
+        comparisons.push_back(
+            {{"models", Json::array({jsonText(modelKey(c.first)), jsonText(modelKey(c.second))})},
+             {"n", c.n},
+             {"difference", jsonNumber(c.difference)},
+             {"difference_ci", jsonInterval(c.interval)},
+             {"z", jsonNumber(c.z)},
+             {"p", jsonNumber(c.p)},
+             {"missing", jsonReason(c.missing)}});
+    report["auroc_comparisons"] = std::move(comparisons);
+    Json units = Json::array();
     for (const Unit& u : result.units) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    {\"name\": " + jsonString(u.name) + ", \"models\": [";
-        for (std::size_t k = 0; k < u.models.size(); ++k) {
-            const UnitFigures& f = u.models[k];
-            out += k ? ",\n      " : "\n      ";
-            out += "{\"model\": " + jsonString(modelKey(f.model)) + ", \"n\": " + countText(f.n) +
-                   ", \"observed\": " + countText(f.observed) +
-                   ", \"expected\": " + jsonNumber(f.expected) +
-                   ", \"oe\": " + jsonNumber(f.ratio) +
-                   ", \"outside_95\": " + jsonBool(f.outside95) +
-                   ", \"outside_998\": " + jsonBool(f.outside998) +
-                   ", \"outside_overdispersed\": " + jsonBool(f.outsideOverdispersed) + "}";
-        }
-        out += "]}";
+        Json figures = Json::array();
+        for (const UnitFigures& f : u.models)
+            figures.push_back({{"model", jsonText(modelKey(f.model))},
+                               {"n", f.n},
+                               {"observed", f.observed},
+                               {"expected", jsonNumber(f.expected)},
+                               {"oe", jsonNumber(f.ratio)},
+                               {"outside_95", f.outside95},
+                               {"outside_998", f.outside998},
+                               {"outside_overdispersed", f.outsideOverdispersed}});
+        units.push_back({{"name", jsonText(u.name)}, {"models", std::move(figures)}});
     }
-    out += "\n  ]\n}\n";
-    return out;
+    report["units"] = std::move(units);
+    return report.dump(2) + "\n";
 }
 
 // One row per model ("all"), per risk band, per unit ("unit") and per pair of
@@ -867,13 +868,18 @@ private:
     std::array<std::string, std::size(kCsvColumns)> cells_;
 };
 
+// A finite number as its shortest text; "null" otherwise, as the JSON has it.
+std::string csvNumber(double value) {
+    return std::isfinite(value) ? shortestText(value) : "null";
+}
+
 std::string csvReport(const AnalysisResult& result) {
     std::string out;
     for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
         out.append(c ? "," : "").append(kCsvColumns[c]);
     out += "\r\n";
     auto number = [](const std::optional<double>& value) {
-        return value && std::isfinite(*value) ? jsonNumber(*value) : std::string();
+        return value && std::isfinite(*value) ? csvNumber(*value) : std::string();
     };
     // Coded as the window codes them, so that one spreadsheet reads both.
     auto flag = [](bool value) { return std::string(value ? "yes" : "no"); };
@@ -885,7 +891,7 @@ std::string csvReport(const AnalysisResult& result) {
     auto setFigures = [&](CsvRow& row, const ObservedExpected& o) {
         row.set("n", countText(o.n));
         row.set("observed", countText(o.observed));
-        row.set("expected", jsonNumber(o.expected));
+        row.set("expected", csvNumber(o.expected));
         row.set("oe", number(o.ratio));
         setInterval(row, "oe_lower", "oe_upper", o.interval);
         row.set("unreliable", o.unreliable ? "yes" : "no"); // as in the audit window's tables
@@ -921,11 +927,11 @@ std::string csvReport(const AnalysisResult& result) {
         row.set("few_events", flag(m.fewEvents));
         row.setCells("known_due", completenessCsvCells(result.completeness, m.outcome));
         row.set("brier", number(m.brier));
-        row.set("vlad", jsonNumber(m.vlad));
-        row.set("cusum_odds_ratio", jsonNumber(m.cusum.oddsRatio));
+        row.set("vlad", csvNumber(m.vlad));
+        row.set("cusum_odds_ratio", csvNumber(m.cusum.oddsRatio));
         row.set("cusum_limit", number(m.cusum.limit));
         row.set("cusum_signals", countText(m.cusum.signals.size()));
-        row.set("improvement_odds_ratio", jsonNumber(m.improvement.oddsRatio));
+        row.set("improvement_odds_ratio", csvNumber(m.improvement.oddsRatio));
         row.set("improvement_limit", number(m.improvement.limit));
         row.set("improvement_signals", countText(m.improvement.signals.size()));
         row.set("funnel_phi", number(m.funnel.phi));
@@ -947,7 +953,7 @@ std::string csvReport(const AnalysisResult& result) {
             row.set("unit", quoteCsvField(wellFormedUtf8(u.name)));
             row.set("n", countText(f.n));
             row.set("observed", countText(f.observed));
-            row.set("expected", jsonNumber(f.expected));
+            row.set("expected", csvNumber(f.expected));
             row.set("oe", number(f.ratio));
             row.set("outside_95", flag(f.outside95));
             row.set("outside_998", flag(f.outside998));

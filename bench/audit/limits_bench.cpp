@@ -3,12 +3,15 @@
 // in one run: the default analysis (every model's harm and improvement
 // limits computed) of a generated file of 3,000 episodes and of 10^6 records,
 // timed with each method, the largest relative difference between the two
-// methods' limits, and the chain's time at --arl 1000000 against --arl 10000.
+// methods' limits, the chain's time at --arl 1000000 against --arl 10000, and
+// the time to write the JSON report (nlohmann-json), which should stay well
+// under a tenth of the analysis.
 //
 //   audit_limits_bench [RECORDS...]   (default: 3000 1000000)
 // Reading the file is timed apart from the analysis; both are printed.
 
 #include "audit/auditanalysis.h"
+#include "audit/auditreport.h"
 #include "auditgenerator.h"
 
 #include <algorithm>
@@ -74,8 +77,9 @@ int main(int argc, char** argv) {
         sizes.push_back(std::strtoull(argv[i], nullptr, 10));
     if (sizes.empty())
         sizes = {3000, 1000000};
-    std::printf("%-9s %7s %9s %11s %11s %9s %13s %13s\n", "records", "read s", "episodes",
-                "simulated s", "chain s", "limits", "largest diff", "chain arl1e6 s");
+    std::printf("%-9s %7s %9s %11s %11s %9s %13s %14s %7s %8s\n", "records", "read s", "episodes",
+                "simulated s", "chain s", "limits", "largest diff", "chain arl1e6 s", "json s",
+                "json MB");
     for (const std::size_t records : sizes) {
         testing::GeneratedAudit generated;
         generated.records = records;
@@ -99,11 +103,16 @@ int main(int argc, char** argv) {
         const Timed chain = timedAnalysis(data, AnalysisOptions::LimitMethod::MarkovChain, 1e4);
         const Timed simulated = timedAnalysis(data, AnalysisOptions::LimitMethod::Simulation, 1e4);
         const Timed longChain = timedAnalysis(data, AnalysisOptions::LimitMethod::MarkovChain, 1e6);
-        std::printf("%-9zu %7.3f %9llu %11.3f %11.3f %4d/%-4d %12.2f%% %13.3f\n", records,
-                    readSeconds, static_cast<unsigned long long>(chain.result.episodes),
+        const auto jsonStart = Clock::now();
+        const std::string json =
+            formatReport(data, chain.result, AnalysisOptions{}, ReportFormat::Json);
+        const double jsonSeconds = secondsSince(jsonStart);
+        std::printf("%-9zu %7.3f %9llu %11.3f %11.3f %4d/%-4d %12.2f%% %14.3f %7.3f %8.2f\n",
+                    records, readSeconds, static_cast<unsigned long long>(chain.result.episodes),
                     simulated.seconds, chain.seconds, limitsComputed(chain.result),
                     limitsComputed(simulated.result),
-                    100 * largestDifference(chain.result, simulated.result), longChain.seconds);
+                    100 * largestDifference(chain.result, simulated.result), longChain.seconds,
+                    jsonSeconds, static_cast<double>(json.size()) / 1e6);
         for (const ModelResult& m : chain.result.models)
             for (const Cusum* c : {&m.cusum, &m.improvement})
                 if (!c->limit)

@@ -6,6 +6,7 @@
 #include "auditlines.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <cstdio>
@@ -171,14 +172,15 @@ TEST_F(AuditCommandLine, OutstandingEpisodesAndCompletenessOnAFixedDay) {
         << json.out;
 
     const Outcome analysis = run("--format json --today 2024-12-11 " + f);
-    EXPECT_NE(analysis.out.find("\"completeness\": {\"today\": \"2024-12-11\", \"due_days\": 30"),
-              std::string::npos)
-        << analysis.out;
-    EXPECT_NE(analysis.out.find("\"mortality\": {\"known\": 2, \"known_due\": 2, "
-                                "\"known_not_yet_due\": 0, \"unknown_due\": 0, "
-                                "\"unknown_not_yet_due\": 1"),
-              std::string::npos)
-        << analysis.out;
+    const auto completeness = nlohmann::json::parse(analysis.out)["completeness"];
+    EXPECT_EQ(completeness["today"], "2024-12-11");
+    EXPECT_EQ(completeness["due_days"], 30);
+    const auto& mortality = completeness["mortality"];
+    EXPECT_EQ(mortality["known"], 2);
+    EXPECT_EQ(mortality["known_due"], 2);
+    EXPECT_EQ(mortality["known_not_yet_due"], 0);
+    EXPECT_EQ(mortality["unknown_due"], 0);
+    EXPECT_EQ(mortality["unknown_not_yet_due"], 1) << analysis.out;
     EXPECT_NE(run("--today 2024-12-11 " + f).out.find("Warning: only 50.0% of the 2 episodes"),
               std::string::npos);
 }
