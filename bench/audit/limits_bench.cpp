@@ -8,7 +8,8 @@
 // under a tenth of the analysis.
 //
 //   audit_limits_bench [RECORDS...]   (default: 3000 1000000)
-// Reading the file is timed apart from the analysis; both are printed.
+// Reading the file is timed apart from the analysis; both are printed, and the
+// load average before and after (other work on the machine slows everything).
 
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -36,6 +38,7 @@ double secondsSince(Clock::time_point start) {
 struct Timed {
     AnalysisResult result;
     double seconds = 0;
+    double cpuSeconds = 0; // of every thread: on a loaded machine, nearer the quiet wall time
 };
 
 Timed timedAnalysis(const AuditData& data, AnalysisOptions::LimitMethod method, double arl) {
@@ -43,8 +46,10 @@ Timed timedAnalysis(const AuditData& data, AnalysisOptions::LimitMethod method, 
     options.limitMethod = method;
     options.targetArl = arl;
     const auto start = Clock::now();
-    Timed timed{analyse(data, options), 0};
+    const std::clock_t cpuStart = std::clock();
+    Timed timed{analyse(data, options), 0, 0};
     timed.seconds = secondsSince(start);
+    timed.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     return timed;
 }
 
@@ -72,14 +77,20 @@ int limitsComputed(const AnalysisResult& result) {
 } // namespace
 
 int main(int argc, char** argv) {
+    auto load = [] {
+        double averages[3] = {0, 0, 0};
+        ::getloadavg(averages, 3);
+        return averages[0];
+    };
+    std::printf("load average %.2f\n", load());
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::strtoull(argv[i], nullptr, 10));
     if (sizes.empty())
         sizes = {3000, 1000000};
-    std::printf("%-9s %7s %9s %11s %11s %9s %13s %14s %7s %8s\n", "records", "read s", "episodes",
-                "simulated s", "chain s", "limits", "largest diff", "chain arl1e6 s", "json s",
-                "json MB");
+    std::printf("%-9s %7s %9s %11s %11s %9s %13s %14s %7s %8s %12s\n", "records", "read s",
+                "episodes", "simulated s", "chain s", "limits", "largest diff", "chain arl1e6 s",
+                "json s", "json MB", "chain cpu s");
     for (const std::size_t records : sizes) {
         testing::GeneratedAudit generated;
         generated.records = records;
@@ -107,16 +118,17 @@ int main(int argc, char** argv) {
         const std::string json =
             formatReport(data, chain.result, AnalysisOptions{}, ReportFormat::Json);
         const double jsonSeconds = secondsSince(jsonStart);
-        std::printf("%-9zu %7.3f %9llu %11.3f %11.3f %4d/%-4d %12.2f%% %14.3f %7.3f %8.2f\n",
+        std::printf("%-9zu %7.3f %9llu %11.3f %11.3f %4d/%-4d %12.2f%% %14.3f %7.3f %8.2f %12.3f\n",
                     records, readSeconds, static_cast<unsigned long long>(chain.result.episodes),
                     simulated.seconds, chain.seconds, limitsComputed(chain.result),
                     limitsComputed(simulated.result),
                     100 * largestDifference(chain.result, simulated.result), longChain.seconds,
-                    jsonSeconds, static_cast<double>(json.size()) / 1e6);
+                    jsonSeconds, static_cast<double>(json.size()) / 1e6, chain.cpuSeconds);
         for (const ModelResult& m : chain.result.models)
             for (const Cusum* c : {&m.cusum, &m.improvement})
                 if (!c->limit)
                     std::printf("  %s: no limit (%s)\n", std::string(modelKey(m.model)).c_str(),
                                 c->limitMissing.c_str());
     }
+    std::printf("load average %.2f\n", load());
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
+#include "audit/statistics.h"
 #include "auditgenerator.h"
 #include "auditlines.h"
 
@@ -357,18 +358,47 @@ TEST(Analysis, ComputedLimitIsReportedAndCancelStops) {
     AnalysisOptions options;
     options.models = {Model::PPossumMortality};
     options.targetArl = 1000;
-    options.simulationRuns = 500;
     const AnalysisResult result = analyse(data, options);
     const Cusum& cusum = result.models[0].cusum;
     ASSERT_TRUE(cusum.limit);
     EXPECT_TRUE(cusum.limitComputed);
+    EXPECT_GT(cusum.chainStates, 0);
     EXPECT_GT(*cusum.limit, 1.0);
     EXPECT_LT(*cusum.limit, 10.0);
     EXPECT_EQ(analyse(data, options).models[0].cusum.limit, cusum.limit);
+    // The simulation, kept as an option, finds about the same limit.
+    options.limitMethod = AnalysisOptions::LimitMethod::Simulation;
+    options.simulationRuns = 500;
+    const Cusum& simulated = analyse(data, options).models[0].cusum;
+    ASSERT_TRUE(simulated.limit);
+    EXPECT_EQ(simulated.simulationRuns, 500u);
+    EXPECT_NEAR(*simulated.limit, *cusum.limit, 0.05 * *cusum.limit);
 
     const AnalysisResult cancelled = analyse(
         data, options, [](std::string_view, std::uint64_t, std::uint64_t) { return false; });
     EXPECT_TRUE(cancelled.cancelled);
+}
+
+// One record whose stored risks are all 0: those models cannot signal and get
+// no limit at once; the models computed from its scores have a risk above 0
+// and get theirs from a chain of bounded size: nothing grows with the run
+// length, as the simulation's runs did (119 MB for this file).
+TEST(Analysis, OneRecordOfRiskZeroGetsItsLimitsAtOnce) {
+    const AuditData data = read(
+        line(Row{.ps = 12, .os = 6, .risks = {"0.0000", "0.0000", "0.0000", "0.0000", "0.0000"}}));
+    const AnalysisResult result = analyse(data, AnalysisOptions{});
+    ASSERT_EQ(result.models.size(), kModelCount);
+    for (const ModelResult& m : result.models) {
+        for (const Cusum* c : {&m.cusum, &m.improvement}) {
+            if (isStoredModel(m.model)) {
+                EXPECT_FALSE(c->limit);
+                EXPECT_EQ(c->limitMissing, kCannotSignal);
+            } else {
+                ASSERT_TRUE(c->limit) << c->limitMissing;
+                EXPECT_GT(c->chainStates, 0);
+            }
+        }
+    }
 }
 
 } // namespace
