@@ -15,6 +15,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include <algorithm>
 
 namespace caldrin {
 
@@ -30,8 +34,36 @@ QPushButton* makeButton(const QString& text, const QString& name, QWidget* paren
     return button;
 }
 
-QLineEdit* makeBox(const QString& name, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
+// A box that shows a risk: never narrower than its widest text, "100.00%",
+// in its own font and style. A plain line edit may be squeezed to a few
+// characters, which cut "12.10%" to "10%"; the size is asked again whenever
+// the font or style changes, so it follows the desktop's font size.
+class RiskBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+    QSize minimumSizeHint() const override {
+        ensurePolished();
+        const QFontMetrics metrics(font());
+        const int text = std::max(metrics.horizontalAdvance(QStringLiteral("100.00%")),
+                                  metrics.horizontalAdvance(QStringLiteral("100,00%")));
+        // Qt's line edit keeps 2 px inside its frame on each side and draws a
+        // 1 px cursor after the text.
+        constexpr int kInnerMargin = 2;
+        const QMargins margins = textMargins() + contentsMargins();
+        const QSize base = QLineEdit::minimumSizeHint();
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QSize inside(text + 2 * kInnerMargin + 1 + margins.left() + margins.right(),
+                           base.height());
+        const QSize outside = style()->sizeFromContents(QStyle::CT_LineEdit, &option, inside, this);
+        return {std::max(outside.width(), base.width()), base.height()};
+    }
+    QSize sizeHint() const override { return QLineEdit::sizeHint().expandedTo(minimumSizeHint()); }
+};
+
+template <typename Box = QLineEdit> QLineEdit* makeBox(const QString& name, QWidget* parent) {
+    auto* box = new Box(parent);
     box->setObjectName(name);
     return box;
 }
@@ -97,11 +129,11 @@ void MainWindow::buildControls() {
 
     physiologicalScoreEdit = makeBox(QStringLiteral("Edit1"), this);
     operativeScoreEdit = makeBox(QStringLiteral("Edit2"), this);
-    possumMortalityEdit = makeBox(QStringLiteral("Edit3"), this);
-    pPossumMortalityEdit = makeBox(QStringLiteral("Edit4"), this);
-    possumMorbidityEdit = makeBox(QStringLiteral("Edit5"), this);
-    raaaPossumMortalityEdit = makeBox(QStringLiteral("Edit6"), this);
-    raaaPossumPhysiologicalMortalityEdit = makeBox(QStringLiteral("Edit7"), this);
+    possumMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit3"), this);
+    pPossumMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit4"), this);
+    possumMorbidityEdit = makeBox<RiskBox>(QStringLiteral("Edit5"), this);
+    raaaPossumMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit6"), this);
+    raaaPossumPhysiologicalMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit7"), this);
     // Boxes that are skipped by Tab still take a click, so that typed scores
     // (with /TEST) and the risk texts can be selected.
     for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit,
@@ -173,8 +205,8 @@ void MainWindow::buildControls() {
     for (std::size_t i = 0; i < otherPublishedEdits.size(); ++i) {
         const riskmodels::RiskModel& model = riskmodels::model(otherPublishedModels[i]);
         const QString title = QString::fromUtf8(model.title.data(), qsizetype(model.title.size()));
-        QLineEdit* box =
-            makeBox(QString::fromUtf8(model.key.data(), qsizetype(model.key.size())), otherGroup);
+        QLineEdit* box = makeBox<RiskBox>(
+            QString::fromUtf8(model.key.data(), qsizetype(model.key.size())), otherGroup);
         box->setReadOnly(true);
         box->setToolTip(modelToolTip(model));
         otherGrid->addWidget(makeLabel(title + QStringLiteral(" score"), box, otherGroup), int(i),

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Not a test: renders the screenshots of the README into a folder, from an
 // episode graded in the real windows, for a made-up patient.
-//   QT_QPA_PLATFORM=offscreen build/debug/tests/bin/make_screenshots docs
+// Take them on a real X server, whose fonts a reader's desktop has:
+//   Xvfb :7 & DISPLAY=:7 build/debug/tests/bin/make_screenshots docs
 #include "app/mainwindow.h"
 #include "app/program.h"
 #include "dist/windowicon.h"
@@ -15,8 +16,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <algorithm>
@@ -90,7 +93,15 @@ int main(int argc, char* argv[]) {
         click(dialog, "BitBtn1");
     });
     click(main, "Button4");
-    // Tall enough to show the whole report.
-    program.reportWindow().resize(720, 1060);
-    return save(program.reportWindow(), folder.filePath(QStringLiteral("report.png"))) ? 0 : 1;
+    // Tall enough to show the whole report in the display's font, from its top.
+    QWidget& report = program.reportWindow();
+    auto* memo = child<QPlainTextEdit>(report, "Memo1");
+    report.resize(720, 1060);
+    QApplication::processEvents();
+    while (memo->verticalScrollBar()->maximum() > 0 && report.height() < 2400) {
+        report.resize(report.width(), report.height() + 20);
+        QApplication::processEvents();
+    }
+    memo->verticalScrollBar()->setValue(0);
+    return save(report, folder.filePath(QStringLiteral("report.png"))) ? 0 : 1;
 }
