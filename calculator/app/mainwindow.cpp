@@ -214,7 +214,13 @@ void MainWindow::buildControls() {
         otherGrid->addWidget(box, int(i), 1);
         otherPublishedEdits[i] = box;
     }
-    grid->addWidget(otherGroup, 4, 3, 5, 1, Qt::AlignTop);
+    grid->addWidget(otherGroup, 4, 3, 4, 1, Qt::AlignTop);
+    patientViewButton =
+        makeButton(QStringLiteral("Patient &view"), QStringLiteral("PatientViewButton"), this);
+    patientViewButton->setEnabled(false);
+    patientViewButton->setToolTip(
+        QStringLiteral("The risk as a picture and plain words for the patient (Alt+V)"));
+    grid->addWidget(patientViewButton, 8, 3);
 
     connect(physiologicalScoreEdit, &QLineEdit::textChanged, this, &MainWindow::scoreTextChanged);
     connect(operativeScoreEdit, &QLineEdit::textChanged, this, &MainWindow::scoreTextChanged);
@@ -226,6 +232,7 @@ void MainWindow::buildControls() {
     connect(reportButton, &QPushButton::clicked, this, &MainWindow::createReportClicked);
     connect(addToFileButton, &QPushButton::clicked, this, &MainWindow::addToFileClicked);
     connect(testHashButton, &QPushButton::clicked, this, &MainWindow::testHashClicked);
+    connect(patientViewButton, &QPushButton::clicked, this, &MainWindow::patientViewRequested);
     connect(helpButton, &QPushButton::clicked, this,
             [this] { Q_EMIT helpRequested(QStringLiteral("contents")); });
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
@@ -244,6 +251,15 @@ void MainWindow::buildControls() {
     connect(&episode_, &EpisodeModel::operativeScoreWithdrawn, operativeScoreEdit,
             &QLineEdit::clear);
     connect(&episode_, &EpisodeModel::risksCleared, this, &MainWindow::clearRiskBoxes);
+    // The patient view shows the risks of the last Calculate only while they
+    // are the risks of the scores shown.
+    connect(&episode_, &EpisodeModel::risksCleared, patientViewButton,
+            [this] { patientViewButton->setEnabled(false); });
+    connect(&episode_, &EpisodeModel::reportEnabledChanged, patientViewButton,
+            [this](bool enabled) {
+                if (!enabled)
+                    patientViewButton->setEnabled(false);
+            });
 }
 
 void MainWindow::setKeyboardOrder() {
@@ -264,7 +280,8 @@ void MainWindow::setKeyboardOrder() {
                               helpButton,
                               otherPublishedEdits[0],
                               otherPublishedEdits[1],
-                              otherPublishedEdits[2]};
+                              otherPublishedEdits[2],
+                              patientViewButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
@@ -338,6 +355,7 @@ void MainWindow::calculateClicked() {
             ->setText(QString::fromStdString(FormatRiskPercent(risk, separator)));
     }
     showOtherPublishedRisks(separator);
+    patientViewButton->setEnabled(true);
 }
 
 void MainWindow::showOtherPublishedRisks(char decimalSeparator) {

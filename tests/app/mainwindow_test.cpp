@@ -156,9 +156,10 @@ private Q_SLOTS:
                                    kOtherRiskBoxes[0],
                                    kOtherRiskBoxes[1],
                                    kOtherRiskBoxes[2],
+                                   "PatientViewButton",
                                    "Button2"};
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
-        for (const char* name : {"Button1", "Button4", "Addtofilebutton"})
+        for (const char* name : {"Button1", "Button4", "Addtofilebutton", "PatientViewButton"})
             button(name)->setEnabled(true);
         QStringList visited;
         for (int i = 0; i < expected.size(); ++i) {

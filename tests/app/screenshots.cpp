@@ -9,6 +9,7 @@
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "fakeplatform.h"
+#include "patientview/patientview.h"
 #include "report/reportwindow.h"
 #include "widgets/optiongroup.h"
 
@@ -64,8 +65,8 @@ bool save(QWidget& window, const QString& path) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_screenshots FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_screenshots FOLDER [PATIENT-VIEW-FOLDER]\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
@@ -83,6 +84,19 @@ int main(int argc, char* argv[]) {
     click(main, "Button1");
     if (!save(main, folder.filePath(QStringLiteral("main-window.png"))))
         return 1;
+
+    // With a second folder, the patient view and its printed sheet go there
+    // too (not part of the README).
+    if (argc == 3) {
+        const QDir extra(QString::fromLocal8Bit(argv[2]));
+        click(main, "PatientViewButton");
+        QWidget& view = program.patientView();
+        if (!save(view, extra.filePath(QStringLiteral("patient-view.png"))))
+            return 1;
+        platform.printAnswers.push_back(extra.filePath(QStringLiteral("patient-sheet.pdf")));
+        click(view, "PrintButton");
+        view.close();
+    }
 
     platform.modalHandlers.push_back([](QDialog& dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "Name_Edit"), QStringLiteral("Example Patient"));
