@@ -50,10 +50,21 @@ void paintIconArray(QPainter& painter, const QRectF& area, const riskwords::Freq
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const double line = std::max(0.6, cell * 0.07);
+    // Under about 16 pixels a figure's outline turns to noise: the people
+    // without the outcome become small rings, those with it solid blocks.
+    const bool small = cell < 16;
     for (int i = 0; i < frequency.people; ++i) {
         const QRectF box(origin.x() + (i % columns) * cell, origin.y() + (i / columns) * cell, cell,
                          cell);
-        const QPainterPath person = personIn(box.adjusted(line, line, -line, -line));
+        QPainterPath person;
+        if (!small) {
+            person = personIn(box.adjusted(line, line, -line, -line));
+        } else if (i < frequency.withOutcome) {
+            person.addRoundedRect(box.adjusted(cell * 0.1, cell * 0.1, -cell * 0.1, -cell * 0.1),
+                                  cell * 0.15, cell * 0.15);
+        } else {
+            person.addEllipse(box.center(), cell * 0.25, cell * 0.25);
+        }
         if (i < frequency.withOutcome) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(colours.withOutcome);

@@ -41,8 +41,11 @@ public:
         return area;
     }
 
+    // A line to write on, a handwritten line's height below the last.
     void line(const QString& label, double points) {
         paragraph(label, points, false, 0.2);
+        if (label.isEmpty())
+            y_ += painter_.fontMetrics().height() * 1.2;
         painter_.drawLine(QPointF(page_.left(), y_), QPointF(page_.right(), y_));
         y_ += painter_.fontMetrics().height() * 0.8;
     }
@@ -76,10 +79,10 @@ bool paintPatientSheet(QPagedPaintDevice& device, const PatientSheet& sheet) {
         heading = sheet.patientName + QStringLiteral("    ") + heading;
     writer.paragraph(heading, 13, false, 0.6);
 
-    // The picture takes at most a third of the page; 1,000 people are drawn
-    // 40 across, so their rows are shorter.
+    // The picture takes at most a quarter of the page, leaving room for notes; 1,000 people are
+    // drawn 40 across, so their rows are shorter.
     const double pictureHeight = std::min(
-        writer.width() * (sheet.frequency.people > 100 ? 25.0 / 40 : 1.0), page.height() / 3);
+        writer.width() * (sheet.frequency.people > 100 ? 25.0 / 40 : 1.0), page.height() * 0.24);
     paintIconArray(painter, writer.take(pictureHeight), sheet.frequency, iconColoursOn(Qt::white));
     writer.take(painter.device()->logicalDpiY() * 0.1);
     painter.setPen(Qt::black);
@@ -95,7 +98,7 @@ bool paintPatientSheet(QPagedPaintDevice& device, const PatientSheet& sheet) {
     writer.paragraph(QStringLiteral("Where the figure comes from: ") + sheet.source, 12);
     writer.line(QStringLiteral("Clinician's name:"), 12);
     writer.paragraph(QStringLiteral("Notes:"), 12, false, 0.2);
-    for (int i = 0; i < 4 && writer.y() < writer.bottom() - painter.fontMetrics().height() * 1.5;
+    for (int i = 0; i < 5 && writer.y() < writer.bottom() - painter.fontMetrics().height() * 2.5;
          ++i)
         writer.line(QString(), 12);
     return painter.end();

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <algorithm>
@@ -71,6 +72,19 @@ int main(int argc, char* argv[]) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     QApplication::setWindowIcon(applicationIcon());
+    // SCREENSHOT_DARK=1: the Fusion style under a dark palette, as a dark
+    // desktop gives it, to look at the windows in both.
+    if (qEnvironmentVariableIsSet("SCREENSHOT_DARK")) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        QApplication::setPalette(dark);
+    }
 
     testing::FakePlatform platform;
     Program program(platform, {});
