@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -126,6 +127,14 @@ private Q_SLOTS:
               "about 85 have a complication within 30 days", "estimates for groups of patients"})
             QVERIFY2(printed.contains(QLatin1String(expected)), expected);
         QVERIFY(platform.messages.empty());
+
+        // F1 opens the help at the view's own topic, which the help file has.
+        QTest::keyClick(view, Qt::Key_F1);
+        QTRY_VERIFY(!platform.helpCalls.empty());
+        QCOMPARE(platform.helpCalls.back().command, QStringLiteral("JumpID(\"\",\"patientview\")"));
+        QFile help(QStringLiteral(CALDRIN_HELP_FILE));
+        QVERIFY(help.open(QIODevice::ReadOnly));
+        QVERIFY(help.readAll().contains("<h2 id=\"patientview\">"));
     }
 
     // Choosing a model made for other patients says so beside the picture,
