@@ -85,6 +85,10 @@ MeasuredValueField::MeasuredValueField(const FactorDef& def, const MeasuredFacto
     }
     row->addStretch(1);
 
+    // Wide enough for a conversion on one line, so the notes wrap little.
+    setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("BUN 28.5 mg/dL = urea 10.2 mmol/L")));
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
@@ -142,7 +146,21 @@ void MeasuredValueField::grade() {
     graded_ = reading.position;
     showPlain(readingNote_, fromUtf8(reading.reading));
     describeForScreenReaders();
+    fitWindow();
     Q_EMIT valueGraded(int(*graded_));
+}
+
+// A note shown on an open page may need more lines than the window has: the
+// window grows to hold them (never shrinks, so it does not jump back and forth).
+void MeasuredValueField::fitWindow() {
+    QWidget* page = window();
+    if (!page->isVisible() || !page->layout())
+        return;
+    page->layout()->activate();
+    const int needed = page->hasHeightForWidth() ? page->heightForWidth(page->width())
+                                                 : page->minimumSizeHint().height();
+    if (needed > page->height())
+        page->resize(page->width(), needed);
 }
 
 void MeasuredValueField::compareWithChoice(int chosen) {
@@ -157,6 +175,7 @@ void MeasuredValueField::compareWithChoice(int chosen) {
         disagreementNote_->hide();
     }
     describeForScreenReaders();
+    fitWindow();
 }
 
 QString MeasuredValueField::optionText(std::size_t position) const {

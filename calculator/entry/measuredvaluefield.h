@@ -55,6 +55,7 @@ Q_SIGNALS:
 private:
     void grade();
     void describeForScreenReaders();
+    void fitWindow();
     QString optionText(std::size_t position) const;
 
     const FactorDef& def_;
