@@ -180,11 +180,6 @@ void ScorePage::valueGraded(Entry& entry, int position) {
     }
 }
 
-MeasuredValueField* ScorePage::valueFieldOf(Factor factor) const {
-    const Entry* entry = entryOf(factor);
-    return entry ? entry->field : nullptr;
-}
-
 QString ScorePage::pointsDisplayText(Factor factor) const {
     const Entry* entry = entryOf(factor);
     return entry ? entry->display->text() : QString();

@@ -40,8 +40,6 @@ class ScorePage : public QDialog {
 public:
     // The text of `factor`'s points display; empty for a factor of another page.
     QString pointsDisplayText(Factor factor) const;
-    // The value field of a measured factor of this page, else null.
-    MeasuredValueField* valueFieldOf(Factor factor) const;
 
     // Escape and the desktop's close request run exactly what Cancel runs.
     void reject() override;
