@@ -85,10 +85,6 @@ MeasuredValueField::MeasuredValueField(const FactorDef& def, const MeasuredFacto
     }
     row->addStretch(1);
 
-    // Wide enough for a conversion on one line, so the notes wrap little.
-    setMinimumWidth(
-        fontMetrics().horizontalAdvance(QStringLiteral("BUN 28.5 mg/dL = urea 10.2 mmol/L")));
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
