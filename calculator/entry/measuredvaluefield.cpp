@@ -120,6 +120,10 @@ QString MeasuredValueField::refusal() const {
 }
 
 void MeasuredValueField::grade() {
+    // Leaving a value unfinished by closing the page (Cancel, Escape) is not
+    // finishing it: the page keeps what it had.
+    if (window()->isHidden())
+        return;
     const QString text = valueEdit_->text().trimmed();
     graded_.reset();
     refused_ = false;

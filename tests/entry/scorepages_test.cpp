@@ -900,6 +900,19 @@ private Q_SLOTS:
         QCOMPARE(completed.at(0).at(0).toInt(), 9);
     }
 
+    // Cancel (here by Escape) with a value still being typed leaves the
+    // factor as it was: the value is not graded on its way out.
+    void cancelWithAValueBeingTypedGradesNothing() {
+        d->open(Page::Physiological1);
+        valueEdit(d->page1, Factor::Sodium)->setFocus();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("128"));
+        pressKey(Qt::Key_Escape);
+        QVERIFY(!d->page1.isVisible());
+        QCOMPARE(groupOf(d->page1, factorDef(Factor::Sodium))->chosenIndex(), -1);
+        QCOMPARE(d->assessment.points(Factor::Sodium), 0);
+        QCOMPARE(d->page1.pointsDisplayText(Factor::Sodium), QString());
+    }
+
     // A value and an option picked by hand that differ are both shown, with a
     // note; neither changes the other, and emptying the value keeps the grade.
     void handAndValueDisagreeVisibly() {
