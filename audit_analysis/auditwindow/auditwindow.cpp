@@ -422,9 +422,11 @@ void AuditWindow::showFigures() {
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
     chartsPage_->show(pickedResult(), format, dateRangeText());
-    if (const ModelResult* picked = pickedResult())
-        funnelPage_->show(&load_->result,
-                          static_cast<std::size_t>(picked - &load_->result.models[0]), format);
+    // The page lets go of the figures before, even with no model to show.
+    const ModelResult* picked = pickedResult();
+    funnelPage_->show(picked ? &load_->result : nullptr,
+                      picked ? static_cast<std::size_t>(picked - &load_->result.models[0]) : 0,
+                      format);
     problemsPage_->show(load_);
     if (load_->options.today)
         outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
