@@ -317,6 +317,14 @@ private Q_SLOTS:
         QVERIFY(window->shownLoad()->options.to == end);
         QCOMPARE(period->currentText(), QStringLiteral("2026"));
         QVERIFY(child<QLabel>("outcomeListNote")->text().contains("11 Dec 2026"));
+
+        // The list to chase, as the command line writes it.
+        const QString csv = dir.filePath(QStringLiteral("chase.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        child<QAction>("actionCsvOutstanding")->trigger();
+        const QByteArray chase = readAll(csv);
+        QVERIFY2(chase.contains("Brown"), chase.constData());
+        QVERIFY(!chase.contains("Smith"));
     }
 
     void aFileAWriterHoldsIsRefusedAndKeptAsItWas() {
