@@ -188,6 +188,15 @@ void AuditWindow::buildMenus() {
         action->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
         needFigures_ << action;
     }
+    // The episodes to chase, in the command line's CSV form.
+    QAction* chase = tables->addAction(QStringLiteral("Outcomes to c&hase..."), this, [this] {
+        whenSettled(QStringLiteral("the table is exported"), [this](const LoadPtr& load) {
+            reportDone(exporter_.exportCsv(*load, outcomesPage_->outstandingCsv(),
+                                           QStringLiteral("outcomes-to-chase")));
+        });
+    });
+    chase->setObjectName(QStringLiteral("actionCsvOutstanding"));
+    needFigures_ << chase;
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -422,9 +431,11 @@ void AuditWindow::showFigures() {
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
     chartsPage_->show(pickedResult(), format, dateRangeText());
-    if (const ModelResult* picked = pickedResult())
-        funnelPage_->show(&load_->result,
-                          static_cast<std::size_t>(picked - &load_->result.models[0]), format);
+    // The page lets go of the figures before, even with no model to show.
+    const ModelResult* picked = pickedResult();
+    funnelPage_->show(picked ? &load_->result : nullptr,
+                      picked ? static_cast<std::size_t>(picked - &load_->result.models[0]) : 0,
+                      format);
     problemsPage_->show(load_);
     if (load_->options.today)
         outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
