@@ -36,8 +36,9 @@ TEST(MarkovRunLength, OneStateWorkedByHand) {
     EXPECT_NEAR(1 / signal, 9.87880, 1e-5);
 }
 
-// Mean run lengths of 10^5 simulated runs each (bench/audit/cusum_simulation,
-// seed 20261211; its standard errors are about 0.3%).
+// Mean run lengths of 10^5 simulated runs each (bench/audit/cusum_simulation
+// MIX R 100000 20261211 3 4.5 6; standard errors about 0.3%), harm for both
+// mixes and improvement for the emergency one.
 struct Simulated {
     const std::vector<RiskGroup>* mix;
     double oddsRatio;
@@ -48,8 +49,12 @@ struct Simulated {
 TEST(MarkovRunLength, AgreesWithALongSimulation) {
     const Simulated cases[] = {
         // clang-format off
-        {&kEmergency, 2.0, 3.0, 521.8}, {&kEmergency, 2.0, 4.5, 2619.0},
+        {&kElective, 2.0, 3.0, 3754.3},    {&kElective, 2.0, 4.5, 19204.3},
+        {&kElective, 2.0, 6.0, 89189.8},
+        {&kEmergency, 2.0, 3.0, 521.8},    {&kEmergency, 2.0, 4.5, 2619.0},
         {&kEmergency, 2.0, 6.0, 12225.0},
+        {&kEmergency, 0.5, 3.0, 589.9},    {&kEmergency, 0.5, 4.5, 2986.5},
+        {&kEmergency, 0.5, 6.0, 13873.7},
         // clang-format on
     };
     for (const Simulated& c : cases) {
