@@ -251,10 +251,12 @@ void OutcomesPage::recordOutcome() {
     int count = 0;
     for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
         const OutstandingEpisode& o = model_->at(filter_->mapToSource(index).row());
-        if (!o.canFollowUp())
+        const std::optional<LeadingFields> fields = followUpFields(*data, o.episode);
+        const std::optional<std::string> line =
+            o.canFollowUp() && fields ? outcomeRecordLine(*fields, morbidity, died) : std::nullopt;
+        if (!line)
             continue;
-        linesByFile[data->episodes()[o.episode].file] +=
-            outcomeRecordLine(data->leadingFields(o.episode), morbidity, died);
+        linesByFile[data->episodes()[o.episode].file] += *line;
         ++count;
     }
     QStringList names;

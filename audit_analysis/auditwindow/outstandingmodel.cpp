@@ -15,15 +15,6 @@ QString fromCp1252(std::string_view bytes) {
     return QString::fromStdString(caldrin::utf8FromCp1252(bytes));
 }
 
-QString identityText(const LeadingFields& fields) {
-    if (isHashedIdentity(fields))
-        return QStringLiteral("hashed %1").arg(QString::fromLatin1(fields[0].c_str()));
-    QStringList parts;
-    for (std::size_t i = 0; i < 3; ++i)
-        parts << (fields[i].empty() ? QStringLiteral("-") : fromCp1252(fields[i]));
-    return parts.join(QStringLiteral(" / "));
-}
-
 QString outcomeText(int outcome) {
     return outcome < 0 ? QStringLiteral("unknown")
            : outcome   ? QStringLiteral("Yes")
@@ -83,8 +74,7 @@ QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
     case Date:
         return fromCp1252(data_->dateText(o.episode));
     case Identity:
-        return identityText(
-            splitLeadingFields(data_->leadingFields(o.episode)).value_or(LeadingFields{}));
+        return QString::fromStdString(identityText(*data_, o.episode));
     case Physiological:
         return role == kSortRole ? QVariant(e.physiologicalScore)
                                  : QVariant(QString::number(e.physiologicalScore));
