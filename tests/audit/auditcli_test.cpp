@@ -182,7 +182,11 @@ TEST_F(AuditCommandLine, NamesOfWindows1252LettersStayUtf8InEveryFormat) {
             const Outcome r = run(cat(what, "--format ", format, " ", f));
             EXPECT_EQ(r.status, 0) << r.out;
             EXPECT_TRUE(isUtf8(r.out)) << what << format << "\n" << r.out;
-            EXPECT_NE(r.out.find(utf8Name), std::string::npos) << what << format << "\n" << r.out;
+            // The analysis shows the name in its reading problems, which its
+            // CSV leaves out.
+            if (*what || std::string_view(format) != "csv") {
+                EXPECT_NE(r.out.find(utf8Name), std::string::npos) << what << format;
+            }
         }
     }
     const std::string csv = run("--outstanding --format csv " + f).out;
