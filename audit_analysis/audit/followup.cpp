@@ -84,12 +84,12 @@ std::vector<OutstandingEpisode> outstandingEpisodes(const AuditData& data,
                                                                    : FollowUpState::NotYetDue;
         // Decided on the fields a record of the outcome would repeat, so that
         // what is listed as followed up is what can be written.
-        const std::optional<LeadingFields> fields = followUpFields(data, i);
+        const std::vector<std::string_view> fields = data.leadingFields(i);
         if (e.identityUnreliable)
             outstanding.bar = FollowUpBar::IdentityNotTrusted;
-        else if (!fields)
+        else if (fields.size() != LeadingFields().size())
             outstanding.bar = FollowUpBar::NotKept;
-        else if ((*fields)[0].empty() && (*fields)[1].empty() && (*fields)[2].empty())
+        else if (fields[0].empty() && fields[1].empty() && fields[2].empty())
             outstanding.bar = FollowUpBar::NoIdentity;
         list.push_back(std::move(outstanding));
     }
