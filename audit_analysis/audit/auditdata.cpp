@@ -352,6 +352,9 @@ struct AuditData::State {
     std::vector<std::uint64_t> leadingOffset;
     std::vector<std::uint32_t> leadingLength;
     std::string leadingTexts;
+    // The MORBIDITY and MORTALITY texts as written, kept after the leading
+    // fields in `leadingTexts` (at most 255 bytes each).
+    std::vector<std::array<std::uint8_t, 2>> outcomeLength;
     std::uint64_t recordsRead = 0;
     std::uint64_t merged = 0;
     std::uint64_t unparseableDates = 0;
@@ -398,6 +401,7 @@ struct AuditReader::State {
             if (options.keepLeadingFields) {
                 data.leadingOffset.reserve(room);
                 data.leadingLength.reserve(room);
+                data.outcomeLength.reserve(room);
             }
             data.dateTexts.reserve(
                 std::max(data.dateTexts.size() + static_cast<std::size_t>(bytes / 8),
@@ -511,13 +515,21 @@ void AuditReader::State::record(std::uint64_t line) {
     if (options.keepLeadingFields) {
         // The fields as split here, so that a record made from them reads
         // back as the same fields: all before MORBIDITY, more than 29 for a
-        // line read from the right.
+        // line read from the right. The outcome texts follow them.
         const std::size_t start = data.leadingTexts.size();
-        if (episode.morbidity < 0 || episode.mortality < 0)
+        std::array<std::string_view, 2> outcomes{};
+        if (episode.morbidity < 0 || episode.mortality < 0) {
             for (std::size_t c = 0; c + 2 < count; ++c)
                 appendKeptField(data.leadingTexts, f[c]);
+            outcomes = {column(kMorbidityColumn).substr(0, 255),
+                        column(kMortalityColumn).substr(0, 255)};
+        }
         data.leadingOffset.push_back(start);
         data.leadingLength.push_back(static_cast<std::uint32_t>(data.leadingTexts.size() - start));
+        data.outcomeLength.push_back({static_cast<std::uint8_t>(outcomes[0].size()),
+                                      static_cast<std::uint8_t>(outcomes[1].size())});
+        data.leadingTexts.append(outcomes[0]);
+        data.leadingTexts.append(outcomes[1]);
     }
     data.episodes.push_back(episode);
     ++file->records;
@@ -817,6 +829,7 @@ AuditData AuditReader::finish(const Progress& progress) {
         if (!d.leadingOffset.empty()) {
             d.leadingOffset[kept] = d.leadingOffset[i];
             d.leadingLength[kept] = d.leadingLength[i];
+            d.outcomeLength[kept] = d.outcomeLength[i];
         }
         ++kept;
     }
@@ -826,6 +839,7 @@ AuditData AuditReader::finish(const Progress& progress) {
     if (!d.leadingOffset.empty()) {
         d.leadingOffset.resize(kept);
         d.leadingLength.resize(kept);
+        d.outcomeLength.resize(kept);
     }
     d.unparseableDates = 0;
     for (const Episode& e : d.episodes)
@@ -870,6 +884,15 @@ std::vector<std::string_view> AuditData::leadingFields(std::size_t episode) cons
         return {};
     return keptFields(std::string_view(state_->leadingTexts)
                           .substr(state_->leadingOffset[episode], state_->leadingLength[episode]));
+}
+std::array<std::string_view, 2> AuditData::outcomeTexts(std::size_t episode) const {
+    if (episode >= state_->outcomeLength.size())
+        return {};
+    const auto [morbidity, mortality] = state_->outcomeLength[episode];
+    const std::string_view texts =
+        std::string_view(state_->leadingTexts)
+            .substr(state_->leadingOffset[episode] + state_->leadingLength[episode]);
+    return {texts.substr(0, morbidity), texts.substr(morbidity, mortality)};
 }
 std::uint64_t AuditData::unparseableDates() const {
     return state_->unparseableDates;

@@ -16,6 +16,13 @@ std::optional<LeadingFields> followUpFields(const AuditData& data, std::size_t e
     return fields;
 }
 
+std::string followUpKey(const AuditData& data, std::size_t episode) {
+    std::string key;
+    for (const std::string_view field : data.leadingFields(episode))
+        key += quoteCsvField(field) + ',';
+    return key;
+}
+
 std::optional<std::string> identityAsWritten(const AuditData& data, std::size_t episode) {
     const std::vector<std::string_view> kept = data.leadingFields(episode);
     // Read from the right, DATE .. VP_MORT are the last 26 fields kept.

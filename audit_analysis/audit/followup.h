@@ -45,6 +45,11 @@ using LeadingFields = AuditLeadingFields;
 // known).
 std::optional<LeadingFields> followUpFields(const AuditData& data, std::size_t episode);
 
+// The fields kept for the episode as one text, equal for two episodes
+// exactly when their fields are (to find an episode again once the files
+// are read again); empty when none were kept.
+std::string followUpKey(const AuditData& data, std::size_t episode);
+
 // For a line read from the right, the text before its DATE as written (the
 // name, identity number and date of birth with the comma that shifted
 // them, Windows-1252); nothing otherwise.

@@ -193,8 +193,7 @@ std::optional<QString> AuditExporter::exportPicture(const AuditLoad& load,
     return QStringLiteral("Chart saved as %1.").arg(*path);
 }
 
-std::optional<QString> AuditExporter::exportTable(const AuditLoad& load,
-                                                  const FigureTableModel& table,
+std::optional<QString> AuditExporter::exportTable(const AuditLoad& load, FigureTable table,
                                                   const QString& name, const QString& dateRange) {
     const auto path =
         dialogs_.chooseFileToSave(&window_, QStringLiteral("Export Table as CSV"),
@@ -203,7 +202,7 @@ std::optional<QString> AuditExporter::exportTable(const AuditLoad& load,
     if (!path)
         return std::nullopt;
     rememberAuditFolderOf(*path);
-    if (!writeFile(load, *path, csvText(table.table(), dateRange)))
+    if (!writeFile(load, *path, csvText(table, dateRange)))
         return std::nullopt;
     return QStringLiteral("Table saved as %1.").arg(*path);
 }

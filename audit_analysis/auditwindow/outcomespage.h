@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 class QButtonGroup;
@@ -37,6 +39,10 @@ public:
     void show(const std::shared_ptr<const AuditLoad>& load, const audit::Date& today, int dueDays,
               const NumberFormat& format);
 
+    // While the files are read again the list is out of date: nothing can
+    // be recorded from it.
+    void setReading(bool reading);
+
     const OutstandingModel* model() const { return model_; }
     const FigureTableModel* monthlyModel() const { return monthlyModel_; }
 
@@ -46,8 +52,12 @@ Q_SIGNALS:
 
 private:
     void updateRecordButton();
+    void selectionChanged();
+    void clearAnswers();
     void recordOutcome();
-    bool confirm(int count, bool morbidity, bool died, const QStringList& files);
+    bool confirm(const QStringList& episodes, const QStringList& replaced, bool morbidity,
+                 bool died, const QStringList& files);
+    void reselect(const std::vector<std::pair<std::uint32_t, std::string>>& picked);
 
     Platform& platform_;
     OutstandingModel* model_ = nullptr;
@@ -60,7 +70,10 @@ private:
     QButtonGroup* deathAnswer_ = nullptr;
     QPushButton* recordButton_ = nullptr;
     QLabel* selectionNote_ = nullptr;
+    QLabel* listNote_ = nullptr;
+    QLabel* pickedText_ = nullptr;
     const audit::AuditData* listedData_ = nullptr;
+    bool reading_ = false;
 };
 
 } // namespace caldrin::auditwindow

@@ -23,6 +23,10 @@ QString outcomeText(int outcome) {
 
 } // namespace
 
+QString episodeIdentity(const AuditData& data, std::size_t episode) {
+    return QString::fromStdString(identityText(data, episode));
+}
+
 void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
                                std::shared_ptr<const std::vector<OutstandingEpisode>> list) {
     beginResetModel();
@@ -74,7 +78,7 @@ QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
     case Date:
         return fromCp1252(data_->dateText(o.episode));
     case Identity:
-        return QString::fromStdString(identityText(*data_, o.episode));
+        return episodeIdentity(*data_, o.episode);
     case Physiological:
         return role == kSortRole ? QVariant(e.physiologicalScore)
                                  : QVariant(QString::number(e.physiologicalScore));

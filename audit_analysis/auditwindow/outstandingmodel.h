@@ -11,6 +11,10 @@
 
 namespace caldrin::auditwindow {
 
+// Who an episode is, as its record names them: "name / ID / date of birth"
+// ("-" for an empty field) or "hashed <identifier>".
+QString episodeIdentity(const audit::AuditData& data, std::size_t episode);
+
 // The episodes whose outcome is not yet known, one row each.
 class OutstandingModel : public QAbstractTableModel {
     Q_OBJECT
