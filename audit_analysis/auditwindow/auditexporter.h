@@ -53,6 +53,10 @@ public:
     std::optional<QString> exportTable(const AuditLoad& load, FigureTable table,
                                        const QString& name, const QString& dateRange);
 
+    // Bytes made elsewhere (the list of outcomes to chase) as `name`.csv.
+    std::optional<QString> exportCsv(const AuditLoad& load, const QByteArray& bytes,
+                                     const QString& name);
+
 private:
     // Asks where, then writes `chart` as a PNG picture or an SVG drawing
     // whose title and description (the figures in words) travel with it.

@@ -188,6 +188,15 @@ void AuditWindow::buildMenus() {
         action->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
         needFigures_ << action;
     }
+    // The episodes to chase, in the command line's CSV form.
+    QAction* chase = tables->addAction(QStringLiteral("Outcomes to c&hase..."), this, [this] {
+        whenSettled(QStringLiteral("the table is exported"), [this](const LoadPtr& load) {
+            reportDone(exporter_.exportCsv(*load, outcomesPage_->outstandingCsv(),
+                                           QStringLiteral("outcomes-to-chase")));
+        });
+    });
+    chase->setObjectName(QStringLiteral("actionCsvOutstanding"));
+    needFigures_ << chase;
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));

@@ -223,6 +223,13 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     updateRecordButton();
 }
 
+QByteArray OutcomesPage::outstandingCsv() const {
+    if (!model_->data())
+        return {};
+    return QByteArray::fromStdString(
+        formatOutstanding(*model_->data(), model_->list(), followUp_, ReportFormat::Csv));
+}
+
 void OutcomesPage::setReading(bool reading) {
     reading_ = reading;
     updateRecordButton();
@@ -282,6 +289,7 @@ void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date
     FollowUpOptions options;
     options.today = today;
     options.dueDays = dueDays;
+    followUp_ = options;
     // The loader lists the episodes of files it reads; made here otherwise.
     model_->setList(load->data, load->outstanding
                                     ? load->outstanding

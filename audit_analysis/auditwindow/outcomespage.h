@@ -44,6 +44,9 @@ public:
     void setReading(bool reading);
 
     const OutstandingModel* model() const { return model_; }
+    // The episodes listed, as `caldrin-audit --outstanding --format csv`
+    // writes them (UTF-8); empty before any file is read.
+    QByteArray outstandingCsv() const;
     const FigureTableModel* monthlyModel() const { return monthlyModel_; }
 
 Q_SIGNALS:
@@ -74,6 +77,7 @@ private:
     QLabel* pickedText_ = nullptr;
     const audit::AuditData* listedData_ = nullptr;
     bool reading_ = false;
+    audit::FollowUpOptions followUp_;
 };
 
 } // namespace caldrin::auditwindow

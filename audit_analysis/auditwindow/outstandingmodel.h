@@ -32,6 +32,7 @@ public:
         return (*list_)[static_cast<std::size_t>(row)];
     }
     const audit::AuditData* data() const { return data_.get(); }
+    const std::vector<audit::OutstandingEpisode>& list() const { return *list_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -254,6 +254,8 @@ private Q_SLOTS:
         child<QRadioButton>("deathYes")->click();
         QVERIFY(child<QPushButton>("recordOutcomeButton")->isEnabled());
         pick(QStringLiteral("Died"));
+        QCOMPARE(child<QTableView>("outstandingTable")->model()->index(rowOf("Died"), 7).data(),
+                 QVariant(QStringLiteral("Yes / \u201cyes died\u201d")));
         for (const char* name : {"morbidityNo", "morbidityYes", "deathNo", "deathYes"})
             QVERIFY2(!child<QRadioButton>(name)->isChecked(), name);
         QVERIFY(!child<QPushButton>("recordOutcomeButton")->isEnabled());
@@ -317,6 +319,14 @@ private Q_SLOTS:
         QVERIFY(window->shownLoad()->options.to == end);
         QCOMPARE(period->currentText(), QStringLiteral("2026"));
         QVERIFY(child<QLabel>("outcomeListNote")->text().contains("11 Dec 2026"));
+
+        // The list to chase, as the command line writes it.
+        const QString csv = dir.filePath(QStringLiteral("chase.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        child<QAction>("actionCsvOutstanding")->trigger();
+        const QByteArray chase = readAll(csv);
+        QVERIFY2(chase.contains("Brown"), chase.constData());
+        QVERIFY(!chase.contains("Smith"));
     }
 
     void aFileAWriterHoldsIsRefusedAndKeptAsItWas() {
