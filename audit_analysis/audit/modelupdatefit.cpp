@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <tuple>
 
@@ -315,6 +316,94 @@ UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date
     fit.to =
         to ? to : (observations.empty() ? std::nullopt : std::optional(dateFromDayNumber(latest)));
     return fit;
+}
+
+namespace {
+
+std::string number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string isoDate(const Date& date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year % 10000, date.month % 100,
+                  date.day % 100);
+    return text;
+}
+
+std::string pValue(double p) {
+    return p < 0.001 ? "p < 0.001" : "p = " + number("%.3f", p);
+}
+
+} // namespace
+
+std::string updateFitText(const UpdateFit& fit) {
+    const riskmodels::RiskModel& entry = modelEntry(fit.model);
+    std::string text = "Model update: " + std::string(entry.title) + "\n";
+    text += "Episodes fitted: " + std::to_string(fit.episodes) + ", " + std::to_string(fit.events) +
+            " with the outcome (" + std::string(entry.outcome) + ")";
+    if (fit.from && fit.to)
+        text += ", " + isoDate(*fit.from) + " to " + isoDate(*fit.to);
+    text += "\n";
+    if (fit.undatedLeftOut > 0)
+        text += "Left out: " + std::to_string(fit.undatedLeftOut) +
+                " counted episodes without a readable date of procedure, which cannot be "
+                "placed in the fit period\n";
+    text += "\nCandidates (L: the published equation's logit of the risk):\n";
+    for (const UpdateCandidate& c : fit.candidates) {
+        text += "  " + std::string(modelupdate::methodTitle(c.method)) + ": ";
+        if (!c.logLikelihood) {
+            text += "not fitted: " + c.missing + "\n";
+            continue;
+        }
+        const std::vector<std::string_view> names = modelupdate::coefficientNames(c.method, entry);
+        for (std::size_t i = 0; i < c.coefficients.size(); ++i)
+            text += std::string(names[i]) + " " + number("%.4f", c.coefficients[i]) + " (SE " +
+                    number("%.4f", std::sqrt(c.covariance[i][i])) + "), ";
+        text += "log-likelihood " + number("%.2f", *c.logLikelihood) + "\n";
+    }
+    if (fit.largestTested) {
+        text += "\nClosed testing procedure (Vergouwe et al. 2017): likelihood-ratio tests "
+                "against " +
+                std::string(modelupdate::methodTitle(*fit.largestTested)) +
+                " at the 5% level, least extensive first; the first not rejected is kept:\n";
+        for (const modelupdate::LikelihoodRatioTest& t : fit.closedTest)
+            text += "  " + std::string(modelupdate::methodTitle(t.kept)) + ": chi-square " +
+                    number("%.2f", t.statistic) + " on " + std::to_string(t.degreesOfFreedom) +
+                    " df, " + pValue(t.p) +
+                    (t.p >= kClosedTestLevel ? ": not rejected, kept\n" : ": rejected\n");
+    }
+    if (!fit.reason.empty())
+        text += "\nNote: " + fit.reason + "\n";
+    text += fit.chosen ? "\nChosen: " + std::string(modelupdate::methodTitle(*fit.chosen)) + "\n"
+                       : std::string("\nNo update is chosen.\n");
+    return text;
+}
+
+std::optional<modelupdate::ModelUpdate> chosenUpdate(const UpdateFit& fit,
+                                                     const UpdateProvenance& provenance) {
+    if (!fit.chosen || !fit.from || !fit.to)
+        return std::nullopt;
+    const UpdateCandidate* chosen = fit.candidate(*fit.chosen);
+    if (!chosen)
+        return std::nullopt;
+    modelupdate::ModelUpdate update;
+    update.model = modelEntry(fit.model).id;
+    update.method = *fit.chosen;
+    update.coefficients = chosen->coefficients;
+    update.covariance = chosen->covariance;
+    update.episodes = fit.episodes;
+    update.events = fit.events;
+    update.from = *fit.from;
+    update.to = *fit.to;
+    update.unit = provenance.unit;
+    update.created = provenance.created;
+    update.programVersion = provenance.programVersion;
+    update.inputFiles = provenance.inputFiles;
+    update.closedTest = fit.closedTest;
+    return update;
 }
 
 } // namespace caldrin::audit

@@ -80,4 +80,21 @@ UpdateFit fitUpdate(Model model, std::span<const UpdateObservation> observations
 UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date>& from,
                     const std::optional<Date>& to);
 
+// The fit for people: the episodes, each candidate's coefficients with
+// their standard errors and log-likelihood, the tests, and the choice or why
+// there is none. Lines end in "\n".
+std::string updateFitText(const UpdateFit& fit);
+
+// Where an update came from, beyond its fit.
+struct UpdateProvenance {
+    std::string unit;
+    std::string created; // UTC, "2026-12-11T08:57:00Z"
+    std::string programVersion;
+    std::vector<modelupdate::InputFile> inputFiles;
+};
+
+// The chosen update as a document; none when nothing was chosen.
+std::optional<modelupdate::ModelUpdate> chosenUpdate(const UpdateFit& fit,
+                                                     const UpdateProvenance& provenance);
+
 } // namespace caldrin::audit

@@ -5,8 +5,10 @@
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
 #include "audit/followup.h"
+#include "audit/modelupdatefit.h"
 #include "audit/options.h"
 #include "audit/outputfile.h"
+#include "audit/text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,6 +36,7 @@ using namespace caldrin::audit;
 constexpr int kDone = 0;
 constexpr int kBadUsage = 1;
 constexpr int kCannotOpen = 2;
+constexpr int kNoUpdate = 3;
 
 constexpr std::string_view kUsage =
     "Usage: caldrin-audit [OPTION]... FILE...\n"
@@ -69,6 +72,15 @@ constexpr std::string_view kUsage =
     "  --unit file             what a unit on the funnel plot is: each input file\n"
     "                          (the default, and for now the only grouping)\n"
     "  --output FILE           write the report to FILE instead of standard output\n"
+    "  --update MODEL          fit an update of MODEL on its episodes (within --from\n"
+    "                          and --to) and write it to the --output FILE (JSON):\n"
+    "                          the original model, recalibration-in-the-large,\n"
+    "                          logistic recalibration and, for v-possum-2001 and\n"
+    "                          p-possum-1998, revision, chosen by the closed\n"
+    "                          testing procedure (Vergouwe 2017); fewer than 100\n"
+    "                          events or non-events allow only recalibration-in-\n"
+    "                          the-large, fewer than 20 no update\n"
+    "  --unit-name TEXT        the unit's name the update carries\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
     "\n"
@@ -93,7 +105,7 @@ constexpr std::string_view kUsage =
     "                  above 1 (Spiegelhalter 2005)\n"
     "\n"
     "Exit status: 0 done, 1 bad usage, 2 a file could not be read or written, or\n"
-    "memory ran out.\n";
+    "memory ran out, 3 (--update) too few events or no fit: no update written.\n";
 
 struct CommandLine {
     std::vector<std::string> files;
@@ -102,6 +114,8 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool outstanding = false;
+    std::optional<Model> updateModel;
+    std::string unitName;
 };
 
 // The error text, or empty when the command line is good. The analysis
@@ -136,8 +150,8 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             line.outstanding = true;
             continue;
         }
-        if (name != "--format" && name != "--output" && name != "--unit" &&
-            !AuditOptionReader::takes(name))
+        if (name != "--format" && name != "--output" && name != "--unit" && name != "--update" &&
+            name != "--unit-name" && !AuditOptionReader::takes(name))
             return "unknown option " + std::string(arg);
         if (!value) {
             if (i + 1 >= argc)
@@ -158,6 +172,18 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             // Room for other groupings (surgeon, hospital) once the file holds them.
             if (v != "file")
                 return "--unit takes file (each input file is a unit), not " + std::string(v);
+        } else if (name == "--update") {
+            const auto model = modelFromName(v);
+            if (!model)
+                return "--update takes a model name (see --model), not " + std::string(v);
+            line.updateModel = model->model;
+        } else if (name == "--unit-name") {
+            const bool oneLine = std::none_of(v.begin(), v.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+            });
+            if (!oneLine || v.size() > 200 || wellFormedUtf8(v) != v)
+                return "--unit-name takes one line of UTF-8 text of at most 200 bytes";
+            line.unitName = v;
         } else if (name == "--output") {
             if (v.empty())
                 return "--output needs a file name";
@@ -168,6 +194,10 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
     }
     if (!line.help && !line.version && line.files.empty())
         return "no audit data file given";
+    if (line.updateModel && line.output.empty())
+        return "--update needs --output FILE for the update";
+    if (line.updateModel && line.outstanding)
+        return "--update and --outstanding cannot be given together";
     return analysis.finish();
 }
 
@@ -176,6 +206,16 @@ std::tm localNow() {
     std::tm local{};
     localtime_r(&now, &local);
     return local;
+}
+
+// "2026-12-11T08:57:00Z"
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 
 int localYear() {
@@ -238,6 +278,41 @@ private:
 bool writeAll(std::FILE* stream, const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
            std::fflush(stream) == 0;
+}
+
+// Fits the update, says how on standard output, and writes the chosen one
+// to the output file whole.
+int writeUpdate(const AuditData& data, const CommandLine& line, const AnalysisOptions& options) {
+    const UpdateFit fit = fitUpdate(data, *line.updateModel, options.from, options.to);
+    const std::string summary = updateFitText(fit);
+    std::fwrite(summary.data(), 1, summary.size(), stdout);
+    UpdateProvenance provenance;
+    provenance.unit = line.unitName;
+    provenance.created = utcNow();
+    provenance.programVersion = CALDRIN_VERSION;
+    for (const FileSummary& file : data.files())
+        if (file.opened && !file.sameFileAs)
+            provenance.inputFiles.push_back(
+                {wellFormedUtf8(file.path, true), file.bytes, file.records});
+    const auto update = chosenUpdate(fit, provenance);
+    if (!update) {
+        std::fprintf(stderr, "caldrin-audit: no update written to %s\n", line.output.c_str());
+        return kNoUpdate;
+    }
+    const caldrin::modelupdate::WrittenUpdate document =
+        caldrin::modelupdate::updateDocument(*update);
+    if (!document.problem.empty()) {
+        std::fprintf(stderr, "caldrin-audit: the update cannot be written: %s\n",
+                     document.problem.c_str());
+        return kNoUpdate;
+    }
+    if (const std::string problem = writeWholeFile(line.output, document.text); !problem.empty()) {
+        std::fprintf(stderr, "caldrin-audit: cannot write %s: %s\n", line.output.c_str(),
+                     problem.c_str());
+        return kCannotOpen;
+    }
+    std::printf("Update written to %s\n", line.output.c_str());
+    return kDone;
 }
 
 int run(int argc, char** argv) {
@@ -303,6 +378,11 @@ int run(int argc, char** argv) {
         }
     }
     const AuditData data = reader.finish(progress);
+    if (line.updateModel) {
+        progressLine.clear();
+        const int updated = writeUpdate(data, line, options);
+        return updated == kDone ? status : updated;
+    }
     std::string report;
     if (line.outstanding) {
         const FollowUpOptions followUp{*options.today, options.dueDays, options.from, options.to};
