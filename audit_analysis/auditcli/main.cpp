@@ -81,6 +81,10 @@ constexpr std::string_view kUsage =
     "                          events or non-events allow only recalibration-in-\n"
     "                          the-large, fewer than 20 no update\n"
     "  --unit-name TEXT        the unit's name the update carries\n"
+    "  --update-file FILE      also measure this update (repeatable) as one more\n"
+    "                          model on the episodes after its fit period only\n"
+    "                          (those within it are counted as used to fit); text\n"
+    "                          and JSON\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
     "\n"
@@ -116,6 +120,7 @@ struct CommandLine {
     bool outstanding = false;
     std::optional<Model> updateModel;
     std::string unitName;
+    std::vector<std::string> updateFiles;
 };
 
 // The error text, or empty when the command line is good. The analysis
@@ -151,7 +156,7 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             continue;
         }
         if (name != "--format" && name != "--output" && name != "--unit" && name != "--update" &&
-            name != "--unit-name" && !AuditOptionReader::takes(name))
+            name != "--unit-name" && name != "--update-file" && !AuditOptionReader::takes(name))
             return "unknown option " + std::string(arg);
         if (!value) {
             if (i + 1 >= argc)
@@ -177,6 +182,10 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             if (!model)
                 return "--update takes a model name (see --model), not " + std::string(v);
             line.updateModel = model->model;
+        } else if (name == "--update-file") {
+            if (v.empty())
+                return "--update-file needs a file name";
+            line.updateFiles.emplace_back(v);
         } else if (name == "--unit-name") {
             const bool oneLine = std::none_of(v.begin(), v.end(), [](char c) {
                 return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
@@ -198,6 +207,8 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
         return "--update needs --output FILE for the update";
     if (line.updateModel && line.outstanding)
         return "--update and --outstanding cannot be given together";
+    if (!line.updateFiles.empty() && (line.updateModel || line.outstanding))
+        return "--update-file cannot be given with --update or --outstanding";
     return analysis.finish();
 }
 
@@ -339,7 +350,9 @@ int run(int argc, char** argv) {
     ReadOptions readOptions = chosen.read;
     readOptions.keepLeadingFields = line.outstanding;
 
-    if (!line.output.empty() && namesAnInput(line.output, line.files)) {
+    std::vector<std::string> inputs = line.files;
+    inputs.insert(inputs.end(), line.updateFiles.begin(), line.updateFiles.end());
+    if (!line.output.empty() && namesAnInput(line.output, inputs)) {
         std::fprintf(stderr,
                      "caldrin-audit: --output %s is one of the audit data files read; the report "
                      "would replace it\n",
@@ -394,6 +407,19 @@ int run(int argc, char** argv) {
         progressLine.clear();
         ReportOptions reportOptions;
         reportOptions.bandModel = chosen.bandModel;
+        for (const std::string& path : line.updateFiles) {
+            UpdateValidation check =
+                validateUpdate(data, path, caldrin::modelupdate::readUpdateFile(path), options);
+            if (!check.update) {
+                std::fprintf(stderr, "caldrin-audit: %s: %s\n", path.c_str(),
+                             check.refusal.c_str());
+                status = kCannotOpen;
+            }
+            reportOptions.updates.push_back(std::move(check));
+        }
+        if (line.format == ReportFormat::Csv && !line.updateFiles.empty())
+            std::fprintf(stderr, "caldrin-audit: the CSV report leaves the updates out; "
+                                 "--format text or json has them\n");
         report = formatReport(data, result, options, line.format, reportOptions);
     }
     if (line.format == ReportFormat::Csv && data.problemCount() > 0)

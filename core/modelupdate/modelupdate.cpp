@@ -501,9 +501,16 @@ ReadUpdate readUpdateFile(const std::string& path) {
 
 UpdatedRisk applyUpdate(const ModelUpdate& update, double physiologicalScore,
                         double operativeScore) {
-    const riskmodels::RiskModel& model = riskmodels::model(update.model);
+    return applyUpdateToRisk(update,
+                             riskmodels::riskFromScores(riskmodels::model(update.model),
+                                                        physiologicalScore, operativeScore),
+                             physiologicalScore, operativeScore);
+}
+
+UpdatedRisk applyUpdateToRisk(const ModelUpdate& update, double publishedRisk,
+                              double physiologicalScore, double operativeScore) {
     UpdatedRisk result;
-    result.published = riskmodels::riskFromScores(model, physiologicalScore, operativeScore);
+    result.published = publishedRisk;
     result.risk = result.published;
     const std::size_t k = update.coefficients.size();
     if (update.method == Method::Original || k == 0)

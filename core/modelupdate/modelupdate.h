@@ -122,5 +122,9 @@ struct UpdatedRisk {
 };
 UpdatedRisk applyUpdate(const ModelUpdate& update, double physiologicalScore,
                         double operativeScore);
+// The same with the published risk as given (the audit file's stored risk,
+// which the update was fitted on) rather than worked out from the scores.
+UpdatedRisk applyUpdateToRisk(const ModelUpdate& update, double publishedRisk,
+                              double physiologicalScore, double operativeScore);
 
 } // namespace caldrin::modelupdate

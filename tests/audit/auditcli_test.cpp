@@ -355,3 +355,47 @@ TEST_F(AuditCommandLine, RefusesAnUpdateItCannotWrite) {
     EXPECT_EQ(slurp(file()), before);
     EXPECT_FALSE(fs::exists(dir_ / "u.json"));
 }
+
+// Next period's audit checks this period's update: the episodes it was
+// fitted on are counted as used to fit, the rest measured.
+TEST_F(AuditCommandLine, ChecksAnUpdateOnTheEpisodesAfterItsPeriod) {
+    caldrin::audit::testing::GeneratedAudit generated;
+    generated.records = 8000;
+    generated.oddsMultiplier = 0.5;
+    const fs::path input = dir_ / "unit.csv";
+    ASSERT_TRUE(caldrin::audit::testing::writeAuditFile(input.string(), generated));
+    const fs::path update = dir_ / "update.json";
+    const Outcome fitted = run("--update p-possum --to 2022-06-30 --output '" + update.string() +
+                               "' '" + input.string() + "'");
+    ASSERT_EQ(fitted.status, 0) << fitted.out;
+    const auto read = caldrin::modelupdate::readUpdateFile(update.string());
+    ASSERT_TRUE(read.update) << read.refusal;
+
+    const std::string both =
+        " --limit 4 --update-file '" + update.string() + "' '" + input.string() + "'";
+    const Outcome text = run(both);
+    EXPECT_EQ(text.status, 0) << text.out;
+    EXPECT_NE(text.out.find("P-POSSUM mortality, updated on an unnamed unit, "), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Left out: " + std::to_string(read.update->episodes) +
+                            " episodes used to fit it"),
+              std::string::npos)
+        << text.out;
+    const Outcome json = run("--format json" + both);
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"used_to_fit\": " + std::to_string(read.update->episodes)),
+              std::string::npos);
+
+    // A file that is no update is refused by name, and the analysis still runs.
+    const Outcome refused =
+        run("--limit 4 --update-file '" + input.string() + "' '" + input.string() + "'");
+    EXPECT_EQ(refused.status, 2) << refused.out;
+    EXPECT_NE(refused.out.find("The update file is not JSON"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("Risk bands, P-POSSUM mortality"), std::string::npos);
+    // Nor is a report written over an update read.
+    EXPECT_EQ(run("--limit 4 --update-file '" + update.string() + "' --output '" + update.string() +
+                  "' '" + input.string() + "'")
+                  .status,
+              2);
+    EXPECT_TRUE(caldrin::modelupdate::readUpdateFile(update.string()).update);
+}
