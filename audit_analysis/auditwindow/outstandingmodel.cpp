@@ -32,6 +32,10 @@ QString outcomeText(int outcome) {
 
 } // namespace
 
+QString episodeIdentity(const AuditData& data, std::size_t episode) {
+    return identityText(splitLeadingFields(data.leadingFields(episode)).value_or(LeadingFields{}));
+}
+
 void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
                                std::shared_ptr<const std::vector<OutstandingEpisode>> list) {
     beginResetModel();
@@ -83,8 +87,7 @@ QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
     case Date:
         return fromCp1252(data_->dateText(o.episode));
     case Identity:
-        return identityText(
-            splitLeadingFields(data_->leadingFields(o.episode)).value_or(LeadingFields{}));
+        return episodeIdentity(*data_, o.episode);
     case Physiological:
         return role == kSortRole ? QVariant(e.physiologicalScore)
                                  : QVariant(QString::number(e.physiologicalScore));

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,6 +28,9 @@ public:
     };
     std::vector<QString> openFolders;
     std::vector<SaveRequest> saveRequests;
+    // Runs while a save dialog is "open", as a real dialog's event loop
+    // would let the window's jobs go on meanwhile.
+    std::function<void()> whileSaving;
 
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
     std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
