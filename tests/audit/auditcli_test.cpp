@@ -386,6 +386,33 @@ TEST_F(AuditCommandLine, ChecksAnUpdateOnTheEpisodesAfterItsPeriod) {
     EXPECT_NE(json.out.find("\"used_to_fit\": " + std::to_string(read.update->episodes)),
               std::string::npos);
 
+    // Damaged updates are refused whole, each with its reason, and the
+    // analysis still runs.
+    const std::string good = slurp(update);
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const auto at = text.find(from);
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    const std::pair<std::string, std::string> damaged[] = {
+        {good.substr(0, good.size() / 2), "cut short"},
+        {replaced("\"schema_version\": 1", "\"schema_version\": 2"), "schema version 2"},
+        {replaced("\"episodes\": ", "\"episodes\": -"), "\"episodes\" is not a whole number"},
+        {replaced("\"coefficients\": [\n    -", "\"coefficients\": [\n    -1e999, -"),
+         "not finite"},
+        {replaced("\"covariance\": [\n    [\n      ", "\"covariance\": [\n    [\n      -"),
+         "not positive definite"},
+        {replaced("\"unit\": \"\"", "\"unit\": \"Ward 9\""), "checksum does not match"},
+    };
+    for (const auto& [text, reason] : damaged) {
+        { std::ofstream(dir_ / "damaged.json", std::ios::binary) << text; }
+        const Outcome r = run("--limit 4 --update-file '" + (dir_ / "damaged.json").string() +
+                              "' '" + input.string() + "'");
+        EXPECT_EQ(r.status, 2) << reason << "\n" << r.out;
+        EXPECT_NE(r.out.find(reason), std::string::npos) << reason << "\n" << r.out;
+        EXPECT_NE(r.out.find("Risk bands, P-POSSUM mortality"), std::string::npos);
+    }
+
     // A file that is no update is refused by name, and the analysis still runs.
     const Outcome refused =
         run("--limit 4 --update-file '" + input.string() + "' '" + input.string() + "'");
