@@ -205,6 +205,9 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
         return "no audit data file given";
     if (line.updateModel && line.output.empty())
         return "--update needs --output FILE for the update";
+    if (line.updateModel && line.format != ReportFormat::Text)
+        return "--update writes the update as JSON to --output and prints its fit as text; "
+               "--format does not apply";
     if (line.updateModel && line.outstanding)
         return "--update and --outstanding cannot be given together";
     if (!line.updateFiles.empty() && (line.updateModel || line.outstanding))

@@ -345,6 +345,7 @@ TEST_F(AuditCommandLine, RefusesAnUpdateItCannotWrite) {
         {f + " --update p-possum --unit-name \"$(printf 'Ward\\n7')\"" + out, 1,
          "--unit-name takes"},
         {f + " --update p-possum --outstanding" + out, 1, "cannot be given together"},
+        {f + " --update p-possum --format json" + out, 1, "--format does not apply"},
         {f + " --update p-possum --output " + f, 2, "is one of the audit data files read"},
     };
     for (const Case& c : cases) {
