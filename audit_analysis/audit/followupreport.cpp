@@ -107,15 +107,6 @@ std::string jsonCounts(const CompletenessCounts& c) {
            ", \"known_share_of_due\": " + (share ? shortestText(*share) : std::string("null"));
 }
 
-std::string identityText(const LeadingFields& f) {
-    if (isHashedIdentity(f))
-        return "hashed " + shown(f[0]);
-    auto part = [](const std::string& text) {
-        return text.empty() ? std::string("-") : shown(text);
-    };
-    return part(f[0]) + " / " + part(f[1]) + " / " + part(f[2]);
-}
-
 std::string outcomeCell(int outcome) {
     return outcome < 0 ? std::string("unknown") : std::to_string(outcome);
 }
@@ -125,6 +116,18 @@ double pPossum(const Episode& e) {
 }
 
 } // namespace
+
+std::string identityText(const AuditData& data, std::size_t episode) {
+    if (const std::optional<std::string> written = identityAsWritten(data, episode))
+        return "as written: " + shown(*written);
+    const LeadingFields f = followUpFields(data, episode).value_or(LeadingFields{});
+    if (isHashedIdentity(f))
+        return "hashed " + f[0];
+    auto part = [](const std::string& text) {
+        return text.empty() ? std::string("-") : shown(text);
+    };
+    return part(f[0]) + " / " + part(f[1]) + " / " + part(f[2]);
+}
 
 std::string incompleteWarning(const OutcomeCompleteness& outcome, int dueDays) {
     const CompletenessCounts& c = outcome.overall;
@@ -227,9 +230,6 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
         notYetDue += o.state == FollowUpState::NotYetDue;
         barred += !o.canFollowUp();
     }
-    const auto fieldsOf = [&](const OutstandingEpisode& o) {
-        return splitLeadingFields(data.leadingFields(o.episode)).value_or(LeadingFields{});
-    };
     std::string out;
     switch (format) {
     case ReportFormat::Json: {
@@ -242,19 +242,25 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
         bool first = true;
         for (const OutstandingEpisode& o : list) {
             const Episode& e = data.episodes()[o.episode];
-            const LeadingFields f = fieldsOf(o);
-            const bool hashed = isHashedIdentity(f);
+            // Without the 29 fields (a line read from the right) the identity
+            // is given only as written, and nothing claims to be its fields.
+            const std::optional<LeadingFields> f = followUpFields(data, o.episode);
+            const bool hashed = f && isHashedIdentity(*f);
+            const auto cell = [](const std::optional<LeadingFields>& fields, std::size_t i) {
+                return fields ? jsonString(utf8FromCp1252((*fields)[i])) : std::string("null");
+            };
             out += first ? "\n" : ",\n";
             first = false;
             out += "    {\"state\": " + jsonString(followUpStateText(o.state)) +
                    ", \"days_since\": " +
                    (o.daysSince ? std::to_string(*o.daysSince) : std::string("null")) +
                    ", \"date\": " + jsonString(utf8FromCp1252(data.dateText(o.episode))) +
-                   ", \"name\": " + (hashed ? "null" : jsonString(utf8FromCp1252(f[0]))) +
-                   ", \"id\": " + jsonString(utf8FromCp1252(f[1])) +
-                   ", \"dob\": " + jsonString(utf8FromCp1252(f[2])) +
-                   ", \"hashed_identifier\": " + (hashed ? jsonString(f[0]) : "null") +
-                   ", \"phys_total\": " + std::to_string(e.physiologicalScore) +
+                   ", \"name\": " + (hashed ? "null" : cell(f, 0)) + ", \"id\": " + cell(f, 1) +
+                   ", \"dob\": " + cell(f, 2) +
+                   ", \"hashed_identifier\": " + (hashed ? jsonString((*f)[0]) : "null");
+            if (const std::optional<std::string> written = identityAsWritten(data, o.episode))
+                out += ", \"identity_as_written\": " + jsonString(utf8FromCp1252(*written));
+            out += ", \"phys_total\": " + std::to_string(e.physiologicalScore) +
                    ", \"op_total\": " + std::to_string(e.operativeScore) +
                    ", \"p_possum_mortality\": " + shortestText(pPossum(e)) +
                    ", \"morbidity\": " + (e.morbidity < 0 ? "null" : std::to_string(e.morbidity)) +
@@ -263,10 +269,15 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
             if (!o.canFollowUp())
                 out += ", \"why_not\": " + jsonString(followUpBarText(o.bar));
             out += ", \"file\": " + jsonString(data.files()[e.file].path) +
-                   ", \"line\": " + std::to_string(e.line) + ", \"leading_fields\": [";
-            for (std::size_t i = 0; i < f.size(); ++i)
-                out += (i ? ", " : "") + jsonString(utf8FromCp1252(f[i]));
-            out += "]}";
+                   ", \"line\": " + std::to_string(e.line) + ", \"leading_fields\": ";
+            if (f) {
+                out += "[";
+                for (std::size_t i = 0; i < f->size(); ++i)
+                    out += (i ? ", " : "") + jsonString(utf8FromCp1252((*f)[i]));
+                out += "]}";
+            } else {
+                out += "null}";
+            }
         }
         out += "\n  ]\n}\n";
         return out;
@@ -276,7 +287,7 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
               "p_possum_mortality,morbidity,mortality,can_follow_up,why_not,file,line\r\n";
         for (const OutstandingEpisode& o : list) {
             const Episode& e = data.episodes()[o.episode];
-            const LeadingFields f = fieldsOf(o);
+            const LeadingFields f = followUpFields(data, o.episode).value_or(LeadingFields{});
             const bool hashed = isHashedIdentity(f);
             out += std::string(followUpStateText(o.state)) + "," +
                    (o.daysSince ? std::to_string(*o.daysSince) : std::string()) + "," +
@@ -318,7 +329,7 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
         if (!o.canFollowUp())
             state += ", cannot";
         rows.push_back({state, o.daysSince ? std::to_string(*o.daysSince) : "-",
-                        shown(data.dateText(o.episode)), identityText(fieldsOf(o)),
+                        shown(data.dateText(o.episode)), identityText(data, o.episode),
                         std::to_string(e.physiologicalScore), std::to_string(e.operativeScore),
                         fixedText(pPossum(e) * 100, 2) + "%",
                         outcomeCell(e.morbidity) + "/" + outcomeCell(e.mortality),

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iconv.h>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -139,6 +140,64 @@ TEST_F(AuditCommandLine, FormatsModelDatesAndOutputFile) {
     // Without a limit one is computed and reported with its run length.
     const Outcome computed = run(f + " --arl 500");
     EXPECT_NE(computed.out.find("(in-control run length 500)"), std::string::npos) << computed.out;
+}
+
+// Strict UTF-8: every sequence well formed, no overlong form, no surrogate,
+// decoded by the C library rather than by the program's own code.
+bool isUtf8(const std::string& text) {
+    const iconv_t convert = ::iconv_open("UTF-32LE", "UTF-8");
+    if (convert == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string in = text;
+    char* from = in.data();
+    std::size_t left = in.size();
+    std::string out(4 * in.size() + 4, '\0');
+    char* to = out.data();
+    std::size_t room = out.size();
+    const std::size_t result = ::iconv(convert, &from, &left, &to, &room);
+    ::iconv_close(convert);
+    return result != static_cast<std::size_t>(-1) && left == 0;
+}
+
+// Names of 32 Windows-1252 letters are names, not hashed identifiers: every
+// format turns them into UTF-8 like any other name.
+TEST_F(AuditCommandLine, NamesOfWindows1252LettersStayUtf8InEveryFormat) {
+    using caldrin::audit::testing::cat;
+    using caldrin::audit::testing::line;
+    using caldrin::audit::testing::Row;
+    const std::string name = cat(std::string(31, '\xC9'), "\x80"); // É x 31, then €
+    std::string utf8Name;
+    for (int i = 0; i < 31; ++i)
+        utf8Name += "\xC3\x89";
+    utf8Name += "\xE2\x82\xAC";
+    const std::string hash = "0cc175b9c0f1b6a831c399e269772661";
+    const fs::path path = dir_ / "names.csv";
+    std::ofstream(path, std::ios::binary)
+        << cat(caldrin::audit::testing::kHeader,
+               line(Row{.name = name, .id = "1\x81", .date = "01/10/2024", .mortality = ""}),
+               line(Row{.name = hash, .id = "", .dob = "", .date = "02/10/2024", .mortality = ""}),
+               line(Row{.name = cat(name, "x"), .date = "03/10/2024", .mortality = "1"}), name,
+               ",too,short\r\n");
+    const std::string f = cat("'", path.string(), "' --today 2024-12-11 --limit 4");
+    for (const char* format : {"text", "csv", "json"}) {
+        for (const char* what : {"--outstanding ", ""}) {
+            const Outcome r = run(cat(what, "--format ", format, " ", f));
+            EXPECT_EQ(r.status, 0) << r.out;
+            EXPECT_TRUE(isUtf8(r.out)) << what << format << "\n" << r.out;
+            // The analysis shows the name in its reading problems, which its
+            // CSV leaves out.
+            if (*what || std::string_view(format) != "csv") {
+                EXPECT_NE(r.out.find(utf8Name), std::string::npos) << what << format;
+            }
+        }
+    }
+    const std::string csv = run("--outstanding --format csv " + f).out;
+    EXPECT_NE(csv.find(cat(",", utf8Name, ",1\xEF\xBF\xBD,01/02/1950,,")), std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find(cat(",,,,", hash, ",")), std::string::npos) << csv;
+    const std::string json = run("--outstanding --format json " + f).out;
+    EXPECT_NE(json.find(cat("\"name\": \"", utf8Name, "\"")), std::string::npos) << json;
+    EXPECT_NE(json.find(cat("\"hashed_identifier\": \"", hash, "\"")), std::string::npos);
 }
 
 // The report never takes the place of an audit data file that was read,

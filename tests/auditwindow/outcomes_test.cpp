@@ -254,6 +254,8 @@ private Q_SLOTS:
         child<QRadioButton>("deathYes")->click();
         QVERIFY(child<QPushButton>("recordOutcomeButton")->isEnabled());
         pick(QStringLiteral("Died"));
+        QCOMPARE(child<QTableView>("outstandingTable")->model()->index(rowOf("Died"), 7).data(),
+                 QVariant(QStringLiteral("Yes / \u201cyes died\u201d")));
         for (const char* name : {"morbidityNo", "morbidityYes", "deathNo", "deathYes"})
             QVERIFY2(!child<QRadioButton>(name)->isChecked(), name);
         QVERIFY(!child<QPushButton>("recordOutcomeButton")->isEnabled());
