@@ -4,10 +4,12 @@
 
 #include "auditgenerator.h"
 #include "auditlines.h"
+#include "modelupdate/modelupdate.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -348,3 +350,143 @@ TEST_F(AuditCommandLine, FileNamesAsTheyAre) {
 }
 
 } // namespace
+
+// --update fits on the files, says how, and writes the chosen update whole;
+// with too few events it writes nothing.
+TEST_F(AuditCommandLine, WritesTheChosenUpdateOfAModel) {
+    caldrin::audit::testing::GeneratedAudit generated;
+    generated.records = 20000;
+    generated.seed = 9;
+    generated.oddsMultiplier = 0.5; // half the odds of death P-POSSUM predicts
+    const fs::path input = dir_ / "unit.csv";
+    ASSERT_TRUE(caldrin::audit::testing::writeAuditFile(input.string(), generated));
+    const fs::path output = dir_ / "update.json";
+    const Outcome r = run("--update p-possum --unit-name 'Ward 7' --from 2021-01-01 "
+                          "--to 2023-12-31 --output '" +
+                          output.string() + "' '" + input.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Chosen: recalibration-in-the-large"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Update written to"), std::string::npos) << r.out;
+    const auto read = caldrin::modelupdate::readUpdateFile(output.string());
+    ASSERT_TRUE(read.update) << read.refusal;
+    const caldrin::modelupdate::ModelUpdate& u = *read.update;
+    EXPECT_EQ(u.model, caldrin::riskmodels::ModelId::PPossum1996Mortality);
+    EXPECT_EQ(u.method, caldrin::modelupdate::Method::RecalibrationInTheLarge);
+    EXPECT_NEAR(u.coefficients[0], std::log(0.5), 0.15);
+    EXPECT_EQ(u.unit, "Ward 7");
+    EXPECT_EQ(u.from, (caldrin::CalendarDate{2021, 1, 1}));
+    EXPECT_EQ(u.to, (caldrin::CalendarDate{2023, 12, 31}));
+    ASSERT_EQ(u.inputFiles.size(), 1u);
+    EXPECT_EQ(u.inputFiles[0].records, 20000u);
+    EXPECT_EQ(u.inputFiles[0].bytes, fs::file_size(input));
+    EXPECT_GT(u.episodes, 15000u);
+    EXPECT_FALSE(u.closedTest.empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
+        << "no temporary file left beside the update";
+
+    // Too few events: the reason, status 3, and the earlier update stays.
+    const std::string before = slurp(output);
+    const Outcome few = run("--update p-possum --to 2021-01-01 --output '" + output.string() +
+                            "' '" + input.string() + "'");
+    EXPECT_EQ(few.status, 3) << few.out;
+    EXPECT_NE(few.out.find("fewer than 20"), std::string::npos) << few.out;
+    EXPECT_EQ(slurp(output), before);
+}
+
+TEST_F(AuditCommandLine, RefusesAnUpdateItCannotWrite) {
+    const std::string f = caldrin::audit::testing::cat("'", file(), "'");
+    const std::string before = slurp(file());
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string says;
+    };
+    const std::string out = " --output '" + (dir_ / "u.json").string() + "'";
+    const Case cases[] = {
+        {f + " --update p-possum", 1, "--update needs --output"},
+        {f + " --update euroscore" + out, 1, "--update takes a model name"},
+        {f + " --update p-possum --unit-name \"$(printf 'Ward\\n7')\"" + out, 1,
+         "--unit-name takes"},
+        {f + " --update p-possum --outstanding" + out, 1, "cannot be given together"},
+        {f + " --update p-possum --format json" + out, 1, "--format does not apply"},
+        {f + " --update p-possum --output " + f, 2, "is one of the audit data files read"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.arguments << "\n" << r.out;
+    }
+    EXPECT_EQ(slurp(file()), before);
+    EXPECT_FALSE(fs::exists(dir_ / "u.json"));
+}
+
+// Next period's audit checks this period's update: the episodes it was
+// fitted on are counted as used to fit, the rest measured.
+TEST_F(AuditCommandLine, ChecksAnUpdateOnTheEpisodesAfterItsPeriod) {
+    caldrin::audit::testing::GeneratedAudit generated;
+    generated.records = 8000;
+    generated.oddsMultiplier = 0.5;
+    const fs::path input = dir_ / "unit.csv";
+    ASSERT_TRUE(caldrin::audit::testing::writeAuditFile(input.string(), generated));
+    const fs::path update = dir_ / "update.json";
+    const Outcome fitted = run("--update p-possum --to 2022-06-30 --output '" + update.string() +
+                               "' '" + input.string() + "'");
+    ASSERT_EQ(fitted.status, 0) << fitted.out;
+    const auto read = caldrin::modelupdate::readUpdateFile(update.string());
+    ASSERT_TRUE(read.update) << read.refusal;
+
+    const std::string both =
+        " --limit 4 --update-file '" + update.string() + "' '" + input.string() + "'";
+    const Outcome text = run(both);
+    EXPECT_EQ(text.status, 0) << text.out;
+    EXPECT_NE(text.out.find("P-POSSUM mortality, updated on an unnamed unit, "), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Left out: " + std::to_string(read.update->episodes) +
+                            " episodes used to fit it"),
+              std::string::npos)
+        << text.out;
+    const Outcome json = run("--format json" + both);
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"used_to_fit\": " + std::to_string(read.update->episodes)),
+              std::string::npos);
+
+    // Damaged updates are refused whole, each with its reason, and the
+    // analysis still runs.
+    const std::string good = slurp(update);
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const auto at = text.find(from);
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    const std::pair<std::string, std::string> damaged[] = {
+        {good.substr(0, good.size() / 2), "cut short"},
+        {replaced("\"schema_version\": 1", "\"schema_version\": 2"), "schema version 2"},
+        {replaced("\"episodes\": ", "\"episodes\": -"), "\"episodes\" is not a whole number"},
+        {replaced("\"coefficients\": [\n    -", "\"coefficients\": [\n    -1e999, -"),
+         "not finite"},
+        {replaced("\"covariance\": [\n    [\n      ", "\"covariance\": [\n    [\n      -"),
+         "not positive definite"},
+        {replaced("\"unit\": \"\"", "\"unit\": \"Ward 9\""), "checksum does not match"},
+    };
+    for (const auto& [text, reason] : damaged) {
+        { std::ofstream(dir_ / "damaged.json", std::ios::binary) << text; }
+        const Outcome r = run("--limit 4 --update-file '" + (dir_ / "damaged.json").string() +
+                              "' '" + input.string() + "'");
+        EXPECT_EQ(r.status, 2) << reason << "\n" << r.out;
+        EXPECT_NE(r.out.find(reason), std::string::npos) << reason << "\n" << r.out;
+        EXPECT_NE(r.out.find("Risk bands, P-POSSUM mortality"), std::string::npos);
+    }
+
+    // A file that is no update is refused by name, and the analysis still runs.
+    const Outcome refused =
+        run("--limit 4 --update-file '" + input.string() + "' '" + input.string() + "'");
+    EXPECT_EQ(refused.status, 2) << refused.out;
+    EXPECT_NE(refused.out.find("The update file is not JSON"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("Risk bands, P-POSSUM mortality"), std::string::npos);
+    // Nor is a report written over an update read.
+    EXPECT_EQ(run("--limit 4 --update-file '" + update.string() + "' --output '" + update.string() +
+                  "' '" + input.string() + "'")
+                  .status,
+              2);
+    EXPECT_TRUE(caldrin::modelupdate::readUpdateFile(update.string()).update);
+}
