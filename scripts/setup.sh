@@ -9,7 +9,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-charts-dev qt6-svg-dev libqt6opengl6-dev # audit window plots, SVG export; Charts' CMake needs OpenGL's
-    libeigen3-dev libboost-math-dev nlohmann-json3-dev # audit engine: linear algebra, distributions, JSON (headers only)
+    libeigen3-dev nlohmann-json3-dev # model updates and the audit engine: fits, covariances, JSON
+    libboost-math-dev # audit engine: distributions and quantiles (headers only)
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev

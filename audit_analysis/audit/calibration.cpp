@@ -38,11 +38,23 @@ struct LogisticFit {
 // combinations of the others.
 constexpr double kRankThreshold = 1e-9;
 
-// The rank of a k-column matrix, by QR with column pivoting.
+// The rank of a matrix, by QR with column pivoting.
 Eigen::Index rankOf(const Eigen::MatrixXd& matrix) {
     Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(matrix);
     qr.setThreshold(kRankThreshold);
     return qr.rank();
+}
+
+// Why the information X' W X of a logistic fit has lost rank. Its weights are
+// n p (1 - p): with the episodes' counts alone in their place, a design whose
+// columns are distinct keeps its full rank, and the weights are what
+// vanished, as they do when the fitted risks reach 0 or 1 where the events
+// and non-events are (nearly) separated.
+std::string singularFitReason(const Eigen::VectorXd& episodes, const Eigen::MatrixXd& x) {
+    if (rankOf(episodes.cwiseSqrt().asDiagonal() * x) == x.cols())
+        return "the events and non-events are (nearly) separated: the fitted risks reach 0 or 1, "
+               "so the fit has no finite solution";
+    return "the fit is singular: its columns cannot be told apart in these episodes";
 }
 
 LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const double> design,
@@ -81,13 +93,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
     };
 
     LogisticFit fit;
-    // A column that is a combination of the others, among the episodes
-    // counted, leaves the coefficients unidentified whatever the outcomes.
-    Eigen::MatrixXd counted = episodes.cwiseSqrt().asDiagonal() * x;
-    if (rankOf(counted) < columns) {
-        fit.problem = "the fit is singular: its columns cannot be told apart in these episodes";
-        return fit;
-    }
+    double largestCoefficientSeen = 0;
     Eigen::VectorXd beta = Eigen::Map<const Eigen::VectorXd>(start.data(), columns);
     double ll = logLikelihood(beta);
     for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
@@ -95,8 +101,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
         Eigen::ColPivHouseholderQR<Eigen::MatrixXd> factor(information);
         factor.setThreshold(kRankThreshold);
         if (factor.rank() < columns) {
-            fit.problem = "the fit is singular: the predicted risks come close to separating "
-                          "the events from the non-events";
+            fit.problem = singularFitReason(episodes, x);
             return fit;
         }
         Eigen::VectorXd step = factor.solve(gradient);
@@ -113,6 +118,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
         const double change = std::fabs(nextLl - ll);
         beta = next;
         ll = nextLl;
+        largestCoefficientSeen = largestCoefficient;
         if (!std::isfinite(ll) || !(largestCoefficient < kLargestCoefficient))
             break;
         if (largestStep < 1e-10 ||
@@ -121,7 +127,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
             Eigen::ColPivHouseholderQR<Eigen::MatrixXd> atEstimate(information);
             atEstimate.setThreshold(kRankThreshold);
             if (atEstimate.rank() < columns) {
-                fit.problem = "the fit is singular at its estimate";
+                fit.problem = singularFitReason(episodes, x);
                 return fit;
             }
             fit.coefficients.assign(beta.data(), beta.data() + columns);
@@ -130,7 +136,10 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
             return fit;
         }
     }
-    fit.problem = "the fit did not converge";
+    fit.problem = std::isfinite(ll) && !(largestCoefficientSeen < kLargestCoefficient)
+                      ? "the fit did not converge: its coefficients grow without bound, as they "
+                        "do where the events and non-events are (nearly) separated"
+                      : "the fit did not converge";
     return fit;
 }
 
