@@ -138,12 +138,13 @@ void buildCalibration(QChart* chart, const ModelResult& model) {
         const double expectedRate = bandRate(f.expected, f.n);
         const QPointF point(expectedRate, bandRate(static_cast<double>(f.observed), f.n));
         (f.unreliable ? unreliable : reliable)->append(point);
-        if (f.interval) {
-            // The interval of O:E scaled back to rates: limits on the count over n.
+        if (f.rateInterval) {
+            // Wilson's interval of the observed rate: inside [0, 1], where
+            // O:E's Poisson limits scaled back to a rate are not.
             auto* interval = addSeries<QLineSeries>(chart, QStringLiteral("interval"),
                                                     QStringLiteral("95% interval"), x, y);
-            interval->append(expectedRate, std::min(1.0, f.interval->lower * expectedRate));
-            interval->append(expectedRate, std::min(1.0, f.interval->upper * expectedRate));
+            interval->append(expectedRate, f.rateInterval->lower);
+            interval->append(expectedRate, f.rateInterval->upper);
             interval->setColor(reliable->color());
             hideFromLegend(chart, interval);
         }
@@ -163,10 +164,8 @@ QStringList calibrationFigures(const ModelResult& model, const NumberFormat& for
                            .arg(f.n)
                            .arg(format.number(bandRate(f.expected, f.n), 3),
                                 format.number(bandRate(static_cast<double>(f.observed), f.n), 3));
-        if (f.interval)
-            line += QStringLiteral(" (%1\u2013%2)")
-                        .arg(format.number(f.interval->lower * bandRate(f.expected, f.n), 3),
-                             format.number(f.interval->upper * bandRate(f.expected, f.n), 3));
+        if (f.rateInterval)
+            line += QStringLiteral(" (%1)").arg(format.range(*f.rateInterval, 3));
         if (f.unreliable)
             line += QStringLiteral(", unreliable");
         lines << line;
@@ -194,9 +193,9 @@ QStringList calibrationFigures(const ModelResult& model, const NumberFormat& for
     for (std::size_t i = 0; i < curve.points.size(); i += 5) {
         const std::size_t at = i + 5 < curve.points.size() ? i : curve.points.size() - 1;
         const CalibrationCurvePoint& p = curve.points[at];
-        lines << QStringLiteral("Curve at predicted %1: observed %2 (%3\u2013%4)")
-                     .arg(risk(p.p, format), risk(p.observed, format), risk(p.lower, format),
-                          risk(p.upper, format));
+        lines << QStringLiteral("Curve at predicted %1: observed %2 (%3)")
+                     .arg(risk(p.p, format), risk(p.observed, format),
+                          format.range(Interval{p.lower, p.upper}, 3));
     }
     return lines;
 }

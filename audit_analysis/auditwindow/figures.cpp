@@ -82,10 +82,12 @@ QString NumberFormat::withInterval(double value, const std::optional<Interval>& 
                                    int decimals) const {
     QString text = number(value, decimals);
     if (interval)
-        text +=
-            QStringLiteral(" (%1%2%3)")
-                .arg(number(interval->lower, decimals), kDash, number(interval->upper, decimals));
+        text += QStringLiteral(" (%1)").arg(range(*interval, decimals));
     return text;
+}
+
+QString NumberFormat::range(const Interval& interval, int decimals) const {
+    return number(interval.lower, decimals) + kDash + number(interval.upper, decimals);
 }
 
 QString NumberFormat::pValue(double p) const {

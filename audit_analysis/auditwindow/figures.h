@@ -23,6 +23,8 @@ public:
         : separator_(decimalSeparator) {}
     QString number(double value, int decimals) const;
     QString count(std::uint64_t value) const { return QString::number(value); }
+    // "1.05–1.88"
+    QString range(const audit::Interval& interval, int decimals) const;
     // "1.42 (1.05–1.88)"
     QString withInterval(double value, const std::optional<audit::Interval>& interval,
                          int decimals) const;

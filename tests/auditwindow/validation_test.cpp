@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QSettings>
 #include <QTabWidget>
@@ -283,6 +284,53 @@ private Q_SLOTS:
                                          NumberFormat().number(*m.calibrationCurve.e50, 3))),
                  qPrintable(words));
         QVERIFY(words.contains("Curve at predicted "));
+    }
+
+    void observedRatesCarryIntervalsWithinZeroAndOne() {
+        // Outcomes at twenty times the predicted odds: the highest bands lose
+        // nearly every patient, where O:E's Poisson limits carried over to a
+        // rate would pass 1.
+        const QString file = generate(QStringLiteral("deadly.csv"), 3000, 5, 20.0);
+        open({file});
+        const AnalysisResult expected = engineFigures({file});
+        const ModelResult& m = expected.models[indexOf(expected, Model::PPossumMortality)];
+        bool poissonPassesOne = false;
+        for (const RiskBand& band : m.bands)
+            if (band.figures.interval && band.figures.n > 0)
+                poissonPassesOne |= band.figures.interval->upper * band.figures.expected /
+                                        static_cast<double>(band.figures.n) >
+                                    1.0;
+        QVERIFY(poissonPassesOne);
+
+        chooseModel(Model::PPossumMortality);
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+        auto* view = child<QChartView>("calibrationChart");
+        QTRY_VERIFY(view->isVisible() && view->chart() &&
+                    view->chart()->title().startsWith(titleOf(Model::PPossumMortality)));
+        const auto bars = seriesNamed<QLineSeries>(view, "interval");
+        QVERIFY(!bars.isEmpty());
+        for (const QLineSeries* bar : bars)
+            for (const QPointF& point : bar->points())
+                QVERIFY2(point.y() >= 0 && point.y() <= 1, qPrintable(QString::number(point.y())));
+
+        // In words: "observed rate 0.991 (0.958–1.000)", each inside [0, 1]
+        // and holding its rate.
+        const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
+        static const QRegularExpression rate(
+            QStringLiteral("observed rate ([0-9.]+) \\(([0-9.]+)\u2013([0-9.]+)\\)"));
+        int rates = 0;
+        for (const QRegularExpressionMatch& match : rate.globalMatch(words)) {
+            const double observed = match.captured(1).toDouble();
+            const double lower = match.captured(2).toDouble();
+            const double upper = match.captured(3).toDouble();
+            QVERIFY2(0 <= lower && lower <= observed && observed <= upper && upper <= 1,
+                     qPrintable(match.captured(0)));
+            ++rates;
+        }
+        QCOMPARE(rates, static_cast<int>(
+                            std::count_if(m.bands.begin(), m.bands.end(), [](const RiskBand& band) {
+                                return band.figures.n > 0;
+                            })));
     }
 
     void aMissingCurveSaysWhy() {
