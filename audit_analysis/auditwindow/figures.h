@@ -16,14 +16,17 @@
 
 namespace caldrin::auditwindow {
 
-// Numbers for people: fixed decimals with the user's decimal separator.
+// Numbers for people: fixed decimals with the user's decimal separator, a
+// true minus sign (U+2212) and never a negative zero: -0.0004 to three
+// decimals is "0.000", as is 0.0004.
 class NumberFormat {
 public:
     explicit NumberFormat(QChar decimalSeparator = QLatin1Char('.'))
         : separator_(decimalSeparator) {}
     QString number(double value, int decimals) const;
     QString count(std::uint64_t value) const { return QString::number(value); }
-    // "1.05–1.88"
+    // "1.05–1.88"; "−1.17 to −0.89" when a bound is negative, where a dash
+    // would read as one more minus.
     QString range(const audit::Interval& interval, int decimals) const;
     // "1.42 (1.05–1.88)"
     QString withInterval(double value, const std::optional<audit::Interval>& interval,
@@ -33,6 +36,10 @@ public:
 private:
     QChar separator_;
 };
+
+// A number for CSV files: fixed decimals, a full stop and an ASCII minus
+// whatever the locale, never a negative zero.
+QString csvNumber(double value, int decimals);
 
 // "1 episode", "2 episodes".
 QString countOf(std::uint64_t count, const char* one, const char* many);
