@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -1224,6 +1225,87 @@ private Q_SLOTS:
         QCOMPARE(platform.helpCalls.size(), 2u);
         QVERIFY(platform.helpCalls[0].isContents);
         QCOMPARE(platform.helpCalls[1].command, QStringLiteral("JumpID(\"\",\"auditwindow\")"));
+    }
+
+    // Small, default and large windows: every table shows its numbers and
+    // headings whole, its last column no wider than it needs, and every
+    // chart keeps a readable size; the page scrolls instead.
+    void tablesAndChartsStayReadableAtEverySize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("800 x 600") << QSize(800, 600);
+        QTest::newRow("default 1100 px") << QSize(1100, 760);
+        QTest::newRow("1600 px") << QSize(1600, 1000);
+    }
+    void tablesAndChartsStayReadableAtEverySize() {
+        QFETCH(QSize, size);
+        startWindow();
+        openWithKeyboard({mainFile});
+        window->resize(size);
+        QTRY_COMPARE(window->size(), size);
+        auto* pages = child<QTabWidget>("pages");
+
+        // Each column at least as wide as its heading and cells ask, the last
+        // exactly so, and the view showing every column (and, for the
+        // summary's tables, every row).
+        auto checkTable = [&](const char* name, int pageIndex, int rowsShown) {
+            pages->setCurrentIndex(pageIndex);
+            auto* view = child<QTableView>(name);
+            QTRY_VERIFY(view->isVisible());
+            QCoreApplication::processEvents();
+            const QHeaderView* header = view->horizontalHeader();
+            const QAbstractItemView* cells = view;
+            int last = -1;
+            for (int column = 0; column < header->count(); ++column) {
+                if (view->isColumnHidden(column))
+                    continue;
+                const int needed =
+                    std::max(header->sectionSizeHint(column), cells->sizeHintForColumn(column));
+                QVERIFY2(view->columnWidth(column) >= needed,
+                         qPrintable(QStringLiteral("%1 column %2: %3 < %4")
+                                        .arg(name)
+                                        .arg(column)
+                                        .arg(view->columnWidth(column))
+                                        .arg(needed)));
+                last = column;
+            }
+            QVERIFY(last >= 0);
+            QCOMPARE(view->columnWidth(last),
+                     std::max(header->sectionSizeHint(last), cells->sizeHintForColumn(last)));
+            QVERIFY2(view->viewport()->width() >= header->length(), name);
+            const int rows = rowsShown ? std::min(rowsShown, view->model()->rowCount())
+                                       : view->model()->rowCount();
+            int height = 0;
+            for (int row = 0; row < rows; ++row)
+                height += view->rowHeight(row);
+            QVERIFY2(view->viewport()->height() >= height, name);
+        };
+        for (const char* table :
+             {"morbidityTable", "mortalityTable", "calibrationTable", "comparisonTable"})
+            checkTable(table, 0, 0);
+        checkTable("completenessByMonth", 4, 3);
+
+        // A few episodes of the list in view however small the window.
+        auto* list = child<QTableView>("outstandingTable");
+        pages->setCurrentIndex(4);
+        QTRY_VERIFY(list->isVisible());
+        QVERIFY2(list->viewport()->height() >= 4 * list->verticalHeader()->defaultSectionSize(),
+                 qPrintable(QString::number(list->viewport()->height())));
+
+        // Charts: never squashed below about 300 by 400 pixels.
+        for (const char* name : {"calibrationChart", "rocChart", "vladChart", "cusumChart",
+                                 "histogramChart", "funnelChart"}) {
+            auto* view = child<QChartView>(name);
+            if (QByteArray(name) == "funnelChart")
+                pages->setCurrentIndex(2);
+            else
+                chartShown(name);
+            QTRY_VERIFY(view->isVisible());
+            QVERIFY2(view->height() >= 300 && view->width() >= 400,
+                     qPrintable(QStringLiteral("%1: %2 x %3")
+                                    .arg(name)
+                                    .arg(view->width())
+                                    .arg(view->height())));
+        }
     }
 
     void darkPaletteGivesDarkChartsAndReadableMarks() {
