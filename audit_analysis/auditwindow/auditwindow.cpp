@@ -70,7 +70,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     pages_->addTab(summaryPage_, QStringLiteral("&Summary"));
     pages_->addTab(chartsPage_, QStringLiteral("&Charts"));
     funnelPage_ = new FunnelPage;
-    pages_->addTab(funnelPage_, QStringLiteral("Fu&nnel plot"));
+    pages_->addTab(funnelPage_, QStringLiteral("Funnel p&lot"));
     pages_->addTab(problemsPage_, QStringLiteral("&Problems and exclusions"));
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));

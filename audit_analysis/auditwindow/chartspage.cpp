@@ -23,7 +23,7 @@ namespace {
 
 // Chart tabs with access keys of their own.
 const std::array<QString, kChartKinds.size()> kTabLabels = {
-    QStringLiteral("Ca&libration"), QStringLiteral("R&OC curve"), QStringLiteral("&VLAD"),
+    QStringLiteral("C&alibration"), QStringLiteral("&ROC curve"), QStringLiteral("&VLAD"),
     QStringLiteral("C&USUM"), QStringLiteral("Predicted ris&ks")};
 
 const QString kTimeAxisChoice = QStringLiteral("chartTimeAxis");

@@ -8,6 +8,7 @@
 #include "auditwindow/filterbar.h"
 #include "auditwindowtesting.h"
 #include "fakeplatform.h"
+#include "mnemonics.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -1306,6 +1307,28 @@ private Q_SLOTS:
                                     .arg(view->width())
                                     .arg(view->height())));
         }
+    }
+
+    // Every page and chart in turn: each access key in view belongs to one
+    // control, the pages' tabs and the menus' titles included.
+    void everyAccessKeyInViewIsOneControls() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        auto* pages = child<QTabWidget>("pages");
+        auto* charts = child<QTabWidget>("chartTabs");
+        QStringList clashes;
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            const bool chartsPage = pages->currentWidget()->isAncestorOf(charts);
+            for (int chart = 0; chart < (chartsPage ? charts->count() : 1); ++chart) {
+                if (chartsPage)
+                    charts->setCurrentIndex(chart);
+                for (const QString& clash : caldrin::testing::mnemonicClashes(window.get()))
+                    clashes << pages->tabText(page) + QStringLiteral(" page: ") + clash;
+            }
+        }
+        clashes.removeDuplicates();
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QLatin1Char('\n'))));
     }
 
     void darkPaletteGivesDarkChartsAndReadableMarks() {

@@ -361,7 +361,7 @@ private Q_SLOTS:
 
         chooseModel(Model::RaaaPossumMortality);
         chooseModel(Model::PPossumMortality);
-        QTest::keyClick(window.get(), Qt::Key_N, Qt::AltModifier);
+        QTest::keyClick(window.get(), Qt::Key_L, Qt::AltModifier);
         QCOMPARE(child<QTabWidget>("pages")->currentWidget()->objectName(),
                  QStringLiteral("funnelPage"));
         auto* view = child<QChartView>("funnelChart");
@@ -468,7 +468,7 @@ private Q_SLOTS:
         const QStringList files{generate(QStringLiteral("darkA.csv"), 300, 500, 1.0),
                                 generate(QStringLiteral("darkB.csv"), 300, 501, 2.0)};
         open(files);
-        QTest::keyClick(window.get(), Qt::Key_N, Qt::AltModifier);
+        QTest::keyClick(window.get(), Qt::Key_L, Qt::AltModifier);
         auto* view = child<QChartView>("funnelChart");
         QTRY_VERIFY(view->chart() && !view->chart()->series().isEmpty());
         QCOMPARE(view->chart()->theme(), QChart::ChartThemeDark);
