@@ -19,6 +19,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -267,16 +269,24 @@ private Q_SLOTS:
         }
         QVERIFY(seriesNamed<QLineSeries>(view, "curveMissing").isEmpty());
         QCOMPARE(seriesNamed<QLineSeries>(view, "diagonal").size(), 1);
-        // The risks beneath: every episode counted once, with and without.
+        // The risks beneath: each outcome's episodes as shares of its own,
+        // both from 0, the events' bars in front and solid enough to see.
         const auto with = seriesNamed<QAreaSeries>(view, "histogramWith");
         const auto without = seriesNamed<QAreaSeries>(view, "histogramWithout");
         QCOMPARE(with.size(), 1);
         QCOMPARE(without.size(), 1);
-        double episodes = 0;
-        const QList<QPointF> tops = with[0]->upperSeries()->points();
-        for (qsizetype i = 0; i < tops.size(); i += 2)
-            episodes += tops[i].y();
-        QCOMPARE(episodes, static_cast<double>(m.overall.n));
+        for (const QAreaSeries* area : {with[0], without[0]}) {
+            double percent = 0;
+            const QList<QPointF> tops = area->upperSeries()->points();
+            for (qsizetype i = 0; i < tops.size(); i += 2)
+                percent += tops[i].y();
+            QVERIFY2(std::abs(percent - 100) < 1e-9, qPrintable(QString::number(percent)));
+            for (const QPointF& bottom : area->lowerSeries()->points())
+                QCOMPARE(bottom.y(), 0.0);
+        }
+        QVERIFY(view->chart()->series().indexOf(with[0]) >
+                view->chart()->series().indexOf(without[0]));
+        QVERIFY(with[0]->brush().color().alpha() >= 150);
 
         const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
         QVERIFY2(words.contains(QStringLiteral("ICI %1, E50 %2")
@@ -369,10 +379,10 @@ private Q_SLOTS:
         QVERIFY(view->chart()->title().startsWith(titleOf(Model::PPossumMortality)));
 
         // The flagged unit is drawn apart, at its O:E against its expected
-        // count, and labelled with its file name.
+        // count, and labelled with its number in the list beside the plot.
         const auto outside = seriesNamed<QScatterSeries>(view, "unitOutside");
         QCOMPARE(outside.size(), 1);
-        QCOMPARE(outside[0]->pointLabelsFormat(), QStringLiteral("doubled.csv"));
+        QCOMPARE(outside[0]->pointLabelsFormat(), QStringLiteral("1"));
         QVERIFY(outside[0]->pointLabelsVisible());
         QCOMPARE(outside[0]->at(0).x(), doubled.expected);
         QCOMPARE(outside[0]->at(0).y(), *doubled.ratio);
@@ -384,6 +394,15 @@ private Q_SLOTS:
         QCOMPARE(target[0]->at(0).y(), 1.0);
         for (const char* name : {"limit95Upper", "limit95Lower", "limit998Upper", "limit998Lower"})
             QVERIFY2(seriesNamed<QLineSeries>(view, name).size() == 1, name);
+        // The two pairs of limits tell apart in the legend too: drawn as their
+        // lines are, in styles that differ.
+        QLegend* legend = view->chart()->legend();
+        QCOMPARE(legend->markerShape(), QLegend::MarkerShapeFromSeries);
+        const auto limit95 = seriesNamed<QLineSeries>(view, "limit95Upper")[0];
+        const auto limit998 = seriesNamed<QLineSeries>(view, "limit998Upper")[0];
+        QVERIFY(limit95->pen().style() != limit998->pen().style());
+        for (QLineSeries* limit : {limit95, limit998})
+            QVERIFY(legend->markers(limit).value(0) && legend->markers(limit)[0]->isVisible());
         QVERIFY(seriesNamed<QLineSeries>(view, "overdispersedUpper").isEmpty());
         // The limits drawn are the exact Poisson ones: at E = 100 the upper
         // 95% limit is (r - a) / E with r = 120 and a from scipy's
@@ -398,7 +417,7 @@ private Q_SLOTS:
             child<QPlainTextEdit>("funnelFigures")->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines[1], QStringLiteral("1 unit outside the limits, listed first."));
         QVERIFY2(lines[2].startsWith(
-                     files[2] +
+                     QStringLiteral("1. ") + files[2] +
                      QStringLiteral(": n %1, observed %2,").arg(doubled.n).arg(doubled.observed)) &&
                      lines[2].contains("outside the 99.8% limits"),
                  qPrintable(lines[2]));
