@@ -312,6 +312,21 @@ FigureTable bandTable(const ModelResult& model, const NumberFormat& format) {
     return table;
 }
 
+std::uint64_t refusedFiles(const AuditData& data) {
+    std::uint64_t refused = 0;
+    for (const FileSummary& file : data.files())
+        if (!file.sameFileAs && (!file.opened || file.kind != FileKind::AuditData))
+            ++refused;
+    return refused;
+}
+
+QString refusedFilesNote(const AuditData& data) {
+    const std::uint64_t refused = refusedFiles(data);
+    return refused ? QStringLiteral("; %1 refused (see Problems and exclusions)")
+                         .arg(countOf(refused, "file", "files"))
+                   : QString();
+}
+
 FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
     FigureTable table;
     table.title = QStringLiteral("Reading problems and exclusions");

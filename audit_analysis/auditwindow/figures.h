@@ -94,6 +94,13 @@ FigureTable bandTable(const audit::ModelResult& model, const NumberFormat& forma
 // what the analysis left out.
 FigureTable problemTable(const audit::AuditData& data, const audit::AnalysisResult& result);
 
+// Files given that were not read as audit data: could not be opened, not
+// text, or text without audit records (empty, UTF-16, other columns). A file
+// given twice is read once and its repeat is not counted.
+std::uint64_t refusedFiles(const audit::AuditData& data);
+// "; 2 files refused (see Problems and exclusions)", or empty when none was.
+QString refusedFilesNote(const audit::AuditData& data);
+
 // RFC 4180: fields quoted when they hold a comma, quote or line break; CRLF
 // line ends; UTF-8 with a byte-order mark. With `dateRange` ("all dates",
 // "1 Jan 2024 to 31 Dec 2024") every row starts with it, under "Dates".

@@ -209,13 +209,14 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
     }
     summaryLabel_->setText(
         QStringLiteral("%1 read (%2 replaced by a later record of the same episode), "
-                       "%3; %4 analysed, dates: %5. %6.")
+                       "%3; %4 analysed, dates: %5. %6%7.")
             .arg(countOf(load.data->recordsRead(), "record", "records"))
             .arg(load.data->mergedRecords())
             .arg(countOf(r.episodes, "episode", "episodes"))
             .arg(r.inDateRange)
             .arg(dateRange)
-            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems")) +
+            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems"),
+                 refusedFilesNote(*load.data)) +
         incompleteOutcomes(r));
     fitSummaryText();
 }

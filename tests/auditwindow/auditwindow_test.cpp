@@ -562,9 +562,16 @@ private Q_SLOTS:
                      qPrintable(lines[1]));
             QVERIFY(!window->isBusy());
         }
-        // Beside an audit file, such a file is one row of the problems, not one per line.
-        openWithKeyboard({dir.filePath("utf16.csv"), dir.filePath("other.csv"), mainFile});
+        // Beside an audit file, such a file is one row of the problems, not
+        // one per line, and the summary and the status line count it.
+        openWithKeyboard({dir.filePath("utf16.csv"), dir.filePath("other.csv"),
+                          dir.filePath("picture.csv"), dir.filePath("empty.csv"), mainFile});
         QCOMPARE(platform.messages.size(), 1u); // only the one before
+        for (const char* name : {"summaryLabel", "statusText"}) {
+            const QString text = child<QLabel>(name)->text();
+            QVERIFY2(text.contains("4 files refused (see Problems and exclusions)"),
+                     qPrintable(text));
+        }
         const QAbstractItemModel* table = child<QTableView>("problemTable")->model();
         for (const auto& [name, says] : {std::pair{"utf16.csv", "UTF-16 text"},
                                          std::pair{"other.csv", "not an audit data file"}}) {
@@ -1195,6 +1202,44 @@ private Q_SLOTS:
         QApplication::sendEvent(window.get(), &drop);
         waitForFigures();
         QVERIFY(window->windowTitle().startsWith("audit.csv"));
+        QVERIFY(dialogs.dropQuestions.empty()); // nothing open to add to
+
+        // With files open, a drop anywhere (here on a date field, which
+        // takes dropped text too) asks whether to add or replace.
+        generated::GeneratedAudit few;
+        few.records = 50;
+        few.seed = 31;
+        const QString second = generate(QStringLiteral("second.csv"), few);
+        child<QCheckBox>("rangeCheck")->setChecked(true); // the date fields take text
+        waitForFigures();
+        QLineEdit* dateText = child<DateField>("fromDate")->lineEdit();
+        QVERIFY(dateText->isEnabled() && dateText->acceptDrops());
+        const QString typed = dateText->text();
+        auto dropOn = [&](QWidget* target, const QString& path) {
+            QMimeData files;
+            files.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enterTarget(QPoint(2, 2), Qt::CopyAction, &files, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &enterTarget);
+            QVERIFY(enterTarget.isAccepted());
+            QDropEvent dropTarget(QPointF(2, 2), Qt::CopyAction, &files, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &dropTarget);
+        };
+        dialogs.dropAnswers.push_back(AuditDialogs::DropChoice::Add);
+        dropOn(dateText, second);
+        waitForFigures();
+        QCOMPARE(dialogs.dropQuestions.back(), QStringList{second});
+        QCOMPARE(dateText->text(), typed); // no path typed into the date
+        QCOMPARE(window->shownLoad()->data->files().size(), 2u);
+        dialogs.dropAnswers.push_back(AuditDialogs::DropChoice::Replace);
+        dropOn(child<QTableView>("mortalityTable")->viewport(), second);
+        QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().startsWith("second.csv - "), 30000);
+        waitForFigures();
+        QCOMPARE(window->shownLoad()->data->files().size(), 1u);
+        dialogs.dropAnswers.push_back(AuditDialogs::DropChoice::Cancel);
+        dropOn(window.get(), mainFile);
+        QCOMPARE(dialogs.dropQuestions.size(), 3u);
+        QVERIFY(!window->isBusy());
+        QVERIFY(window->windowTitle().startsWith("second.csv - "));
     }
 
     void unreadableFilesAreReported() {

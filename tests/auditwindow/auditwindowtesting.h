@@ -19,6 +19,8 @@ class FakeAuditDialogs : public AuditDialogs {
 public:
     std::deque<QStringList> openAnswers; // empty list: Cancel
     std::deque<std::optional<QString>> saveAnswers;
+    std::deque<DropChoice> dropAnswers;
+    std::vector<QStringList> dropQuestions;
 
     struct SaveRequest {
         QString title;
@@ -28,6 +30,7 @@ public:
     std::vector<QString> openFolders;
     std::vector<SaveRequest> saveRequests;
 
+    DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) override;
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
     std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
                                             const QString& suggestedPath, const QString& filter,
