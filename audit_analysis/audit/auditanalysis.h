@@ -246,6 +246,10 @@ public:
     // the reader kept them (ReadOptions::keepLeadingFields) for an episode
     // whose outcome is not known.
     std::string_view leadingFields(std::size_t episode) const;
+    // The MORBIDITY and MORTALITY texts of that record as written (at most
+    // 255 bytes each, Windows-1252), kept with its leading fields: what a
+    // new outcome would replace.
+    std::array<std::string_view, 2> outcomeTexts(std::size_t episode) const;
 
     // Reads every DATE text again in another order (the episodes stay).
     void rereadDates(DateOrder order, int currentYear);

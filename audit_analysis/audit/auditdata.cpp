@@ -337,6 +337,9 @@ struct AuditData::State {
     std::vector<std::uint64_t> leadingOffset;
     std::vector<std::uint32_t> leadingLength;
     std::string leadingTexts;
+    // The MORBIDITY and MORTALITY texts as written, kept after the leading
+    // fields in `leadingTexts` (at most 255 bytes each).
+    std::vector<std::array<std::uint8_t, 2>> outcomeLength;
     std::uint64_t recordsRead = 0;
     std::uint64_t merged = 0;
     std::uint64_t unparseableDates = 0;
@@ -385,6 +388,7 @@ struct AuditReader::State {
             if (options.keepLeadingFields) {
                 data.leadingOffset.reserve(room);
                 data.leadingLength.reserve(room);
+                data.outcomeLength.reserve(room);
             }
             data.dateTexts.reserve(
                 std::max(data.dateTexts.size() + static_cast<std::size_t>(bytes / 8),
@@ -497,11 +501,19 @@ void AuditReader::State::record(std::uint64_t line) {
     mergeable.push_back(canMerge);
     if (options.keepLeadingFields) {
         std::string_view leading;
-        if (!shifted && (episode.morbidity < 0 || episode.mortality < 0))
+        std::array<std::string_view, 2> outcomes{};
+        if (!shifted && (episode.morbidity < 0 || episode.mortality < 0)) {
             leading = leadingBytes(recordBytes, kLeadingFieldCount);
+            outcomes = {column(kMorbidityColumn).substr(0, 255),
+                        column(kMortalityColumn).substr(0, 255)};
+        }
         data.leadingOffset.push_back(data.leadingTexts.size());
         data.leadingLength.push_back(static_cast<std::uint32_t>(leading.size()));
         data.leadingTexts.append(leading);
+        data.outcomeLength.push_back({static_cast<std::uint8_t>(outcomes[0].size()),
+                                      static_cast<std::uint8_t>(outcomes[1].size())});
+        data.leadingTexts.append(outcomes[0]);
+        data.leadingTexts.append(outcomes[1]);
     }
     data.episodes.push_back(episode);
     ++file->records;
@@ -803,6 +815,7 @@ AuditData AuditReader::finish(const Progress& progress) {
         if (!d.leadingOffset.empty()) {
             d.leadingOffset[kept] = d.leadingOffset[i];
             d.leadingLength[kept] = d.leadingLength[i];
+            d.outcomeLength[kept] = d.outcomeLength[i];
         }
         ++kept;
     }
@@ -812,6 +825,7 @@ AuditData AuditReader::finish(const Progress& progress) {
     if (!d.leadingOffset.empty()) {
         d.leadingOffset.resize(kept);
         d.leadingLength.resize(kept);
+        d.outcomeLength.resize(kept);
     }
     d.unparseableDates = 0;
     for (const Episode& e : d.episodes)
@@ -856,6 +870,15 @@ std::string_view AuditData::leadingFields(std::size_t episode) const {
         return {};
     return std::string_view(state_->leadingTexts)
         .substr(state_->leadingOffset[episode], state_->leadingLength[episode]);
+}
+std::array<std::string_view, 2> AuditData::outcomeTexts(std::size_t episode) const {
+    if (episode >= state_->outcomeLength.size())
+        return {};
+    const auto [morbidity, mortality] = state_->outcomeLength[episode];
+    const std::string_view texts =
+        std::string_view(state_->leadingTexts)
+            .substr(state_->leadingOffset[episode] + state_->leadingLength[episode]);
+    return {texts.substr(0, morbidity), texts.substr(morbidity, mortality)};
 }
 std::uint64_t AuditData::unparseableDates() const {
     return state_->unparseableDates;

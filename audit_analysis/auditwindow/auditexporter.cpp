@@ -193,9 +193,8 @@ std::optional<QString> AuditExporter::exportPicture(const AuditLoad& load,
     return QStringLiteral("Chart saved as %1.").arg(*path);
 }
 
-std::optional<QString> AuditExporter::exportTable(const AuditLoad& load,
-                                                  const FigureTableModel& table,
-                                                  const QString& name, const QString& dateRange) {
+std::optional<QString> AuditExporter::exportCsv(const AuditLoad& load, const QByteArray& bytes,
+                                                const QString& name) {
     const auto path =
         dialogs_.chooseFileToSave(&window_, QStringLiteral("Export Table as CSV"),
                                   QDir(auditFolder()).filePath(name + QStringLiteral(".csv")),
@@ -203,9 +202,14 @@ std::optional<QString> AuditExporter::exportTable(const AuditLoad& load,
     if (!path)
         return std::nullopt;
     rememberAuditFolderOf(*path);
-    if (!writeFile(load, *path, csvText(table.table(), dateRange)))
+    if (!writeFile(load, *path, bytes))
         return std::nullopt;
     return QStringLiteral("Table saved as %1.").arg(*path);
+}
+
+std::optional<QString> AuditExporter::exportTable(const AuditLoad& load, FigureTable table,
+                                                  const QString& name, const QString& dateRange) {
+    return exportCsv(load, csvText(table, dateRange), name);
 }
 
 } // namespace caldrin::auditwindow

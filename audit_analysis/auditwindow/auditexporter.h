@@ -48,9 +48,14 @@ public:
     std::optional<QString> exportFunnel(const AuditLoad& load, const audit::ModelResult& model,
                                         bool svg, const NumberFormat& format,
                                         const QString& dateRange);
-    // Every row of the CSV says `dateRange`.
-    std::optional<QString> exportTable(const AuditLoad& load, const FigureTableModel& table,
+    // Every row of the CSV says `dateRange`. The rows are copied in, so the
+    // page may show other figures while the file dialog is open.
+    std::optional<QString> exportTable(const AuditLoad& load, FigureTable table,
                                        const QString& name, const QString& dateRange);
+
+    // Bytes made elsewhere (the list of outcomes to chase) as `name`.csv.
+    std::optional<QString> exportCsv(const AuditLoad& load, const QByteArray& bytes,
+                                     const QString& name);
 
 private:
     // Asks where, then writes `chart` as a PNG picture or an SVG drawing

@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <QThread>
 
-#include <new>
-
+#include <algorithm>
 #include <limits>
+#include <new>
 
 namespace caldrin::auditwindow {
 
@@ -33,6 +33,29 @@ struct AuditLoader::Job {
         return [this, base, overallTotal](std::string_view, std::uint64_t d, std::uint64_t t) {
             done = base + d;
             total = overallTotal ? overallTotal : t;
+            return !cancelled.load();
+        };
+    }
+    // The analysis with its control limits: the engine reports the model it
+    // is at ("Analysing", step of models) and, within it, how far each
+    // limit's search got. Shown as one bar over all the models that never
+    // runs backwards.
+    Progress modelsProgress(const QString& stageText, std::size_t models) {
+        setStage(stageText);
+        constexpr std::uint64_t kPerModel = 1000;
+        total = models * kPerModel;
+        done = 0;
+        return [this, models, step = std::uint64_t{0}](std::string_view stageName, std::uint64_t d,
+                                                       std::uint64_t t) mutable {
+            std::uint64_t reached = 0;
+            if (stageName == "Analysing") {
+                step = d;
+                reached = step * kPerModel;
+            } else if (t > 0) {
+                reached =
+                    step * kPerModel + std::min<std::uint64_t>(kPerModel - 1, d * kPerModel / t);
+            }
+            done = std::min<std::uint64_t>(std::max(done.load(), reached), models * kPerModel);
             return !cancelled.load();
         };
     }
@@ -210,9 +233,11 @@ void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
         deliver(first);
     }
     auto load = std::make_shared<AuditLoad>();
-    load->result = audit::analyse(*data, options,
-                                  job->progress(options.limit ? QStringLiteral("Analysing")
-                                                              : QStringLiteral("Control limits")));
+    load->result = audit::analyse(
+        *data, options,
+        job->modelsProgress(options.limit ? QStringLiteral("Analysing")
+                                          : QStringLiteral("Computing the CUSUM control limits"),
+                            options.models.size()));
     if (load->result.cancelled || job->cancelled)
         return;
     load->data = std::move(data);

@@ -37,6 +37,15 @@ namespace {
 
 const QString& kTitle = kAuditWindowTitle;
 
+// "1 Jul 2023 to 30 Sep 2023" or "all dates": the range `load` was analysed for.
+QString dateRangeTextOf(const AuditLoad& load) {
+    if (!load.options.from || !load.options.to)
+        return QStringLiteral("all dates");
+    return QStringLiteral("%1 to %2")
+        .arg(qDateOf(dayNumber(*load.options.from)).toString(QStringLiteral("d MMM yyyy")),
+             qDateOf(dayNumber(*load.options.to)).toString(QStringLiteral("d MMM yyyy")));
+}
+
 } // namespace
 
 AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::AuditOptions options,
@@ -72,8 +81,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
     // What was appended is read back: the list and the figures follow it.
-    connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this,
-            [this] { openFiles(fileSet_->paths()); });
+    connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this, &AuditWindow::reloadFiles);
     layout->addWidget(pages_, 1);
     // The charts page coming into view draws its chart.
     connect(pages_, &QTabWidget::currentChanged, chartsPage_, &ChartsPage::drawVisible);
@@ -105,26 +113,35 @@ void AuditWindow::buildMenus() {
     fileSet_->addMenuEntries(*file);
     file->addSeparator();
 
+    // Every export and print reads one finished analysis, held for as long
+    // as it runs: a later analysis arriving meanwhile cannot change it.
     QAction* pdf = file->addAction(QStringLiteral("&Export Report as PDF..."), this, [this] {
-        if (load_)
-            reportDone(exporter_.exportReport(*load_, dateRangeText(), numberFormat()));
+        whenSettled(QStringLiteral("the report is exported"), [this](const LoadPtr& load) {
+            reportDone(exporter_.exportReport(*load, dateRangeTextOf(*load), numberFormat()));
+        });
     });
     pdf->setObjectName(QStringLiteral("actionExportPdf"));
     pdf->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     QAction* print = file->addAction(QStringLiteral("&Print Report..."), this, [this] {
-        if (load_)
-            exporter_.printReport(*load_, dateRangeText(), numberFormat());
+        whenSettled(QStringLiteral("the report is printed"), [this](const LoadPtr& load) {
+            exporter_.printReport(*load, dateRangeTextOf(*load), numberFormat());
+        });
     });
     print->setObjectName(QStringLiteral("actionPrint"));
     print->setShortcut(QKeySequence::Print);
-    const auto exportChart = [this](bool svg) { // the chart in view
-        if (const ModelResult* model = pickedResult())
-            reportDone(
-                pages_->currentWidget() == funnelPage_
-                    ? exporter_.exportFunnel(*load_, *model, svg, numberFormat(), dateRangeText())
-                    : exporter_.exportChart(*load_, *model, chartsPage_->currentKind(), svg,
-                                            numberFormat(), dateRangeText(),
-                                            chartsPage_->timeAxis()));
+    const auto exportChart = [this](bool svg) { // the chart in view when asked
+        const bool funnel = pages_->currentWidget() == funnelPage_;
+        const ChartKind kind = chartsPage_->currentKind();
+        const TimeAxis timeAxis = chartsPage_->timeAxis();
+        whenSettled(QStringLiteral("the chart is exported"), [=, this](const LoadPtr& load) {
+            const ModelResult* model = pickedResultOf(*load);
+            if (!model)
+                return;
+            const QString range = dateRangeTextOf(*load);
+            reportDone(funnel ? exporter_.exportFunnel(*load, *model, svg, numberFormat(), range)
+                              : exporter_.exportChart(*load, *model, kind, svg, numberFormat(),
+                                                      range, timeAxis));
+        });
     };
     QAction* png = file->addAction(QStringLiteral("Export Chart as P&NG..."), this,
                                    [exportChart] { exportChart(false); });
@@ -159,12 +176,25 @@ void AuditWindow::buildMenus() {
     for (const auto& [label, name, table, fileKey] : tableExports) {
         QAction* action =
             tables->addAction(QString::fromLatin1(label), this, [this, table, fileKey] {
-                if (load_)
-                    reportDone(exporter_.exportTable(*load_, *table, fileKey(), dateRangeText()));
+                whenSettled(QStringLiteral("the table is exported"),
+                            [this, table, fileKey](const LoadPtr& load) {
+                                // The rows as shown now, which are of `load`.
+                                reportDone(exporter_.exportTable(*load, table->table(), fileKey(),
+                                                                 dateRangeTextOf(*load)));
+                            });
             });
         action->setObjectName(QStringLiteral("actionCsv") + QLatin1String(name));
         needFigures_ << action;
     }
+    // The episodes to chase, in the command line's CSV form.
+    QAction* chase = tables->addAction(QStringLiteral("Outcomes to c&hase..."), this, [this] {
+        whenSettled(QStringLiteral("the table is exported"), [this](const LoadPtr& load) {
+            reportDone(exporter_.exportCsv(*load, outcomesPage_->outstandingCsv(),
+                                           QStringLiteral("outcomes-to-chase")));
+        });
+    });
+    chase->setObjectName(QStringLiteral("actionCsvOutstanding"));
+    needFigures_ << chase;
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -184,11 +214,29 @@ void AuditWindow::openFiles(const QStringList& paths) {
         return;
     fileSet_->setPaths(paths);
     problemsPage_->clearLine();
+    dropPendingAction();
+    filterTimer_.stop();
     reading_ = true;
+    keepRange_ = false;
+    outcomesPage_->setReading(true);
     AnalysisOptions options = analysisOptions();
     options.from.reset();
     options.to.reset();
     loader_.read(paths, options_.read, options);
+    jobStatus_->setBusy(true, QStringLiteral("Reading"));
+}
+
+void AuditWindow::reloadFiles() {
+    const QStringList paths = fileSet_->paths();
+    if (paths.isEmpty())
+        return;
+    filterTimer_.stop();
+    filterBar_->commitTypedDates();
+    filterTimer_.stop(); // the reading below analyses the range anyway
+    reading_ = true;
+    keepRange_ = true;
+    outcomesPage_->setReading(true);
+    loader_.read(paths, options_.read, analysisOptions());
     jobStatus_->setBusy(true, QStringLiteral("Reading"));
 }
 
@@ -203,8 +251,18 @@ void AuditWindow::cancelJob() {
         return;
     loader_.cancel();
     jobStatus_->setBusy(false);
+    if (!pendingWhat_.isEmpty()) {
+        jobStatus_->setText(QStringLiteral("Cancelled: nothing was exported or printed, as the "
+                                           "analysis of the range shown did not finish."));
+        dropPendingAction();
+        outcomesPage_->setReading(false);
+        reading_ = false;
+        Q_EMIT jobEnded();
+        return;
+    }
     if (reading_) {
         reading_ = false;
+        outcomesPage_->setReading(false);
         jobStatus_->setText(
             load_ ? QStringLiteral(
                         "Reading cancelled; the figures shown are of the files read before.")
@@ -221,6 +279,8 @@ void AuditWindow::cancelJob() {
 
 void AuditWindow::showFailure(const QStringList& problems) {
     reading_ = false;
+    outcomesPage_->setReading(false);
+    dropPendingAction();
     jobStatus_->setBusy(false);
     jobStatus_->setText(QStringLiteral("No file could be read."));
     platform_.showMessage(this, problems.join(QLatin1Char('\n')));
@@ -254,8 +314,10 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
     const bool newFiles = reading_;
     reading_ = false;
     load_ = std::move(load);
-    if (newFiles) {
+    outcomesPage_->setReading(false);
+    if (newFiles && !keepRange_)
         filterBar_->showDatesOf(load_->dayRange);
+    if (newFiles) {
         setWindowTitle(fileSet_->fileNames() + QStringLiteral(" - ") + kTitle);
     }
     if (load_->complete)
@@ -275,6 +337,56 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
                 .arg(dateRangeText(), refusedFilesNote(*load_->data)));
     }
     Q_EMIT figuresShown(load_->complete);
+    if (pendingAction_ && showsWhatIsOnScreen())
+        // After this delivery is handled, not inside it: the action may run
+        // a dialog of its own.
+        QMetaObject::invokeMethod(this, &AuditWindow::runPendingAction, Qt::QueuedConnection);
+}
+
+// ------------------------------------------------------------------ settling
+
+bool AuditWindow::showsWhatIsOnScreen() const {
+    if (!load_ || !load_->complete || reading_ || loader_.busy() || filterTimer_.isActive())
+        return false;
+    const AnalysisOptions onScreen = analysisOptions();
+    return onScreen.from == load_->options.from && onScreen.to == load_->options.to;
+}
+
+void AuditWindow::whenSettled(const QString& what, SettledAction action) {
+    if (!load_)
+        return;
+    filterBar_->commitTypedDates();
+    if (showsWhatIsOnScreen()) {
+        dropPendingAction();
+        const std::shared_ptr<const AuditLoad> load = load_;
+        action(load);
+        return;
+    }
+    // The newest request wins; it waits for the analysis of the range shown.
+    pendingAction_ = std::move(action);
+    pendingWhat_ = what;
+    if (!reading_ && (filterTimer_.isActive() || !loader_.busy())) {
+        filterTimer_.stop();
+        runAnalysis();
+    }
+    jobStatus_->setNote(
+        QStringLiteral("When the analysis of the range shown is complete, %1 (Esc cancels).")
+            .arg(what));
+}
+
+void AuditWindow::runPendingAction() {
+    if (!pendingAction_ || !showsWhatIsOnScreen())
+        return;
+    SettledAction action = std::move(pendingAction_);
+    dropPendingAction();
+    const std::shared_ptr<const AuditLoad> load = load_;
+    action(load);
+}
+
+void AuditWindow::dropPendingAction() {
+    pendingAction_ = nullptr;
+    pendingWhat_.clear();
+    jobStatus_->setNote({});
 }
 
 // ------------------------------------------------------------------ figures
@@ -284,20 +396,18 @@ NumberFormat AuditWindow::numberFormat() const {
 }
 
 const ModelResult* AuditWindow::pickedResult() const {
-    if (!load_)
-        return nullptr;
-    for (const ModelResult& model : load_->result.models)
+    return load_ ? pickedResultOf(*load_) : nullptr;
+}
+
+const ModelResult* AuditWindow::pickedResultOf(const AuditLoad& load) const {
+    for (const ModelResult& model : load.result.models)
         if (model.model == filterBar_->pickedModel())
             return &model;
     return nullptr;
 }
 
 QString AuditWindow::dateRangeText() const {
-    if (!load_ || !load_->options.from)
-        return QStringLiteral("all dates");
-    return QStringLiteral("%1 to %2")
-        .arg(qDateOf(dayNumber(*load_->options.from)).toString(QStringLiteral("d MMM yyyy")),
-             qDateOf(dayNumber(*load_->options.to)).toString(QStringLiteral("d MMM yyyy")));
+    return load_ ? dateRangeTextOf(*load_) : QStringLiteral("all dates");
 }
 
 void AuditWindow::showFigures() {
@@ -306,9 +416,11 @@ void AuditWindow::showFigures() {
     const NumberFormat format = numberFormat();
     summaryPage_->show(*load_, pickedResult(), format, dateRangeText());
     chartsPage_->show(pickedResult(), format, dateRangeText());
-    if (const ModelResult* picked = pickedResult())
-        funnelPage_->show(&load_->result,
-                          static_cast<std::size_t>(picked - &load_->result.models[0]), format);
+    // The page lets go of the figures before, even with no model to show.
+    const ModelResult* picked = pickedResult();
+    funnelPage_->show(picked ? &load_->result : nullptr,
+                      picked ? static_cast<std::size_t>(picked - &load_->result.models[0]) : 0,
+                      format);
     problemsPage_->show(load_);
     if (load_->options.today)
         outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
@@ -333,6 +445,8 @@ void AuditWindow::showHelp() {
 
 void AuditWindow::closeEvent(QCloseEvent* event) {
     ProgramSettings::setWindowGeometry(kAuditSettingsName, saveGeometry());
+    filterTimer_.stop();
+    dropPendingAction();
     loader_.cancel();
     QMainWindow::closeEvent(event);
 }

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -82,8 +83,23 @@ private:
     void runAnalysis();
     audit::AnalysisOptions analysisOptions() const;
 
+    // Runs `action` on the finished analysis of exactly the files and the
+    // date range on screen: at once when that is shown, otherwise once it is
+    // (the typed dates are taken first). `what` says in the status line what
+    // waits ("export the report"); Cancel drops the action with the job.
+    using LoadPtr = std::shared_ptr<const AuditLoad>;
+    using SettledAction = std::function<void(const LoadPtr&)>;
+    void whenSettled(const QString& what, SettledAction action);
+    bool showsWhatIsOnScreen() const;
+    void runPendingAction();
+    void dropPendingAction();
+    // Reads the files again after outcomes were recorded, keeping the date
+    // range, the model and the page.
+    void reloadFiles();
+
     void showFigures();
     const audit::ModelResult* pickedResult() const;
+    const audit::ModelResult* pickedResultOf(const AuditLoad& load) const;
     QString dateRangeText() const;
     NumberFormat numberFormat() const;
     // Shows what an export said it did.
@@ -98,6 +114,9 @@ private:
     std::shared_ptr<const AuditLoad> load_;
     QTimer filterTimer_;
     bool reading_ = false;
+    bool keepRange_ = false; // the files are read again with the range kept
+    SettledAction pendingAction_;
+    QString pendingWhat_;
 
     FilterBar* filterBar_ = nullptr;
     QTabWidget* pages_ = nullptr;

@@ -34,6 +34,9 @@ public:
     // How numeric dates such as 30/09/2024 are read: as in the audit files.
     void setNumericOrder(DateOrder order, int currentYear);
 
+    // Takes (or refuses) a date still being typed, as leaving the field would.
+    void commitTyped() { commitText(); }
+
     QLineEdit* lineEdit() const { return edit_; }
     QCalendarWidget* calendar() const { return calendar_; }
     void showCalendar();

@@ -191,6 +191,13 @@ void FilterBar::fillPeriods(const QDate& first, const QDate& last) {
     showPeriodOfDates();
 }
 
+void FilterBar::commitTypedDates() {
+    if (!rangeCheck_->isChecked())
+        return;
+    fromDate_->commitTyped();
+    toDate_->commitTyped();
+}
+
 void FilterBar::pickPeriod(int index) {
     const QVariantList range = periodPicker_->itemData(index).toList();
     dateRefusal_->hide();

@@ -34,6 +34,9 @@ public:
     // Sets the analysis's range, when one is chosen.
     void applyRange(audit::AnalysisOptions& options) const;
     // A new set of files: the range starts as all their dates, switched off.
+    // Takes the dates still being typed, as leaving their fields would, so
+    // that what is on screen is what the next analysis covers.
+    void commitTypedDates();
     void showDatesOf(const std::optional<std::pair<std::int32_t, std::int32_t>>& dayRange);
 
 Q_SIGNALS:

@@ -48,7 +48,8 @@ void JobStatus::setBusy(bool busy, const QString& what) {
     cancelAction_->setEnabled(busy);
     if (busy) {
         progressBar_->setValue(0);
-        text_->setText(what + QStringLiteral("..."));
+        text_->setText(what + QStringLiteral("...") +
+                       (note_.isEmpty() ? QString() : QStringLiteral(" ") + note_));
         progressTimer_.start();
     } else {
         progressTimer_.stop();
@@ -59,6 +60,11 @@ void JobStatus::setText(const QString& text) {
     text_->setText(text);
 }
 
+void JobStatus::setNote(const QString& note) {
+    note_ = note;
+    updateProgress();
+}
+
 void JobStatus::updateProgress() {
     if (!loader_.busy())
         return;
@@ -67,7 +73,8 @@ void JobStatus::updateProgress() {
         progressBar_->setValue(static_cast<int>(1000.0 * static_cast<double>(state.done) /
                                                 static_cast<double>(state.total)));
     if (!state.stage.isEmpty())
-        text_->setText(state.stage + QStringLiteral("..."));
+        text_->setText(state.stage + QStringLiteral("...") +
+                       (note_.isEmpty() ? QString() : QStringLiteral(" ") + note_));
 }
 
 } // namespace caldrin::auditwindow

@@ -27,6 +27,9 @@ public:
     // Shows the progress and Cancel while busy; `what` ("Reading") starts the text.
     void setBusy(bool busy, const QString& what = {});
     void setText(const QString& text);
+    // Said after the job's stage while it runs ("then the report is
+    // exported"); empty for none.
+    void setNote(const QString& note);
 
 Q_SIGNALS:
     void cancelRequested();
@@ -40,6 +43,7 @@ private:
     QProgressBar* progressBar_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QAction* cancelAction_ = nullptr;
+    QString note_;
 };
 
 } // namespace caldrin::auditwindow

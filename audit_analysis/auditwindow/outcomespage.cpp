@@ -2,6 +2,7 @@
 #include "auditwindow/outcomespage.h"
 
 #include "audit/completeness.h"
+#include "auditformat/cp1252.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/monthlycompleteness.h"
@@ -12,6 +13,7 @@
 #include "records_core/auditrecord.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -28,6 +30,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <map>
 
 namespace caldrin::auditwindow {
@@ -55,6 +58,42 @@ QString completenessLines(const Completeness& completeness) {
         if (o.incomplete())
             lines << QString::fromStdString(incompleteWarning(o, completeness.dueDays));
     return lines.join(QLatin1Char('\n'));
+}
+
+QString fromCp1252(std::string_view bytes) {
+    return QString::fromStdString(caldrin::utf8FromCp1252(bytes));
+}
+
+// What the file records for one outcome, in words.
+QString storedText(std::string_view text) {
+    const QString trimmed = fromCp1252(text).trimmed();
+    if (trimmed.isEmpty())
+        return QStringLiteral("blank");
+    if (trimmed == QLatin1String("0"))
+        return QStringLiteral("0 (no)");
+    if (trimmed == QLatin1String("1"))
+        return QStringLiteral("1 (yes)");
+    return QStringLiteral("\u201c%1\u201d").arg(trimmed);
+}
+
+// Whether writing `answer` over `text` changes something the file records:
+// a 0 or 1 that differs, or any other text that is not blank.
+bool replaces(std::string_view text, bool answer) {
+    const QString trimmed = fromCp1252(text).trimmed();
+    return !trimmed.isEmpty() && trimmed != (answer ? QLatin1String("1") : QLatin1String("0"));
+}
+
+QString yesNo(bool answer) {
+    return answer ? QStringLiteral("Yes") : QStringLiteral("No");
+}
+
+// "Smith, Jo / 77 / 01/02/1950, operated 01/10/2026; recorded: significant
+// morbidity blank, died “yes died”".
+QString episodeText(const AuditData& data, std::size_t episode) {
+    const auto [morbidity, mortality] = data.outcomeTexts(episode);
+    return QStringLiteral("%1, operated %2; recorded: significant morbidity %3, died %4")
+        .arg(episodeIdentity(data, episode), fromCp1252(data.dateText(episode)),
+             storedText(morbidity), storedText(mortality));
 }
 
 } // namespace
@@ -108,7 +147,10 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     showLabel->setBuddy(showChoice_);
     showRow->addWidget(showLabel);
     showRow->addWidget(showChoice_);
-    showRow->addStretch(1);
+    listNote_ = new QLabel;
+    listNote_->setObjectName(QStringLiteral("outcomeListNote"));
+    listNote_->setWordWrap(true);
+    showRow->addWidget(listNote_, 1);
     episodesLayout->addLayout(showRow);
 
     model_ = new OutstandingModel(this);
@@ -157,16 +199,25 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
         recordRow->addWidget(box);
         connect(group, &QButtonGroup::idClicked, this, &OutcomesPage::updateRecordButton);
     };
-    answer(QStringLiteral("Significant morbidity"), QStringLiteral("morbidity"), morbidityAnswer_);
-    answer(QStringLiteral("Died (within 30 days or in hospital)"), QStringLiteral("death"),
+    answer(QStringLiteral("Si&gnificant morbidity"), QStringLiteral("morbidity"), morbidityAnswer_);
+    answer(QStringLiteral("Died (&within 30 days or in hospital)"), QStringLiteral("death"),
            deathAnswer_);
-    // The same letters would clash: the second group's buttons go without.
-    for (QAbstractButton* button : deathAnswer_->buttons())
-        button->setText(button->text().remove(QLatin1Char('&')));
+    // Each group's title letter takes the keys to its answers; the buttons'
+    // own letters would clash between the two groups.
+    for (QButtonGroup* group : {morbidityAnswer_, deathAnswer_})
+        for (QAbstractButton* button : group->buttons()) {
+            button->setText(button->text().remove(QLatin1Char('&')));
+            button->setAccessibleName(button->accessibleName().remove(QLatin1Char('&')));
+        }
     recordButton_ = new QPushButton(QStringLiteral("&Record outcome..."));
     recordButton_->setObjectName(QStringLiteral("recordOutcomeButton"));
     recordRow->addWidget(recordButton_);
     recordRow->addStretch(1);
+    pickedText_ = new QLabel;
+    pickedText_->setObjectName(QStringLiteral("pickedEpisodes"));
+    pickedText_->setWordWrap(true);
+    pickedText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(pickedText_);
     layout->addWidget(recordBox);
     selectionNote_ = new QLabel;
     selectionNote_->setObjectName(QStringLiteral("selectionNote"));
@@ -175,8 +226,50 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     scrollInside(this, contents);
     connect(recordButton_, &QPushButton::clicked, this, &OutcomesPage::recordOutcome);
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &OutcomesPage::updateRecordButton);
+            &OutcomesPage::selectionChanged);
     updateRecordButton();
+}
+
+QByteArray OutcomesPage::outstandingCsv() const {
+    if (!model_->data())
+        return {};
+    return QByteArray::fromStdString(
+        formatOutstanding(*model_->data(), model_->list(), followUp_, ReportFormat::Csv));
+}
+
+void OutcomesPage::setReading(bool reading) {
+    reading_ = reading;
+    updateRecordButton();
+}
+
+// Another patient picked: the answers given for the one before must not
+// carry over to them.
+void OutcomesPage::selectionChanged() {
+    clearAnswers();
+    const AuditData* data = model_->data();
+    QStringList lines;
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    constexpr int kShown = 5;
+    for (const QModelIndex& index : rows) {
+        if (lines.size() == kShown) {
+            lines << QStringLiteral("and %1 more.").arg(rows.size() - kShown);
+            break;
+        }
+        lines << episodeText(*data, model_->at(filter_->mapToSource(index).row()).episode);
+    }
+    pickedText_->setText(lines.isEmpty()
+                             ? QString()
+                             : QStringLiteral("Picked: ") + lines.join(QStringLiteral("\n")));
+    updateRecordButton();
+}
+
+void OutcomesPage::clearAnswers() {
+    for (QButtonGroup* group : {morbidityAnswer_, deathAnswer_}) {
+        group->setExclusive(false);
+        for (QAbstractButton* button : group->buttons())
+            button->setChecked(false);
+        group->setExclusive(true);
+    }
 }
 
 void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date& today,
@@ -185,19 +278,51 @@ void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date
         completenessText_->setText(completenessLines(*load->result.completeness));
         monthlyModel_->setTable(monthlyCompletenessTable(*load->result.completeness, format));
     }
+    listNote_->setText(
+        QStringLiteral("Every date of procedure is listed, whatever the date range "
+                       "above; follow-up is measured on %1.")
+            .arg(QDate(today.year, today.month, today.day).toString(QStringLiteral("d MMM yyyy"))));
     if (listedData_ == load->data.get())
         return;
+    // The episodes picked before the files were read again stay picked
+    // where they are still listed (by file and record, not by row).
+    std::vector<std::pair<std::uint32_t, std::string>> picked;
+    if (const AuditData* before = model_->data())
+        for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+            const std::uint32_t episode = model_->at(filter_->mapToSource(index).row()).episode;
+            picked.emplace_back(before->episodes()[episode].file,
+                                std::string(before->leadingFields(episode)));
+        }
     listedData_ = load->data.get();
     FollowUpOptions options;
     options.today = today;
     options.dueDays = dueDays;
+    followUp_ = options;
     // The loader lists the episodes of files it reads; made here otherwise.
     model_->setList(load->data, load->outstanding
                                     ? load->outstanding
                                     : std::make_shared<const std::vector<OutstandingEpisode>>(
                                           outstandingEpisodes(*load->data, options)));
     table_->resizeColumnsToContents();
+    reselect(picked);
     updateRecordButton();
+}
+
+void OutcomesPage::reselect(const std::vector<std::pair<std::uint32_t, std::string>>& picked) {
+    const AuditData* data = model_->data();
+    if (picked.empty() || !data)
+        return;
+    QItemSelection selection;
+    for (int row = 0; row < filter_->rowCount(); ++row) {
+        const std::uint32_t episode =
+            model_->at(filter_->mapToSource(filter_->index(row, 0)).row()).episode;
+        const std::pair<std::uint32_t, std::string> key(data->episodes()[episode].file,
+                                                        std::string(data->leadingFields(episode)));
+        if (!key.second.empty() && std::find(picked.begin(), picked.end(), key) != picked.end())
+            selection.select(filter_->index(row, 0),
+                             filter_->index(row, OutstandingModel::kColumns - 1));
+    }
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void OutcomesPage::updateRecordButton() {
@@ -206,7 +331,10 @@ void OutcomesPage::updateRecordButton() {
     for (const QModelIndex& index : rows)
         barred += !model_->at(filter_->mapToSource(index).row()).canFollowUp();
     QString note;
-    if (rows.isEmpty())
+    if (reading_)
+        note = QStringLiteral("The files are being read again; outcomes can be recorded once the "
+                              "list is up to date.");
+    else if (rows.isEmpty())
         note = QStringLiteral("Pick one or more episodes in the list, answer both questions, then "
                               "Record outcome.");
     else if (barred > 0)
@@ -216,31 +344,51 @@ void OutcomesPage::updateRecordButton() {
                               "file's columns. They are left out.")
                    .arg(barred);
     selectionNote_->setText(note);
-    recordButton_->setEnabled(rows.size() > barred && morbidityAnswer_->checkedId() >= 0 &&
-                              deathAnswer_->checkedId() >= 0);
+    recordButton_->setEnabled(!reading_ && rows.size() > barred &&
+                              morbidityAnswer_->checkedId() >= 0 && deathAnswer_->checkedId() >= 0);
 }
 
-bool OutcomesPage::confirm(int count, bool morbidity, bool died, const QStringList& files) {
+// Names each patient and what their record will say; where the file already
+// records something else, the Record button waits for a tick that says so.
+bool OutcomesPage::confirm(const QStringList& episodes, const QStringList& replaced, bool morbidity,
+                           bool died, const QStringList& files) {
     QDialog dialog(this);
     dialog.setObjectName(QStringLiteral("confirmOutcomeDialog"));
     dialog.setWindowTitle(QStringLiteral("Record an outcome"));
     auto* layout = new QVBoxLayout(&dialog);
+    const int count = static_cast<int>(episodes.size());
     auto* text = new QLabel(
-        QStringLiteral("Add %1 with significant morbidity: %2 and died: %3 to %4?\n\nEach "
+        QStringLiteral("Add %1 with significant morbidity: %2 and died: %3 to %4?\n\n%5\n\nEach "
                        "record repeats its episode's last record with the outcome filled in; "
                        "nothing in the file is changed or deleted.")
             .arg(count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count),
-                 morbidity ? QStringLiteral("Yes") : QStringLiteral("No"),
-                 died ? QStringLiteral("Yes") : QStringLiteral("No"),
-                 files.join(QStringLiteral(", "))));
+                 yesNo(morbidity), yesNo(died), files.join(QStringLiteral(", ")),
+                 episodes.join(QStringLiteral("\n"))));
     text->setObjectName(QStringLiteral("confirmText"));
     text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
     QPushButton* record =
         buttons->addButton(QStringLiteral("&Record"), QDialogButtonBox::AcceptRole);
     record->setObjectName(QStringLiteral("confirmRecordButton"));
-    record->setDefault(true);
+    if (!replaced.isEmpty()) {
+        auto* warning = new QLabel(
+            QStringLiteral("This replaces what the file records:\n%1\n\nThe analysis counts "
+                           "the new record in place of the old one.")
+                .arg(replaced.join(QStringLiteral("\n"))));
+        warning->setObjectName(QStringLiteral("confirmReplacedText"));
+        warning->setWordWrap(true);
+        layout->addWidget(warning);
+        auto* check = new QCheckBox(QStringLiteral("R&eplace the recorded outcomes named above"));
+        check->setObjectName(QStringLiteral("confirmReplaceCheck"));
+        layout->addWidget(check);
+        record->setEnabled(false);
+        connect(check, &QCheckBox::toggled, record, &QPushButton::setEnabled);
+        buttons->button(QDialogButtonBox::Cancel)->setDefault(true);
+    } else {
+        record->setDefault(true);
+    }
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -248,6 +396,8 @@ bool OutcomesPage::confirm(int count, bool morbidity, bool died, const QStringLi
 }
 
 void OutcomesPage::recordOutcome() {
+    // The list read from the files last is the one shown: it holds the data
+    // it was made from for as long as it is shown.
     const AuditData* data = model_->data();
     if (!data || !recordButton_->isEnabled())
         return;
@@ -255,19 +405,31 @@ void OutcomesPage::recordOutcome() {
     const bool died = deathAnswer_->checkedId() == 1;
     // Each file gets its records in one write: all of them or none.
     std::map<std::uint32_t, std::string> linesByFile;
-    int count = 0;
+    QStringList episodes;
+    QStringList replaced;
     for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
         const OutstandingEpisode& o = model_->at(filter_->mapToSource(index).row());
         if (!o.canFollowUp())
             continue;
         linesByFile[data->episodes()[o.episode].file] +=
             outcomeRecordLine(data->leadingFields(o.episode), morbidity, died);
-        ++count;
+        episodes << episodeText(*data, o.episode);
+        const auto [morbidityText, mortalityText] = data->outcomeTexts(o.episode);
+        QStringList changes;
+        if (replaces(morbidityText, morbidity))
+            changes << QStringLiteral("significant morbidity %1 becomes %2")
+                           .arg(storedText(morbidityText), yesNo(morbidity));
+        if (replaces(mortalityText, died))
+            changes
+                << QStringLiteral("died %1 becomes %2").arg(storedText(mortalityText), yesNo(died));
+        if (!changes.isEmpty())
+            replaced << QStringLiteral("%1: %2").arg(episodeIdentity(*data, o.episode),
+                                                     changes.join(QStringLiteral("; ")));
     }
     QStringList names;
     for (const auto& [file, lines] : linesByFile)
         names << QString::fromStdString(data->files()[file].path);
-    if (count == 0 || !confirm(count, morbidity, died, names))
+    if (episodes.isEmpty() || !confirm(episodes, replaced, morbidity, died, names))
         return;
 
     bool written = false;

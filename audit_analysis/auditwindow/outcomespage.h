@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 class QButtonGroup;
@@ -37,7 +39,14 @@ public:
     void show(const std::shared_ptr<const AuditLoad>& load, const audit::Date& today, int dueDays,
               const NumberFormat& format);
 
+    // While the files are read again the list is out of date: nothing can
+    // be recorded from it.
+    void setReading(bool reading);
+
     const OutstandingModel* model() const { return model_; }
+    // The episodes listed, as `caldrin-audit --outstanding --format csv`
+    // writes them (UTF-8); empty before any file is read.
+    QByteArray outstandingCsv() const;
     const FigureTableModel* monthlyModel() const { return monthlyModel_; }
 
 Q_SIGNALS:
@@ -46,8 +55,12 @@ Q_SIGNALS:
 
 private:
     void updateRecordButton();
+    void selectionChanged();
+    void clearAnswers();
     void recordOutcome();
-    bool confirm(int count, bool morbidity, bool died, const QStringList& files);
+    bool confirm(const QStringList& episodes, const QStringList& replaced, bool morbidity,
+                 bool died, const QStringList& files);
+    void reselect(const std::vector<std::pair<std::uint32_t, std::string>>& picked);
 
     Platform& platform_;
     OutstandingModel* model_ = nullptr;
@@ -60,7 +73,11 @@ private:
     QButtonGroup* deathAnswer_ = nullptr;
     QPushButton* recordButton_ = nullptr;
     QLabel* selectionNote_ = nullptr;
+    QLabel* listNote_ = nullptr;
+    QLabel* pickedText_ = nullptr;
     const audit::AuditData* listedData_ = nullptr;
+    bool reading_ = false;
+    audit::FollowUpOptions followUp_;
 };
 
 } // namespace caldrin::auditwindow

@@ -24,13 +24,20 @@ QString identityText(const LeadingFields& fields) {
     return parts.join(QStringLiteral(" / "));
 }
 
-QString outcomeText(int outcome) {
-    return outcome < 0 ? QStringLiteral("unknown")
-           : outcome   ? QStringLiteral("Yes")
-                       : QStringLiteral("No");
+// "No", "Yes", "unknown" for a blank, or the text as written ("yes died"),
+// which the analysis cannot count.
+QString outcomeText(int outcome, std::string_view stored) {
+    if (outcome >= 0)
+        return outcome ? QStringLiteral("Yes") : QStringLiteral("No");
+    const QString text = fromCp1252(stored).trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown") : QStringLiteral("\u201c%1\u201d").arg(text);
 }
 
 } // namespace
+
+QString episodeIdentity(const AuditData& data, std::size_t episode) {
+    return identityText(splitLeadingFields(data.leadingFields(episode)).value_or(LeadingFields{}));
+}
 
 void OutstandingModel::setList(std::shared_ptr<const AuditData> data,
                                std::shared_ptr<const std::vector<OutstandingEpisode>> list) {
@@ -83,8 +90,7 @@ QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
     case Date:
         return fromCp1252(data_->dateText(o.episode));
     case Identity:
-        return identityText(
-            splitLeadingFields(data_->leadingFields(o.episode)).value_or(LeadingFields{}));
+        return episodeIdentity(*data_, o.episode);
     case Physiological:
         return role == kSortRole ? QVariant(e.physiologicalScore)
                                  : QVariant(QString::number(e.physiologicalScore));
@@ -94,8 +100,11 @@ QVariant OutstandingModel::data(const QModelIndex& index, int role) const {
     case PPossum:
         return role == kSortRole ? QVariant(risk)
                                  : QVariant(QStringLiteral("%1%").arg(risk * 100, 0, 'f', 2));
-    case Outcomes:
-        return QStringLiteral("%1 / %2").arg(outcomeText(e.morbidity), outcomeText(e.mortality));
+    case Outcomes: {
+        const auto [morbidity, mortality] = data_->outcomeTexts(o.episode);
+        return QStringLiteral("%1 / %2").arg(outcomeText(e.morbidity, morbidity),
+                                             outcomeText(e.mortality, mortality));
+    }
     case File: {
         const QString path = QString::fromStdString(data_->files()[e.file].path);
         if (role == kSortRole)

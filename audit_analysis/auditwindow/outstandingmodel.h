@@ -11,6 +11,10 @@
 
 namespace caldrin::auditwindow {
 
+// Who an episode is, as its record names them: "name / ID / date of birth"
+// ("-" for an empty field) or "hashed <identifier>".
+QString episodeIdentity(const audit::AuditData& data, std::size_t episode);
+
 // The episodes whose outcome is not yet known, one row each.
 class OutstandingModel : public QAbstractTableModel {
     Q_OBJECT
@@ -28,6 +32,7 @@ public:
         return (*list_)[static_cast<std::size_t>(row)];
     }
     const audit::AuditData* data() const { return data_.get(); }
+    const std::vector<audit::OutstandingEpisode>& list() const { return *list_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -15,6 +15,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include <algorithm>
 
 namespace caldrin {
 
@@ -30,8 +34,36 @@ QPushButton* makeButton(const QString& text, const QString& name, QWidget* paren
     return button;
 }
 
-QLineEdit* makeBox(const QString& name, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
+// A box that shows a risk: never narrower than its widest text, "100.00%",
+// in its own font and style. A plain line edit may be squeezed to a few
+// characters, which cut "12.10%" to "10%"; the size is asked again whenever
+// the font or style changes, so it follows the desktop's font size.
+class RiskBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+    QSize minimumSizeHint() const override {
+        ensurePolished();
+        const QFontMetrics metrics(font());
+        const int text = std::max(metrics.horizontalAdvance(QStringLiteral("100.00%")),
+                                  metrics.horizontalAdvance(QStringLiteral("100,00%")));
+        // Qt's line edit keeps 2 px inside its frame on each side and draws a
+        // 1 px cursor after the text.
+        constexpr int kInnerMargin = 2;
+        const QMargins margins = textMargins() + contentsMargins();
+        const QSize base = QLineEdit::minimumSizeHint();
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QSize inside(text + 2 * kInnerMargin + 1 + margins.left() + margins.right(),
+                           base.height());
+        const QSize outside = style()->sizeFromContents(QStyle::CT_LineEdit, &option, inside, this);
+        return {std::max(outside.width(), base.width()), base.height()};
+    }
+    QSize sizeHint() const override { return QLineEdit::sizeHint().expandedTo(minimumSizeHint()); }
+};
+
+template <typename Box = QLineEdit> QLineEdit* makeBox(const QString& name, QWidget* parent) {
+    auto* box = new Box(parent);
     box->setObjectName(name);
     return box;
 }
@@ -97,11 +129,11 @@ void MainWindow::buildControls() {
 
     physiologicalScoreEdit = makeBox(QStringLiteral("Edit1"), this);
     operativeScoreEdit = makeBox(QStringLiteral("Edit2"), this);
-    possumMortalityEdit = makeBox(QStringLiteral("Edit3"), this);
-    pPossumMortalityEdit = makeBox(QStringLiteral("Edit4"), this);
-    possumMorbidityEdit = makeBox(QStringLiteral("Edit5"), this);
-    raaaPossumMortalityEdit = makeBox(QStringLiteral("Edit6"), this);
-    raaaPossumPhysiologicalMortalityEdit = makeBox(QStringLiteral("Edit7"), this);
+    possumMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit3"), this);
+    pPossumMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit4"), this);
+    possumMorbidityEdit = makeBox<RiskBox>(QStringLiteral("Edit5"), this);
+    raaaPossumMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit6"), this);
+    raaaPossumPhysiologicalMortalityEdit = makeBox<RiskBox>(QStringLiteral("Edit7"), this);
     // Boxes that are skipped by Tab still take a click, so that typed scores
     // (with /TEST) and the risk texts can be selected.
     for (QLineEdit* box : {physiologicalScoreEdit, operativeScoreEdit, possumMortalityEdit,
@@ -173,8 +205,8 @@ void MainWindow::buildControls() {
     for (std::size_t i = 0; i < otherPublishedEdits.size(); ++i) {
         const riskmodels::RiskModel& model = riskmodels::model(otherPublishedModels[i]);
         const QString title = QString::fromUtf8(model.title.data(), qsizetype(model.title.size()));
-        QLineEdit* box =
-            makeBox(QString::fromUtf8(model.key.data(), qsizetype(model.key.size())), otherGroup);
+        QLineEdit* box = makeBox<RiskBox>(
+            QString::fromUtf8(model.key.data(), qsizetype(model.key.size())), otherGroup);
         box->setReadOnly(true);
         box->setToolTip(modelToolTip(model));
         otherGrid->addWidget(makeLabel(title + QStringLiteral(" score"), box, otherGroup), int(i),
@@ -182,7 +214,13 @@ void MainWindow::buildControls() {
         otherGrid->addWidget(box, int(i), 1);
         otherPublishedEdits[i] = box;
     }
-    grid->addWidget(otherGroup, 4, 3, 5, 1, Qt::AlignTop);
+    grid->addWidget(otherGroup, 4, 3, 4, 1, Qt::AlignTop);
+    patientViewButton =
+        makeButton(QStringLiteral("Patient &view"), QStringLiteral("PatientViewButton"), this);
+    patientViewButton->setEnabled(false);
+    patientViewButton->setToolTip(
+        QStringLiteral("The risk as a picture and plain words for the patient (Alt+V)"));
+    grid->addWidget(patientViewButton, 8, 3);
 
     connect(physiologicalScoreEdit, &QLineEdit::textChanged, this, &MainWindow::scoreTextChanged);
     connect(operativeScoreEdit, &QLineEdit::textChanged, this, &MainWindow::scoreTextChanged);
@@ -194,6 +232,7 @@ void MainWindow::buildControls() {
     connect(reportButton, &QPushButton::clicked, this, &MainWindow::createReportClicked);
     connect(addToFileButton, &QPushButton::clicked, this, &MainWindow::addToFileClicked);
     connect(testHashButton, &QPushButton::clicked, this, &MainWindow::testHashClicked);
+    connect(patientViewButton, &QPushButton::clicked, this, &MainWindow::patientViewRequested);
     connect(helpButton, &QPushButton::clicked, this,
             [this] { Q_EMIT helpRequested(QStringLiteral("contents")); });
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
@@ -212,6 +251,15 @@ void MainWindow::buildControls() {
     connect(&episode_, &EpisodeModel::operativeScoreWithdrawn, operativeScoreEdit,
             &QLineEdit::clear);
     connect(&episode_, &EpisodeModel::risksCleared, this, &MainWindow::clearRiskBoxes);
+    // The patient view shows the risks of the last Calculate only while they
+    // are the risks of the scores shown.
+    connect(&episode_, &EpisodeModel::risksCleared, patientViewButton,
+            [this] { patientViewButton->setEnabled(false); });
+    connect(&episode_, &EpisodeModel::reportEnabledChanged, patientViewButton,
+            [this](bool enabled) {
+                if (!enabled)
+                    patientViewButton->setEnabled(false);
+            });
 }
 
 void MainWindow::setKeyboardOrder() {
@@ -232,7 +280,8 @@ void MainWindow::setKeyboardOrder() {
                               helpButton,
                               otherPublishedEdits[0],
                               otherPublishedEdits[1],
-                              otherPublishedEdits[2]};
+                              otherPublishedEdits[2],
+                              patientViewButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
@@ -306,6 +355,7 @@ void MainWindow::calculateClicked() {
             ->setText(QString::fromStdString(FormatRiskPercent(risk, separator)));
     }
     showOtherPublishedRisks(separator);
+    patientViewButton->setEnabled(true);
 }
 
 void MainWindow::showOtherPublishedRisks(char decimalSeparator) {

@@ -41,6 +41,8 @@ Q_SIGNALS:
     // Create Report, with the score and risk texts as the boxes show them.
     void reportRequested(const ReportSources& figures);
     void selfTestRequested();
+    // The patient view, for the risks just calculated.
+    void patientViewRequested();
     void helpRequested(const QString& topic);
     // The main window has closed: the program ends.
     void closed();
@@ -92,6 +94,9 @@ private:
     QPushButton* testHashButton = nullptr;
     QPushButton* helpButton = nullptr;
     QPushButton* exitButton = nullptr;
+    // Set apart below the added equations: enabled while the risks shown are
+    // those of the scores shown.
+    QPushButton* patientViewButton = nullptr;
 };
 
 } // namespace caldrin

@@ -5,6 +5,7 @@
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
+#include "patientview/patientview.h"
 #include "platform/accessiblewindows.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
@@ -66,6 +67,21 @@ Program::Program(Platform& platform, const QStringList& arguments)
                      [this](const ReportSources& figures) { createReport(figures); });
     QObject::connect(mainWindow_.get(), &MainWindow::selfTestRequested, mainWindow_.get(),
                      [this] { selfTestWindow().showSelfTest(md5SelfTestLines()); });
+    QObject::connect(mainWindow_.get(), &MainWindow::patientViewRequested, mainWindow_.get(),
+                     [this] { openPatientView(); });
+    // The view shows one calculation: when the scores change it closes, as
+    // its button is disabled.
+    const auto closePatientView = [this] {
+        if (patientView_)
+            patientView_->close();
+    };
+    QObject::connect(episode_.get(), &EpisodeModel::risksCleared, mainWindow_.get(),
+                     closePatientView);
+    QObject::connect(episode_.get(), &EpisodeModel::reportEnabledChanged, mainWindow_.get(),
+                     [closePatientView](bool enabled) {
+                         if (!enabled)
+                             closePatientView();
+                     });
     connectHelp();
 }
 
@@ -149,6 +165,21 @@ SelfTestWindow& Program::selfTestWindow() {
         wireHelp(*selfTestWindow_, "BitBtn2", platform_);
     }
     return *selfTestWindow_;
+}
+
+PatientView& Program::patientView() {
+    if (!patientView_) {
+        patientView_ = std::make_unique<PatientView>(platform_);
+        placer_->watch(*patientView_);
+        wireHelp(*patientView_, "HelpButton", platform_);
+    }
+    return *patientView_;
+}
+
+void Program::openPatientView() {
+    const Assessment& assessment = episode_->assessment();
+    patientView().showFor(
+        {assessment.factorPoints, assessment.physiologicalScore, assessment.operativeScore});
 }
 
 void Program::askForDetailsIfNeeded() {

@@ -21,6 +21,7 @@ class OperativeDialog;
 class ReportWindow;
 class SelfTestWindow;
 class PatientDetailsDialog;
+class PatientView;
 struct ReportSources;
 
 // The episode model and the program's seven windows, each created once,
@@ -28,7 +29,7 @@ struct ReportSources;
 // does one window's request reach another window. They live until the
 // program ends.
 // The main window and the score pages are made at start. The details dialog,
-// the report window and the self-test results are needed only once an
+// the report window, the patient view and the self-test results are needed only once an
 // episode is scored or a test is asked for, so each is made the first time
 // it is wanted, which keeps them out of the start-up the user waits for.
 class Program {
@@ -47,6 +48,7 @@ public:
     ReportWindow& reportWindow();
     SelfTestWindow& selfTestWindow();
     PatientDetailsDialog& detailsDialog();
+    PatientView& patientView();
 
 private:
     void connectScorePages();
@@ -55,6 +57,7 @@ private:
     void openOperativeScore();
     void askForDetailsIfNeeded();
     void createReport(const ReportSources& figures);
+    void openPatientView();
     const ScorePage& scorePage(Page page) const;
 
     Platform& platform_;
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<ReportWindow> reportWindow_;
     std::unique_ptr<SelfTestWindow> selfTestWindow_;
     std::unique_ptr<PatientDetailsDialog> detailsDialog_;
+    std::unique_ptr<PatientView> patientView_;
     std::unique_ptr<WindowPlacer> placer_;
 };
 

@@ -46,8 +46,8 @@ FactorHelp factorHelp(Factor factor) {
     case Factor::Haemoglobin:
         return {QStringLiteral("factor-haemoglobin"),
                 QStringLiteral("Haemoglobin in g/dL, the worst value before the operation. From "
-                               "g/L divide by 10 (125 g/L is 12.5 g/dL). Low and high values "
-                               "both score.")};
+                               "g/L divide by 10 (125 g/L is 12.5 g/dL), or type the value with "
+                               "its unit below the options. Low and high values both score.")};
     case Factor::WhiteCellCount:
         return {QStringLiteral("factor-wcc"),
                 QStringLiteral("White cell count in thousand millions per litre (x10^9/L, the "
@@ -57,7 +57,8 @@ FactorHelp factorHelp(Factor factor) {
         return {QStringLiteral("factor-urea"),
                 QStringLiteral("Blood urea in mmol/L, the worst value before the operation. From "
                                "blood urea nitrogen (BUN) in mg/dL divide by 2.8: BUN 21, 28 and "
-                               "42 mg/dL are 7.5, 10.0 and 15.0 mmol/L.")};
+                               "42 mg/dL are 7.5, 10.0 and 15.0 mmol/L. Below the options the "
+                               "value can be typed as BUN or urea in mg/dL.")};
     case Factor::Sodium:
         return {QStringLiteral("factor-sodium"),
                 QStringLiteral("Serum sodium in mmol/L (the same number in mEq/L), the worst "

@@ -2,9 +2,12 @@
 #include "entry/scorepage.h"
 
 #include "entry/factorhelp.h"
+#include "entry/measuredvaluefield.h"
 #include "platform/platform.h"
+#include "platform/programsettings.h"
 #include "widgets/optiongroup.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -27,6 +30,14 @@ namespace {
 // The groups fill columns of three from the top, in keyboard order: page 1 has
 // three columns, page 2 one, the operative dialog two (narrow, then wide).
 constexpr int kGroupsPerColumn = 3;
+
+// Where the score pages remember the unit last used for each measured factor.
+const QString kSettingsWindow = QStringLiteral("scorePages");
+
+QString unitSettingName(const FactorDef& def) {
+    return QStringLiteral("unit/") +
+           QString::fromLatin1(def.name.data(), qsizetype(def.name.size()));
+}
 
 QString fromTable(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -86,9 +97,13 @@ void ScorePage::buildControls() {
                                display->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) * 2 + 4);
         group->setCornerWidget(display);
         groups->addWidget(group, k % kGroupsPerColumn, k / kGroupsPerColumn);
-        entries_.push_back({def, group, display});
-        connect(group, &OptionGroup::optionChosen, this,
-                [this, k](int position) { factorChosen(entries_[std::size_t(k)], position); });
+        entries_.push_back({def, group, display, nullptr, false});
+        addValueField(entries_.back());
+        connect(group, &OptionGroup::optionChosen, this, [this, k](int position) {
+            Entry& entry = entries_[std::size_t(k)];
+            entry.chosenByValue = false;
+            factorChosen(entry, position);
+        });
     }
     // The operative dialog's right column takes the long option texts.
     if (groups->columnCount() == 2)
@@ -112,9 +127,15 @@ void ScorePage::buildControls() {
             setTabOrder(previous, next);
         previous = next;
     };
+    // A value field and its unit follow their group.
     for (const Entry& entry : entries_) {
         for (int i = 0; i < entry.group->optionCount(); ++i)
             chain(entry.group->optionButton(i));
+        if (entry.field) {
+            chain(entry.field->valueEdit());
+            if (entry.field->unitBox())
+                chain(entry.field->unitBox());
+        }
     }
     for (QPushButton* button : {okButton, cancelButton, helpButton})
         chain(button);
@@ -126,6 +147,37 @@ void ScorePage::buildControls() {
     connect(okButton, &QPushButton::clicked, this, &ScorePage::okClicked);
     connect(cancelButton, &QPushButton::clicked, this, &ScorePage::cancelClicked);
     connect(helpButton, &QPushButton::clicked, this, &ScorePage::helpClicked);
+}
+
+// Built with the page's other controls on its first set-up, so a start of the
+// program pays nothing for them.
+void ScorePage::addValueField(Entry& entry) {
+    const MeasuredFactor* measured = measuredFactor(entry.def->factor);
+    if (!measured)
+        return;
+    auto* field =
+        new MeasuredValueField(*entry.def, *measured, entry.group->objectName(), entry.group);
+    entry.field = field;
+    entry.group->setFooterWidget(field);
+    field->selectUnit(ProgramSettings::choice(kSettingsWindow, unitSettingName(*entry.def)));
+    const std::size_t k = std::size_t(&entry - entries_.data());
+    connect(field, &MeasuredValueField::valueGraded, this,
+            [this, k](int position) { valueGraded(entries_[k], position); });
+    connect(field, &MeasuredValueField::unitPicked, this, [def = entry.def](const QString& unit) {
+        ProgramSettings::setChoice(kSettingsWindow, unitSettingName(*def), unit);
+    });
+}
+
+// The value chooses its option unless the user chose one by hand; either
+// way the field compares the two.
+void ScorePage::valueGraded(Entry& entry, int position) {
+    if (entry.group->chosenIndex() < 0 || entry.chosenByValue) {
+        entry.group->setChosenIndex(position);
+        entry.chosenByValue = true;
+        factorChosen(entry, position);
+    } else {
+        entry.field->compareWithChoice(entry.group->chosenIndex());
+    }
 }
 
 QString ScorePage::pointsDisplayText(Factor factor) const {
@@ -142,9 +194,15 @@ void ScorePage::setUpPage() {
         buildControls(); // which fills the groups
     else
         fillGroups();
-    for (const Entry& entry : entries_) {
+    const QChar separator = platform_.regionalSettings().decimalSeparator;
+    for (Entry& entry : entries_) {
         entry.display->clear();
         assessment_.points(entry.def->factor) = 0;
+        entry.chosenByValue = false;
+        if (entry.field) {
+            entry.field->clear();
+            entry.field->setDecimalSeparator(separator);
+        }
     }
 }
 
@@ -171,6 +229,8 @@ void ScorePage::factorChosen(const Entry& entry, int position) {
     const std::uint8_t points = pointsOf(*entry.def, static_cast<std::size_t>(position));
     assessment_.points(entry.def->factor) = points;
     entry.display->setText(QString::fromStdString(pointsText(points)));
+    if (entry.field)
+        entry.field->compareWithChoice(position);
 }
 
 void ScorePage::okClicked() {
@@ -190,6 +250,17 @@ void ScorePage::okClicked() {
             }
         }
         return;
+    }
+    // A refused value may stand beside a grade from before it: the user meant
+    // another value, so the page is not confirmed with the old grade.
+    for (const Entry& entry : entries_) {
+        if (entry.field && !entry.field->refusal().isEmpty()) {
+            platform_.showMessage(this, entry.field->refusal() +
+                                            QStringLiteral("\nCorrect the value or empty its "
+                                                           "field."));
+            entry.field->valueEdit()->setFocus(Qt::OtherFocusReason);
+            return;
+        }
     }
     hide();
     pageConfirmed(totalOf(points));

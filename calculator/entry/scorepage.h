@@ -14,6 +14,7 @@ class QPushButton;
 
 namespace caldrin {
 
+class MeasuredValueField;
 class OptionGroup;
 class Platform;
 
@@ -28,6 +29,12 @@ class Platform;
 // first unanswered group), hides the window and hands the page's points total
 // to the subclass; Cancel (and Escape) hides the window and leaves the choices
 // as they are.
+//
+// A factor with a measured value has a value field below its options. A
+// finished value chooses the option it grades while the group has no choice
+// or its choice came from a value; an option picked by hand is never changed
+// by a value, nor a value by an option: where they differ, the field says so.
+// OK is refused while a field shows a refused value.
 class ScorePage : public QDialog {
     Q_OBJECT
 public:
@@ -64,11 +71,15 @@ private:
         const FactorDef* def;
         OptionGroup* group;
         QLineEdit* display;
+        MeasuredValueField* field; // null for a factor graded by hand only
+        bool chosenByValue;        // the group's choice came from the field's value
     };
 
     void buildControls();
     void fillGroups();
     void factorChosen(const Entry& entry, int position);
+    void addValueField(Entry& entry);
+    void valueGraded(Entry& entry, int position);
     void okClicked();
     void cancelClicked();
     void helpClicked();

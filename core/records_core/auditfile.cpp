@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -251,6 +253,22 @@ Created createWithHeader(const std::string& path, std::string_view header,
     return created;
 }
 
+// Takes the file's exclusive lock, trying again every 20 ms for as long as
+// another program holds it, up to kAuditLockPatienceMs. False with errno
+// EWOULDBLOCK when it stayed held.
+bool takeLock(int fd, const AuditCreationHook& step) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + std::chrono::milliseconds(kAuditLockPatienceMs);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK || Clock::now() >= giveUp)
+            return false;
+        if (step)
+            step(AuditCreationStep::LockBusy);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 } // namespace
 
 OpenedAuditSink openAuditFileSinkWithHook(const std::string& path,
@@ -280,7 +298,7 @@ OpenedAuditSink openAuditFileSinkWithHook(const std::string& path,
     if (regular) {
         // Held until the file is closed; a second copy of the program is
         // turned away here, before anything of the file is changed.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (!takeLock(fd, afterStep)) {
             if (errno == EWOULDBLOCK)
                 opened.problem = AuditFileProblem::Locked;
             ::close(fd);

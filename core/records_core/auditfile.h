@@ -61,11 +61,17 @@ using AuditSinkOpener = std::function<OpenedAuditSink(const std::string& path)>;
 // its owner only, with its header line, in one step: the name never shows a
 // file without the header. A regular file is held with an exclusive advisory
 // lock while open, so a second copy of the program cannot write into it too.
+// A lock held by another program is waited for up to `kAuditLockPatienceMs` milliseconds:
+// the audit reader takes it for an instant to see whether a writer has the
+// file, and that instant must not turn a record away.
+inline constexpr int kAuditLockPatienceMs = 2000;
 OpenedAuditSink openAuditFileSink(const std::string& path);
 
 // The steps of creating a new file, in order, for tests that stop the program
 // between them.
-enum class AuditCreationStep { Unnamed, HeaderWritten, HeaderSynced, Named };
+// LockBusy is not a creation step: it comes each time the file's lock is
+// found held by another program, before waiting to try again.
+enum class AuditCreationStep { Unnamed, HeaderWritten, HeaderSynced, Named, LockBusy };
 using AuditCreationHook = std::function<void(AuditCreationStep)>;
 OpenedAuditSink openAuditFileSinkWithHook(const std::string& path,
                                           const AuditCreationHook& afterStep);

@@ -13,10 +13,12 @@ OptionGroup::OptionGroup(QWidget* parent)
     : QGroupBox(parent)
     , buttons_(new QButtonGroup(this))
     , optionLayout_(new QVBoxLayout)
+    , footerLayout_(new QVBoxLayout)
     , cornerLayout_(new QVBoxLayout) {
     buttons_->setExclusive(true);
     auto* frame = new QHBoxLayout(this);
-    frame->addLayout(optionLayout_, 1);
+    footerLayout_->addLayout(optionLayout_);
+    frame->addLayout(footerLayout_, 1);
     cornerLayout_->addStretch(1);
     frame->addLayout(cornerLayout_);
     connect(buttons_, &QButtonGroup::idClicked, this, &OptionGroup::onButtonClicked);
@@ -79,6 +81,17 @@ QRadioButton* OptionGroup::tabStop() const {
 
 void OptionGroup::setCornerWidget(QWidget* widget) {
     cornerLayout_->addWidget(widget, 0, Qt::AlignRight | Qt::AlignBottom);
+}
+
+void OptionGroup::setFooterWidget(QWidget* widget) {
+    footerLayout_->addWidget(widget);
+}
+
+void OptionGroup::setChosenIndex(int index) {
+    if (QAbstractButton* button = buttons_->button(index)) {
+        button->setChecked(true);
+        updateTabStop();
+    }
 }
 
 void OptionGroup::onButtonClicked(int index) {

@@ -16,7 +16,8 @@ namespace caldrin {
 // move to the next or previous option and choose it, wrapping round at the
 // ends; Space chooses the option that has the focus). The group is a single
 // Tab stop: the chosen option, or the first while none is chosen. A small
-// widget (a points display) can sit inside its lower right corner.
+// widget (a points display) can sit inside its lower right corner, and another
+// below the options, beside it.
 class OptionGroup : public QGroupBox {
     Q_OBJECT
 public:
@@ -37,6 +38,11 @@ public:
 
     // Places `widget` inside the frame's lower right corner; the group takes it over.
     void setCornerWidget(QWidget* widget);
+    // Places `widget` below the options, left of the corner; the group takes it over.
+    void setFooterWidget(QWidget* widget);
+
+    // Chooses the option at `index` as the program's own act: no optionChosen.
+    void setChosenIndex(int index);
 
 Q_SIGNALS:
     void optionChosen(int index);
@@ -50,6 +56,7 @@ private:
 
     QButtonGroup* buttons_;
     QVBoxLayout* optionLayout_;
+    QVBoxLayout* footerLayout_;
     QVBoxLayout* cornerLayout_;
 };
 

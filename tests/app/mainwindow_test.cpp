@@ -6,16 +6,20 @@
 #include "episode/episodemodel.h"
 #include "fakeplatform.h"
 #include "mnemonics.h"
+#include "patientview/patientview.h"
 #include "records/patientdetailsdialog.h"
 #include "records/selftestwindow.h"
 #include "report/reportwindow.h"
 
 #include <QAccessible>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOption>
@@ -90,6 +94,19 @@ class MainWindowTest : public QObject {
         return texts;
     }
 
+    // The width a line edit gives its text: inside the frame, the text
+    // margins and the 2 px Qt keeps on each side.
+    static int textWidthOf(const QLineEdit& edit) {
+        QStyleOptionFrame option;
+        option.initFrom(&edit);
+        option.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth,
+                                                                       &option, &edit)
+                                           : 0;
+        const QRect contents =
+            edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit);
+        return contents.marginsRemoved(edit.textMargins()).width() - 2 * 2;
+    }
+
 private Q_SLOTS:
     void cleanup() { program.reset(); }
 
@@ -101,7 +118,7 @@ private Q_SLOTS:
         for (QWidget* w : std::initializer_list<QWidget*>{
                  &window(), &program->physiologicalPage1(), &program->physiologicalPage2(),
                  &program->operativeDialog(), &program->reportWindow(), &program->selfTestWindow(),
-                 &program->detailsDialog()})
+                 &program->detailsDialog(), &program->patientView()})
             for (const QString& clash : caldrin::testing::mnemonicClashes(w))
                 clashes << w->objectName() + QStringLiteral(": ") + clash;
         QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QLatin1Char('\n'))));
@@ -155,9 +172,10 @@ private Q_SLOTS:
                                    kOtherRiskBoxes[0],
                                    kOtherRiskBoxes[1],
                                    kOtherRiskBoxes[2],
+                                   "PatientViewButton",
                                    "Button2"};
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
-        for (const char* name : {"Button1", "Button4", "Addtofilebutton"})
+        for (const char* name : {"Button1", "Button4", "Addtofilebutton", "PatientViewButton"})
             button(name)->setEnabled(true);
         QStringList visited;
         for (int i = 0; i < expected.size(); ++i) {
@@ -215,6 +233,40 @@ private Q_SLOTS:
         QTest::keyClick(box("Edit2"), Qt::Key_1); // 101: the risks no longer hold
         QCOMPARE(riskTexts(), QStringList(5, QString()));
         QCOMPARE(otherRiskTexts(), QStringList(3, QString()));
+    }
+
+    // Each risk box holds its widest text, "100.00%", in the user's font at
+    // every size the desktop offers, with the window squeezed to its smallest.
+    void everyRiskBoxHoldsItsWidestTextAtEveryFontSize() {
+        start({"/TEST"});
+        typeScores("88", "48");
+        QTest::mouseClick(button("Button1"), Qt::LeftButton);
+        QCOMPARE(box("Edit3")->text(), QStringLiteral("100.00%"));
+        const QFont original = QApplication::font();
+        const auto restoreFont = qScopeGuard([&] { QApplication::setFont(original); });
+        QStringList cut;
+        for (int size : QFontDatabase::standardSizes()) {
+            QFont font = original;
+            font.setPointSize(size);
+            QApplication::setFont(font);
+            QApplication::processEvents();
+            window().resize(window().minimumSize());
+            QApplication::processEvents();
+            for (const char* name : {"Edit5", "Edit3", "Edit4", "Edit6", "Edit7",
+                                     kOtherRiskBoxes[0], kOtherRiskBoxes[1], kOtherRiskBoxes[2]}) {
+                QLineEdit* risk = box(name);
+                const QFontMetrics metrics(risk->font());
+                const int needed = std::max(metrics.horizontalAdvance(QStringLiteral("100.00%")),
+                                            metrics.horizontalAdvance(risk->text()));
+                if (textWidthOf(*risk) < needed)
+                    cut << QStringLiteral("%1 at %2 pt: %3 px for %4")
+                               .arg(QLatin1String(name))
+                               .arg(size)
+                               .arg(textWidthOf(*risk))
+                               .arg(needed);
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
     }
 
     // The plain top-level windows are windows to a screen reader, not filler.

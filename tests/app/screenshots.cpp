@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Not a test: renders the screenshots of the README into a folder, from an
 // episode graded in the real windows, for a made-up patient.
-//   QT_QPA_PLATFORM=offscreen build/debug/tests/bin/make_screenshots docs
+// Take them on a real X server, whose fonts a reader's desktop has:
+//   Xvfb :7 & DISPLAY=:7 build/debug/tests/bin/make_screenshots docs
 #include "app/mainwindow.h"
 #include "app/program.h"
 #include "dist/windowicon.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "fakeplatform.h"
+#include "patientview/patientview.h"
 #include "report/reportwindow.h"
 #include "widgets/optiongroup.h"
 
@@ -15,8 +17,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <algorithm>
@@ -61,12 +66,25 @@ bool save(QWidget& window, const QString& path) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_screenshots FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_screenshots FOLDER [PATIENT-VIEW-FOLDER]\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     QApplication::setWindowIcon(applicationIcon());
+    // SCREENSHOT_DARK=1: the Fusion style under a dark palette, as a dark
+    // desktop gives it, to look at the windows in both.
+    if (qEnvironmentVariableIsSet("SCREENSHOT_DARK")) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        QApplication::setPalette(dark);
+    }
 
     testing::FakePlatform platform;
     Program program(platform, {});
@@ -81,6 +99,19 @@ int main(int argc, char* argv[]) {
     if (!save(main, folder.filePath(QStringLiteral("main-window.png"))))
         return 1;
 
+    // With a second folder, the patient view and its printed sheet go there
+    // too (not part of the README).
+    if (argc == 3) {
+        const QDir extra(QString::fromLocal8Bit(argv[2]));
+        click(main, "PatientViewButton");
+        QWidget& view = program.patientView();
+        if (!save(view, extra.filePath(QStringLiteral("patient-view.png"))))
+            return 1;
+        platform.printAnswers.push_back(extra.filePath(QStringLiteral("patient-sheet.pdf")));
+        click(view, "PrintButton");
+        view.close();
+    }
+
     platform.modalHandlers.push_back([](QDialog& dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "Name_Edit"), QStringLiteral("Example Patient"));
         QTest::keyClicks(child<QLineEdit>(dialog, "ID_Edit"), QStringLiteral("0000000"));
@@ -90,7 +121,15 @@ int main(int argc, char* argv[]) {
         click(dialog, "BitBtn1");
     });
     click(main, "Button4");
-    // Tall enough to show the whole report.
-    program.reportWindow().resize(720, 1060);
-    return save(program.reportWindow(), folder.filePath(QStringLiteral("report.png"))) ? 0 : 1;
+    // Tall enough to show the whole report in the display's font, from its top.
+    QWidget& report = program.reportWindow();
+    auto* memo = child<QPlainTextEdit>(report, "Memo1");
+    report.resize(720, 1060);
+    QApplication::processEvents();
+    while (memo->verticalScrollBar()->maximum() > 0 && report.height() < 2400) {
+        report.resize(report.width(), report.height() + 20);
+        QApplication::processEvents();
+    }
+    memo->verticalScrollBar()->setValue(0);
+    return save(report, folder.filePath(QStringLiteral("report.png"))) ? 0 : 1;
 }

@@ -513,8 +513,108 @@ private Q_SLOTS:
             dialogs.saveAnswers.push_back(pdf);
             place->setFocus();
             QTest::keyClick(place, Qt::Key_E, Qt::ControlModifier);
-            QVERIFY2(QFileInfo::exists(pdf), qPrintable(place->accessibleName()));
+            // Written once the analysis of the range just set is in.
+            QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo::exists(pdf), qPrintable(place->accessibleName()),
+                                      60000);
         }
+    }
+
+    // Ctrl+E with the end of the range still being typed, and Ctrl+P just
+    // after a period is picked: each waits for the analysis of the range on
+    // screen, and an analysis finishing behind the save dialog changes
+    // nothing in the report being written.
+    void exportAndPrintDuringAnAnalysisUseTheRangeOnScreen() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        QCheckBox* range = child<QCheckBox>("rangeCheck");
+        range->setFocus();
+        QTest::keyClick(range, Qt::Key_Space);
+        typeDate(child<DateField>("fromDate"), QStringLiteral("1 Jul 2023"));
+        QLineEdit* to = child<DateField>("toDate")->lineEdit();
+        to->setFocus();
+        to->selectAll();
+        QTest::keyClicks(to, QStringLiteral("30 Sep 2023"));
+
+        const QString pdf = dir.filePath("quarter.pdf");
+        dialogs.saveAnswers.push_back(pdf);
+        const AuditLoad* exported = nullptr;
+        dialogs.whileSaving = [&] {
+            exported = window->shownLoad();
+            // Another range analysed while the dialog is open.
+            typeDate(child<DateField>("fromDate"), QStringLiteral("1 Aug 2023"));
+            QTRY_VERIFY_WITH_TIMEOUT(window->shownLoad() != exported && !window->isBusy() &&
+                                         window->shownLoad()->complete,
+                                     60000);
+        };
+        QTest::keyClick(to, Qt::Key_E, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pdf), 60000);
+        QCOMPARE(dialogs.saveRequests.size(), 1u);
+        QVERIFY2(dialogs.saveRequests[0].suggestedPath.endsWith(
+                     "audit-report-2023-07-01-to-2023-09-30.pdf"),
+                 qPrintable(dialogs.saveRequests[0].suggestedPath));
+        QVERIFY(exported && exported->complete);
+        const QString text = windowtesting::pdfText(pdf);
+        const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        QVERIFY(!pages.isEmpty());
+        for (const QString& page : pages)
+            QVERIFY2(page.contains("Audit report, 1 Jul 2023 to 30 Sep 2023"), qPrintable(page));
+        QVERIFY(!text.contains("not yet computed"));
+        const AnalysisResult quarter =
+            engineFigures({mainFile}, Date{2023, 7, 1}, Date{2023, 9, 30});
+        for (const ModelResult& m : quarter.models)
+            QVERIFY2(pages[0].contains(
+                         NumberFormat().withInterval(*m.overall.ratio, m.overall.interval, 2)),
+                     qPrintable(titleOf(m.model)));
+
+        // A period picked, then Ctrl+P at once.
+        const QString printed = dir.filePath("printed.pdf");
+        platform.printAnswers.push_back(printed);
+        auto* period = child<QComboBox>("periodPicker");
+        period->setFocus();
+        for (int tries = 0; period->currentText() != QStringLiteral("2022") && tries < 40; ++tries)
+            QTest::keyClick(period, Qt::Key_Down);
+        QTest::keyClick(period, Qt::Key_P, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(printed), 60000);
+        const QString printedText = windowtesting::pdfText(printed);
+        QVERIFY(printedText.contains("Audit report, 1 Jan 2022 to 31 Dec 2022"));
+        QVERIFY(!printedText.contains("not yet computed"));
+        QVERIFY(platform.messages.empty());
+    }
+
+    // An export asked for while files are read waits; Esc drops it with the
+    // reading, and closing the window in the middle of a read is safe.
+    void aWaitingExportEndsWithItsJobAndClosingMidReadIsSafe() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        const QString pipe = dir.filePath("slow.csv");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        window->openFiles({pipe});
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(dialogs.saveRequests.empty());
+        QTRY_VERIFY(child<QLabel>("statusText")->text().contains("the report is exported"));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(!window->isBusy());
+        QVERIFY(child<QLabel>("statusText")->text().startsWith("Cancelled: nothing was exported"));
+        writer.close();
+        // The cancelled export never comes back with the next figures.
+        openWithKeyboard({mainFile});
+        QVERIFY(dialogs.saveRequests.empty());
+
+        // Closed while reading: the job is dropped, nothing is shown or written.
+        QFile::remove(pipe);
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        window->openFiles({pipe});
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        generated::GeneratedAudit some;
+        some.records = 2000;
+        writer.write(QByteArray::fromStdString(generated::generateAuditText(some)));
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        window->close();
+        writer.close();
+        window.reset();
+        QVERIFY(dialogs.saveRequests.empty());
     }
 
     void filesThatAreNotAuditFilesAreSaidSoInOneMessage() {

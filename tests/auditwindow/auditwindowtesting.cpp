@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <utility>
+
 namespace caldrin::auditwindow::testing {
 
 audit::AuditOptions testSettings() {
@@ -54,6 +56,8 @@ std::optional<QString> FakeAuditDialogs::chooseFileToSave(QWidget*, const QStrin
                                                           const QString& suggestedPath,
                                                           const QString& filter, const QString&) {
     saveRequests.push_back({title, suggestedPath, filter});
+    if (whileSaving)
+        std::exchange(whileSaving, nullptr)();
     if (saveAnswers.empty()) {
         QTest::qFail("unexpected file-save dialog", __FILE__, __LINE__);
         return std::nullopt;

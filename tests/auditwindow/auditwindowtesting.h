@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     };
     std::vector<QString> openFolders;
     std::vector<SaveRequest> saveRequests;
+    // Runs while a save dialog is "open", as a real dialog's event loop
+    // would let the window's jobs go on meanwhile.
+    std::function<void()> whileSaving;
 
     DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) override;
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;

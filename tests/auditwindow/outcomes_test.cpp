@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
@@ -236,6 +237,96 @@ private Q_SLOTS:
                 QCOMPARE(m.overall.observed, 1u); // Smith's complication
             }
         QCOMPARE(result.completeness->outcomes[0].overall.knownDue, 2u);
+    }
+
+    // Answers belong to the patient they were given for; the page and the
+    // confirmation say who is picked and what their record holds, and a
+    // recorded outcome is replaced only when the user ticks that it may be.
+    void answersAreForOnePatientAndReplacingARecordedOutcomeIsConfirmed() {
+        const QByteArray died = leading("Died,80,03/04/1960", "01/09/2026") + ",1,yes died\r\n";
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(died);
+        }
+        openAndPick(QStringLiteral("Smith"));
+        child<QRadioButton>("morbidityYes")->click();
+        child<QRadioButton>("deathYes")->click();
+        QVERIFY(child<QPushButton>("recordOutcomeButton")->isEnabled());
+        pick(QStringLiteral("Died"));
+        QCOMPARE(child<QTableView>("outstandingTable")->model()->index(rowOf("Died"), 7).data(),
+                 QVariant(QStringLiteral("Yes / \u201cyes died\u201d")));
+        for (const char* name : {"morbidityNo", "morbidityYes", "deathNo", "deathYes"})
+            QVERIFY2(!child<QRadioButton>(name)->isChecked(), name);
+        QVERIFY(!child<QPushButton>("recordOutcomeButton")->isEnabled());
+        QCOMPARE(child<QLabel>("pickedEpisodes")->text(),
+                 QStringLiteral("Picked: Died / 80 / 03/04/1960, operated 01/09/2026; recorded: "
+                                "significant morbidity 1 (yes), died \u201cyes died\u201d"));
+
+        // No and No would say the patient survived: the dialog says what
+        // changes, and Record waits for the tick.
+        child<QRadioButton>("morbidityNo")->click();
+        child<QRadioButton>("deathNo")->click();
+        QString replaced;
+        bool recordWaited = false;
+        platform.modalHandlers.push_back([&](QDialog& dialog) {
+            replaced = dialog.findChild<QLabel*>("confirmReplacedText")->text();
+            auto* record = dialog.findChild<QPushButton*>("confirmRecordButton");
+            recordWaited = !record->isEnabled();
+            dialog.reject();
+        });
+        child<QPushButton>("recordOutcomeButton")->click();
+        QVERIFY(recordWaited);
+        QVERIFY2(replaced.contains(QStringLiteral(
+                     "Died / 80 / 03/04/1960: significant morbidity 1 (yes) becomes No; died "
+                     "\u201cyes died\u201d becomes No")),
+                 qPrintable(replaced));
+        QCOMPARE(readAll(path), kFile + died);
+
+        // Confirmed: one record more, and nothing else changed.
+        platform.modalHandlers.push_back([](QDialog& dialog) {
+            QVERIFY(dialog.findChild<QLabel*>("confirmText")->text().contains("Died / 80"));
+            dialog.findChild<QCheckBox*>("confirmReplaceCheck")->click();
+            dialog.findChild<QPushButton*>("confirmRecordButton")->click();
+        });
+        child<QPushButton>("recordOutcomeButton")->click();
+        QVERIFY(platform.modalHandlers.empty());
+        QCOMPARE(readAll(path),
+                 kFile + died + leading("Died,80,03/04/1960", "01/09/2026") + ",0,0\r\n");
+    }
+
+    // After a record the files are read again with the date range kept; the
+    // list cannot be recorded from until it is up to date.
+    void recordingKeepsTheDateRangeAndWaitsForTheReading() {
+        openAndPick(QStringLiteral("Smith"));
+        auto* range = child<QCheckBox>("rangeCheck");
+        range->click();
+        auto* period = child<QComboBox>("periodPicker");
+        period->setFocus();
+        for (int tries = 0; period->currentText() != QStringLiteral("2026") && tries < 40; ++tries)
+            QTest::keyClick(period, Qt::Key_Down);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy() && window->shownLoad()->options.from, 60000);
+        const Date start = *window->shownLoad()->options.from;
+        const Date end = *window->shownLoad()->options.to;
+        pick(QStringLiteral("Smith"));
+        record(true, false);
+        QVERIFY(!child<QPushButton>("recordOutcomeButton")->isEnabled());
+        QVERIFY(child<QLabel>("selectionNote")->text().contains("being read again"));
+        waitForFigures();
+        QCOMPARE(rowOf("Smith"), -1);
+        QVERIFY(range->isChecked());
+        QVERIFY(window->shownLoad()->options.from == start);
+        QVERIFY(window->shownLoad()->options.to == end);
+        QCOMPARE(period->currentText(), QStringLiteral("2026"));
+        QVERIFY(child<QLabel>("outcomeListNote")->text().contains("11 Dec 2026"));
+
+        // The list to chase, as the command line writes it.
+        const QString csv = dir.filePath(QStringLiteral("chase.csv"));
+        dialogs.saveAnswers.push_back(csv);
+        child<QAction>("actionCsvOutstanding")->trigger();
+        const QByteArray chase = readAll(csv);
+        QVERIFY2(chase.contains("Brown"), chase.constData());
+        QVERIFY(!chase.contains("Smith"));
     }
 
     void aFileAWriterHoldsIsRefusedAndKeptAsItWas() {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "entry/factorhelp.h"
+#include "entry/measuredvaluefield.h"
 #include "entry/operativedialog.h"
 #include "entry/pagelayout.h"
 #include "entry/physiologicalpages.h"
@@ -8,13 +9,16 @@
 #include "entrytesting.h"
 #include "fakeplatform.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,8 +175,13 @@ void answerAllAndConfirm(ScorePage& w, Page page, bool byKeyboard, bool lastOpti
         if (byKeyboard) {
             // Space chooses the focused first option; Up wraps round to the last.
             pressKey(lastOptions ? Qt::Key_Up : Qt::Key_Space);
-            if (k + 1 < defs.size())
-                pressKey(Qt::Key_Tab);
+            // Past the value field (and unit) of a measured factor, to the next group.
+            if (k + 1 < defs.size()) {
+                const QString next = groupOf(w, *defs[k + 1])->objectName();
+                for (int step = 0; step < 3 && focusOwner() != next; ++step)
+                    pressKey(Qt::Key_Tab);
+                QCOMPARE(focusOwner(), next);
+            }
         } else {
             OptionGroup* group = groupOf(w, *defs[k]);
             clickOption(*group, lastOptions ? group->optionCount() - 1 : 0);
@@ -193,6 +202,28 @@ QStringList names(std::initializer_list<int> groups) {
                 << "BitBtn3";
 }
 
+// The value field of a measured factor on page 1, found as a user finds it.
+QLineEdit* valueEdit(ScorePage& w, Factor factor) {
+    return w.findChild<QLineEdit*>(
+        QStringLiteral("RadioGroup%1_Value").arg(placeOf(factor).groupNumber));
+}
+
+// A note below the value field ("Reading", "Disagreement"): its text while shown.
+QString noteOf(ScorePage& w, Factor factor, const char* note) {
+    auto* label = w.findChild<QLabel*>(QStringLiteral("RadioGroup%1_%2")
+                                           .arg(placeOf(factor).groupNumber)
+                                           .arg(QLatin1String(note)));
+    if (!label)
+        return QStringLiteral("(no note)");
+    return label->isHidden() ? QString() : label->text();
+}
+
+// Types `text` into the control that has the focus and leaves it with Tab.
+void typeAndTab(const QString& text) {
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    pressKey(Qt::Key_Tab);
+}
+
 void addPageRows() {
     QTest::addColumn<int>("page");
     QTest::newRow("physiological page 1") << int(Page::Physiological1);
@@ -206,9 +237,21 @@ class ScorePagesTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<Dialogs> d;
+    QTemporaryDir settingsFolder;
 
 private Q_SLOTS:
-    void init() { d = std::make_unique<Dialogs>(); }
+    // The unit remembered for a factor is kept in the user's settings: here
+    // in a folder of the test's own, emptied before each test.
+    void initTestCase() {
+        QVERIFY(settingsFolder.isValid());
+        QCoreApplication::setApplicationName(QStringLiteral("ScorePagesTest"));
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    }
+    void init() {
+        QSettings().clear();
+        d = std::make_unique<Dialogs>();
+    }
     void cleanup() { d.reset(); }
 
     void firstOrLastOptionsEverywhereGiveTheExtremeScores_data() {
@@ -587,8 +630,34 @@ private Q_SLOTS:
     void tabFollowsTheKeyboardOrder_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("physiological page 1")
-            << int(Page::Physiological1) << names({9, 3, 1, 2, 4, 5, 6, 7, 8});
+        // Each measured factor's value field, and its unit where there are
+        // several, follow its group; the groups and buttons keep their order.
+        QStringList page1;
+        for (const char* name : {"RadioGroup9",
+                                 "RadioGroup9_Value",
+                                 "RadioGroup3",
+                                 "RadioGroup3_Value",
+                                 "RadioGroup1",
+                                 "RadioGroup1_Value",
+                                 "RadioGroup2",
+                                 "RadioGroup2_Value",
+                                 "RadioGroup4",
+                                 "RadioGroup4_Value",
+                                 "RadioGroup4_Unit",
+                                 "RadioGroup5",
+                                 "RadioGroup5_Value",
+                                 "RadioGroup6",
+                                 "RadioGroup6_Value",
+                                 "RadioGroup6_Unit",
+                                 "RadioGroup7",
+                                 "RadioGroup7_Value",
+                                 "RadioGroup8",
+                                 "RadioGroup8_Value",
+                                 "BitBtn1",
+                                 "BitBtn2",
+                                 "BitBtn3"})
+            page1 << QLatin1String(name);
+        QTest::newRow("physiological page 1") << int(Page::Physiological1) << page1;
         QTest::newRow("physiological page 2") << int(Page::Physiological2) << names({1, 2, 3});
         QTest::newRow("operative") << int(Page::Operative) << names({1, 2, 3, 4, 5, 6});
     }
@@ -617,9 +686,12 @@ private Q_SLOTS:
 
         // A group with a choice is entered at its chosen option.
         d->open(Page(page));
-        auto* second = w.findChild<OptionGroup*>(order.at(1));
+        qsizetype k = 1;
+        while (!w.findChild<OptionGroup*>(order.at(k)))
+            ++k;
+        auto* second = w.findChild<OptionGroup*>(order.at(k));
         clickOption(*second, 2);
-        w.findChild<OptionGroup*>(order.at(0))->setFocus();
+        w.findChild<QWidget*>(order.at(k - 1))->setFocus();
         pressKey(Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), second->optionButton(2));
     }
@@ -703,6 +775,199 @@ private Q_SLOTS:
                 QCOMPARE(frame.width(), frames[0].width());
             QVERIFY(w.width() - frames[0].width() < 40);
         }
+    }
+
+    // Values typed on page 1 in the units the laboratory used, options picked on
+    // page 2, all from the keyboard: the values choose their options, the points
+    // and the total follow, the conversion is shown and the units are remembered.
+    void typedValuesGradeThePageAndTheTotal() {
+        QSignalSpy completed(&d->page1, &PhysiologicalPage1::completed);
+        QSignalSpy confirmed(&d->page2, &PhysiologicalPage2::scoreConfirmed);
+        d->open(Page::Physiological1);
+        QCOMPARE(focusOwner(), QStringLiteral("RadioGroup9"));
+
+        pressKey(Qt::Key_Tab);
+        typeAndTab(QStringLiteral("72")); // age: ">= 71"
+        QCOMPARE(focusOwner(), QStringLiteral("RadioGroup3"));
+        pressKey(Qt::Key_Tab);
+        typeAndTab(QStringLiteral("130")); // printed in two options: the first
+        pressKey(Qt::Key_Tab);
+        typeAndTab(QStringLiteral("101"));
+        pressKey(Qt::Key_Tab);
+        typeAndTab(QStringLiteral("15"));
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(focusOwner(), QStringLiteral("RadioGroup4_Value"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("125"));
+        pressKey(Qt::Key_Tab); // refused as g/dL ...
+        QCOMPARE(groupOf(d->page1, factorDef(Factor::Haemoglobin))->chosenIndex(), -1);
+        QCOMPARE(focusOwner(), QStringLiteral("RadioGroup4_Unit"));
+        pressKey(Qt::Key_Down); // ... and graded once its unit is g/L
+        QCOMPARE(noteOf(d->page1, Factor::Haemoglobin, "Reading"),
+                 QStringLiteral("Hb 125 g/L = Hb 12.5 g/dL"));
+        pressKey(Qt::Key_Tab);
+        pressKey(Qt::Key_Tab);
+        typeAndTab(QStringLiteral("4.0")); // printed in two options: the first
+        pressKey(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("28"));
+        pressKey(Qt::Key_Tab);
+        pressKey(Qt::Key_Down); // BUN in mg/dL
+        pressKey(Qt::Key_Tab);
+        pressKey(Qt::Key_Tab);
+        typeAndTab(QStringLiteral("134"));
+        pressKey(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("6.0"));
+
+        const std::pair<Factor, int> expected[] = {
+            {Factor::Age, 2},         {Factor::SystolicBP, 0},
+            {Factor::Pulse, 2},       {Factor::GlasgowComaScale, 0},
+            {Factor::Haemoglobin, 1}, {Factor::WhiteCellCount, 0},
+            {Factor::Urea, 1},        {Factor::Sodium, 1},
+            {Factor::Potassium, 3}};
+        pressKey(Qt::Key_Return); // finishes the potassium, then OK
+        QCOMPARE(d->platform.messageTexts(), QStringList());
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(completed.at(0).at(0).toInt(), 4 + 1 + 4 + 1 + 2 + 1 + 2 + 2 + 8);
+        for (const auto& [factor, position] : expected) {
+            const FactorDef& def = factorDef(factor);
+            QCOMPARE(groupOf(d->page1, def)->chosenIndex(), position);
+            QCOMPARE(d->assessment.points(factor), pointsOf(def, std::size_t(position)));
+            QCOMPARE(d->page1.pointsDisplayText(factor), QString::number(pointsOf(def, position)));
+            QCOMPARE(noteOf(d->page1, factor, "Disagreement"), QString());
+        }
+        QCOMPARE(noteOf(d->page1, Factor::Urea, "Reading"),
+                 QStringLiteral("BUN 28 mg/dL = urea 10.0 mmol/L"));
+        // A screen reader hears the field with its unit and the grade it picked.
+        QLineEdit* urea = valueEdit(d->page1, Factor::Urea);
+        QCOMPARE(urea->accessibleName(), QStringLiteral("Urea value in BUN mg/dL"));
+        QCOMPARE(urea->accessibleDescription(),
+                 QStringLiteral("Grades 7.6 - 10.0, 2 points. BUN 28 mg/dL = urea 10.0 mmol/L."));
+
+        // Page 2 has no measured factor: Cardiac first option, ECG second, Respiratory first.
+        QTRY_COMPARE(QApplication::activeWindow(), &d->page2);
+        QVERIFY(!d->page2.findChild<QLineEdit*>(QStringLiteral("RadioGroup1_Value")));
+        pressKey(Qt::Key_Space);
+        pressKey(Qt::Key_Tab);
+        pressKey(Qt::Key_Down);
+        pressKey(Qt::Key_Tab);
+        pressKey(Qt::Key_Space);
+        pressKey(Qt::Key_Return);
+        QCOMPARE(confirmed.count(), 1);
+        QCOMPARE(confirmed.at(0).at(0).toInt(), 25 + 1 + 4 + 1);
+
+        // The units picked are those of the next run's pages; the values are not kept.
+        Dialogs again;
+        again.open(Page::Physiological1);
+        auto* unit = again.page1.findChild<QComboBox*>(QStringLiteral("RadioGroup6_Unit"));
+        QCOMPARE(unit->currentText(), QStringLiteral("BUN mg/dL"));
+        QCOMPARE(valueEdit(again.page1, Factor::Urea)->text(), QString());
+        d->open(Page::Physiological1);
+        QCOMPARE(valueEdit(d->page1, Factor::Urea)->text(), QString());
+        QCOMPARE(noteOf(d->page1, Factor::Urea, "Reading"), QString());
+    }
+
+    // An implausible value is refused where it was typed, chooses nothing, and
+    // keeps OK from confirming the page with a grade from before it.
+    void implausibleValueIsRefusedInPlace() {
+        QSignalSpy completed(&d->page1, &PhysiologicalPage1::completed);
+        d->open(Page::Physiological1);
+        const FactorDef& hb = factorDef(Factor::Haemoglobin);
+        valueEdit(d->page1, Factor::Haemoglobin)->setFocus();
+        typeAndTab(QStringLiteral("150"));
+        QCOMPARE(noteOf(d->page1, Factor::Haemoglobin, "Reading"),
+                 QStringLiteral("150 g/dL: did you mean g/L? 150 g/L is 15.0 g/dL."));
+        QCOMPARE(groupOf(d->page1, hb)->chosenIndex(), -1);
+        QCOMPARE(d->assessment.points(Factor::Haemoglobin), 0);
+        QCOMPARE(valueEdit(d->page1, Factor::Haemoglobin)->accessibleDescription(),
+                 QStringLiteral("150 g/dL: did you mean g/L? 150 g/L is 15.0 g/dL."));
+
+        for (const FactorDef* def : factorsInKeyboardOrder(Page::Physiological1))
+            clickOption(*groupOf(d->page1, *def), 0);
+        clickOk(d->page1);
+        QCOMPARE(d->platform.messageTexts(),
+                 QStringList{QStringLiteral("150 g/dL: did you mean g/L? 150 g/L is 15.0 g/dL.\n"
+                                            "Correct the value or empty its field.")});
+        QVERIFY(d->page1.isVisible());
+        QCOMPARE(completed.count(), 0);
+        QCOMPARE(focusOwner(), QStringLiteral("RadioGroup4_Value"));
+
+        // Emptied, the field stands in the way no more; the hand's grade stays.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        pressKey(Qt::Key_Delete);
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(noteOf(d->page1, Factor::Haemoglobin, "Reading"), QString());
+        clickOk(d->page1);
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(completed.at(0).at(0).toInt(), 9);
+    }
+
+    // Cancel (here by Escape) with a value still being typed leaves the
+    // factor as it was: the value is not graded on its way out.
+    void cancelWithAValueBeingTypedGradesNothing() {
+        d->open(Page::Physiological1);
+        valueEdit(d->page1, Factor::Sodium)->setFocus();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("128"));
+        pressKey(Qt::Key_Escape);
+        QVERIFY(!d->page1.isVisible());
+        QCOMPARE(groupOf(d->page1, factorDef(Factor::Sodium))->chosenIndex(), -1);
+        QCOMPARE(d->assessment.points(Factor::Sodium), 0);
+        QCOMPARE(d->page1.pointsDisplayText(Factor::Sodium), QString());
+    }
+
+    // A value and an option picked by hand that differ are both shown, with a
+    // note; neither changes the other, and emptying the value keeps the grade.
+    void handAndValueDisagreeVisibly() {
+        d->open(Page::Physiological1);
+        const FactorDef& bp = factorDef(Factor::SystolicBP);
+        OptionGroup* bpGroup = groupOf(d->page1, bp);
+        const QString bpNote =
+            QStringLiteral("The value grades \u201C130 - 170, 100 - 109\u201D (2 points); the "
+                           "option chosen gives 1 point.");
+
+        // A value first, then the hand.
+        valueEdit(d->page1, Factor::SystolicBP)->setFocus();
+        typeAndTab(QStringLiteral("150"));
+        QCOMPARE(bpGroup->chosenIndex(), 1);
+        QCOMPARE(noteOf(d->page1, Factor::SystolicBP, "Disagreement"), QString());
+        clickOption(*bpGroup, 0);
+        QCOMPARE(bpGroup->chosenIndex(), 0);
+        QCOMPARE(d->assessment.points(Factor::SystolicBP), 1);
+        QCOMPARE(valueEdit(d->page1, Factor::SystolicBP)->text(), QStringLiteral("150"));
+        QCOMPARE(noteOf(d->page1, Factor::SystolicBP, "Disagreement"), bpNote);
+        // A value that agrees clears the note; one that differs leaves the hand's choice.
+        valueEdit(d->page1, Factor::SystolicBP)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        typeAndTab(QStringLiteral("120"));
+        QCOMPARE(noteOf(d->page1, Factor::SystolicBP, "Disagreement"), QString());
+        valueEdit(d->page1, Factor::SystolicBP)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        typeAndTab(QStringLiteral("95"));
+        QCOMPARE(bpGroup->chosenIndex(), 0);
+        QCOMPARE(d->assessment.points(Factor::SystolicBP), 1);
+        QVERIFY(noteOf(d->page1, Factor::SystolicBP, "Disagreement")
+                    .startsWith(QStringLiteral("The value grades \u201C>= 171, 90 - 99\u201D (4")));
+
+        // The hand first, then a value.
+        OptionGroup* pulseGroup = groupOf(d->page1, factorDef(Factor::Pulse));
+        clickOption(*pulseGroup, 3);
+        valueEdit(d->page1, Factor::Pulse)->setFocus();
+        typeAndTab(QStringLiteral("70"));
+        QCOMPARE(pulseGroup->chosenIndex(), 3);
+        QCOMPARE(d->page1.pointsDisplayText(Factor::Pulse), QStringLiteral("8"));
+        QCOMPARE(noteOf(d->page1, Factor::Pulse, "Disagreement"),
+                 QStringLiteral("The value grades \u201C50 - 80\u201D (1 point); the option "
+                                "chosen gives 8 points."));
+        QVERIFY(valueEdit(d->page1, Factor::Pulse)
+                    ->accessibleDescription()
+                    .contains(QStringLiteral("the option chosen gives 8 points")));
+
+        // Emptying the value keeps the grade and drops the note.
+        valueEdit(d->page1, Factor::Pulse)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        pressKey(Qt::Key_Delete);
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(pulseGroup->chosenIndex(), 3);
+        QCOMPARE(d->assessment.points(Factor::Pulse), 8);
+        QCOMPARE(noteOf(d->page1, Factor::Pulse, "Disagreement"), QString());
     }
 
     // Reopening page 1 leaves page 2's earlier answers alone; page 2 starts

@@ -179,6 +179,25 @@ TEST_F(AuditFileOnDisk, FileHeldByAnotherProcessIsRefused) {
     EXPECT_TRUE(file.open(path.string()));
 }
 
+// The audit reader holds the lock for an instant to see whether a writer has
+// the file: a record arriving in that instant waits for it instead of being
+// turned away.
+TEST_F(AuditFileOnDisk, LockHeldForAnInstantIsWaitedFor) {
+    const fs::path path = dir / "audit.CSV";
+    testing::OtherCopyHoldingFile other(path.string());
+    ASSERT_TRUE(other.holds());
+    int busy = 0;
+    AuditFile file([&](const std::string& name) {
+        return openAuditFileSinkWithHook(name, [&](AuditCreationStep step) {
+            if (step == AuditCreationStep::LockBusy && ++busy == 1)
+                other.release();
+        });
+    });
+    ASSERT_TRUE(file.open(path.string()));
+    EXPECT_GE(busy, 1);
+    EXPECT_TRUE(file.appendRecord(episode(12), patient("First")));
+}
+
 // An outcome learnt later: the earlier record's leading fields as they
 // stand, after the line break a file edited elsewhere still owes.
 TEST_F(AuditFileOnDisk, OutcomeRecordsKeepTheLeadingFieldsAndTheOwedLineBreak) {

@@ -77,6 +77,20 @@ private Q_SLOTS:
         QCOMPARE(chosen.count(), 1); // the click only
     }
 
+    // A choice the program makes (from a typed value) is not the user's: no
+    // signal, but the group shows it and Tab enters at it.
+    void programsChoiceIsShownButNotReported() {
+        QSignalSpy chosen(first_, &OptionGroup::optionChosen);
+        clickOption(*first_, 1);
+        first_->setChosenIndex(3);
+        QCOMPARE(first_->chosenIndex(), 3);
+        QVERIFY(!first_->optionButton(1)->isChecked());
+        QCOMPARE(first_->tabStop(), first_->optionButton(3));
+        QCOMPARE(chosen.count(), 1); // the click only
+        first_->setChosenIndex(7);   // no such option: nothing changes
+        QCOMPARE(first_->chosenIndex(), 3);
+    }
+
     void mouseChoiceIsReportedAndReplaced() {
         QSignalSpy chosen(first_, &OptionGroup::optionChosen);
         clickOption(*first_, 3);

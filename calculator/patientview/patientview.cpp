@@ -1,0 +1,279 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "patientview/patientview.h"
+
+#include "patientview/iconarray.h"
+#include "patientview_core/riskdrivers.h"
+#include "platform/platform.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace caldrin {
+
+namespace {
+
+QString text(std::string_view view) {
+    return QString::fromUtf8(view.data(), qsizetype(view.size()));
+}
+
+QString text(const std::string& string) {
+    return QString::fromStdString(string);
+}
+
+QString capitalised(QString sentence) {
+    if (!sentence.isEmpty())
+        sentence[0] = sentence[0].toUpper();
+    return sentence;
+}
+
+QLabel* makeTextLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    // Reached by Tab, so a screen reader reads every sentence in turn.
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setFocusPolicy(Qt::StrongFocus);
+    return label;
+}
+
+QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// P-POSSUM for general surgery: the model a conversation starts from.
+constexpr auto kDefaultModel = riskmodels::ModelId::PPossum1996Mortality;
+
+} // namespace
+
+PatientView::PatientView(Platform& platform, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , platform_(platform) {
+    setObjectName(QStringLiteral("PatientView"));
+    setWindowTitle(QStringLiteral("Patient view"));
+    buildControls();
+    fillModels();
+}
+
+void PatientView::buildControls() {
+    modelSelector = new QComboBox(this);
+    modelSelector->setObjectName(QStringLiteral("ModelSelector"));
+    modelSelector->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    modelSelector->setMinimumContentsLength(40);
+    auto* modelLabel = new QLabel(QStringLiteral("&Model:"), this);
+    modelLabel->setBuddy(modelSelector);
+    modelSelector->setAccessibleName(QStringLiteral("Model"));
+
+    populationNote = makeTextLabel(QStringLiteral("PopulationNote"), this);
+    picture = new IconArray(this);
+    picture->setObjectName(QStringLiteral("RiskPicture"));
+    sentenceLabel = makeTextLabel(QStringLiteral("RiskSentence"), this);
+    QFont large = sentenceLabel->font();
+    large.setPointSizeF(large.pointSizeF() * 1.4);
+    large.setBold(true);
+    sentenceLabel->setFont(large);
+    complicationLabel = makeTextLabel(QStringLiteral("ComplicationSentence"), this);
+    uncertaintyLabel = makeTextLabel(QStringLiteral("UncertaintyNote"), this);
+
+    auto* driversGroup = new QGroupBox(QStringLiteral("What drives this risk"), this);
+    driversGroup->setObjectName(QStringLiteral("RiskDrivers"));
+    driversLabel = makeTextLabel(QStringLiteral("DriversList"), driversGroup);
+    driversLabel->setAccessibleName(QStringLiteral("What drives this risk"));
+    (new QVBoxLayout(driversGroup))->addWidget(driversLabel);
+
+    patientNameEdit = new QLineEdit(this);
+    patientNameEdit->setObjectName(QStringLiteral("PatientName"));
+    auto* nameLabel = new QLabel(QStringLiteral("Patient's &name on the sheet (optional):"), this);
+    nameLabel->setBuddy(patientNameEdit);
+    patientNameEdit->setAccessibleName(QStringLiteral("Patient's name on the sheet"));
+
+    printButton = makeButton(QStringLiteral("&Print..."), QStringLiteral("PrintButton"), this);
+    savePdfButton =
+        makeButton(QStringLiteral("Save as P&DF..."), QStringLiteral("SavePdfButton"), this);
+    helpButton = makeButton(QStringLiteral("&Help"), QStringLiteral("HelpButton"), this);
+    closeButton = makeButton(QStringLiteral("&Close"), QStringLiteral("CloseButton"), this);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* modelRow = new QHBoxLayout;
+    modelRow->addWidget(modelLabel);
+    modelRow->addWidget(modelSelector, 1);
+    layout->addLayout(modelRow);
+    layout->addWidget(populationNote);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(picture, 1);
+    auto* words = new QVBoxLayout;
+    words->addWidget(sentenceLabel);
+    words->addWidget(complicationLabel);
+    words->addWidget(uncertaintyLabel);
+    words->addStretch(1);
+    middle->addLayout(words, 1);
+    layout->addLayout(middle, 1);
+    layout->addWidget(driversGroup);
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(nameLabel);
+    nameRow->addWidget(patientNameEdit, 1);
+    layout->addLayout(nameRow);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(printButton);
+    buttons->addWidget(savePdfButton);
+    buttons->addStretch(1);
+    buttons->addWidget(helpButton);
+    buttons->addWidget(closeButton);
+    layout->addLayout(buttons);
+
+    const QWidget* order[] = {modelSelector,    picture,        sentenceLabel, complicationLabel,
+                              uncertaintyLabel, populationNote, driversLabel,  patientNameEdit,
+                              printButton,      savePdfButton,  helpButton,    closeButton};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+
+    connect(modelSelector, &QComboBox::currentIndexChanged, this, &PatientView::refresh);
+    connect(printButton, &QPushButton::clicked, this, &PatientView::printClicked);
+    connect(savePdfButton, &QPushButton::clicked, this, &PatientView::savePdfClicked);
+    connect(helpButton, &QPushButton::clicked, this,
+            [this] { Q_EMIT helpRequested(QStringLiteral("patientview")); });
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    resize(980, 720);
+}
+
+// Every model of the table, each with the patients it was made for.
+// An updated figure for this unit, once the audit can make one, belongs first
+// in this list, with its interval handed to uncertaintySentence.
+void PatientView::fillModels() {
+    for (const riskmodels::RiskModel& m : riskmodels::allModels())
+        modelSelector->addItem(text(m.title) + QStringLiteral(": made for ") + text(m.population),
+                               int(m.id));
+    modelSelector->setCurrentIndex(modelSelector->findData(int(kDefaultModel)));
+}
+
+const riskmodels::RiskModel& PatientView::chosenModel() const {
+    return riskmodels::model(riskmodels::ModelId(modelSelector->currentData().toInt()));
+}
+
+void PatientView::showFor(const ScoredEpisode& episode) {
+    episode_ = episode;
+    patientNameEdit->clear();
+    refresh();
+    show();
+    raise();
+    activateWindow();
+    modelSelector->setFocus(Qt::OtherFocusReason);
+}
+
+PatientSheet PatientView::sheet() const {
+    PatientSheet sheet;
+    const riskmodels::RiskModel& m = chosenModel();
+    sheet.patientName = patientNameEdit->text().trimmed();
+    sheet.date = platform_.today().toString(QStringLiteral("d MMMM yyyy"));
+    sheet.modelTitle = text(m.title);
+    const double risk =
+        riskmodels::riskFromScores(m, episode_.physiologicalScore, episode_.operativeScore);
+    const auto frequency = riskwords::naturalFrequency(risk);
+    const auto sentence = riskwords::frequencySentence(m, risk);
+    if (!frequency || !sentence || episode_.physiologicalScore == 0 ||
+        (m.usesOperativeScore && episode_.operativeScore == 0)) {
+        sheet.sentence = QStringLiteral("No figure can be given: the scores are not complete.");
+        return sheet;
+    }
+    sheet.frequency = *frequency;
+    sheet.sentence = text(*sentence);
+    if (const std::string hundred = riskwords::hundredSentence(risk); !hundred.empty())
+        sheet.sentence += QLatin1Char(' ') + text(hundred);
+
+    const riskmodels::RiskModel& morbidity =
+        riskmodels::model(riskmodels::ModelId::PossumMorbidity);
+    sheet.complications = text(riskwords::complicationMeaning());
+    if (m.predicts == riskmodels::Predicts::Mortality) {
+        const double complicationRisk = riskmodels::riskFromScores(
+            morbidity, episode_.physiologicalScore, episode_.operativeScore);
+        if (const auto words = riskwords::frequencySentence(morbidity, complicationRisk))
+            sheet.complications = QStringLiteral("Complications: ") + text(*words) +
+                                  QLatin1Char(' ') + sheet.complications;
+    }
+    sheet.uncertainty = text(riskwords::uncertaintySentence(std::nullopt));
+    sheet.population = text(riskwords::populationSentence(m));
+
+    const riskdrivers::Drivers drivers = riskdrivers::riskDrivers(
+        m, episode_.factorPoints, episode_.physiologicalScore, episode_.operativeScore);
+    for (const riskdrivers::Driver& driver : drivers.drivers) {
+        QString line = capitalised(text(driver.words));
+        if (driver.whatIf) {
+            const auto what = riskwords::shortFrequency(driver.whatIf->risk);
+            line += QStringLiteral(". ") + capitalised(text(driver.whatIf->condition)) +
+                    QStringLiteral(": ") + text(what.value_or("no figure")) + QLatin1Char(' ') +
+                    text(riskwords::outcomeWords(m).plural) + QLatin1Char('.');
+        } else {
+            line += QStringLiteral(" (this cannot change).");
+        }
+        sheet.drivers << line;
+    }
+    sheet.driversNote = drivers.missingReason.empty()
+                            ? QStringLiteral("The \"if\" figures come from the same equation with "
+                                             "one finding a grade better. They are not advice.")
+                            : text(drivers.missingReason);
+    sheet.source = text(m.title) + QStringLiteral(". ") + text(m.citation) +
+                   QStringLiteral(". doi:") + text(m.doi);
+    return sheet;
+}
+
+void PatientView::refresh() {
+    const PatientSheet now = sheet();
+    if (now.frequency.withOutcome > 0)
+        picture->setFrequency(now.frequency, now.sentence);
+    else
+        picture->clear();
+    sentenceLabel->setText(now.sentence);
+    complicationLabel->setText(now.complications);
+    uncertaintyLabel->setText(now.uncertainty);
+    populationNote->setText(now.population);
+    QFont noteFont = font();
+    noteFont.setBold(!riskwords::madeForGeneralSurgery(chosenModel()));
+    populationNote->setFont(noteFont);
+    QStringList lines;
+    for (const QString& driver : now.drivers)
+        lines << QStringLiteral("\u2022 ") + driver;
+    lines << now.driversNote;
+    driversLabel->setText(lines.join(QLatin1Char('\n')));
+}
+
+void PatientView::printClicked() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Patient sheet"));
+    if (!platform_.choosePrinter(this, printer))
+        return;
+    if (!paintPatientSheet(printer, sheet()))
+        platform_.showError(this, QStringLiteral("The sheet could not be printed."));
+}
+
+void PatientView::savePdfClicked() {
+    SaveFileRequest request;
+    request.filters = {QStringLiteral("PDF files (*.pdf)")};
+    request.defaultSuffix = QStringLiteral("pdf");
+    request.suggestedName = QStringLiteral("Patient sheet ") +
+                            platform_.today().toString(Qt::ISODate) + QStringLiteral(".pdf");
+    request.purpose = FilePurpose::Print;
+    const auto path = platform_.chooseFileToSave(this, request);
+    if (!path)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*path);
+    printer.setDocName(QStringLiteral("Patient sheet"));
+    if (!paintPatientSheet(printer, sheet()))
+        platform_.showError(this, QStringLiteral("The sheet could not be saved to ") + *path +
+                                      QLatin1Char('.'));
+}
+
+} // namespace caldrin
