@@ -143,7 +143,7 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     showChoice_->addItems({QStringLiteral("All episodes without a known outcome"),
                            QStringLiteral("Due (and without a readable date)"),
                            QStringLiteral("Not yet due")});
-    auto* showLabel = new QLabel(QStringLiteral("Sho&w:"));
+    auto* showLabel = new QLabel(QStringLiteral("L&ist:"));
     showLabel->setBuddy(showChoice_);
     showRow->addWidget(showLabel);
     showRow->addWidget(showChoice_);
