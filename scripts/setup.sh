@@ -9,6 +9,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-charts-dev qt6-svg-dev libqt6opengl6-dev # audit window plots, SVG export; Charts' CMake needs OpenGL's
+    libeigen3-dev nlohmann-json3-dev # model updates: fits and covariances, the update's JSON document
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev

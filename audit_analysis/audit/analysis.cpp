@@ -568,6 +568,28 @@ Placements placementsOf(Model model, const Counted& counted, const RiskCounts& c
     return placements;
 }
 
+// Why the DeLong variance of a difference between two AUROCs is zero. A
+// model that separates the episodes with and without the outcome completely
+// (AUROC 1, or 0) places every episode at the end of the other class, so its
+// AUROC has no variance; the difference then has none when the other model's
+// AUROC has none either (every risk alike gives AUROC 0.5 and no variance).
+std::string zeroVarianceReason(double first, double second) {
+    const auto separates = [](double auroc) { return auroc == 1 || auroc == 0; };
+    const std::string separation = "the episodes with and without the outcome completely";
+    if (separates(first) && separates(second) && first == second)
+        return "both models separate " + separation + " (AUROC " + shortestText(first) +
+               "), so the difference has no variance to test against";
+    if (separates(first) || separates(second))
+        return "one model separates " + separation + " (AUROC " +
+               shortestText(separates(first) ? first : second) +
+               "), so its AUROC has no variance and the difference's variance is zero: no z or p";
+    if (first == second)
+        return "the two models rank every pair of an episode with and one without the outcome "
+               "alike, so the difference has no spread to test against";
+    return "the difference's variance is zero (every episode's placement differs between the two "
+           "models by the same amount), so no z or p";
+}
+
 // The paired DeLong test for every pair of models of one outcome. Models of
 // one outcome count the same episodes (the outcome recorded, both scores
 // entered), so one pass over them gathers the covariances of all pairs.
@@ -626,8 +648,7 @@ void compareAurocs(const AuditData& data, std::span<const std::uint32_t> order, 
                     c.z = *c.difference / se;
                     c.p = std::erfc(std::fabs(*c.z) / std::sqrt(2.0));
                 } else {
-                    c.missing = "the two models rank every pair of episodes alike, so the "
-                                "difference has no spread to test against";
+                    c.missing = zeroVarianceReason(*models[a].auroc, *models[b].auroc);
                 }
             }
             out.push_back(std::move(c));

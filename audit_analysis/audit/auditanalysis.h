@@ -112,8 +112,8 @@ struct ReadOptions {
     // The year two-digit years are read against; the caller takes it from the
     // clock (tests fix it).
     int currentYear = 2000;
-    // Keep the 29 leading fields (NAME .. VP_MORT) of every record whose
-    // outcome is not known, as written, for following episodes up (see
+    // Keep the fields before MORBIDITY of every record whose outcome is not
+    // known, as read, for following episodes up (see
     // followup.h). Off, the reader keeps nothing of the identity.
     bool keepLeadingFields = false;
 };
@@ -241,11 +241,12 @@ public:
     // The DATE text of an episode as written (Windows-1252 bytes).
     std::string_view dateText(std::size_t episode) const;
     std::uint64_t unparseableDates() const;
-    // The bytes of the winning record's first 29 fields (NAME .. VP_MORT),
-    // quotes and all, as written, without the comma after them; empty unless
-    // the reader kept them (ReadOptions::keepLeadingFields) for an episode
-    // whose outcome is not known.
-    std::string_view leadingFields(std::size_t episode) const;
+    // The winning record's fields before MORBIDITY as the reader split them
+    // (quotes undone, Windows-1252 bytes): 29, or more for a line read from
+    // the right; none unless the reader kept them
+    // (ReadOptions::keepLeadingFields) for an episode whose outcome is not
+    // known.
+    std::vector<std::string_view> leadingFields(std::size_t episode) const;
     // The MORBIDITY and MORTALITY texts of that record as written (at most
     // 255 bytes each, Windows-1252), kept with its leading fields: what a
     // new outcome would replace.

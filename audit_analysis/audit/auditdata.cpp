@@ -19,7 +19,6 @@ namespace {
 constexpr std::size_t kFieldCount = kAuditFieldCount;
 constexpr std::size_t kIdentityFields = 4; // NAME, ID, DOB, DATE
 constexpr std::size_t kRightFields = 27;   // AGE .. MORTALITY, read from the right when shifted
-constexpr std::size_t kHashedLength = 32;
 constexpr std::size_t kBlockSize = 1 << 20;
 // A quoted field may hold line ends, but one that is still open after this
 // many bytes is taken for a stray quote.
@@ -35,7 +34,6 @@ constexpr std::size_t kOpTotalColumn = auditcolumn::kOperativeTotal;
 constexpr std::size_t kFirstRiskColumn = auditcolumn::kFirstRisk;
 constexpr std::size_t kMorbidityColumn = auditcolumn::kMorbidity;
 constexpr std::size_t kMortalityColumn = auditcolumn::kMortality;
-constexpr std::size_t kLeadingFieldCount = auditcolumn::kMorbidity; // NAME .. VP_MORT
 
 std::string_view trimSpaces(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -300,18 +298,34 @@ std::string notTextReason(std::string_view start) {
            "% of its first bytes are NUL or control codes), so it is not an audit data file";
 }
 
-// The bytes of a record's first `count` fields, quotes and all, without the
-// comma after them.
-std::string_view leadingBytes(std::string_view record, std::size_t count) {
-    bool quoted = false;
-    std::size_t commas = 0;
-    for (std::size_t i = 0; i < record.size(); ++i) {
-        if (record[i] == '"')
-            quoted = !quoted;
-        else if (record[i] == ',' && !quoted && ++commas == count)
-            return record.substr(0, i);
+// Kept fields are stored one after the other, each after its length in
+// seven-bit groups (one byte for a field of under 128 bytes).
+void appendKeptField(std::string& store, std::string_view field) {
+    std::size_t length = field.size();
+    do {
+        const auto group = static_cast<unsigned char>(length & 0x7F);
+        length >>= 7;
+        store += static_cast<char>(length ? group | 0x80 : group);
+    } while (length);
+    store.append(field);
+}
+
+std::vector<std::string_view> keptFields(std::string_view store) {
+    std::vector<std::string_view> fields;
+    while (!store.empty()) {
+        std::size_t length = 0;
+        int shift = 0;
+        unsigned char group = 0;
+        do {
+            group = static_cast<unsigned char>(store.front());
+            store.remove_prefix(1);
+            length |= static_cast<std::size_t>(group & 0x7F) << shift;
+            shift += 7;
+        } while ((group & 0x80) && !store.empty());
+        fields.push_back(store.substr(0, length));
+        store.remove_prefix(std::min(length, store.size()));
     }
-    return {};
+    return fields;
 }
 
 // Whether a writer holds the file's lock, asked without waiting. The
@@ -333,7 +347,8 @@ struct AuditData::State {
     std::vector<std::uint8_t> dateLength;
     std::string dateTexts;
     // Per episode, where its leading fields lie in `leadingTexts` (only with
-    // ReadOptions::keepLeadingFields; length 0 when not kept).
+    // ReadOptions::keepLeadingFields; length 0 when not kept), as
+    // appendKeptField stores them.
     std::vector<std::uint64_t> leadingOffset;
     std::vector<std::uint32_t> leadingLength;
     std::string leadingTexts;
@@ -362,9 +377,7 @@ struct AuditReader::State {
 
     FileSummary* file = nullptr;
     std::uint32_t fileIndex = 0;
-    // The bytes of the record being read, and whether a writer held the
-    // file when its end was reached.
-    std::string_view recordBytes;
+    // Whether a writer held the file when its end was reached.
     bool writerHolds = false;
     // The bytes of all the files about to be read (expectBytes), until the
     // first of them proves to be text.
@@ -406,7 +419,7 @@ struct AuditReader::State {
     }
 
     void record(std::uint64_t line);
-    void readLastLine(const char* begin, const char* end, std::uint64_t line);
+    void readLastLine(const char* begin, std::uint64_t line);
     void consume(const char* begin, const char* end, bool atEof, std::uint64_t& line,
                  std::size_t& used);
 };
@@ -487,7 +500,7 @@ void AuditReader::State::record(std::uint64_t line) {
     const std::string_view dob = f[2];
     bool canMerge = !shifted && !(name.empty() && id.empty() && dob.empty());
     KeyHasher hasher;
-    if (name.size() == kHashedLength) {
+    if (isHashedIdentifier(name)) {
         hasher.add("#");
         hasher.add(name);
     } else {
@@ -500,16 +513,19 @@ void AuditReader::State::record(std::uint64_t line) {
     keys.push_back(hasher.key());
     mergeable.push_back(canMerge);
     if (options.keepLeadingFields) {
-        std::string_view leading;
+        // The fields as split here, so that a record made from them reads
+        // back as the same fields: all before MORBIDITY, more than 29 for a
+        // line read from the right. The outcome texts follow them.
+        const std::size_t start = data.leadingTexts.size();
         std::array<std::string_view, 2> outcomes{};
-        if (!shifted && (episode.morbidity < 0 || episode.mortality < 0)) {
-            leading = leadingBytes(recordBytes, kLeadingFieldCount);
+        if (episode.morbidity < 0 || episode.mortality < 0) {
+            for (std::size_t c = 0; c + 2 < count; ++c)
+                appendKeptField(data.leadingTexts, f[c]);
             outcomes = {column(kMorbidityColumn).substr(0, 255),
                         column(kMortalityColumn).substr(0, 255)};
         }
-        data.leadingOffset.push_back(data.leadingTexts.size());
-        data.leadingLength.push_back(static_cast<std::uint32_t>(leading.size()));
-        data.leadingTexts.append(leading);
+        data.leadingOffset.push_back(start);
+        data.leadingLength.push_back(static_cast<std::uint32_t>(data.leadingTexts.size() - start));
         data.outcomeLength.push_back({static_cast<std::uint8_t>(outcomes[0].size()),
                                       static_cast<std::uint8_t>(outcomes[1].size())});
         data.leadingTexts.append(outcomes[0]);
@@ -528,16 +544,15 @@ void AuditReader::State::record(std::uint64_t line) {
                 false);
 }
 
-// A last line without a line end, scanned as far as `end`: its last field
+// A last line without a line end, scanned to the end of the text: its last field
 // loses the CR and end-of-file marks a line end would have carried.
-void AuditReader::State::readLastLine(const char* begin, const char* end, std::uint64_t line) {
+void AuditReader::State::readLastLine(const char* begin, std::uint64_t line) {
     views.clear();
     for (const FieldRef& field : scanner.fields)
         views.push_back(scanner.text(begin, field));
     while (!views.empty() && !views.back().empty() &&
            (views.back().back() == '\r' || views.back().back() == '\x1A'))
         views.back().remove_suffix(1);
-    recordBytes = std::string_view(begin, static_cast<std::size_t>(end - begin));
     const std::uint64_t before = file->records;
     record(line);
     if (file->records > before)
@@ -588,7 +603,7 @@ void AuditReader::State::consume(const char* begin, const char* end, bool atEof,
             } else if (!onlyBlank) {
                 // No writer holds the file: the line was left so by a
                 // program that edited or exported it, and is read if whole.
-                readLastLine(p, end, startLine);
+                readLastLine(p, startLine);
             }
             if (!onlyBlank)
                 file->lines += scanner.lineEnds + 1;
@@ -598,7 +613,6 @@ void AuditReader::State::consume(const char* begin, const char* end, bool atEof,
         views.clear();
         for (const FieldRef& field : scanner.fields)
             views.push_back(scanner.text(p, field));
-        recordBytes = std::string_view(p, static_cast<std::size_t>(scanner.next - p));
         record(startLine);
         line += scanner.lineEnds;
         file->lines += scanner.lineEnds;
@@ -865,11 +879,11 @@ std::string_view AuditData::dateText(std::size_t episode) const {
     return std::string_view(state_->dateTexts)
         .substr(state_->dateOffset[episode], state_->dateLength[episode]);
 }
-std::string_view AuditData::leadingFields(std::size_t episode) const {
+std::vector<std::string_view> AuditData::leadingFields(std::size_t episode) const {
     if (episode >= state_->leadingOffset.size())
         return {};
-    return std::string_view(state_->leadingTexts)
-        .substr(state_->leadingOffset[episode], state_->leadingLength[episode]);
+    return keptFields(std::string_view(state_->leadingTexts)
+                          .substr(state_->leadingOffset[episode], state_->leadingLength[episode]));
 }
 std::array<std::string_view, 2> AuditData::outcomeTexts(std::size_t episode) const {
     if (episode >= state_->outcomeLength.size())

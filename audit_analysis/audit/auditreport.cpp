@@ -972,14 +972,21 @@ std::string formatReport(const AuditData& data, const AnalysisResult& result,
                          const AnalysisOptions& analysisOptions, ReportFormat format,
                          const ReportOptions& options) {
     switch (format) {
-    case ReportFormat::Json:
-        return jsonReport(data, result, analysisOptions);
+    case ReportFormat::Json: {
+        std::string out = jsonReport(data, result, analysisOptions);
+        if (!options.updates.empty() && out.ends_with("\n}\n")) {
+            out.resize(out.size() - 3);
+            out += ",\n  \"updated_models\": " + updateValidationJson(options.updates) + "\n}\n";
+        }
+        return out;
+    }
     case ReportFormat::Csv:
         return csvReport(result);
     case ReportFormat::Text:
         break;
     }
-    return TextReport(data, result, analysisOptions, options).render();
+    return TextReport(data, result, analysisOptions, options).render() +
+           updateValidationText(options.updates);
 }
 
 } // namespace caldrin::audit

@@ -7,6 +7,7 @@
 // JSON, so a file cannot drive the terminal.
 
 #include "audit/auditanalysis.h"
+#include "audit/updatevalidation.h"
 
 #include <string>
 
@@ -19,6 +20,9 @@ struct ReportOptions {
     Model bandModel = Model::PPossumMortality;
     // Text report: list at most this many reading problems per file (0: all).
     std::size_t maxProblemsListed = 0;
+    // Updates checked on the episodes after their fit period, reported after
+    // the models (text and JSON).
+    std::vector<UpdateValidation> updates;
 };
 
 std::string formatReport(const AuditData& data, const AnalysisResult& result,

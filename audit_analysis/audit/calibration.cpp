@@ -92,6 +92,27 @@ struct LogisticFit {
     std::string problem; // why there is no estimate; empty when there is
 };
 
+// Why the information of a logistic fit cannot be inverted. Its weights are
+// n p (1 - p): with the episodes' counts alone in their place, a design whose
+// columns are distinct factors well, and the weights are what vanished, as
+// they do when the fitted risks reach 0 or 1 where the events and
+// non-events are (nearly) separated.
+std::string singularFitReason(std::span<const RiskGroup> groups, std::span<const double> design,
+                              std::size_t k) {
+    std::vector<double> gram(k * k, 0.0);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const double n = static_cast<double>(groups[g].events + groups[g].nonEvents);
+        const double* x = &design[g * k];
+        for (std::size_t r = 0; r < k; ++r)
+            for (std::size_t c = 0; c < k; ++c)
+                gram[r * k + c] += n * x[r] * x[c];
+    }
+    if (Cholesky(std::move(gram), k).ok())
+        return "the events and non-events are (nearly) separated: the fitted risks reach 0 or 1, "
+               "so the fit has no finite solution";
+    return "the fit is singular: its columns cannot be told apart in these episodes";
+}
+
 LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const double> design,
                         std::size_t k, std::span<const double> offset, std::vector<double> start) {
     const std::size_t rows = groups.size();
@@ -133,6 +154,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
     };
 
     LogisticFit fit;
+    double largestCoefficientSeen = 0;
     std::vector<double> beta = std::move(start);
     double ll = logLikelihood(beta);
     std::vector<double> gradient, information;
@@ -140,8 +162,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
         derivatives(beta, gradient, information);
         const Cholesky factor(information, k);
         if (!factor.ok()) {
-            fit.problem = "the fit is singular: its columns cannot be told apart in these "
-                          "episodes";
+            fit.problem = singularFitReason(groups, design, k);
             return fit;
         }
         std::vector<double> step = factor.solve(gradient);
@@ -168,6 +189,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
         const double change = std::fabs(nextLl - ll);
         beta = next;
         ll = nextLl;
+        largestCoefficientSeen = largestCoefficient;
         if (!std::isfinite(ll) || !(largestCoefficient < kLargestCoefficient))
             break;
         if (largestStep < 1e-10 ||
@@ -175,7 +197,7 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
             derivatives(beta, gradient, information);
             const Cholesky atEstimate(information, k);
             if (!atEstimate.ok()) {
-                fit.problem = "the fit is singular at its estimate";
+                fit.problem = singularFitReason(groups, design, k);
                 return fit;
             }
             fit.coefficients = beta;
@@ -184,7 +206,10 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
             return fit;
         }
     }
-    fit.problem = "the fit did not converge";
+    fit.problem = std::isfinite(ll) && !(largestCoefficientSeen < kLargestCoefficient)
+                      ? "the fit did not converge: its coefficients grow without bound, as they "
+                        "do where the events and non-events are (nearly) separated"
+                      : "the fit did not converge";
     return fit;
 }
 

@@ -7,41 +7,35 @@
 
 namespace caldrin::audit {
 
-std::optional<LeadingFields> splitLeadingFields(std::string_view bytes) {
-    if (bytes.empty())
+std::optional<LeadingFields> followUpFields(const AuditData& data, std::size_t episode) {
+    const std::vector<std::string_view> kept = data.leadingFields(episode);
+    if (kept.size() != LeadingFields().size())
         return std::nullopt;
     LeadingFields fields;
-    std::size_t field = 0;
-    std::size_t i = 0;
-    for (;;) {
-        std::string& text = fields[field];
-        if (i < bytes.size() && bytes[i] == '"') {
-            // Quoted: doubled quotes stand for one; anything after the
-            // closing quote stays with the field, as the reader keeps it.
-            for (++i; i < bytes.size(); ++i) {
-                if (bytes[i] == '"') {
-                    if (i + 1 < bytes.size() && bytes[i + 1] == '"') {
-                        text += '"';
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += bytes[i];
-            }
-        }
-        while (i < bytes.size() && bytes[i] != ',')
-            text += bytes[i++];
-        if (i == bytes.size())
-            break;
-        ++i;
-        if (++field == fields.size())
-            return std::nullopt;
-    }
-    if (field + 1 != fields.size())
-        return std::nullopt;
+    std::copy(kept.begin(), kept.end(), fields.begin());
     return fields;
+}
+
+std::string followUpKey(const AuditData& data, std::size_t episode) {
+    std::string key;
+    for (const std::string_view field : data.leadingFields(episode))
+        key += quoteCsvField(field) + ',';
+    return key;
+}
+
+std::optional<std::string> identityAsWritten(const AuditData& data, std::size_t episode) {
+    const std::vector<std::string_view> kept = data.leadingFields(episode);
+    // Read from the right, DATE .. VP_MORT are the last 26 fields kept.
+    constexpr std::size_t kFromDate = auditcolumn::kMorbidity - auditcolumn::kDate;
+    if (kept.size() <= LeadingFields().size())
+        return std::nullopt;
+    std::string text;
+    for (std::size_t i = 0; i + kFromDate < kept.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += kept[i];
+    }
+    return text;
 }
 
 std::string_view followUpStateText(FollowUpState state) {
@@ -56,28 +50,14 @@ std::string_view followUpStateText(FollowUpState state) {
     return "";
 }
 
-namespace {
-
-// Name, identity number and date of birth all empty: such a record is never
-// merged with another.
-bool hasNoIdentity(std::string_view leading) {
-    if (leading.starts_with(",,,"))
-        return true;
-    if (leading.find('"') == std::string_view::npos)
-        return false;
-    const auto fields = splitLeadingFields(leading);
-    return fields && (*fields)[0].empty() && (*fields)[1].empty() && (*fields)[2].empty();
-}
-
-} // namespace
-
 std::string_view followUpBarText(FollowUpBar bar) {
     switch (bar) {
     case FollowUpBar::None:
         return "";
     case FollowUpBar::IdentityNotTrusted:
-        return "the record has more fields than the file has columns, so its identity is not "
-               "trusted and no later record can take its place";
+        return "the line has more fields than the file has columns (a comma in the name, "
+               "identity number or date of birth, written without quotes), so its identity is "
+               "not trusted and no later record can take its place";
     case FollowUpBar::NoIdentity:
         return "the record has no name, identity number, date of birth or hashed identifier, so "
                "no later record can be matched to it";
@@ -109,12 +89,14 @@ std::vector<OutstandingEpisode> outstandingEpisodes(const AuditData& data,
         outstanding.state = !dated                                 ? FollowUpState::NoDate
                             : isDue(e.day, today, options.dueDays) ? FollowUpState::Due
                                                                    : FollowUpState::NotYetDue;
-        const std::string_view leading = data.leadingFields(i);
+        // Decided on the fields a record of the outcome would repeat, so that
+        // what is listed as followed up is what can be written.
+        const std::vector<std::string_view> fields = data.leadingFields(i);
         if (e.identityUnreliable)
             outstanding.bar = FollowUpBar::IdentityNotTrusted;
-        else if (leading.empty())
+        else if (fields.size() != LeadingFields().size())
             outstanding.bar = FollowUpBar::NotKept;
-        else if (hasNoIdentity(leading))
+        else if (fields[0].empty() && fields[1].empty() && fields[2].empty())
             outstanding.bar = FollowUpBar::NoIdentity;
         list.push_back(std::move(outstanding));
     }

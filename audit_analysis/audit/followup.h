@@ -36,10 +36,29 @@ struct FollowUpOptions {
     std::optional<Date> to;
 };
 
-// The leading fields of a record, split and with their quotes undone
-// (Windows-1252 bytes).
-using LeadingFields = std::array<std::string, auditcolumn::kMorbidity>;
-std::optional<LeadingFields> splitLeadingFields(std::string_view bytes);
+// The fields before MORBIDITY (Windows-1252 bytes, quotes undone).
+using LeadingFields = AuditLeadingFields;
+
+// The episode's 29 leading fields exactly as the reader split them: what a
+// record of its outcome repeats. Nothing when they were not kept, or when
+// the line had more fields than the file has columns (its identity is not
+// known).
+std::optional<LeadingFields> followUpFields(const AuditData& data, std::size_t episode);
+
+// The fields kept for the episode as one text, equal for two episodes
+// exactly when their fields are (to find an episode again once the files
+// are read again); empty when none were kept.
+std::string followUpKey(const AuditData& data, std::size_t episode);
+
+// For a line read from the right, the text before its DATE as written (the
+// name, identity number and date of birth with the comma that shifted
+// them, Windows-1252); nothing otherwise.
+std::optional<std::string> identityAsWritten(const AuditData& data, std::size_t episode);
+
+// Who the episode is, for people (UTF-8, control codes as "?"): "name / ID /
+// date of birth" with "-" for an empty one, "hashed " and the identifier, or
+// "as written: " and the text before DATE of a line read from the right.
+std::string identityText(const AuditData& data, std::size_t episode);
 
 // Why a new record could never take an episode's place.
 enum class FollowUpBar {
@@ -72,9 +91,9 @@ std::vector<OutstandingEpisode> outstandingEpisodes(const AuditData& data,
 std::string formatOutstanding(const AuditData& data, const std::vector<OutstandingEpisode>& list,
                               const FollowUpOptions& options, ReportFormat format);
 
-// A 32-character name is the hashed identifier standing in for the three.
+// NAME holds the hashed identifier standing in for the three.
 inline bool isHashedIdentity(const LeadingFields& fields) {
-    return fields[0].size() == 32;
+    return isHashedIdentifier(fields[0]);
 }
 
 // What the state reads as: "due", "no readable date", "not yet due".

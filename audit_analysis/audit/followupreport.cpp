@@ -23,23 +23,36 @@ std::string monthText(int year, int month) {
     return buffer;
 }
 
-// Prose in lines of at most 80 columns, each after the first indented by 4.
-std::string wrappedText(std::string_view text) {
-    std::string out = "  ";
-    std::size_t column = 2;
+// Columns a UTF-8 text takes on a terminal (one per character).
+std::size_t columnsOf(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// Prose in lines of at most 80 columns: the first indented by `indent`, the
+// rest by `indent` + 2. A word longer than a line stays whole.
+std::string wrappedText(std::string_view text, std::size_t indent = 2) {
+    const std::string next = "\n" + std::string(indent + 2, ' ');
+    std::string out(indent, ' ');
+    std::size_t column = indent;
+    bool lineStart = true;
     while (!text.empty()) {
         const std::size_t space = text.find(' ');
         const std::string_view word = text.substr(0, space);
         text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
-        if (column > 4 && column + 1 + word.size() > 80) {
-            out += "\n    ";
-            column = 4;
-        } else if (column > 2 && !(column == 4 && out.ends_with("\n    "))) {
+        if (word.empty())
+            continue;
+        if (!lineStart && column + 1 + columnsOf(word) > 80) {
+            out += next;
+            column = indent + 2;
+        } else if (!lineStart) {
             out += ' ';
             ++column;
         }
         out += word;
-        column += word.size();
+        column += columnsOf(word);
+        lineStart = false;
     }
     return out + "\n";
 }
@@ -107,15 +120,6 @@ std::string jsonCounts(const CompletenessCounts& c) {
            ", \"known_share_of_due\": " + (share ? shortestText(*share) : std::string("null"));
 }
 
-std::string identityText(const LeadingFields& f) {
-    if (isHashedIdentity(f))
-        return "hashed " + shown(f[0]);
-    auto part = [](const std::string& text) {
-        return text.empty() ? std::string("-") : shown(text);
-    };
-    return part(f[0]) + " / " + part(f[1]) + " / " + part(f[2]);
-}
-
 std::string outcomeCell(int outcome) {
     return outcome < 0 ? std::string("unknown") : std::to_string(outcome);
 }
@@ -125,6 +129,18 @@ double pPossum(const Episode& e) {
 }
 
 } // namespace
+
+std::string identityText(const AuditData& data, std::size_t episode) {
+    if (const std::optional<std::string> written = identityAsWritten(data, episode))
+        return "as written: " + shown(*written);
+    const LeadingFields f = followUpFields(data, episode).value_or(LeadingFields{});
+    if (isHashedIdentity(f))
+        return "hashed " + f[0];
+    auto part = [](const std::string& text) {
+        return text.empty() ? std::string("-") : shown(text);
+    };
+    return part(f[0]) + " / " + part(f[1]) + " / " + part(f[2]);
+}
 
 std::string incompleteWarning(const OutcomeCompleteness& outcome, int dueDays) {
     const CompletenessCounts& c = outcome.overall;
@@ -227,9 +243,6 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
         notYetDue += o.state == FollowUpState::NotYetDue;
         barred += !o.canFollowUp();
     }
-    const auto fieldsOf = [&](const OutstandingEpisode& o) {
-        return splitLeadingFields(data.leadingFields(o.episode)).value_or(LeadingFields{});
-    };
     std::string out;
     switch (format) {
     case ReportFormat::Json: {
@@ -242,19 +255,25 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
         bool first = true;
         for (const OutstandingEpisode& o : list) {
             const Episode& e = data.episodes()[o.episode];
-            const LeadingFields f = fieldsOf(o);
-            const bool hashed = isHashedIdentity(f);
+            // Without the 29 fields (a line read from the right) the identity
+            // is given only as written, and nothing claims to be its fields.
+            const std::optional<LeadingFields> f = followUpFields(data, o.episode);
+            const bool hashed = f && isHashedIdentity(*f);
+            const auto cell = [](const std::optional<LeadingFields>& fields, std::size_t i) {
+                return fields ? jsonString(utf8FromCp1252((*fields)[i])) : std::string("null");
+            };
             out += first ? "\n" : ",\n";
             first = false;
             out += "    {\"state\": " + jsonString(followUpStateText(o.state)) +
                    ", \"days_since\": " +
                    (o.daysSince ? std::to_string(*o.daysSince) : std::string("null")) +
                    ", \"date\": " + jsonString(utf8FromCp1252(data.dateText(o.episode))) +
-                   ", \"name\": " + (hashed ? "null" : jsonString(utf8FromCp1252(f[0]))) +
-                   ", \"id\": " + jsonString(utf8FromCp1252(f[1])) +
-                   ", \"dob\": " + jsonString(utf8FromCp1252(f[2])) +
-                   ", \"hashed_identifier\": " + (hashed ? jsonString(f[0]) : "null") +
-                   ", \"phys_total\": " + std::to_string(e.physiologicalScore) +
+                   ", \"name\": " + (hashed ? "null" : cell(f, 0)) + ", \"id\": " + cell(f, 1) +
+                   ", \"dob\": " + cell(f, 2) +
+                   ", \"hashed_identifier\": " + (hashed ? jsonString((*f)[0]) : "null");
+            if (const std::optional<std::string> written = identityAsWritten(data, o.episode))
+                out += ", \"identity_as_written\": " + jsonString(utf8FromCp1252(*written));
+            out += ", \"phys_total\": " + std::to_string(e.physiologicalScore) +
                    ", \"op_total\": " + std::to_string(e.operativeScore) +
                    ", \"p_possum_mortality\": " + shortestText(pPossum(e)) +
                    ", \"morbidity\": " + (e.morbidity < 0 ? "null" : std::to_string(e.morbidity)) +
@@ -263,10 +282,15 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
             if (!o.canFollowUp())
                 out += ", \"why_not\": " + jsonString(followUpBarText(o.bar));
             out += ", \"file\": " + jsonString(data.files()[e.file].path) +
-                   ", \"line\": " + std::to_string(e.line) + ", \"leading_fields\": [";
-            for (std::size_t i = 0; i < f.size(); ++i)
-                out += (i ? ", " : "") + jsonString(utf8FromCp1252(f[i]));
-            out += "]}";
+                   ", \"line\": " + std::to_string(e.line) + ", \"leading_fields\": ";
+            if (f) {
+                out += "[";
+                for (std::size_t i = 0; i < f->size(); ++i)
+                    out += (i ? ", " : "") + jsonString(utf8FromCp1252((*f)[i]));
+                out += "]}";
+            } else {
+                out += "null}";
+            }
         }
         out += "\n  ]\n}\n";
         return out;
@@ -276,7 +300,7 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
               "p_possum_mortality,morbidity,mortality,can_follow_up,why_not,file,line\r\n";
         for (const OutstandingEpisode& o : list) {
             const Episode& e = data.episodes()[o.episode];
-            const LeadingFields f = fieldsOf(o);
+            const LeadingFields f = followUpFields(data, o.episode).value_or(LeadingFields{});
             const bool hashed = isHashedIdentity(f);
             out += std::string(followUpStateText(o.state)) + "," +
                    (o.daysSince ? std::to_string(*o.daysSince) : std::string()) + "," +
@@ -299,48 +323,33 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
     }
     out = "Outcomes to complete on " + isoDate(options.today) + " (due " +
           std::to_string(options.dueDays) + " days after the procedure)\n\n";
-    out += "  " + count(list.size()) + " episodes without a known outcome: " + count(due) +
-           " due, " + count(noDate) + " without a readable date, " + count(notYetDue) +
-           " not yet due.\n";
+    std::string summary = count(list.size()) + " episodes without a known outcome: " + count(due) +
+                          " due, " + count(noDate) + " without a readable date, " +
+                          count(notYetDue) + " not yet due.";
     if (barred > 0)
-        out += "  " + count(barred) +
-               " of them cannot be followed up (marked \"cannot\"): no later record can be "
-               "matched to them.\n";
+        summary += " " + count(barred) +
+                   " of them cannot be followed up: no later record can be matched to them.";
+    out += wrappedText(summary);
     out += "\n";
     if (list.empty())
         return out;
-    std::vector<std::array<std::string, 9>> rows;
-    rows.push_back(
-        {"State", "Days", "Date", "Identity", "PS", "OS", "P-POSSUM", "Morb/Mort", "File:line"});
+    // Two lines an episode, each within 80 columns: when and who, then the
+    // scores, the risk, the outcomes as recorded and where the record is.
     for (const OutstandingEpisode& o : list) {
         const Episode& e = data.episodes()[o.episode];
-        std::string state(followUpStateText(o.state));
+        std::string when(followUpStateText(o.state));
+        if (o.daysSince)
+            when += ", " + std::to_string(*o.daysSince) + " days";
         if (!o.canFollowUp())
-            state += ", cannot";
-        rows.push_back({state, o.daysSince ? std::to_string(*o.daysSince) : "-",
-                        shown(data.dateText(o.episode)), identityText(fieldsOf(o)),
-                        std::to_string(e.physiologicalScore), std::to_string(e.operativeScore),
-                        fixedText(pPossum(e) * 100, 2) + "%",
-                        outcomeCell(e.morbidity) + "/" + outcomeCell(e.mortality),
-                        shownPath(data.files()[e.file].path) + ":" + std::to_string(e.line)});
-    }
-    std::array<std::size_t, 9> width{};
-    const auto columns = [](const std::string& text) {
-        return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        }));
-    };
-    for (const auto& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c)
-            width[c] = std::max(width[c], columns(row[c]));
-    for (const auto& row : rows) {
-        std::string line = " ";
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            line += " " + row[c];
-            if (c + 1 < row.size())
-                line += std::string(width[c] - columns(row[c]) + 1, ' ');
-        }
-        out += line + "\n";
+            when += ", cannot be followed up";
+        out += wrappedText(when + ": " + shown(data.dateText(o.episode)) + "  " +
+                           identityText(data, o.episode));
+        out += wrappedText("PS " + std::to_string(e.physiologicalScore) + ", OS " +
+                               std::to_string(e.operativeScore) + ", P-POSSUM " +
+                               fixedText(pPossum(e) * 100, 2) + "%, morb/mort " +
+                               outcomeCell(e.morbidity) + "/" + outcomeCell(e.mortality) + ", " +
+                               shownPath(data.files()[e.file].path) + ":" + std::to_string(e.line),
+                           6);
     }
     return out;
 }

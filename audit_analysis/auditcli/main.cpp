@@ -5,8 +5,10 @@
 #include "audit/auditanalysis.h"
 #include "audit/auditreport.h"
 #include "audit/followup.h"
+#include "audit/modelupdatefit.h"
 #include "audit/options.h"
 #include "audit/outputfile.h"
+#include "audit/text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,6 +36,7 @@ using namespace caldrin::audit;
 constexpr int kDone = 0;
 constexpr int kBadUsage = 1;
 constexpr int kCannotOpen = 2;
+constexpr int kNoUpdate = 3;
 
 constexpr std::string_view kUsage =
     "Usage: caldrin-audit [OPTION]... FILE...\n"
@@ -69,6 +72,19 @@ constexpr std::string_view kUsage =
     "  --unit file             what a unit on the funnel plot is: each input file\n"
     "                          (the default, and for now the only grouping)\n"
     "  --output FILE           write the report to FILE instead of standard output\n"
+    "  --update MODEL          fit an update of MODEL on its episodes (within --from\n"
+    "                          and --to) and write it to the --output FILE (JSON):\n"
+    "                          the original model, recalibration-in-the-large,\n"
+    "                          logistic recalibration and, for v-possum-2001 and\n"
+    "                          p-possum-1998, revision, chosen by the closed\n"
+    "                          testing procedure (Vergouwe 2017); fewer than 100\n"
+    "                          events or non-events allow only recalibration-in-\n"
+    "                          the-large, fewer than 20 no update\n"
+    "  --unit-name TEXT        the unit's name the update carries\n"
+    "  --update-file FILE      also measure this update (repeatable) as one more\n"
+    "                          model on the episodes after its fit period only\n"
+    "                          (those within it are counted as used to fit); text\n"
+    "                          and JSON\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
     "\n"
@@ -93,7 +109,7 @@ constexpr std::string_view kUsage =
     "                  above 1 (Spiegelhalter 2005)\n"
     "\n"
     "Exit status: 0 done, 1 bad usage, 2 a file could not be read or written, or\n"
-    "memory ran out.\n";
+    "memory ran out, 3 (--update) too few events or no fit: no update written.\n";
 
 struct CommandLine {
     std::vector<std::string> files;
@@ -102,6 +118,9 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool outstanding = false;
+    std::optional<Model> updateModel;
+    std::string unitName;
+    std::vector<std::string> updateFiles;
 };
 
 // The error text, or empty when the command line is good. The analysis
@@ -136,8 +155,8 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             line.outstanding = true;
             continue;
         }
-        if (name != "--format" && name != "--output" && name != "--unit" &&
-            !AuditOptionReader::takes(name))
+        if (name != "--format" && name != "--output" && name != "--unit" && name != "--update" &&
+            name != "--unit-name" && name != "--update-file" && !AuditOptionReader::takes(name))
             return "unknown option " + std::string(arg);
         if (!value) {
             if (i + 1 >= argc)
@@ -158,6 +177,22 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
             // Room for other groupings (surgeon, hospital) once the file holds them.
             if (v != "file")
                 return "--unit takes file (each input file is a unit), not " + std::string(v);
+        } else if (name == "--update") {
+            const auto model = modelFromName(v);
+            if (!model)
+                return "--update takes a model name (see --model), not " + std::string(v);
+            line.updateModel = model->model;
+        } else if (name == "--update-file") {
+            if (v.empty())
+                return "--update-file needs a file name";
+            line.updateFiles.emplace_back(v);
+        } else if (name == "--unit-name") {
+            const bool oneLine = std::none_of(v.begin(), v.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+            });
+            if (!oneLine || v.size() > 200 || wellFormedUtf8(v) != v)
+                return "--unit-name takes one line of UTF-8 text of at most 200 bytes";
+            line.unitName = v;
         } else if (name == "--output") {
             if (v.empty())
                 return "--output needs a file name";
@@ -168,6 +203,15 @@ std::string parse(int argc, char** argv, CommandLine& line, AuditOptionReader& a
     }
     if (!line.help && !line.version && line.files.empty())
         return "no audit data file given";
+    if (line.updateModel && line.output.empty())
+        return "--update needs --output FILE for the update";
+    if (line.updateModel && line.format != ReportFormat::Text)
+        return "--update writes the update as JSON to --output and prints its fit as text; "
+               "--format does not apply";
+    if (line.updateModel && line.outstanding)
+        return "--update and --outstanding cannot be given together";
+    if (!line.updateFiles.empty() && (line.updateModel || line.outstanding))
+        return "--update-file cannot be given with --update or --outstanding";
     return analysis.finish();
 }
 
@@ -176,6 +220,16 @@ std::tm localNow() {
     std::tm local{};
     localtime_r(&now, &local);
     return local;
+}
+
+// "2026-12-11T08:57:00Z"
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 
 int localYear() {
@@ -240,6 +294,41 @@ bool writeAll(std::FILE* stream, const std::string& text) {
            std::fflush(stream) == 0;
 }
 
+// Fits the update, says how on standard output, and writes the chosen one
+// to the output file whole.
+int writeUpdate(const AuditData& data, const CommandLine& line, const AnalysisOptions& options) {
+    const UpdateFit fit = fitUpdate(data, *line.updateModel, options.from, options.to);
+    const std::string summary = updateFitText(fit);
+    std::fwrite(summary.data(), 1, summary.size(), stdout);
+    UpdateProvenance provenance;
+    provenance.unit = line.unitName;
+    provenance.created = utcNow();
+    provenance.programVersion = CALDRIN_VERSION;
+    for (const FileSummary& file : data.files())
+        if (file.opened && !file.sameFileAs)
+            provenance.inputFiles.push_back(
+                {wellFormedUtf8(file.path, true), file.bytes, file.records});
+    const auto update = chosenUpdate(fit, provenance);
+    if (!update) {
+        std::fprintf(stderr, "caldrin-audit: no update written to %s\n", line.output.c_str());
+        return kNoUpdate;
+    }
+    const caldrin::modelupdate::WrittenUpdate document =
+        caldrin::modelupdate::updateDocument(*update);
+    if (!document.problem.empty()) {
+        std::fprintf(stderr, "caldrin-audit: the update cannot be written: %s\n",
+                     document.problem.c_str());
+        return kNoUpdate;
+    }
+    if (const std::string problem = writeWholeFile(line.output, document.text); !problem.empty()) {
+        std::fprintf(stderr, "caldrin-audit: cannot write %s: %s\n", line.output.c_str(),
+                     problem.c_str());
+        return kCannotOpen;
+    }
+    std::printf("Update written to %s\n", line.output.c_str());
+    return kDone;
+}
+
 int run(int argc, char** argv) {
     CommandLine line;
     AuditOptionReader optionReader(localYear());
@@ -264,7 +353,9 @@ int run(int argc, char** argv) {
     ReadOptions readOptions = chosen.read;
     readOptions.keepLeadingFields = line.outstanding;
 
-    if (!line.output.empty() && namesAnInput(line.output, line.files)) {
+    std::vector<std::string> inputs = line.files;
+    inputs.insert(inputs.end(), line.updateFiles.begin(), line.updateFiles.end());
+    if (!line.output.empty() && namesAnInput(line.output, inputs)) {
         std::fprintf(stderr,
                      "caldrin-audit: --output %s is one of the audit data files read; the report "
                      "would replace it\n",
@@ -303,6 +394,11 @@ int run(int argc, char** argv) {
         }
     }
     const AuditData data = reader.finish(progress);
+    if (line.updateModel) {
+        progressLine.clear();
+        const int updated = writeUpdate(data, line, options);
+        return updated == kDone ? status : updated;
+    }
     std::string report;
     if (line.outstanding) {
         const FollowUpOptions followUp{*options.today, options.dueDays, options.from, options.to};
@@ -314,6 +410,19 @@ int run(int argc, char** argv) {
         progressLine.clear();
         ReportOptions reportOptions;
         reportOptions.bandModel = chosen.bandModel;
+        for (const std::string& path : line.updateFiles) {
+            UpdateValidation check =
+                validateUpdate(data, path, caldrin::modelupdate::readUpdateFile(path), options);
+            if (!check.update) {
+                std::fprintf(stderr, "caldrin-audit: %s: %s\n", path.c_str(),
+                             check.refusal.c_str());
+                status = kCannotOpen;
+            }
+            reportOptions.updates.push_back(std::move(check));
+        }
+        if (line.format == ReportFormat::Csv && !line.updateFiles.empty())
+            std::fprintf(stderr, "caldrin-audit: the CSV report leaves the updates out; "
+                                 "--format text or json has them\n");
         report = formatReport(data, result, options, line.format, reportOptions);
     }
     if (line.format == ReportFormat::Csv && data.problemCount() > 0)

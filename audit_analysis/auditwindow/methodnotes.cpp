@@ -99,7 +99,9 @@ QStringList methodNotes() {
             "The pairing matters, because two models scored on the same patients are "
             "correlated. An interval that leaves out 0 means one model ranks these patients "
             "better; two models that rank every pair of episodes alike have no difference to "
-            "test, and the report says so."),
+            "test, and the report says so, as it does when one model separates the episodes "
+            "with and without the outcome completely (AUROC 1) and the difference has no "
+            "variance."),
         QStringLiteral(
             "Units on a funnel plot: each input file is a unit. Its O:E is plotted against its "
             "expected count E, with the target line at 1 and exact Poisson limits within which "

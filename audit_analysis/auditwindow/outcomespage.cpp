@@ -290,8 +290,7 @@ void OutcomesPage::show(const std::shared_ptr<const AuditLoad>& load, const Date
     if (const AuditData* before = model_->data())
         for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
             const std::uint32_t episode = model_->at(filter_->mapToSource(index).row()).episode;
-            picked.emplace_back(before->episodes()[episode].file,
-                                std::string(before->leadingFields(episode)));
+            picked.emplace_back(before->episodes()[episode].file, followUpKey(*before, episode));
         }
     listedData_ = load->data.get();
     FollowUpOptions options;
@@ -317,7 +316,7 @@ void OutcomesPage::reselect(const std::vector<std::pair<std::uint32_t, std::stri
         const std::uint32_t episode =
             model_->at(filter_->mapToSource(filter_->index(row, 0)).row()).episode;
         const std::pair<std::uint32_t, std::string> key(data->episodes()[episode].file,
-                                                        std::string(data->leadingFields(episode)));
+                                                        followUpKey(*data, episode));
         if (!key.second.empty() && std::find(picked.begin(), picked.end(), key) != picked.end())
             selection.select(filter_->index(row, 0),
                              filter_->index(row, OutstandingModel::kColumns - 1));
@@ -409,10 +408,12 @@ void OutcomesPage::recordOutcome() {
     QStringList replaced;
     for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
         const OutstandingEpisode& o = model_->at(filter_->mapToSource(index).row());
-        if (!o.canFollowUp())
+        const std::optional<LeadingFields> fields = followUpFields(*data, o.episode);
+        const std::optional<std::string> line =
+            o.canFollowUp() && fields ? outcomeRecordLine(*fields, morbidity, died) : std::nullopt;
+        if (!line)
             continue;
-        linesByFile[data->episodes()[o.episode].file] +=
-            outcomeRecordLine(data->leadingFields(o.episode), morbidity, died);
+        linesByFile[data->episodes()[o.episode].file] += *line;
         episodes << episodeText(*data, o.episode);
         const auto [morbidityText, mortalityText] = data->outcomeTexts(o.episode);
         QStringList changes;

@@ -15,15 +15,6 @@ QString fromCp1252(std::string_view bytes) {
     return QString::fromStdString(caldrin::utf8FromCp1252(bytes));
 }
 
-QString identityText(const LeadingFields& fields) {
-    if (isHashedIdentity(fields))
-        return QStringLiteral("hashed %1").arg(QString::fromLatin1(fields[0].c_str()));
-    QStringList parts;
-    for (std::size_t i = 0; i < 3; ++i)
-        parts << (fields[i].empty() ? QStringLiteral("-") : fromCp1252(fields[i]));
-    return parts.join(QStringLiteral(" / "));
-}
-
 // "No", "Yes", "unknown" for a blank, or the text as written ("yes died"),
 // which the analysis cannot count.
 QString outcomeText(int outcome, std::string_view stored) {
@@ -36,7 +27,7 @@ QString outcomeText(int outcome, std::string_view stored) {
 } // namespace
 
 QString episodeIdentity(const AuditData& data, std::size_t episode) {
-    return identityText(splitLeadingFields(data.leadingFields(episode)).value_or(LeadingFields{}));
+    return QString::fromStdString(identityText(data, episode));
 }
 
 void OutstandingModel::setList(std::shared_ptr<const AuditData> data,

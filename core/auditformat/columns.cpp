@@ -14,6 +14,12 @@ std::string auditHeaderLine() {
     return line;
 }
 
+bool isHashedIdentifier(std::string_view name) {
+    constexpr std::size_t kDigestDigits = 32;
+    return name.size() == kDigestDigits &&
+           name.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
 std::string quoteCsvField(std::string_view field) {
     if (field.find_first_of(",\"\r\n") == std::string_view::npos)
         return std::string(field);

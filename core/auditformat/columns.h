@@ -33,6 +33,15 @@ inline constexpr std::size_t kMorbidity = 29;
 inline constexpr std::size_t kMortality = 30;
 } // namespace auditcolumn
 
+// The fields before MORBIDITY (NAME .. VP_MORT), each as the reader split it
+// (quotes undone): what a record of an outcome learnt later repeats.
+using AuditLeadingFields = std::array<std::string, auditcolumn::kMorbidity>;
+
+// True when NAME holds the hashed identifier standing in for name, identity
+// number and date of birth: an MD5 digest, 32 hexadecimal digits. A name of
+// 32 letters is a name.
+bool isHashedIdentifier(std::string_view name);
+
 // The header line, CR LF included. Only a file the program creates gets it.
 std::string auditHeaderLine();
 

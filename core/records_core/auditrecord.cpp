@@ -4,6 +4,7 @@
 #include "scoring/padding.h"
 
 #include <charconv>
+#include <span>
 
 namespace caldrin {
 
@@ -20,6 +21,17 @@ constexpr RiskKind kRiskColumns[kRiskKindCount] = {
     RiskKind::RaaaPossumMortality,
     RiskKind::RaaaPossumPhysiologicalMortality,
 };
+
+// Fields joined into a line as the reader splits them again.
+void appendFields(std::string& line, std::span<const std::string> fields) {
+    bool first = true;
+    for (const std::string& field : fields) {
+        if (!first)
+            line += ',';
+        first = false;
+        line += quoteCsvField(field);
+    }
+}
 
 } // namespace
 
@@ -73,19 +85,17 @@ std::array<std::string, kAuditFieldCount> auditRecordFields(const Assessment& as
 
 std::string auditRecordLine(const Assessment& assessment, const PatientDetails& details) {
     std::string line;
-    bool first = true;
-    for (const std::string& field : auditRecordFields(assessment, details)) {
-        if (!first)
-            line += ',';
-        first = false;
-        line += quoteCsvField(field);
-    }
+    appendFields(line, auditRecordFields(assessment, details));
     line += kAuditLineEnd;
     return line;
 }
 
-std::string outcomeRecordLine(std::string_view leadingFields, bool morbidity, bool died) {
-    std::string line(leadingFields);
+std::optional<std::string> outcomeRecordLine(const AuditLeadingFields& leading, bool morbidity,
+                                             bool died) {
+    if (leading[0].empty() && leading[1].empty() && leading[2].empty())
+        return std::nullopt;
+    std::string line;
+    appendFields(line, leading);
     line += morbidity ? ",1" : ",0";
     line += died ? ",1" : ",0";
     line += kAuditLineEnd;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,10 +31,13 @@ std::array<std::string, kAuditFieldCount> auditRecordFields(const Assessment& as
 std::string auditRecordLine(const Assessment& assessment, const PatientDetails& details);
 
 // The record of an outcome learnt later: an earlier record's first 29 fields
-// exactly as they stand in the file (quotes and all), then MORBIDITY and
-// MORTALITY as "0" or "1", CR LF included. The same identity and date make
-// the new record take the earlier one's place when the file is analysed.
-std::string outcomeRecordLine(std::string_view leadingFields, bool morbidity, bool died);
+// as they were read, quoted the way every record is, then MORBIDITY and
+// MORTALITY as "0" or "1", CR LF included. Read back, it is one record of 31
+// fields with the same identity and date, so it takes the earlier one's
+// place when the file is analysed. Nothing when name, identity number and
+// date of birth are all empty: such a record could never take any place.
+std::optional<std::string> outcomeRecordLine(const AuditLeadingFields& leading, bool morbidity,
+                                             bool died);
 
 // What the user is told when the audit file cannot take a record.
 std::string_view auditFileProblemMessage(AuditFileProblem problem);

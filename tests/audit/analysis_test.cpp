@@ -543,5 +543,40 @@ TEST(AurocComparison, FourEpisodesWorkedByHand) {
     EXPECT_NEAR(c.interval->lower, 0.25 - 1.959963984540054 * se, 1e-12);
 }
 
+// Where the difference has no variance, the reason says why. P-POSSUM
+// separates the three deaths from the three survivors (AUROC 1); POSSUM
+// gives everyone 0.1 (AUROC 0.5): neither AUROC varies, yet the models rank
+// the pairs differently.
+TEST(AurocComparison, NoVarianceIsExplainedByItsCause) {
+    const auto compare = [](const char* const(&pPossum)[6]) {
+        std::string text;
+        for (int i = 0; i < 6; ++i) {
+            Row row{.name = testing::cat("D", std::to_string(i))};
+            row.date = std::to_string(i + 1) + "/01/2024";
+            row.risks[2] = pPossum[i];
+            row.risks[1] = "0.1000";
+            row.mortality = i < 3 ? "1" : "0";
+            text += line(row);
+        }
+        AnalysisOptions options = givenLimit(4.5);
+        options.models = {Model::PPossumMortality, Model::PossumMortality};
+        return analyse(read(text), options).aurocComparisons.at(0);
+    };
+    const AurocComparison separated =
+        compare({"0.6000", "0.7000", "0.8000", "0.1000", "0.2000", "0.3000"});
+    EXPECT_DOUBLE_EQ(*separated.difference, 0.5);
+    EXPECT_FALSE(separated.z);
+    EXPECT_FALSE(separated.p);
+    EXPECT_NE(separated.missing.find("one model separates the episodes with and without the "
+                                     "outcome completely (AUROC 1)"),
+              std::string::npos)
+        << separated.missing;
+    // Both alike: every risk 0.1.
+    const AurocComparison alike =
+        compare({"0.1000", "0.1000", "0.1000", "0.1000", "0.1000", "0.1000"});
+    EXPECT_FALSE(alike.z);
+    EXPECT_NE(alike.missing.find("rank every pair"), std::string::npos) << alike.missing;
+}
+
 } // namespace
 } // namespace caldrin::audit

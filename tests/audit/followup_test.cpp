@@ -5,9 +5,12 @@
 #include "audit/auditanalysis.h"
 #include "audit/followup.h"
 #include "auditlines.h"
+#include "records_core/auditfile.h"
+#include "records_core/auditrecord.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -32,15 +35,7 @@ AuditData readKept(const std::string& text) {
     return reader.finish();
 }
 
-// The bytes before the 30th field, as a line holds them.
-std::string leadingOf(const std::string& recordLine) {
-    std::string withoutEnd = recordLine.substr(0, recordLine.size() - 2);
-    for (int i = 0; i < 2; ++i)
-        withoutEnd.erase(withoutEnd.rfind(','));
-    return withoutEnd;
-}
-
-TEST(LeadingFields, AreKeptAsWrittenForTheWinningRecordOfAnUnknownOutcome) {
+TEST(LeadingFields, AreKeptAsReadForTheWinningRecordOfAnUnknownOutcome) {
     const Row quoted{.name = "\"Smith, \"\"Jo\"\"\"", .morbidity = "", .mortality = ""};
     const Row known{.name = "Known"};
     const Row first{.name = "Twice", .morbidity = "", .mortality = "x"};
@@ -50,20 +45,127 @@ TEST(LeadingFields, AreKeptAsWrittenForTheWinningRecordOfAnUnknownOutcome) {
                     .mortality = ""};
     const AuditData data = readKept(cat(line(quoted), line(known), line(first), line(later)));
     ASSERT_EQ(data.episodes().size(), 3u);
-    EXPECT_EQ(data.leadingFields(0), leadingOf(line(quoted)));
-    EXPECT_EQ(data.leadingFields(1), "");
-    EXPECT_EQ(data.leadingFields(2), leadingOf(line(later)));
-    const auto fields = splitLeadingFields(data.leadingFields(0));
+    const auto fields = followUpFields(data, 0);
     ASSERT_TRUE(fields);
     EXPECT_EQ((*fields)[0], "Smith, \"Jo\"");
     EXPECT_EQ((*fields)[3], "10/03/2024");
     EXPECT_EQ((*fields)[28], "0.0300");
+    EXPECT_TRUE(data.leadingFields(1).empty());
+    EXPECT_EQ(followUpFields(data, 2).value_or(LeadingFields{})[auditcolumn::kFirstRisk], "0.3000");
     // Without the option nothing of the identity is kept.
     AuditReader plain;
     plain.addText("audit.csv", line(quoted));
-    EXPECT_EQ(plain.finish().leadingFields(0), "");
-    EXPECT_FALSE(splitLeadingFields("a,b"));
+    EXPECT_TRUE(plain.finish().leadingFields(0).empty());
 }
+
+// Every kind of line the reader takes, as other programs save them: an
+// outcome recorded through the window's writer must read back as one record
+// that completes its episode.
+struct RecordedLine {
+    const char* name;
+    std::string text;     // the file, the episode to follow up last
+    std::string nameRead; // NAME as the reader reads it
+    bool canFollowUp = true;
+    std::uint64_t problems = 0; // noted when first read
+};
+
+void PrintTo(const RecordedLine& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OutcomeRecordedBack : public ::testing::TestWithParam<RecordedLine> {};
+
+std::vector<RecordedLine> recordedLines() {
+    const std::string open = testing::figures(Row{.morbidity = "", .mortality = ""});
+    const std::string other = line(Row{.name = "Other", .id = "7"});
+    const auto rest = [&](std::string_view identity) { return cat(identity, ",", open, "\r\n"); };
+    const std::string hash = "0cc175b9c0f1b6a831c399e269772661";
+    const std::string cp1252Name(32, '\xE9'); // 32 letters é: a name, not a hash
+    return {
+        {"unquoted", cat(testing::kHeader, other, rest("Ann Smith,1001,01/02/1950,10/03/2024")),
+         "Ann Smith"},
+        {"quoted", cat(other, rest("\"Smith, \"\"Jo\"\"\",\"1001\",01/02/1950,10/03/2024")),
+         "Smith, \"Jo\""},
+        {"quoted with text after the quote",
+         cat(other, rest("\"Smith\"son,1001,01/02/1950,10/03/2024")), "Smithson"},
+        {"quoted line break", cat(other, rest("\"Ann\r\nSmith\",1001,01/02/1950,10/03/2024")),
+         "Ann\r\nSmith"},
+        {"bare quotes in NAME and ID", cat(other, rest("a\"b,c\"d,01/02/1950,10/03/2024")), "a\"b"},
+        {"bare quote in NAME", cat(other, rest("O\"Brien,1001,01/02/1950,10/03/2024")), "O\"Brien"},
+        {"Windows-1252 letters", cat(other, rest("M\xFCller \x80,1001,01/02/1950,10/03/2024")),
+         "M\xFCller \x80"},
+        {"32 Windows-1252 letters",
+         cat(other, rest(cat(cp1252Name, ",1001,01/02/1950,10/03/2024"))), cp1252Name},
+        {"hashed identifier", cat(other, rest(cat(hash, ",,,10/03/2024"))), hash},
+        {"spaces kept", cat(other, rest(" Ann ,1001 ,01/02/1950,10/03/2024")), " Ann "},
+        {"LF line ends and a byte-order mark",
+         cat("\xEF\xBB\xBF", other.substr(0, other.size() - 2), "\n",
+             "Ann,1001,01/02/1950,10/03/2024,", open, "\n"),
+         "Ann"},
+        {"last line without a line end", cat(other, "Ann,1001,01/02/1950,10/03/2024,", open), "Ann",
+         true, 1},
+        {"old line with a comma in the name",
+         cat(other, rest("Smith, John,564167,06/11/1940,10/03/2024")), "", false, 1},
+        {"no identity", cat(other, rest(",,,10/03/2024")), "", false},
+    };
+}
+
+TEST_P(OutcomeRecordedBack, CompletesItsEpisodeAsOneMoreRecord) {
+    const RecordedLine& row = GetParam();
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       cat("caldrin-recorded-", std::to_string(::getpid()), ".csv");
+    std::ofstream(path, std::ios::binary) << row.text;
+    const auto read = [&] {
+        ReadOptions options;
+        options.currentYear = 2026;
+        options.keepLeadingFields = true;
+        AuditReader reader(options);
+        EXPECT_TRUE(reader.addFile(path.string()));
+        return reader.finish();
+    };
+    const AuditData before = read();
+    ASSERT_EQ(before.problemCount(), row.problems);
+    const std::vector<OutstandingEpisode> outstanding =
+        outstandingEpisodes(before, {kToday, 30, {}, {}});
+    ASSERT_EQ(outstanding.size(), 1u);
+    const OutstandingEpisode& o = outstanding[0];
+    const std::optional<LeadingFields> fields = followUpFields(before, o.episode);
+    const std::optional<std::string> record =
+        fields ? outcomeRecordLine(*fields, true, false) : std::nullopt;
+    // What is listed as followed up is exactly what can be written.
+    EXPECT_EQ(o.canFollowUp(), record.has_value());
+    if (!row.canFollowUp) {
+        EXPECT_FALSE(o.canFollowUp());
+        std::filesystem::remove(path);
+        return;
+    }
+    ASSERT_TRUE(record);
+    EXPECT_EQ((*fields)[0], row.nameRead);
+    AuditFile file;
+    ASSERT_TRUE(file.open(path.string()));
+    ASSERT_TRUE(file.appendRecordLines(*record));
+    ASSERT_TRUE(file.close());
+
+    const AuditData after = read();
+    std::filesystem::remove(path);
+    EXPECT_EQ(after.problemCount(), 0u);
+    EXPECT_EQ(after.recordsRead(), before.recordsRead() + 1);
+    EXPECT_EQ(after.mergedRecords(), 1u);
+    ASSERT_EQ(after.episodes().size(), before.episodes().size());
+    EXPECT_TRUE(outstandingEpisodes(after, {kToday, 30, {}, {}}).empty());
+    const Episode& completed = after.episodes().back();
+    EXPECT_EQ(completed.morbidity, 1);
+    EXPECT_EQ(completed.mortality, 0);
+    EXPECT_EQ(completed.physiologicalScore, before.episodes()[o.episode].physiologicalScore);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKindOfLine, OutcomeRecordedBack, ::testing::ValuesIn(recordedLines()),
+                         [](const ::testing::TestParamInfo<RecordedLine>& info) {
+                             std::string name;
+                             for (const char c : std::string_view(info.param.name))
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
 
 TEST(Outstanding, ListsDueFirstAndSaysWhichCannotBeFollowedUp) {
     const std::string unknown;
@@ -79,11 +181,13 @@ TEST(Outstanding, ListsDueFirstAndSaysWhichCannotBeFollowedUp) {
     const std::vector<OutstandingEpisode> list = outstandingEpisodes(data, {kToday, 30, {}, {}});
     std::vector<std::string> names;
     for (const OutstandingEpisode& o : list)
-        names.push_back(splitLeadingFields(data.leadingFields(o.episode))
-                            .value_or(LeadingFields{{"(not kept)"}})[0]);
+        names.push_back(followUpFields(data, o.episode).value_or(LeadingFields{{"(not kept)"}})[0]);
     EXPECT_EQ(names,
               (std::vector<std::string>{"(not kept)", "Old", "", "Edge", "Undated", "Recent"}));
     EXPECT_EQ(list[0].bar, FollowUpBar::IdentityNotTrusted);
+    EXPECT_EQ(identityAsWritten(data, list[0].episode), "Shifted,extra,1,01/02/1950");
+    EXPECT_EQ(identityText(data, list[0].episode), "as written: Shifted,extra,1,01/02/1950");
+    EXPECT_FALSE(identityAsWritten(data, list[1].episode));
     EXPECT_EQ(list[2].bar, FollowUpBar::NoIdentity);
     EXPECT_TRUE(list[1].canFollowUp());
     EXPECT_EQ(list[3].state, FollowUpState::Due);

@@ -193,6 +193,12 @@ TEST(AuditReader, MergesRepeatedEpisodesTheLastOneWinning) {
         lines.push_back(e.line);
     EXPECT_EQ(lines, (std::vector<std::uint32_t>{3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(data.episodes()[1].mortality, 1);
+    // A name of 32 letters is a name, not a hash: two patients of that name
+    // on one day stay two episodes.
+    const std::string longName(32, '\xC9');
+    EXPECT_EQ(read(line(Row{.name = longName, .id = "1"}) + line(Row{.name = longName, .id = "2"}))
+                  .mergedRecords(),
+              0u);
 }
 
 TEST(AuditReader, MergesAcrossFilesInTheOrderGiven) {

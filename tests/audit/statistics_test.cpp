@@ -250,6 +250,27 @@ TEST(Calibration, NoFitWhereTheDataCannotIdentifyOne) {
     }
 }
 
+// Nearly separated: the classes overlap only at two risks, so the straight
+// recalibration line has an estimate, but the spline can bend to give the
+// risks below the overlap 0 and those above it 1. The fit then fails for
+// separation, and says so, not for a design whose columns are distinct.
+TEST(Calibration, ASplineDefeatedByNearSeparationSaysSo) {
+    std::vector<double> risk;
+    std::vector<std::uint8_t> outcome;
+    const double risks[] = {0.02, 0.05, 0.1, 0.2, 0.3, 0.5, 0.7, 0.9};
+    for (std::size_t r = 0; r < 8; ++r)
+        for (int i = 0; i < 10; ++i) {
+            risk.push_back(risks[r]);
+            outcome.push_back(r >= 5 || (r >= 3 && i % 2 == 0) ? 1 : 0);
+        }
+    const std::vector<RiskGroup> groups = groupByRisk(risk, outcome);
+    EXPECT_TRUE(calibrationFit(groups).slope) << calibrationFit(groups).missing;
+    const CalibrationCurve curve = calibrationCurve(groups);
+    EXPECT_FALSE(curve.ici);
+    EXPECT_NE(curve.missing.find("separated"), std::string::npos) << curve.missing;
+    EXPECT_EQ(curve.missing.find("cannot be told apart"), std::string::npos) << curve.missing;
+}
+
 // With the slope fixed at 1 the fit needs only both classes: six episodes at
 // p = 0.10 with three deaths give alpha = logit(0.5) - logit(0.1) = ln 9, with
 // standard error 1 / sqrt(6 x 0.5 x 0.5).

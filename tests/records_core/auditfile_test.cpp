@@ -198,19 +198,33 @@ TEST_F(AuditFileOnDisk, LockHeldForAnInstantIsWaitedFor) {
     EXPECT_TRUE(file.appendRecord(episode(12), patient("First")));
 }
 
-// An outcome learnt later: the earlier record's leading fields as they
-// stand, after the line break a file edited elsewhere still owes.
-TEST_F(AuditFileOnDisk, OutcomeRecordsKeepTheLeadingFieldsAndTheOwedLineBreak) {
+// An outcome learnt later: the earlier record's leading fields quoted as
+// every record is, after the line break a file edited elsewhere still owes.
+TEST_F(AuditFileOnDisk, OutcomeRecordsRepeatTheLeadingFieldsAfterTheOwedLineBreak) {
     const fs::path path = dir / "audit.CSV";
     const std::string leading = "\"Smith, Jo\",1,01/02/1950,10/03/2024,1,1,1,1,1,1,1,1,1,1,1,1,"
                                 "12,1,1,1,1,1,1,6,0.1000,0.0500,0.0100,0.0200,0.0300";
+    AuditLeadingFields fields;
+    fields.fill("1");
+    fields[0] = "Smith, Jo";
+    fields[2] = "01/02/1950";
+    fields[3] = "10/03/2024";
+    fields[auditcolumn::kPhysiologicalTotal] = "12";
+    fields[auditcolumn::kOperativeTotal] = "6";
+    for (std::size_t i = 0; const char* risk : {"0.1000", "0.0500", "0.0100", "0.0200", "0.0300"})
+        fields[auditcolumn::kFirstRisk + i++] = risk;
     const std::string earlier = leading + ",,";
     writeFile(path, earlier);
     AuditFile file;
     ASSERT_TRUE(file.open(path.string()));
-    ASSERT_TRUE(file.appendRecordLines(outcomeRecordLine(leading, true, false) +
-                                       outcomeRecordLine(leading, false, true)));
+    ASSERT_TRUE(file.appendRecordLines(outcomeRecordLine(fields, true, false).value() +
+                                       outcomeRecordLine(fields, false, true).value()));
     EXPECT_EQ(readFile(path), earlier + "\r\n" + leading + ",1,0\r\n" + leading + ",0,1\r\n");
+
+    // A record without name, identity number and date of birth is never
+    // matched to another, so none is made.
+    fields[0] = fields[1] = fields[2] = "";
+    EXPECT_FALSE(outcomeRecordLine(fields, true, true));
 }
 
 TEST_F(AuditFileOnDisk, LineThatCannotBeWrittenWholeIsTakenBack) {
