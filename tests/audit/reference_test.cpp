@@ -78,6 +78,10 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
             check((band + "n").c_str(), static_cast<double>(m.bands[k].figures.n));
             check((band + "observed").c_str(), static_cast<double>(m.bands[k].figures.observed));
             check((band + "expected").c_str(), m.bands[k].figures.expected);
+            if (m.bands[k].figures.n > 0) {
+                check((band + "rate_lower").c_str(), m.bands[k].figures.rateInterval->lower);
+                check((band + "rate_upper").c_str(), m.bands[k].figures.rateInterval->upper);
+            }
         }
         check("auroc_mann_whitney", *m.discrimination.auroc);
         check("auroc", *m.discrimination.auroc);
