@@ -25,8 +25,25 @@ struct ReportOptions {
     std::vector<UpdateValidation> updates;
 };
 
-std::string formatReport(const AuditData& data, const AnalysisResult& result,
-                         const AnalysisOptions& analysisOptions, ReportFormat format,
-                         const ReportOptions& options = {});
+// One writer per format (textreport.cpp, csvreport.cpp, jsonreport.cpp).
+std::string textReport(const AuditData& data, const AnalysisResult& result,
+                       const AnalysisOptions& analysisOptions, const ReportOptions& options);
+std::string csvReport(const AnalysisResult& result);
+std::string jsonReport(const AuditData& data, const AnalysisResult& result,
+                       const AnalysisOptions& analysisOptions, const ReportOptions& options);
+
+inline std::string formatReport(const AuditData& data, const AnalysisResult& result,
+                                const AnalysisOptions& analysisOptions, ReportFormat format,
+                                const ReportOptions& options = {}) {
+    switch (format) {
+    case ReportFormat::Json:
+        return jsonReport(data, result, analysisOptions, options);
+    case ReportFormat::Csv:
+        return csvReport(result);
+    case ReportFormat::Text:
+        break;
+    }
+    return textReport(data, result, analysisOptions, options);
+}
 
 } // namespace caldrin::audit

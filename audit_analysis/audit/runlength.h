@@ -22,7 +22,7 @@
 // where every fall below 0 lands; the solve splits that column off
 // (Sherman-Morrison), so the work grows with M times the band's two widths.
 
-#include "audit/auditanalysis.h"
+#include "audit/progress.h"
 
 #include <optional>
 #include <span>

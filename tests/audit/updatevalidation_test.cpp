@@ -8,6 +8,7 @@
 #include "auditlines.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 
@@ -80,11 +81,11 @@ TEST(UpdateValidation, MeasuresExactlyTheEpisodesAfterTheFitPeriod) {
     const AnalysisResult result = analyse(data, options);
     const std::string text = formatReport(data, result, options, ReportFormat::Text, reportOptions);
     EXPECT_NE(text.find("Left out: 2 episodes used to fit it"), std::string::npos) << text;
-    const std::string json = formatReport(data, result, options, ReportFormat::Json, reportOptions);
-    EXPECT_NE(json.find("\"updated_models\": [\n    {\"file\": \"update.json\""),
-              std::string::npos);
-    EXPECT_NE(json.find("\"used_to_fit\": 2"), std::string::npos);
-    EXPECT_TRUE(json.ends_with("\n  ]\n}\n"));
+    const auto json = nlohmann::json::parse(
+        formatReport(data, result, options, ReportFormat::Json, reportOptions));
+    ASSERT_EQ(json["updated_models"].size(), 1u);
+    EXPECT_EQ(json["updated_models"][0]["file"], "update.json");
+    EXPECT_EQ(json["updated_models"][0]["used_to_fit"], 2);
 }
 
 TEST(UpdateValidation, ARefusedFileIsReportedWithItsReasonAndNothingElse) {

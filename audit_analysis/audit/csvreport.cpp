@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The analysis for spreadsheets: one CSV table.
+
+#include "audit/auditreport.h"
+#include "audit/completeness.h"
+#include "audit/text.h"
+#include "auditformat/columns.h"
+
+#include <cmath>
+#include <string>
+
+namespace caldrin::audit {
+
+namespace {
+
+// One row per model ("all"), per risk band, per unit ("unit") and per pair of
+// models compared ("comparison"); a row leaves empty what it does not hold.
+constexpr std::string_view kCsvColumns[] = {"model",
+                                            "outcome",
+                                            "band",
+                                            "n",
+                                            "observed",
+                                            "expected",
+                                            "oe",
+                                            "oe_lower",
+                                            "oe_upper",
+                                            "unreliable",
+                                            "auroc",
+                                            "auroc_lower",
+                                            "auroc_upper",
+                                            "hl_chi2",
+                                            "hl_df",
+                                            "hl_p",
+                                            "calibration_intercept",
+                                            "calibration_slope",
+                                            "brier",
+                                            "vlad",
+                                            "cusum_odds_ratio",
+                                            "cusum_limit",
+                                            "cusum_signals",
+                                            "excluded_unknown_outcome",
+                                            "excluded_not_scored",
+                                            "intercept_lower",
+                                            "intercept_upper",
+                                            "slope_lower",
+                                            "slope_upper",
+                                            "calibration_in_the_large",
+                                            "in_the_large_lower",
+                                            "in_the_large_upper",
+                                            "few_events",
+                                            "known_due",
+                                            "known_not_yet_due",
+                                            "unknown_due",
+                                            "unknown_not_yet_due",
+                                            "unknown_no_date",
+                                            "known_share_of_due",
+                                            "ici",
+                                            "e50",
+                                            "e90",
+                                            "emax",
+                                            "improvement_odds_ratio",
+                                            "improvement_limit",
+                                            "improvement_signals",
+                                            "funnel_phi",
+                                            "funnel_overdispersion_applied",
+                                            "unit",
+                                            "outside_95",
+                                            "outside_998",
+                                            "outside_overdispersed",
+                                            "compared_with",
+                                            "auroc_difference",
+                                            "auroc_difference_lower",
+                                            "auroc_difference_upper",
+                                            "auroc_difference_z",
+                                            "auroc_difference_p"};
+
+class CsvRow {
+public:
+    void set(std::string_view column, std::string value) {
+        for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
+            if (kCsvColumns[c] == column) {
+                cells_[c] = std::move(value);
+                return;
+            }
+    }
+    // Cells joined by commas, from `first` on.
+    void setCells(std::string_view first, std::string_view joined) {
+        std::size_t c = 0;
+        while (c < std::size(kCsvColumns) && kCsvColumns[c] != first)
+            ++c;
+        for (std::size_t start = 0; c < cells_.size(); ++c) {
+            const std::size_t comma = joined.find(',', start);
+            cells_[c] = std::string(joined.substr(start, comma - start));
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    std::string text() const {
+        std::string out;
+        for (std::size_t c = 0; c < cells_.size(); ++c)
+            out.append(c ? "," : "").append(cells_[c]);
+        return out + "\r\n";
+    }
+
+private:
+    std::array<std::string, std::size(kCsvColumns)> cells_;
+};
+
+// A finite number as its shortest text; "null" otherwise, as the JSON has it.
+std::string csvNumber(double value) {
+    return std::isfinite(value) ? shortestText(value) : "null";
+}
+
+} // namespace
+
+std::string csvReport(const AnalysisResult& result) {
+    std::string out;
+    for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
+        out.append(c ? "," : "").append(kCsvColumns[c]);
+    out += "\r\n";
+    auto number = [](const std::optional<double>& value) {
+        return value && std::isfinite(*value) ? csvNumber(*value) : std::string();
+    };
+    // Coded as the window codes them, so that one spreadsheet reads both.
+    auto flag = [](bool value) { return std::string(value ? "yes" : "no"); };
+    auto setInterval = [&](CsvRow& row, std::string_view lower, std::string_view upper,
+                           const std::optional<Interval>& interval) {
+        row.set(lower, number(interval ? std::optional(interval->lower) : std::nullopt));
+        row.set(upper, number(interval ? std::optional(interval->upper) : std::nullopt));
+    };
+    auto setFigures = [&](CsvRow& row, const ObservedExpected& o) {
+        row.set("n", std::to_string(o.n));
+        row.set("observed", std::to_string(o.observed));
+        row.set("expected", csvNumber(o.expected));
+        row.set("oe", number(o.ratio));
+        setInterval(row, "oe_lower", "oe_upper", o.interval);
+        row.set("unreliable", o.unreliable ? "yes" : "no"); // as in the audit window's tables
+    };
+    auto lead = [&](Model model) {
+        CsvRow row;
+        row.set("model", quoteCsvField(modelKey(model)));
+        row.set("outcome", quoteCsvField(outcomeKey(modelOutcome(model))));
+        return row;
+    };
+    for (const ModelResult& m : result.models) {
+        CsvRow row = lead(m.model);
+        row.set("band", "all");
+        setFigures(row, m.overall);
+        const Discrimination& d = m.discrimination;
+        row.set("auroc", number(d.auroc));
+        setInterval(row, "auroc_lower", "auroc_upper", d.interval);
+        row.set("hl_chi2", number(m.hosmerLemeshow.chiSquare));
+        row.set("hl_df", std::to_string(m.hosmerLemeshow.degreesOfFreedom));
+        row.set("hl_p", number(m.hosmerLemeshow.pValue));
+        const Calibration& cal = m.calibration;
+        row.set("calibration_intercept", number(cal.intercept));
+        row.set("calibration_slope", number(cal.slope));
+        setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
+        setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
+        row.set("calibration_in_the_large", number(cal.inTheLarge));
+        setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
+        const CalibrationCurve& curve = m.calibrationCurve;
+        row.set("ici", number(curve.ici));
+        row.set("e50", number(curve.e50));
+        row.set("e90", number(curve.e90));
+        row.set("emax", number(curve.emax));
+        row.set("few_events", flag(m.fewEvents));
+        row.setCells("known_due", completenessCsvCells(result.completeness, m.outcome));
+        row.set("brier", number(m.brier));
+        row.set("vlad", csvNumber(m.vlad));
+        row.set("cusum_odds_ratio", csvNumber(m.cusum.oddsRatio));
+        row.set("cusum_limit", number(m.cusum.limit));
+        row.set("cusum_signals", std::to_string(m.cusum.signals.size()));
+        row.set("improvement_odds_ratio", csvNumber(m.improvement.oddsRatio));
+        row.set("improvement_limit", number(m.improvement.limit));
+        row.set("improvement_signals", std::to_string(m.improvement.signals.size()));
+        row.set("funnel_phi", number(m.funnel.phi));
+        row.set("funnel_overdispersion_applied", flag(m.funnel.overdispersionApplied));
+        row.set("excluded_unknown_outcome", std::to_string(m.excludedUnknownOutcome));
+        row.set("excluded_not_scored", std::to_string(m.excludedNotScored));
+        out += row.text();
+        for (const RiskBand& b : m.bands) {
+            CsvRow band = lead(m.model);
+            band.set("band", fixedText(b.from, 1) + "-" + fixedText(b.to, 1));
+            setFigures(band, b.figures);
+            out += band.text();
+        }
+    }
+    for (const Unit& u : result.units) {
+        for (const UnitFigures& f : u.models) {
+            CsvRow row = lead(f.model);
+            row.set("band", "unit");
+            row.set("unit", quoteCsvField(wellFormedUtf8(u.name)));
+            row.set("n", std::to_string(f.n));
+            row.set("observed", std::to_string(f.observed));
+            row.set("expected", csvNumber(f.expected));
+            row.set("oe", number(f.ratio));
+            row.set("outside_95", flag(f.outside95));
+            row.set("outside_998", flag(f.outside998));
+            row.set("outside_overdispersed", flag(f.outsideOverdispersed));
+            out += row.text();
+        }
+    }
+    for (const AurocComparison& c : result.aurocComparisons) {
+        CsvRow row = lead(c.first);
+        row.set("band", "comparison");
+        row.set("n", std::to_string(c.n));
+        row.set("compared_with", quoteCsvField(modelKey(c.second)));
+        row.set("auroc_difference", number(c.difference));
+        setInterval(row, "auroc_difference_lower", "auroc_difference_upper", c.interval);
+        row.set("auroc_difference_z", number(c.z));
+        row.set("auroc_difference_p", number(c.p));
+        out += row.text();
+    }
+    return out;
+}
+
+} // namespace caldrin::audit
