@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOption>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -31,6 +32,7 @@ using caldrin::testing::FakePlatform;
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir config;
     FakePlatform platform;
     std::unique_ptr<Program> program;
 
@@ -106,6 +108,12 @@ class MainWindowTest : public QObject {
     }
 
 private Q_SLOTS:
+    // A configuration folder of the test's own: an update of the unit's
+    // figure in the user's folder would change what the window shows.
+    void initTestCase() {
+        QVERIFY(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
     void cleanup() { program.reset(); }
 
     void startsWithCommandsDisabledAndFocusOnPhysiologicalButton() {
@@ -157,7 +165,10 @@ private Q_SLOTS:
                                    kOtherRiskBoxes[1],
                                    kOtherRiskBoxes[2],
                                    "PatientViewButton",
+                                   // the unit's figure, read after the first showing
+                                   "OpenUnitUpdate",
                                    "Button2"};
+        QTRY_VERIFY(window().unitUpdatePanel());
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
         for (const char* name : {"Button1", "Button4", "Addtofilebutton", "PatientViewButton"})
             button(name)->setEnabled(true);
