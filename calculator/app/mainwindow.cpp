@@ -312,11 +312,14 @@ void MainWindow::loadUnitUpdate() {
     unitUpdatePanel_ = new UnitUpdatePanel(platform_, this);
     grid_->addWidget(unitUpdatePanel_, 10, 0, 1, 4);
     QWidget::setTabOrder(patientViewButton, unitUpdatePanel_->firstControl());
-    connect(unitUpdatePanel_, &UnitUpdatePanel::updateChanged, this,
-            &MainWindow::showUnitUpdateFigure);
+    connect(unitUpdatePanel_, &UnitUpdatePanel::updateChanged, this, [this] {
+        showUnitUpdateFigure();
+        Q_EMIT unitUpdateChanged();
+    });
     unitUpdatePanel_->load();
     showUnitUpdateFigure();
     unitUpdatePanel_->show();
+    Q_EMIT unitUpdateChanged();
 }
 
 // The unit's figure is shown with the published risks, for the same scores.

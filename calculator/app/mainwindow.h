@@ -50,6 +50,8 @@ Q_SIGNALS:
     // The patient view, for the risks just calculated.
     void patientViewRequested();
     void helpRequested(const QString& topic);
+    // The unit's update was read, set or cleared.
+    void unitUpdateChanged();
     // The main window has closed: the program ends.
     void closed();
 

@@ -152,22 +152,11 @@ private Q_SLOTS:
 
     void tabVisitsTheCommandsInOrder() {
         start({});
-        const QStringList expected{"Button3",
-                                   "Button1",
-                                   "Button4",
-                                   "Addtofilebutton",
-                                   "BitBtn1",
-                                   "Edit6",
-                                   "Edit7",
-                                   "TestMD5Button",
-                                   "BitBtn3",
-                                   kOtherRiskBoxes[0],
-                                   kOtherRiskBoxes[1],
-                                   kOtherRiskBoxes[2],
-                                   "PatientViewButton",
+        const QStringList expected{"Button3", "Button1", "Button4", "Addtofilebutton", "BitBtn1",
+                                   "Edit6", "Edit7", "TestMD5Button", "BitBtn3", kOtherRiskBoxes[0],
+                                   kOtherRiskBoxes[1], kOtherRiskBoxes[2], "PatientViewButton",
                                    // the unit's figure, read after the first showing
-                                   "OpenUnitUpdate",
-                                   "Button2"};
+                                   "OpenUnitUpdate", "Button2"};
         QTRY_VERIFY(window().unitUpdatePanel());
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
         for (const char* name : {"Button1", "Button4", "Addtofilebutton", "PatientViewButton"})

@@ -9,10 +9,12 @@
 #include "app/program.h"
 #include "app/unitupdatepanel.h"
 #include "fakeplatform.h"
+#include "patientview/patientview.h"
 #include "updatefixtures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -233,6 +235,42 @@ private Q_SLOTS:
         panel()->load();
         expectRefusedAndWorking("not a regular file");
         QVERIFY(QDir(updatePath()).removeRecursively());
+    }
+
+    void thePatientViewShowsTheUpdatedFigureFirst() {
+        writeFile(updatePath(), documentOf(sampleUpdate()));
+        start();
+        calculate(QStringLiteral("30"), QStringLiteral("15"));
+        QTest::mouseClick(in<QPushButton>("PatientViewButton"), Qt::LeftButton);
+        PatientView& view = program->patientView();
+        QVERIFY(view.isVisible());
+        auto* selector = view.findChild<QComboBox*>("ModelSelector");
+        QCOMPARE(selector->currentIndex(), 0);
+        QVERIFY(selector->currentText().startsWith(
+            QStringLiteral("P-POSSUM mortality, updated on Ward 7, St Elsewhere")));
+        // p' = 30.24%, 95% interval 25.84% to 35.03% (worked out above).
+        const auto label = [&](const char* name) { return view.findChild<QLabel*>(name)->text(); };
+        QVERIFY2(label("RiskSentence").contains(QStringLiteral("about 30 die")),
+                 qPrintable(label("RiskSentence")));
+        QCOMPARE(label("UncertaintyNote"),
+                 QStringLiteral("For people like this one, the true figure is likely to lie "
+                                "between about 26 and about 35 in 100."));
+        QVERIFY(view.sheet().source.contains(QStringLiteral("by logistic recalibration")));
+        // The published equation is one choice away, without an interval.
+        selector->setCurrentIndex(
+            selector->findData(int(riskmodels::ModelId::PPossum1996Mortality)));
+        QVERIFY2(label("RiskSentence").contains(QStringLiteral("about 19 die")),
+                 qPrintable(label("RiskSentence")));
+        QVERIFY(!label("UncertaintyNote").contains(QStringLiteral("likely to lie")));
+
+        // Clearing the update closes the view; opened again it offers no update.
+        platform.modalHandlers.push_back(answer(QStringLiteral("C&lear the update")));
+        press(Qt::Key_L, "ClearUnitUpdate");
+        QVERIFY(!view.isVisible());
+        QTest::mouseClick(in<QPushButton>("PatientViewButton"), Qt::LeftButton);
+        QVERIFY(view.isVisible());
+        QCOMPARE(selector->currentData().toInt(), int(riskmodels::ModelId::PPossum1996Mortality));
+        QCOMPARE(selector->findData(-1), -1);
     }
 
     void opensAndClearsAnUpdateFromTheKeyboard() {
