@@ -74,7 +74,7 @@ UnitUpdatePanel::UnitUpdatePanel(Platform& platform, QWidget* parent)
     riskEdit->setAccessibleName(QStringLiteral("Updated risk"));
     riskEdit->setMinimumWidth(riskEdit->fontMetrics().horizontalAdvance(QStringLiteral("100.00%")) +
                               16);
-    riskEdit->setMaximumWidth(riskEdit->minimumWidth() * 2);
+    riskEdit->setMaximumWidth(riskEdit->minimumWidth());
     intervalLabel = makeNote(QStringLiteral("UnitUpdateInterval"), this);
     warningLabel = makeNote(QStringLiteral("UnitUpdateWarning"), this);
     QFont bold = warningLabel->font();
@@ -141,7 +141,7 @@ void UnitUpdatePanel::load() {
         if (read.update)
             update_ = std::move(read.update);
         else
-            refusal_ = QStringLiteral("The unit's update is not used: ") + text(read.refusal);
+            refusal_ = QStringLiteral("The unit's update is not used. ") + text(read.refusal);
     }
     showState();
 }
