@@ -30,6 +30,8 @@ ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed, doubl
         figures.ratio = static_cast<double>(observed) / figures.expected;
         figures.interval = poissonRatioInterval(observed, figures.expected);
     }
+    if (n > 0)
+        figures.rateInterval = wilsonInterval(observed, n);
     figures.unreliable = figures.expected < kReliableExpected;
     return figures;
 }

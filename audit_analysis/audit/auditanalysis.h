@@ -316,7 +316,9 @@ struct ObservedExpected {
     double expected = 0;              // sum of the predicted risks
     std::optional<double> ratio;      // observed / expected; none when expected is 0
     std::optional<Interval> interval; // exact Poisson 95% limits on observed, over expected
-    bool unreliable = true;           // expected < kReliableExpected
+    // The observed rate observed / n with Wilson's score 95% limits; none when n is 0.
+    std::optional<Interval> rateInterval;
+    bool unreliable = true; // expected < kReliableExpected
 };
 
 struct RiskBand {

@@ -171,6 +171,18 @@ Interval poissonRatioInterval(std::uint64_t observed, double expected) {
     return {lower / expected, upper / expected};
 }
 
+Interval wilsonInterval(std::uint64_t events, std::uint64_t n) {
+    const double x = static_cast<double>(events);
+    const double size = static_cast<double>(n);
+    const double z2 = kZ975 * kZ975;
+    const double centre = (x + z2 / 2) / (size + z2);
+    const double half = kZ975 / (size + z2) * std::sqrt(x * (size - x) / size + z2 / 4);
+    // At 0 and at n the limits are exactly 0 and 1; rounding must not carry
+    // them past.
+    return {events == 0 ? 0.0 : std::max(0.0, centre - half),
+            events == n ? 1.0 : std::min(1.0, centre + half)};
+}
+
 std::vector<RiskGroup> groupByRisk(std::span<const double> risk,
                                    std::span<const std::uint8_t> outcome) {
     std::vector<std::size_t> order(risk.size());

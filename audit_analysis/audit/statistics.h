@@ -31,6 +31,12 @@ double chiSquareUpperTail(double x, double degreesOfFreedom);
 // Exact Poisson 95% limits on `observed` events, divided by `expected`.
 Interval poissonRatioInterval(std::uint64_t observed, double expected);
 
+// Wilson's score 95% limits on the proportion events / n, n > 0 (Wilson 1927,
+// J Am Stat Assoc 22:209-212). Unlike the Wald interval they stay within
+// [0, 1], and they keep close to 95% coverage with few events (Newcombe 1998,
+// Stat Med 17:857-872).
+Interval wilsonInterval(std::uint64_t events, std::uint64_t n);
+
 // Episodes with the same predicted risk, counted by outcome; a model's
 // episodes become a list of these sorted by risk.
 struct RiskGroup {

@@ -9,6 +9,8 @@
 
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
+#include <QLegend>
+#include <QLegendMarker>
 
 namespace caldrin::auditwindow {
 
@@ -74,6 +76,9 @@ std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
     chart->setTheme(theme);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    // Each entry drawn as its series is: a dashed limit as a dashed line, a
+    // hollow marker as a hollow marker.
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     chart->setTitle(titleOf(model, kind, format));
     switch (kind) {
     case ChartKind::Calibration:
@@ -92,6 +97,12 @@ std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
         buildHistogram(chart.get(), model);
         break;
     }
+    // Areas (bands, the risks beneath) keep a filled box: drawn from their
+    // outline they would be empty.
+    for (QAbstractSeries* series : chart->series())
+        if (series->type() == QAbstractSeries::SeriesTypeArea)
+            for (QLegendMarker* marker : chart->legend()->markers(series))
+                marker->setShape(QLegend::MarkerShapeRectangle);
     fixedColours(chart.get());
     withoutLigatures(chart.get());
     if (!dateRange.isEmpty())

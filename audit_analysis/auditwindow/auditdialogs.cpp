@@ -3,8 +3,32 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace caldrin::auditwindow {
+
+AuditDialogs::DropChoice QtAuditDialogs::askAddOrReplace(QWidget* parent,
+                                                         const QStringList& dropped) {
+    QMessageBox box(QMessageBox::Question, parent ? parent->window()->windowTitle() : QString(),
+                    dropped.size() == 1
+                        ? QStringLiteral("Add %1 to the files open, or open it in their place?")
+                              .arg(QFileInfo(dropped.constFirst()).fileName())
+                        : QStringLiteral("Add the %1 files dropped to the files open, or open "
+                                         "them in their place?")
+                              .arg(dropped.size()),
+                    QMessageBox::NoButton, parent);
+    QPushButton* add = box.addButton(QStringLiteral("&Add"), QMessageBox::AcceptRole);
+    QPushButton* replace = box.addButton(QStringLiteral("&Replace"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(add);
+    box.exec();
+    if (box.clickedButton() == add)
+        return DropChoice::Add;
+    if (box.clickedButton() == replace)
+        return DropChoice::Replace;
+    return DropChoice::Cancel;
+}
 
 QStringList QtAuditDialogs::chooseFilesToOpen(QWidget* parent, const QString& folder) {
     QFileDialog dialog(parent, QStringLiteral("Open Audit Data Files"), folder);

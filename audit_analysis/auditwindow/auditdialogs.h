@@ -18,6 +18,11 @@ class AuditDialogs {
 public:
     virtual ~AuditDialogs() = default;
 
+    enum class DropChoice { Add, Replace, Cancel };
+    // Files were dropped on the window while others are open: add them to
+    // those open, or read them in their place.
+    virtual DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) = 0;
+
     // Empty when the user cancels.
     virtual QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) = 0;
     // `filter` in Qt form, e.g. "PDF files (*.pdf)"; `suffix` is added to a
@@ -31,6 +36,7 @@ public:
 // The real dialogs.
 class QtAuditDialogs : public AuditDialogs {
 public:
+    DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) override;
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
     std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
                                             const QString& suggestedPath, const QString& filter,

@@ -5,6 +5,7 @@
 #include "auditwindow/recentfilesmenu.h"
 #include "auditwindow/settingsname.h"
 
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
@@ -55,6 +56,61 @@ QStringList AuditFileSet::droppedFiles(const QMimeData& dropped) {
     for (const QUrl& url : urls)
         paths << url.toLocalFile();
     return paths;
+}
+
+void AuditFileSet::acceptDropsOnWindow() {
+    window_.setAcceptDrops(true);
+    window_.installEventFilter(this);
+    for (QWidget* child : window_.findChildren<QWidget*>())
+        if (child->acceptDrops())
+            child->installEventFilter(this);
+}
+
+bool AuditFileSet::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (droppedFiles(*drag->mimeData()).isEmpty())
+            break;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = droppedFiles(*drop->mimeData());
+        if (files.isEmpty())
+            break;
+        drop->acceptProposedAction();
+        dropped(files);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AuditFileSet::dropped(const QStringList& files) {
+    if (paths_.isEmpty()) {
+        Q_EMIT openRequested(files);
+        return;
+    }
+    switch (dialogs_.askAddOrReplace(&window_, files)) {
+    case AuditDialogs::DropChoice::Add: {
+        QStringList paths = paths_;
+        for (const QString& path : files)
+            if (!paths.contains(path))
+                paths << path;
+        Q_EMIT openRequested(paths);
+        break;
+    }
+    case AuditDialogs::DropChoice::Replace:
+        Q_EMIT openRequested(files);
+        break;
+    case AuditDialogs::DropChoice::Cancel:
+        break;
+    }
 }
 
 // Files to open start in the folder of the files open (an export elsewhere

@@ -34,11 +34,21 @@ public:
     // The files dropped, none unless every item dropped is a local file.
     static QStringList droppedFiles(const QMimeData& dropped);
 
+    // Takes files dropped anywhere on the window, on controls that take
+    // dropped text too (date fields); with files open it asks whether to add
+    // the files dropped or open them in their place. Call once the window's
+    // controls exist.
+    void acceptDropsOnWindow();
+
 Q_SIGNALS:
     void openRequested(const QStringList& paths);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QString dataFolder() const;
+    void dropped(const QStringList& files);
     void chooseFiles();
     void addFiles();
 

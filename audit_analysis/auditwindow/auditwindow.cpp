@@ -20,8 +20,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
@@ -61,7 +59,6 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     setWindowTitle(kTitle);
     // Outcomes are recorded after the leading fields of the episode's record.
     options_.read.keepLeadingFields = true;
-    setAcceptDrops(true);
     fileSet_ = new AuditFileSet(dialogs_, *this);
     connect(fileSet_, &AuditFileSet::openRequested, this, &AuditWindow::openFiles);
 
@@ -79,7 +76,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     pages_->addTab(summaryPage_, QStringLiteral("&Summary"));
     pages_->addTab(chartsPage_, QStringLiteral("&Charts"));
     funnelPage_ = new FunnelPage;
-    pages_->addTab(funnelPage_, QStringLiteral("Fu&nnel plot"));
+    pages_->addTab(funnelPage_, QStringLiteral("Funnel p&lot"));
     pages_->addTab(problemsPage_, QStringLiteral("&Problems and exclusions"));
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
@@ -94,6 +91,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     connect(jobStatus_, &JobStatus::cancelRequested, this, &AuditWindow::cancelJob);
 
     buildMenus();
+    fileSet_->acceptDropsOnWindow();
 
     filterTimer_.setSingleShot(true);
     filterTimer_.setInterval(250);
@@ -242,19 +240,6 @@ void AuditWindow::reloadFiles() {
     jobStatus_->setBusy(true, QStringLiteral("Reading"));
 }
 
-void AuditWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!AuditFileSet::droppedFiles(*event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void AuditWindow::dropEvent(QDropEvent* event) {
-    const QStringList paths = AuditFileSet::droppedFiles(*event->mimeData());
-    if (paths.isEmpty())
-        return;
-    event->acceptProposedAction();
-    openFiles(paths);
-}
-
 // ------------------------------------------------------------------ jobs
 
 bool AuditWindow::isBusy() const {
@@ -346,10 +331,10 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
         const AnalysisResult& r = load_->result;
         const std::size_t files = load_->data->files().size();
         jobStatus_->setText(
-            QStringLiteral("%1 from %2; %3 in the date range (%4).")
+            QStringLiteral("%1 from %2; %3 in the date range (%4)%5.")
                 .arg(countOf(r.episodes, "episode", "episodes"), countOf(files, "file", "files"))
                 .arg(r.inDateRange)
-                .arg(dateRangeText()));
+                .arg(dateRangeText(), refusedFilesNote(*load_->data)));
     }
     Q_EMIT figuresShown(load_->complete);
     if (pendingAction_ && showsWhatIsOnScreen())

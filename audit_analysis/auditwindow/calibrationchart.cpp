@@ -69,34 +69,52 @@ void addCurve(QChart* chart, const CalibrationCurve& curve, QAbstractAxis* x, QA
     line->setPen(pen);
 }
 
-// The engine's 1% bins as steps on a right-hand axis of episodes, laid so
-// that its 0 is the rate axis's 0 and the tallest bar takes a fifth of the
-// height: the risks' spread beneath the curve.
+// The engine's 1% bins as steps on a right-hand axis, laid so that its 0 is
+// the rate axis's 0 and the tallest bar takes a fifth of the height: the
+// risks' spread beneath the curve. Each outcome's bars are shares of its own
+// episodes, both drawn from 0: counted together, the few episodes with the
+// event would be a sliver on top of the many without, invisible.
 void addHistogram(QChart* chart, const ModelResult& model, QAbstractAxis* x) {
     const RiskHistogram& h = model.histogram;
-    std::uint64_t tallest = 1;
+    std::uint64_t withTotal = 0;
+    std::uint64_t withoutTotal = 0;
+    for (std::size_t b = 0; b < RiskHistogram::kBins; ++b) {
+        withTotal += h.withEvent[b];
+        withoutTotal += h.withoutEvent[b];
+    }
+    auto share = [](std::uint64_t count, std::uint64_t total) {
+        return total ? 100.0 * static_cast<double>(count) / static_cast<double>(total) : 0.0;
+    };
+    double tallest = 1;
     for (std::size_t b = 0; b < RiskHistogram::kBins; ++b)
-        tallest = std::max(tallest, h.withEvent[b] + h.withoutEvent[b]);
-    const double top = static_cast<double>(tallest) * 5;
-    QValueAxis* y =
-        addAxis(chart, Qt::AlignRight, QStringLiteral("Episodes"), -top * 0.04 / 1.04, top, true);
+        tallest = std::max(
+            {tallest, share(h.withEvent[b], withTotal), share(h.withoutEvent[b], withoutTotal)});
+    const double top = tallest * 5;
+    QValueAxis* y = addAxis(chart, Qt::AlignRight, QStringLiteral("% of its outcome"),
+                            -top * 0.04 / 1.04, top, false);
     y->setGridLineVisible(false);
     QList<QPointF> zero;
     QList<QPointF> without;
-    QList<QPointF> all;
+    QList<QPointF> with;
     for (std::size_t b = 0; b < RiskHistogram::kBins; ++b) {
         const double from = static_cast<double>(b) / RiskHistogram::kBins;
         const double to = static_cast<double>(b + 1) / RiskHistogram::kBins;
-        const auto below = static_cast<double>(h.withoutEvent[b]);
-        const auto above = below + static_cast<double>(h.withEvent[b]);
+        const double below = share(h.withoutEvent[b], withoutTotal);
+        const double above = share(h.withEvent[b], withTotal);
         zero << QPointF(from, 0) << QPointF(to, 0);
         without << QPointF(from, below) << QPointF(to, below);
-        all << QPointF(from, above) << QPointF(to, above);
+        with << QPointF(from, above) << QPointF(to, above);
     }
     addArea(chart, QStringLiteral("histogramWithout"),
             QStringLiteral("No %1").arg(withoutWord(model)), without, zero, kNoEventColour, x, y);
-    addArea(chart, QStringLiteral("histogramWith"),
-            QStringLiteral("With %1").arg(withoutWord(model)), all, without, kEventColour, x, y);
+    QAreaSeries* events =
+        addArea(chart, QStringLiteral("histogramWith"),
+                QStringLiteral("With %1").arg(withoutWord(model)), with, zero, kEventColour, x, y);
+    // In front of the grey and outlined: a bar one pixel high still shows.
+    QColor fill = kEventColour;
+    fill.setAlpha(170);
+    events->setBrush(fill);
+    events->setPen(QPen(kEventColour, 1.5));
 }
 
 QString risk(double value, const NumberFormat& format) {
@@ -138,12 +156,13 @@ void buildCalibration(QChart* chart, const ModelResult& model) {
         const double expectedRate = bandRate(f.expected, f.n);
         const QPointF point(expectedRate, bandRate(static_cast<double>(f.observed), f.n));
         (f.unreliable ? unreliable : reliable)->append(point);
-        if (f.interval) {
-            // The interval of O:E scaled back to rates: limits on the count over n.
+        if (f.rateInterval) {
+            // Wilson's interval of the observed rate: inside [0, 1], where
+            // O:E's Poisson limits scaled back to a rate are not.
             auto* interval = addSeries<QLineSeries>(chart, QStringLiteral("interval"),
                                                     QStringLiteral("95% interval"), x, y);
-            interval->append(expectedRate, std::min(1.0, f.interval->lower * expectedRate));
-            interval->append(expectedRate, std::min(1.0, f.interval->upper * expectedRate));
+            interval->append(expectedRate, f.rateInterval->lower);
+            interval->append(expectedRate, f.rateInterval->upper);
             interval->setColor(reliable->color());
             hideFromLegend(chart, interval);
         }
@@ -163,10 +182,8 @@ QStringList calibrationFigures(const ModelResult& model, const NumberFormat& for
                            .arg(f.n)
                            .arg(format.number(bandRate(f.expected, f.n), 3),
                                 format.number(bandRate(static_cast<double>(f.observed), f.n), 3));
-        if (f.interval)
-            line += QStringLiteral(" (%1\u2013%2)")
-                        .arg(format.number(f.interval->lower * bandRate(f.expected, f.n), 3),
-                             format.number(f.interval->upper * bandRate(f.expected, f.n), 3));
+        if (f.rateInterval)
+            line += QStringLiteral(" (%1)").arg(format.range(*f.rateInterval, 3));
         if (f.unreliable)
             line += QStringLiteral(", unreliable");
         lines << line;
@@ -194,9 +211,9 @@ QStringList calibrationFigures(const ModelResult& model, const NumberFormat& for
     for (std::size_t i = 0; i < curve.points.size(); i += 5) {
         const std::size_t at = i + 5 < curve.points.size() ? i : curve.points.size() - 1;
         const CalibrationCurvePoint& p = curve.points[at];
-        lines << QStringLiteral("Curve at predicted %1: observed %2 (%3\u2013%4)")
-                     .arg(risk(p.p, format), risk(p.observed, format), risk(p.lower, format),
-                          risk(p.upper, format));
+        lines << QStringLiteral("Curve at predicted %1: observed %2 (%3)")
+                     .arg(risk(p.p, format), risk(p.observed, format),
+                          format.range(Interval{p.lower, p.upper}, 3));
     }
     return lines;
 }

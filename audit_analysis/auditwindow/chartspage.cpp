@@ -2,6 +2,7 @@
 #include "auditwindow/chartspage.h"
 
 #include "auditwindow/modelnames.h"
+#include "auditwindow/pagefit.h"
 #include "auditwindow/settingsname.h"
 #include "platform/programsettings.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 // Chart tabs with access keys of their own.
 const std::array<QString, kChartKinds.size()> kTabLabels = {
-    QStringLiteral("Ca&libration"), QStringLiteral("R&OC curve"), QStringLiteral("&VLAD"),
+    QStringLiteral("C&alibration"), QStringLiteral("&ROC curve"), QStringLiteral("&VLAD"),
     QStringLiteral("C&USUM"), QStringLiteral("Predicted ris&ks")};
 
 const QString kTimeAxisChoice = QStringLiteral("chartTimeAxis");
@@ -31,7 +32,8 @@ const QString kTimeAxisChoice = QStringLiteral("chartTimeAxis");
 
 ChartsPage::ChartsPage(QWidget* parent)
     : QWidget(parent) {
-    auto* layout = new QVBoxLayout(this);
+    auto* contents = new QWidget;
+    auto* layout = new QVBoxLayout(contents);
     timeAxisPicker_ = new QComboBox;
     timeAxisPicker_->setObjectName(QStringLiteral("timeAxisPicker"));
     for (const TimeAxis axis : {TimeAxis::EpisodeNumber, TimeAxis::Date})
@@ -52,6 +54,7 @@ ChartsPage::ChartsPage(QWidget* parent)
         view->setObjectName(chartKey(kChartKinds[k]) + QStringLiteral("Chart"));
         view->setRenderHint(QPainter::Antialiasing);
         view->setFocusPolicy(Qt::StrongFocus);
+        view->setMinimumSize(chartMinimumSize(view));
         views_[k] = view;
         tabs_->addTab(view, kTabLabels[k]);
     }
@@ -76,6 +79,7 @@ ChartsPage::ChartsPage(QWidget* parent)
     layout->addWidget(tabs_, 1);
     layout->addWidget(figuresLabel);
     layout->addWidget(figures_);
+    scrollInside(this, contents);
 }
 
 QChart::ChartTheme ChartsPage::theme() const {

@@ -5,6 +5,8 @@
 #include "audit/auditreport.h"
 #include "auditformat/columns.h"
 
+#include <algorithm>
+
 namespace caldrin::auditwindow {
 
 using namespace caldrin::audit;
@@ -12,12 +14,13 @@ using namespace caldrin::audit;
 namespace {
 
 const QString kDash = QStringLiteral("\u2013");
+const QChar kMinus(0x2212);
 const QString kNotAvailable = QStringLiteral("n/a");
 
 // CSV values as the window shows them (full precision is in the command
 // line's JSON), with a full stop whatever the locale; empty when undefined.
 QString rounded(double value, int decimals) {
-    return QString::number(value, 'f', decimals);
+    return csvNumber(value, decimals);
 }
 QString rounded(const std::optional<double>& value, int decimals) {
     return value ? rounded(*value, decimals) : QString();
@@ -71,8 +74,20 @@ void addRatioCsv(QStringList& row, const ObservedExpected& figures) {
 
 } // namespace
 
-QString NumberFormat::number(double value, int decimals) const {
+QString csvNumber(double value, int decimals) {
     QString text = QString::number(value, 'f', decimals);
+    // A value that rounds to zero shows no sign.
+    if (text.startsWith(QLatin1Char('-')) && std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c >= QLatin1Char('1') && c <= QLatin1Char('9');
+        }))
+        text.remove(0, 1);
+    return text;
+}
+
+QString NumberFormat::number(double value, int decimals) const {
+    QString text = csvNumber(value, decimals);
+    if (text.startsWith(QLatin1Char('-')))
+        text[0] = kMinus;
     if (separator_ != QLatin1Char('.'))
         text.replace(QLatin1Char('.'), separator_);
     return text;
@@ -82,10 +97,15 @@ QString NumberFormat::withInterval(double value, const std::optional<Interval>& 
                                    int decimals) const {
     QString text = number(value, decimals);
     if (interval)
-        text +=
-            QStringLiteral(" (%1%2%3)")
-                .arg(number(interval->lower, decimals), kDash, number(interval->upper, decimals));
+        text += QStringLiteral(" (%1)").arg(range(*interval, decimals));
     return text;
+}
+
+QString NumberFormat::range(const Interval& interval, int decimals) const {
+    const QString lower = number(interval.lower, decimals);
+    const QString upper = number(interval.upper, decimals);
+    const bool negative = lower.startsWith(kMinus) || upper.startsWith(kMinus);
+    return lower + (negative ? QStringLiteral(" to ") : kDash) + upper;
 }
 
 QString NumberFormat::pValue(double p) const {
@@ -290,6 +310,21 @@ FigureTable bandTable(const ModelResult& model, const NumberFormat& format) {
         table.csvRows.push_back(csv);
     }
     return table;
+}
+
+std::uint64_t refusedFiles(const AuditData& data) {
+    std::uint64_t refused = 0;
+    for (const FileSummary& file : data.files())
+        if (!file.sameFileAs && (!file.opened || file.kind != FileKind::AuditData))
+            ++refused;
+    return refused;
+}
+
+QString refusedFilesNote(const AuditData& data) {
+    const std::uint64_t refused = refusedFiles(data);
+    return refused ? QStringLiteral("; %1 refused (see Problems and exclusions)")
+                         .arg(countOf(refused, "file", "files"))
+                   : QString();
 }
 
 FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {

@@ -16,13 +16,18 @@
 
 namespace caldrin::auditwindow {
 
-// Numbers for people: fixed decimals with the user's decimal separator.
+// Numbers for people: fixed decimals with the user's decimal separator, a
+// true minus sign (U+2212) and never a negative zero: -0.0004 to three
+// decimals is "0.000", as is 0.0004.
 class NumberFormat {
 public:
     explicit NumberFormat(QChar decimalSeparator = QLatin1Char('.'))
         : separator_(decimalSeparator) {}
     QString number(double value, int decimals) const;
     QString count(std::uint64_t value) const { return QString::number(value); }
+    // "1.05–1.88"; "−1.17 to −0.89" when a bound is negative, where a dash
+    // would read as one more minus.
+    QString range(const audit::Interval& interval, int decimals) const;
     // "1.42 (1.05–1.88)"
     QString withInterval(double value, const std::optional<audit::Interval>& interval,
                          int decimals) const;
@@ -31,6 +36,10 @@ public:
 private:
     QChar separator_;
 };
+
+// A number for CSV files: fixed decimals, a full stop and an ASCII minus
+// whatever the locale, never a negative zero.
+QString csvNumber(double value, int decimals);
 
 // "1 episode", "2 episodes".
 QString countOf(std::uint64_t count, const char* one, const char* many);
@@ -84,6 +93,13 @@ FigureTable bandTable(const audit::ModelResult& model, const NumberFormat& forma
 // Files that could not be opened, reading problems with their lines, and
 // what the analysis left out.
 FigureTable problemTable(const audit::AuditData& data, const audit::AnalysisResult& result);
+
+// Files given that were not read as audit data: could not be opened, not
+// text, or text without audit records (empty, UTF-16, other columns). A file
+// given twice is read once and its repeat is not counted.
+std::uint64_t refusedFiles(const audit::AuditData& data);
+// "; 2 files refused (see Problems and exclusions)", or empty when none was.
+QString refusedFilesNote(const audit::AuditData& data);
 
 // RFC 4180: fields quoted when they hold a comma, quote or line break; CRLF
 // line ends; UTF-8 with a byte-order mark. With `dateRange` ("all dates",

@@ -5,7 +5,6 @@
 
 #include "audit/funnel.h"
 
-#include <QFileInfo>
 #include <QLineSeries>
 #include <QScatterSeries>
 
@@ -26,10 +25,6 @@ const QColor kAlarm(214, 39, 40);       // red: units outside
 // Points along each limit curve, spaced evenly in log E so that the curve is
 // smooth where it bends most, at small expected counts.
 constexpr int kCurvePoints = 60;
-
-QString shortName(const std::string& path) {
-    return QFileInfo(QString::fromUtf8(path)).fileName();
-}
 
 bool outsideLimits(const UnitFigures& f) {
     return f.outside95 || f.outside998 || f.outsideOverdispersed;
@@ -185,9 +180,11 @@ QString funnelFigures(const AnalysisResult& result, std::size_t modelIndex,
     lines << (outside ? QStringLiteral("%1 outside the limits, listed first.")
                             .arg(countOf(static_cast<std::uint64_t>(outside), "unit", "units"))
                       : QStringLiteral("Every unit lies inside the limits."));
+    int number = 0;
     for (const Unit* unit : ranked(result, modelIndex)) {
         const UnitFigures& f = unit->models[modelIndex];
-        lines << QStringLiteral("%1: n %2, observed %3, expected %4, O:E %5, %6")
+        lines << QStringLiteral("%1. %2: n %3, observed %4, expected %5, O:E %6, %7")
+                     .arg(++number)
                      .arg(QString::fromUtf8(unit->name))
                      .arg(f.n)
                      .arg(f.observed)
@@ -207,7 +204,10 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
     auto chart = std::make_unique<QChart>();
     chart->setTheme(theme);
     chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // Beside the plot, each entry drawn as its series is: the 95% limits
+    // dashed, the 99.8% solid.
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     chart->setTitle(titleOf(model) + (dateRange.isEmpty() ? QString() : ", " + dateRange));
 
     double largestExpected = 1;
@@ -240,6 +240,9 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
     QScatterSeries* shared = nullptr;
     bool insideInLegend = false;
     bool outsideInLegend = false;
+    // Points are labelled with their number in the list beside the plot:
+    // file names of units close together would overlap unreadably.
+    const std::vector<const Unit*> order = ranked(result, modelIndex);
     for (const Unit& unit : result.units) {
         const UnitFigures& f = unit.models[modelIndex];
         if (!f.ratio)
@@ -265,7 +268,8 @@ std::unique_ptr<QChart> makeFunnelChart(const AnalysisResult& result, std::size_
         series->setMarkerSize(9);
         series->setColor(outside ? kAlarm : kFigures);
         series->setBorderColor(outside ? kAlarm : kFigures);
-        series->setPointLabelsFormat(shortName(unit.name));
+        const auto number = std::find(order.begin(), order.end(), &unit) - order.begin() + 1;
+        series->setPointLabelsFormat(QString::number(number));
         series->setPointLabelsVisible(true);
         series->setPointLabelsClipping(false);
         bool& inLegend = outside ? outsideInLegend : insideInLegend;

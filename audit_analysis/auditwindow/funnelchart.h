@@ -26,8 +26,8 @@ FigureTable unitTable(const audit::AnalysisResult& result, std::size_t modelInde
 // "target" (O:E 1), "limit95Upper", "limit95Lower", "limit998Upper",
 // "limit998Lower", "overdispersedUpper" and "overdispersedLower" (only when
 // the limits are widened), "unit" (a unit inside the limits) and
-// "unitOutside", each unit its own series labelled with its file name
-// (the label is the series' point label format); past kLabelledUnits units
+// "unitOutside", each unit its own series labelled with its number in
+// funnelFigures' list (the series' point label format); past kLabelledUnits units
 // the ones inside the limits share one unlabelled series, "units".
 inline constexpr std::size_t kLabelledUnits = 30;
 std::unique_ptr<QChart> makeFunnelChart(const audit::AnalysisResult& result, std::size_t modelIndex,

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/funnelpage.h"
+#include "auditwindow/pagefit.h"
 
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/funnelchart.h"
@@ -22,11 +23,13 @@ FunnelPage::FunnelPage(QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("funnelPage"));
     unitModel_ = new FigureTableModel(this);
-    auto* layout = new QHBoxLayout(this);
+    auto* contents = new QWidget;
+    auto* layout = new QHBoxLayout(contents);
     view_ = new QChartView;
     view_->setObjectName(QStringLiteral("funnelChart"));
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setFocusPolicy(Qt::StrongFocus);
+    view_->setMinimumSize(chartMinimumSize(view_));
     figures_ = new QPlainTextEdit;
     figures_->setObjectName(QStringLiteral("funnelFigures"));
     figures_->setAccessibleName(QStringLiteral("Units on the funnel plot"));
@@ -38,8 +41,10 @@ FunnelPage::FunnelPage(QWidget* parent)
     label->setBuddy(figures_);
     side->addWidget(label);
     side->addWidget(figures_, 1);
+    figures_->setMinimumWidth(figures_->fontMetrics().averageCharWidth() * 30);
     layout->addWidget(view_, 3);
     layout->addLayout(side, 2);
+    scrollInside(this, contents);
 }
 
 QChart::ChartTheme FunnelPage::theme() const {

@@ -82,6 +82,10 @@ QStringList methodNotes() {
             "weighted by where the patients are; Emax can come from a few patients at extreme "
             "risk."),
         QStringLiteral(
+            "The calibration chart shows each risk band's observed rate, its events over its "
+            "episodes, against its mean predicted risk, with Wilson's score 95% interval for a "
+            "proportion (Wilson 1927; Newcombe 1998), which stays within 0 and 1."),
+        QStringLiteral(
             "Too few events: with fewer than 100 episodes with the outcome, or fewer than 100 "
             "without it, every calibration figure is imprecise, and the report says so beside "
             "the figures (Van Calster et al. 2016, 2019)."),
@@ -153,6 +157,8 @@ QStringList methodReferences() {
         QStringLiteral("Lovegrove J, Valencia O, Treasure T, Sherlaw-Johnson C, Gallivan S. "
                        "Monitoring the results of cardiac surgery by variable life-adjusted "
                        "display. Lancet 1997;350:1128-1130."),
+        QStringLiteral("Newcombe RG. Two-sided confidence intervals for the single proportion: "
+                       "comparison of seven methods. Stat Med 1998;17:857-872."),
         QStringLiteral("Spiegelhalter DJ. Funnel plots for comparing institutional performance. "
                        "Stat Med 2005;24:1185-1202. doi:10.1002/sim.1970"),
         QStringLiteral("Steiner SH, Cook RJ, Farewell VT, Treasure T. Monitoring surgical "
@@ -165,6 +171,8 @@ QStringList methodReferences() {
         QStringLiteral("Van Calster B, McLernon DJ, van Smeden M, Wynants L, Steyerberg EW. "
                        "Calibration: the Achilles heel of predictive analytics. BMC Med "
                        "2019;17:230. doi:10.1186/s12916-019-1466-7"),
+        QStringLiteral("Wilson EB. Probable inference, the law of succession, and statistical "
+                       "inference. J Am Stat Assoc 1927;22:209-212."),
     };
 }
 

@@ -6,6 +6,7 @@
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figuretablemodel.h"
 #include "auditwindow/monthlycompleteness.h"
+#include "auditwindow/pagefit.h"
 #include "auditwindow/summarypage.h"
 #include "platform/platform.h"
 #include "records_core/auditfile.h"
@@ -103,7 +104,8 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     : QWidget(parent)
     , platform_(platform) {
     setObjectName(QStringLiteral("outcomesPage"));
-    auto* layout = new QVBoxLayout(this);
+    auto* contents = new QWidget;
+    auto* layout = new QVBoxLayout(contents);
     completenessText_ = new QLabel(QStringLiteral("Open audit data files to see the episodes "
                                                   "whose outcome is not yet known."));
     completenessText_->setObjectName(QStringLiteral("completenessText"));
@@ -128,6 +130,7 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     auto* monthsLabel = new QLabel(QStringLiteral("&By month of procedure:"));
     monthsLabel->setBuddy(monthsView);
     monthsLayout->addWidget(monthsLabel);
+    keepFitted(monthsView, 3);
     monthsLayout->addWidget(monthsView);
     split->addWidget(months);
     auto* episodes = new QWidget;
@@ -140,7 +143,7 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     showChoice_->addItems({QStringLiteral("All episodes without a known outcome"),
                            QStringLiteral("Due (and without a readable date)"),
                            QStringLiteral("Not yet due")});
-    auto* showLabel = new QLabel(QStringLiteral("S&how:"));
+    auto* showLabel = new QLabel(QStringLiteral("L&ist:"));
     showLabel->setBuddy(showChoice_);
     showRow->addWidget(showLabel);
     showRow->addWidget(showChoice_);
@@ -165,6 +168,9 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     table_->setTabKeyNavigation(false);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
+    // A few episodes in view however small the window: the page scrolls instead.
+    table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
+                             5 * table_->verticalHeader()->defaultSectionSize());
     episodesLayout->addWidget(table_, 1);
     split->addWidget(episodes);
     split->setStretchFactor(1, 3);
@@ -217,6 +223,7 @@ OutcomesPage::OutcomesPage(Platform& platform, QWidget* parent)
     selectionNote_->setObjectName(QStringLiteral("selectionNote"));
     selectionNote_->setWordWrap(true);
     layout->addWidget(selectionNote_);
+    scrollInside(this, contents);
     connect(recordButton_, &QPushButton::clicked, this, &OutcomesPage::recordOutcome);
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &OutcomesPage::selectionChanged);

@@ -31,7 +31,7 @@ ProblemsPage::ProblemsPage(QWidget* parent)
     lineView_->setMaximumHeight(90);
     lineView_->setPlaceholderText(
         QStringLiteral("Double-click a problem, or press Enter on it, to see its line here."));
-    auto* label = new QLabel(QStringLiteral("&Line in the file:"));
+    auto* label = new QLabel(QStringLiteral("L&ine in the file:"));
     label->setBuddy(lineView_);
     layout->addWidget(table_, 1);
     layout->addWidget(label);

@@ -4,6 +4,7 @@
 #include "audit/completeness.h"
 #include "auditwindow/auditloader.h"
 #include "auditwindow/figuretablemodel.h"
+#include "auditwindow/pagefit.h"
 #include "auditwindow/validationtables.h"
 
 #include <QEvent>
@@ -45,7 +46,7 @@ void fitRows(QTableView* view) {
     view->setMaximumHeight(height);
 }
 
-// The figures' columns as wide as their contents. A last column of
+// The risk bands' columns as wide as their contents. A last column of
 // findings in words takes the rest of the page's width and wraps, so that a
 // finding can be read in full without scrolling sideways; below about 30
 // characters for it, the page scrolls instead.
@@ -137,12 +138,18 @@ SummaryPage::SummaryPage(QWidget* parent)
           std::tuple{QStringLiteral("AUROCs compared (paired DeLong test)"), comparisonTable_,
                      comparisonNotes_, calibrationReading_},
           std::tuple{QStringLiteral("Risk bands of the chosen model"), bandTable_, none, none}}) {
-        view->setWordWrap(true);
-        // The finding's column follows the page's width: its rows follow it.
-        connect(view->horizontalHeader(), &QHeaderView::sectionResized, view, [view](int section) {
-            if (section == view->model()->columnCount() - 1)
-                fitRows(view);
-        });
+        if (view == bandTable_) {
+            view->setWordWrap(true);
+            // The finding's column follows the page's width: its rows follow it.
+            connect(view->horizontalHeader(), &QHeaderView::sectionResized, view,
+                    [view](int section) {
+                        if (section == view->model()->columnCount() - 1)
+                            fitRows(view);
+                    });
+        } else {
+            // Figures only (their findings are said below): as wide as they are.
+            keepFitted(view);
+        }
         auto* label = new QLabel(QStringLiteral("<b>%1</b>").arg(title));
         label->setBuddy(view);
         layout->addWidget(label);
@@ -194,21 +201,22 @@ void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const N
         findings->setAccessibleName(model->table().title + QStringLiteral(" findings"));
     }
     fitSummaryText();
+    fitColumns(bandTable_);
     for (QTableView* view :
          {morbidityTable_, mortalityTable_, calibrationTable_, comparisonTable_, bandTable_}) {
-        fitColumns(view);
         const auto* model = static_cast<const FigureTableModel*>(view->model());
         view->setAccessibleDescription(model->table().asText());
     }
     summaryLabel_->setText(
         QStringLiteral("%1 read (%2 replaced by a later record of the same episode), "
-                       "%3; %4 analysed, dates: %5. %6.")
+                       "%3; %4 analysed, dates: %5. %6%7.")
             .arg(countOf(load.data->recordsRead(), "record", "records"))
             .arg(load.data->mergedRecords())
             .arg(countOf(r.episodes, "episode", "episodes"))
             .arg(r.inDateRange)
             .arg(dateRange)
-            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems")) +
+            .arg(countOf(load.data->problemCount(), "reading problem", "reading problems"),
+                 refusedFilesNote(*load.data)) +
         incompleteOutcomes(r));
     fitSummaryText();
 }

@@ -157,15 +157,12 @@ void addCusumSide(QChart* chart, const TimeScale& time, QValueAxis* y, const Mod
     if (cusum.limit) {
         auto* limit = addSeries<QLineSeries>(
             chart, named("limit"),
-            QStringLiteral("Control limit %1").arg(sign * *cusum.limit, 0, 'f', 2), time.axis, y);
+            QStringLiteral("Control limit %1").arg(NumberFormat().number(sign * *cusum.limit, 2)),
+            time.axis, y);
         limit->append({{time.start, sign * *cusum.limit}, {time.end, sign * *cusum.limit}});
         QPen dashed = limit->pen();
         dashed.setStyle(Qt::DashLine);
         limit->setPen(dashed);
-        // The legend names the two paths only: six entries do not fit beside
-        // each other in a report's half-page chart. The limits and signals
-        // are in the chart's words.
-        hideFromLegend(chart, limit);
     } else {
         // An entry in the legend, so that the chart itself says why.
         addSeries<QLineSeries>(
@@ -187,7 +184,6 @@ void addCusumSide(QChart* chart, const TimeScale& time, QValueAxis* y, const Mod
         if (x && (improvement ? p.improvementSignal : p.signal))
             alarms->append(*x, sign * (improvement ? p.improvement : p.cusum));
     }
-    hideFromLegend(chart, alarms);
 }
 
 QString limitText(const Cusum& cusum, const NumberFormat& format) {
@@ -239,6 +235,9 @@ void buildCusum(QChart* chart, const ModelResult& model, TimeAxis timeAxis) {
         addAxis(chart, Qt::AlignLeft, QStringLiteral("CUSUM (fewer below 0)"), bottom, top);
     addCusumSide(chart, time, y, model, false);
     addCusumSide(chart, time, y, model, true);
+    // Two paths, their limits and their signals: six entries read whole
+    // beside the plot, one under the other.
+    chart->legend()->setAlignment(Qt::AlignRight);
 }
 
 QStringList vladFigures(const ModelResult& model, const NumberFormat& format) {

@@ -12,7 +12,7 @@ const QString kNotAvailable = QStringLiteral("n/a");
 
 // CSV values rounded as shown, with a full stop; empty when undefined.
 QString rounded(const std::optional<double>& value, int decimals) {
-    return value ? QString::number(*value, 'f', decimals) : QString();
+    return value ? csvNumber(*value, decimals) : QString();
 }
 
 QString shown(const std::optional<double>& value, const std::optional<Interval>& interval,

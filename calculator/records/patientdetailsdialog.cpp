@@ -141,7 +141,8 @@ PatientDetailsDialog::PatientDetailsDialog(Platform& platform, EpisodeModel& epi
     outcome->addWidget(makeRefusalNote(diedEdit, this));
 
     hashIdentifierButton = makeButton(QStringLiteral("HasH_ID"), QStringLiteral("&Hash ID"), this);
-    helpButton = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Help"), this);
+    // Alt+H is Hash ID's: Help takes the L.
+    helpButton = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("He&lp"), this);
     cancelButton = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Cancel"), this);
     okButton = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("OK"), this);
     okButton->setDefault(true);

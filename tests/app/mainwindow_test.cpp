@@ -5,6 +5,8 @@
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
 #include "fakeplatform.h"
+#include "mnemonics.h"
+#include "patientview/patientview.h"
 #include "records/patientdetailsdialog.h"
 #include "records/selftestwindow.h"
 #include "report/reportwindow.h"
@@ -115,6 +117,20 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     }
     void cleanup() { program.reset(); }
+
+    // Each window of the calculator: every access key in view belongs to one
+    // control.
+    void everyAccessKeyInViewIsOneControls() {
+        start({});
+        QStringList clashes;
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 &window(), &program->physiologicalPage1(), &program->physiologicalPage2(),
+                 &program->operativeDialog(), &program->reportWindow(), &program->selfTestWindow(),
+                 &program->detailsDialog(), &program->patientView()})
+            for (const QString& clash : caldrin::testing::mnemonicClashes(w))
+                clashes << w->objectName() + QStringLiteral(": ") + clash;
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QLatin1Char('\n'))));
+    }
 
     void startsWithCommandsDisabledAndFocusOnPhysiologicalButton() {
         start({});

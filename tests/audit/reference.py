@@ -18,6 +18,7 @@ import sys
 import numpy as np
 import scipy.stats as st
 import statsmodels.api as sm
+from statsmodels.stats.proportion import proportion_confint
 
 MODELS = [  # key, risk column or published equation, outcome column
     ("possum_morbidity", "P_MORB", "MORBIDITY"),
@@ -157,6 +158,11 @@ def main():
             out("band%d_n" % k, in_band.sum())
             out("band%d_observed" % k, y[in_band].sum())
             out("band%d_expected" % k, p[in_band].sum())
+            if in_band.sum() > 0:
+                lower, upper = proportion_confint(
+                    y[in_band].sum(), in_band.sum(), alpha=0.05, method="wilson")
+                out("band%d_rate_lower" % k, lower)
+                out("band%d_rate_upper" % k, upper)
         u = st.mannwhitneyu(p[y == 1], p[y == 0]).statistic
         out("auroc_mann_whitney", u / ((y == 1).sum() * (y == 0).sum()))
         auc, se = delong(p, y)

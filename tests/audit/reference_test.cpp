@@ -6,6 +6,7 @@
 #include "audit/funnel.h"
 #include "auditgenerator.h"
 #include "auditlines.h"
+#include "pythonfigures.h"
 
 #include <gtest/gtest.h>
 
@@ -26,21 +27,7 @@ std::map<std::string, double> reference(const std::string& path, double limit, d
     const std::string command =
         std::string(CALDRIN_REFERENCE_PYTHON) + " '" + CALDRIN_REFERENCE_SCRIPT + "' '" + path +
         "' " + std::to_string(limit) + " " + std::to_string(oddsRatio) + " " + followUp;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while (pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, got);
-    if (pipe) {
-        EXPECT_EQ(::pclose(pipe), 0) << text;
-    }
-    std::map<std::string, double> figures;
-    std::istringstream lines(text);
-    std::string model, name, value;
-    while (lines >> model >> name >> value)
-        figures[model + " " + name] = std::stod(value);
-    return figures;
+    return testing::pythonFigures(command);
 }
 
 TEST(AgainstPythonReference, EveryFigureAgrees) {
@@ -89,6 +76,10 @@ TEST(AgainstPythonReference, EveryFigureAgrees) {
             check((band + "n").c_str(), static_cast<double>(m.bands[k].figures.n));
             check((band + "observed").c_str(), static_cast<double>(m.bands[k].figures.observed));
             check((band + "expected").c_str(), m.bands[k].figures.expected);
+            if (m.bands[k].figures.n > 0) {
+                check((band + "rate_lower").c_str(), m.bands[k].figures.rateInterval->lower);
+                check((band + "rate_upper").c_str(), m.bands[k].figures.rateInterval->upper);
+            }
         }
         check("auroc_mann_whitney", *m.discrimination.auroc);
         check("auroc", *m.discrimination.auroc);

@@ -30,6 +30,29 @@ TEST(ExactPoissonLimits, MatchPublishedTables) {
     EXPECT_NEAR(scaled.upper, 18.390 / 4, 1e-3);
 }
 
+// Newcombe RG. Two-sided confidence intervals for the single proportion.
+// Stat Med 1998;17:857-872, Table II, method 3 (Wilson's score).
+TEST(WilsonInterval, MatchesPublishedLimitsAndStaysWithinZeroAndOne) {
+    struct Case {
+        std::uint64_t events;
+        std::uint64_t n;
+        double lower;
+        double upper;
+    };
+    for (const Case c : {Case{81, 263, 0.2553, 0.3662}, Case{15, 148, 0.0624, 0.1605},
+                         Case{0, 20, 0.0, 0.1611}, Case{1, 29, 0.0061, 0.1718}}) {
+        const Interval limits = wilsonInterval(c.events, c.n);
+        EXPECT_NEAR(limits.lower, c.lower, 5e-5) << c.events << "/" << c.n;
+        EXPECT_NEAR(limits.upper, c.upper, 5e-5) << c.events << "/" << c.n;
+    }
+    // Every event, or none: the limits end exactly at 1 and 0.
+    for (const std::uint64_t n : {1u, 35u, 1000000u}) {
+        EXPECT_EQ(wilsonInterval(n, n).upper, 1.0);
+        EXPECT_LT(wilsonInterval(n, n).lower, 1.0);
+        EXPECT_EQ(wilsonInterval(0, n).lower, 0.0);
+    }
+}
+
 TEST(ChiSquare, QuantilesAndTailsMatchTablesAndInvertEachOther) {
     struct Case {
         double probability;

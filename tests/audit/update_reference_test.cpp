@@ -4,6 +4,7 @@
 // Logit on L for logistic recalibration, Logit on PS and OS for revision.
 
 #include "audit/modelupdatefit.h"
+#include "pythonfigures.h"
 #include "updatedata.h"
 
 #include <gtest/gtest.h>
@@ -23,21 +24,7 @@ using modelupdate::Method;
 std::map<std::string, double> statsmodelsFits(const std::string& path) {
     const std::string command = std::string(CALDRIN_REFERENCE_PYTHON) + " '" +
                                 CALDRIN_UPDATE_REFERENCE_SCRIPT + "' '" + path + "'";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while (pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, got);
-    if (pipe) {
-        EXPECT_EQ(::pclose(pipe), 0) << text;
-    }
-    std::map<std::string, double> figures;
-    std::istringstream lines(text);
-    std::string fit, name, value;
-    while (lines >> fit >> name >> value)
-        figures[fit + " " + name] = std::stod(value);
-    return figures;
+    return testing::pythonFigures(command);
 }
 
 TEST(UpdateAgainstStatsmodels, CoefficientsCovarianceAndLikelihoodAgree) {

@@ -8,6 +8,7 @@
 #include "auditwindow/filterbar.h"
 #include "auditwindowtesting.h"
 #include "fakeplatform.h"
+#include "mnemonics.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -660,9 +662,16 @@ private Q_SLOTS:
                      qPrintable(lines[1]));
             QVERIFY(!window->isBusy());
         }
-        // Beside an audit file, such a file is one row of the problems, not one per line.
-        openWithKeyboard({dir.filePath("utf16.csv"), dir.filePath("other.csv"), mainFile});
+        // Beside an audit file, such a file is one row of the problems, not
+        // one per line, and the summary and the status line count it.
+        openWithKeyboard({dir.filePath("utf16.csv"), dir.filePath("other.csv"),
+                          dir.filePath("picture.csv"), dir.filePath("empty.csv"), mainFile});
         QCOMPARE(platform.messages.size(), 1u); // only the one before
+        for (const char* name : {"summaryLabel", "statusText"}) {
+            const QString text = child<QLabel>(name)->text();
+            QVERIFY2(text.contains("4 files refused (see Problems and exclusions)"),
+                     qPrintable(text));
+        }
         const QAbstractItemModel* table = child<QTableView>("problemTable")->model();
         for (const auto& [name, says] : {std::pair{"utf16.csv", "UTF-16 text"},
                                          std::pair{"other.csv", "not an audit data file"}}) {
@@ -1293,6 +1302,44 @@ private Q_SLOTS:
         QApplication::sendEvent(window.get(), &drop);
         waitForFigures();
         QVERIFY(window->windowTitle().startsWith("audit.csv"));
+        QVERIFY(dialogs.dropQuestions.empty()); // nothing open to add to
+
+        // With files open, a drop anywhere (here on a date field, which
+        // takes dropped text too) asks whether to add or replace.
+        generated::GeneratedAudit few;
+        few.records = 50;
+        few.seed = 31;
+        const QString second = generate(QStringLiteral("second.csv"), few);
+        child<QCheckBox>("rangeCheck")->setChecked(true); // the date fields take text
+        waitForFigures();
+        QLineEdit* dateText = child<DateField>("fromDate")->lineEdit();
+        QVERIFY(dateText->isEnabled() && dateText->acceptDrops());
+        const QString typed = dateText->text();
+        auto dropOn = [&](QWidget* target, const QString& path) {
+            QMimeData files;
+            files.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enterTarget(QPoint(2, 2), Qt::CopyAction, &files, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &enterTarget);
+            QVERIFY(enterTarget.isAccepted());
+            QDropEvent dropTarget(QPointF(2, 2), Qt::CopyAction, &files, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &dropTarget);
+        };
+        dialogs.dropAnswers.push_back(AuditDialogs::DropChoice::Add);
+        dropOn(dateText, second);
+        waitForFigures();
+        QCOMPARE(dialogs.dropQuestions.back(), QStringList{second});
+        QCOMPARE(dateText->text(), typed); // no path typed into the date
+        QCOMPARE(window->shownLoad()->data->files().size(), 2u);
+        dialogs.dropAnswers.push_back(AuditDialogs::DropChoice::Replace);
+        dropOn(child<QTableView>("mortalityTable")->viewport(), second);
+        QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().startsWith("second.csv - "), 30000);
+        waitForFigures();
+        QCOMPARE(window->shownLoad()->data->files().size(), 1u);
+        dialogs.dropAnswers.push_back(AuditDialogs::DropChoice::Cancel);
+        dropOn(window.get(), mainFile);
+        QCOMPARE(dialogs.dropQuestions.size(), 3u);
+        QVERIFY(!window->isBusy());
+        QVERIFY(window->windowTitle().startsWith("second.csv - "));
     }
 
     void unreadableFilesAreReported() {
@@ -1324,6 +1371,109 @@ private Q_SLOTS:
         QCOMPARE(platform.helpCalls.size(), 2u);
         QVERIFY(platform.helpCalls[0].isContents);
         QCOMPARE(platform.helpCalls[1].command, QStringLiteral("JumpID(\"\",\"auditwindow\")"));
+    }
+
+    // Small, default and large windows: every table shows its numbers and
+    // headings whole, its last column no wider than it needs, and every
+    // chart keeps a readable size; the page scrolls instead.
+    void tablesAndChartsStayReadableAtEverySize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("800 x 600") << QSize(800, 600);
+        QTest::newRow("default 1100 px") << QSize(1100, 760);
+        QTest::newRow("1600 px") << QSize(1600, 1000);
+    }
+    void tablesAndChartsStayReadableAtEverySize() {
+        QFETCH(QSize, size);
+        startWindow();
+        openWithKeyboard({mainFile});
+        window->resize(size);
+        QTRY_COMPARE(window->size(), size);
+        auto* pages = child<QTabWidget>("pages");
+
+        // Each column at least as wide as its heading and cells ask, the last
+        // exactly so, and the view showing every column (and, for the
+        // summary's tables, every row).
+        auto checkTable = [&](const char* name, int pageIndex, int rowsShown) {
+            pages->setCurrentIndex(pageIndex);
+            auto* view = child<QTableView>(name);
+            QTRY_VERIFY(view->isVisible());
+            QCoreApplication::processEvents();
+            const QHeaderView* header = view->horizontalHeader();
+            const QAbstractItemView* cells = view;
+            int last = -1;
+            for (int column = 0; column < header->count(); ++column) {
+                if (view->isColumnHidden(column))
+                    continue;
+                const int needed =
+                    std::max(header->sectionSizeHint(column), cells->sizeHintForColumn(column));
+                QVERIFY2(view->columnWidth(column) >= needed,
+                         qPrintable(QStringLiteral("%1 column %2: %3 < %4")
+                                        .arg(name)
+                                        .arg(column)
+                                        .arg(view->columnWidth(column))
+                                        .arg(needed)));
+                last = column;
+            }
+            QVERIFY(last >= 0);
+            QCOMPARE(view->columnWidth(last),
+                     std::max(header->sectionSizeHint(last), cells->sizeHintForColumn(last)));
+            QVERIFY2(view->viewport()->width() >= header->length(), name);
+            const int rows = rowsShown ? std::min(rowsShown, view->model()->rowCount())
+                                       : view->model()->rowCount();
+            int height = 0;
+            for (int row = 0; row < rows; ++row)
+                height += view->rowHeight(row);
+            QVERIFY2(view->viewport()->height() >= height, name);
+        };
+        for (const char* table :
+             {"morbidityTable", "mortalityTable", "calibrationTable", "comparisonTable"})
+            checkTable(table, 0, 0);
+        checkTable("completenessByMonth", 4, 3);
+
+        // A few episodes of the list in view however small the window.
+        auto* list = child<QTableView>("outstandingTable");
+        pages->setCurrentIndex(4);
+        QTRY_VERIFY(list->isVisible());
+        QVERIFY2(list->viewport()->height() >= 4 * list->verticalHeader()->defaultSectionSize(),
+                 qPrintable(QString::number(list->viewport()->height())));
+
+        // Charts: never squashed below about 300 by 400 pixels.
+        for (const char* name : {"calibrationChart", "rocChart", "vladChart", "cusumChart",
+                                 "histogramChart", "funnelChart"}) {
+            auto* view = child<QChartView>(name);
+            if (QByteArray(name) == "funnelChart")
+                pages->setCurrentIndex(2);
+            else
+                chartShown(name);
+            QTRY_VERIFY(view->isVisible());
+            QVERIFY2(view->height() >= 300 && view->width() >= 400,
+                     qPrintable(QStringLiteral("%1: %2 x %3")
+                                    .arg(name)
+                                    .arg(view->width())
+                                    .arg(view->height())));
+        }
+    }
+
+    // Every page and chart in turn: each access key in view belongs to one
+    // control, the pages' tabs and the menus' titles included.
+    void everyAccessKeyInViewIsOneControls() {
+        startWindow();
+        openWithKeyboard({mainFile});
+        auto* pages = child<QTabWidget>("pages");
+        auto* charts = child<QTabWidget>("chartTabs");
+        QStringList clashes;
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            const bool chartsPage = pages->currentWidget()->isAncestorOf(charts);
+            for (int chart = 0; chart < (chartsPage ? charts->count() : 1); ++chart) {
+                if (chartsPage)
+                    charts->setCurrentIndex(chart);
+                for (const QString& clash : caldrin::testing::mnemonicClashes(window.get()))
+                    clashes << pages->tabText(page) + QStringLiteral(" page: ") + clash;
+            }
+        }
+        clashes.removeDuplicates();
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QLatin1Char('\n'))));
     }
 
     void darkPaletteGivesDarkChartsAndReadableMarks() {

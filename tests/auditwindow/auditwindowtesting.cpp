@@ -30,6 +30,17 @@ QString titleOf(audit::Model model) {
     return QString::fromUtf8(std::string(audit::modelTitle(model)));
 }
 
+AuditDialogs::DropChoice FakeAuditDialogs::askAddOrReplace(QWidget*, const QStringList& dropped) {
+    dropQuestions.push_back(dropped);
+    if (dropAnswers.empty()) {
+        QTest::qFail("unexpected add-or-replace question", __FILE__, __LINE__);
+        return DropChoice::Cancel;
+    }
+    const DropChoice answer = dropAnswers.front();
+    dropAnswers.pop_front();
+    return answer;
+}
+
 QStringList FakeAuditDialogs::chooseFilesToOpen(QWidget*, const QString& folder) {
     openFolders.push_back(folder);
     if (openAnswers.empty()) {

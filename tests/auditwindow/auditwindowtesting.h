@@ -20,6 +20,8 @@ class FakeAuditDialogs : public AuditDialogs {
 public:
     std::deque<QStringList> openAnswers; // empty list: Cancel
     std::deque<std::optional<QString>> saveAnswers;
+    std::deque<DropChoice> dropAnswers;
+    std::vector<QStringList> dropQuestions;
 
     struct SaveRequest {
         QString title;
@@ -32,6 +34,7 @@ public:
     // would let the window's jobs go on meanwhile.
     std::function<void()> whileSaving;
 
+    DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) override;
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
     std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
                                             const QString& suggestedPath, const QString& filter,

@@ -3,6 +3,9 @@
 #include "auditwindow/filterbar.h"
 
 #include <QCategoryAxis>
+#include <QChartView>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QTest>
 
@@ -110,6 +113,33 @@ private Q_SLOTS:
                  QStringLiteral("Episodes in file order: none has a readable date"));
         QCOMPARE(preferredTimeAxis(dailyModel(QDate(2024, 7, 1), 0, 5)), TimeAxis::EpisodeNumber);
         QCOMPARE(preferredTimeAxis(dailyModel(QDate(2024, 7, 1), 1, 5)), TimeAxis::Date);
+    }
+
+    // Each side's path, its limit and its signals, each in the legend as it is
+    // drawn; the lower limit with a true minus sign.
+    void cusumLegendNamesLimitsAndSignals() {
+        ModelResult model = dailyModel(QDate(2024, 7, 1), 20);
+        model.cusum.limit = 4.5;
+        model.improvement.limit = 4.25;
+        model.improvement.oddsRatio = 0.5;
+        model.series[3].signal = true;
+        model.series[7].improvementSignal = true;
+        QChartView view(
+            makeChart(model, ChartKind::Cusum, QChart::ChartThemeLight, NumberFormat()).release());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QChart* chart = view.chart();
+        QCOMPARE(chart->legend()->markerShape(), QLegend::MarkerShapeFromSeries);
+        QStringList shown;
+        for (QAbstractSeries* series : chart->series())
+            for (QLegendMarker* marker : chart->legend()->markers(series))
+                if (marker->isVisible())
+                    shown << series->objectName() + ": " + marker->label();
+        for (const QString& entry : {QStringLiteral("limit: Control limit 4.50"),
+                                     QStringLiteral("improvementLimit: Control limit \u22124.25"),
+                                     QStringLiteral("signals: Signals: more deaths"),
+                                     QStringLiteral("improvementSignals: Signals: fewer deaths")})
+            QVERIFY2(shown.contains(entry), qPrintable(shown.join(QLatin1Char('\n'))));
     }
 
     void aMissingLimitIsSaidWithItsReason() {

@@ -96,6 +96,45 @@ private Q_SLOTS:
                  qPrintable(csv));
     }
 
+    // A dash between two negative bounds reads as one more minus, and a
+    // hyphen is not a minus sign.
+    void numbersShowATrueMinusAndNoNegativeZero_data() {
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("csv"); // the lower bound
+        QTest::newRow("both positive") << 1.05 << 1.88 << "."
+                                       << "1.05\u20131.88"
+                                       << "1.05";
+        QTest::newRow("both negative") << -1.17 << -0.89 << "."
+                                       << "\u22121.17 to \u22120.89"
+                                       << "-1.17";
+        QTest::newRow("across zero") << -0.5 << 0.25 << ","
+                                     << "\u22120,50 to 0,25"
+                                     << "-0.50";
+        QTest::newRow("negative zero") << -0.0004 << 0.3 << "."
+                                       << "0.00\u20130.30"
+                                       << "0.00";
+        QTest::newRow("both round to zero") << -0.004 << -0.001 << "."
+                                            << "0.00\u20130.00"
+                                            << "0.00";
+    }
+    void numbersShowATrueMinusAndNoNegativeZero() {
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(QString, separator);
+        QFETCH(QString, shown);
+        QFETCH(QString, csv);
+        const NumberFormat format(separator.at(0));
+        QCOMPARE(format.range(Interval{lower, upper}, 2), shown);
+        QCOMPARE(format.withInterval(0, Interval{lower, upper}, 2),
+                 format.number(0, 2) + QStringLiteral(" (") + shown + QStringLiteral(")"));
+        QCOMPARE(csvNumber(lower, 2), csv);
+        QVERIFY(!format.number(-0.0, 3).contains(QChar(0x2212)));
+        QVERIFY(!format.number(lower, 2).contains(QLatin1Char('-')));
+    }
+
     void csvQuotesWhatNeedsQuoting() {
         FigureTable table;
         table.csvHeaders = {"file", "problem"};

@@ -19,8 +19,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QSettings>
 #include <QTabWidget>
@@ -266,16 +269,24 @@ private Q_SLOTS:
         }
         QVERIFY(seriesNamed<QLineSeries>(view, "curveMissing").isEmpty());
         QCOMPARE(seriesNamed<QLineSeries>(view, "diagonal").size(), 1);
-        // The risks beneath: every episode counted once, with and without.
+        // The risks beneath: each outcome's episodes as shares of its own,
+        // both from 0, the events' bars in front and solid enough to see.
         const auto with = seriesNamed<QAreaSeries>(view, "histogramWith");
         const auto without = seriesNamed<QAreaSeries>(view, "histogramWithout");
         QCOMPARE(with.size(), 1);
         QCOMPARE(without.size(), 1);
-        double episodes = 0;
-        const QList<QPointF> tops = with[0]->upperSeries()->points();
-        for (qsizetype i = 0; i < tops.size(); i += 2)
-            episodes += tops[i].y();
-        QCOMPARE(episodes, static_cast<double>(m.overall.n));
+        for (const QAreaSeries* area : {with[0], without[0]}) {
+            double percent = 0;
+            const QList<QPointF> tops = area->upperSeries()->points();
+            for (qsizetype i = 0; i < tops.size(); i += 2)
+                percent += tops[i].y();
+            QVERIFY2(std::abs(percent - 100) < 1e-9, qPrintable(QString::number(percent)));
+            for (const QPointF& bottom : area->lowerSeries()->points())
+                QCOMPARE(bottom.y(), 0.0);
+        }
+        QVERIFY(view->chart()->series().indexOf(with[0]) >
+                view->chart()->series().indexOf(without[0]));
+        QVERIFY(with[0]->brush().color().alpha() >= 150);
 
         const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
         QVERIFY2(words.contains(QStringLiteral("ICI %1, E50 %2")
@@ -283,6 +294,53 @@ private Q_SLOTS:
                                          NumberFormat().number(*m.calibrationCurve.e50, 3))),
                  qPrintable(words));
         QVERIFY(words.contains("Curve at predicted "));
+    }
+
+    void observedRatesCarryIntervalsWithinZeroAndOne() {
+        // Outcomes at twenty times the predicted odds: the highest bands lose
+        // nearly every patient, where O:E's Poisson limits carried over to a
+        // rate would pass 1.
+        const QString file = generate(QStringLiteral("deadly.csv"), 3000, 5, 20.0);
+        open({file});
+        const AnalysisResult expected = engineFigures({file});
+        const ModelResult& m = expected.models[indexOf(expected, Model::PPossumMortality)];
+        bool poissonPassesOne = false;
+        for (const RiskBand& band : m.bands)
+            if (band.figures.interval && band.figures.n > 0)
+                poissonPassesOne |= band.figures.interval->upper * band.figures.expected /
+                                        static_cast<double>(band.figures.n) >
+                                    1.0;
+        QVERIFY(poissonPassesOne);
+
+        chooseModel(Model::PPossumMortality);
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+        auto* view = child<QChartView>("calibrationChart");
+        QTRY_VERIFY(view->isVisible() && view->chart() &&
+                    view->chart()->title().startsWith(titleOf(Model::PPossumMortality)));
+        const auto bars = seriesNamed<QLineSeries>(view, "interval");
+        QVERIFY(!bars.isEmpty());
+        for (const QLineSeries* bar : bars)
+            for (const QPointF& point : bar->points())
+                QVERIFY2(point.y() >= 0 && point.y() <= 1, qPrintable(QString::number(point.y())));
+
+        // In words: "observed rate 0.991 (0.958–1.000)", each inside [0, 1]
+        // and holding its rate.
+        const QString words = child<QPlainTextEdit>("chartFigures")->toPlainText();
+        static const QRegularExpression rate(
+            QStringLiteral("observed rate ([0-9.]+) \\(([0-9.]+)\u2013([0-9.]+)\\)"));
+        int rates = 0;
+        for (const QRegularExpressionMatch& match : rate.globalMatch(words)) {
+            const double observed = match.captured(1).toDouble();
+            const double lower = match.captured(2).toDouble();
+            const double upper = match.captured(3).toDouble();
+            QVERIFY2(0 <= lower && lower <= observed && observed <= upper && upper <= 1,
+                     qPrintable(match.captured(0)));
+            ++rates;
+        }
+        QCOMPARE(rates, static_cast<int>(
+                            std::count_if(m.bands.begin(), m.bands.end(), [](const RiskBand& band) {
+                                return band.figures.n > 0;
+                            })));
     }
 
     void aMissingCurveSaysWhy() {
@@ -313,7 +371,7 @@ private Q_SLOTS:
 
         chooseModel(Model::RaaaPossumMortality);
         chooseModel(Model::PPossumMortality);
-        QTest::keyClick(window.get(), Qt::Key_N, Qt::AltModifier);
+        QTest::keyClick(window.get(), Qt::Key_L, Qt::AltModifier);
         QCOMPARE(child<QTabWidget>("pages")->currentWidget()->objectName(),
                  QStringLiteral("funnelPage"));
         auto* view = child<QChartView>("funnelChart");
@@ -321,10 +379,10 @@ private Q_SLOTS:
         QVERIFY(view->chart()->title().startsWith(titleOf(Model::PPossumMortality)));
 
         // The flagged unit is drawn apart, at its O:E against its expected
-        // count, and labelled with its file name.
+        // count, and labelled with its number in the list beside the plot.
         const auto outside = seriesNamed<QScatterSeries>(view, "unitOutside");
         QCOMPARE(outside.size(), 1);
-        QCOMPARE(outside[0]->pointLabelsFormat(), QStringLiteral("doubled.csv"));
+        QCOMPARE(outside[0]->pointLabelsFormat(), QStringLiteral("1"));
         QVERIFY(outside[0]->pointLabelsVisible());
         QCOMPARE(outside[0]->at(0).x(), doubled.expected);
         QCOMPARE(outside[0]->at(0).y(), *doubled.ratio);
@@ -336,6 +394,15 @@ private Q_SLOTS:
         QCOMPARE(target[0]->at(0).y(), 1.0);
         for (const char* name : {"limit95Upper", "limit95Lower", "limit998Upper", "limit998Lower"})
             QVERIFY2(seriesNamed<QLineSeries>(view, name).size() == 1, name);
+        // The two pairs of limits tell apart in the legend too: drawn as their
+        // lines are, in styles that differ.
+        QLegend* legend = view->chart()->legend();
+        QCOMPARE(legend->markerShape(), QLegend::MarkerShapeFromSeries);
+        const auto limit95 = seriesNamed<QLineSeries>(view, "limit95Upper")[0];
+        const auto limit998 = seriesNamed<QLineSeries>(view, "limit998Upper")[0];
+        QVERIFY(limit95->pen().style() != limit998->pen().style());
+        for (QLineSeries* limit : {limit95, limit998})
+            QVERIFY(legend->markers(limit).value(0) && legend->markers(limit)[0]->isVisible());
         QVERIFY(seriesNamed<QLineSeries>(view, "overdispersedUpper").isEmpty());
         // The limits drawn are the exact Poisson ones: at E = 100 the upper
         // 95% limit is (r - a) / E with r = 120 and a from scipy's
@@ -350,7 +417,7 @@ private Q_SLOTS:
             child<QPlainTextEdit>("funnelFigures")->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines[1], QStringLiteral("1 unit outside the limits, listed first."));
         QVERIFY2(lines[2].startsWith(
-                     files[2] +
+                     QStringLiteral("1. ") + files[2] +
                      QStringLiteral(": n %1, observed %2,").arg(doubled.n).arg(doubled.observed)) &&
                      lines[2].contains("outside the 99.8% limits"),
                  qPrintable(lines[2]));
@@ -420,7 +487,7 @@ private Q_SLOTS:
         const QStringList files{generate(QStringLiteral("darkA.csv"), 300, 500, 1.0),
                                 generate(QStringLiteral("darkB.csv"), 300, 501, 2.0)};
         open(files);
-        QTest::keyClick(window.get(), Qt::Key_N, Qt::AltModifier);
+        QTest::keyClick(window.get(), Qt::Key_L, Qt::AltModifier);
         auto* view = child<QChartView>("funnelChart");
         QTRY_VERIFY(view->chart() && !view->chart()->series().isEmpty());
         QCOMPARE(view->chart()->theme(), QChart::ChartThemeDark);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "helpviewer/helpwindow.h"
+#include "mnemonics.h"
 #include "widgets/contrast.h"
 
 #include <QApplication>
@@ -99,6 +100,17 @@ private Q_SLOTS:
         openWindow();
         QVERIFY2(worstHeadingContrast() >= kReadableContrast,
                  QByteArray::number(worstHeadingContrast()));
+    }
+
+    // With the find bar hidden and shown: each access key in view belongs to
+    // one control.
+    void everyAccessKeyInViewIsOneControls() {
+        openWindow();
+        QStringList clashes = caldrin::testing::mnemonicClashes(window.get());
+        QTest::keyClick(browser(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findText()->isVisible());
+        clashes << caldrin::testing::mnemonicClashes(window.get());
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QLatin1Char('\n'))));
     }
 
     void ctrlFFindsEveryMatchInTurn() {

@@ -179,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(form));
         const std::array<std::pair<const char*, QString>, 4> buttons = {{
             {"HasH_ID", QStringLiteral("&Hash ID")},
-            {"BitBtn3", QStringLiteral("&Help")},
+            {"BitBtn3", QStringLiteral("He&lp")},
             {"BitBtn2", QStringLiteral("Cancel")},
             {"BitBtn1", QStringLiteral("OK")},
         }};
