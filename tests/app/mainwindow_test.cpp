@@ -47,6 +47,8 @@ class MainWindowTest : public QObject {
         program = std::make_unique<Program>(platform, arguments);
         program->showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        // The whole window: the unit's figure is added after the first showing.
+        QTRY_VERIFY(window().unitUpdatePanel());
     }
 
     void typeScores(const QString& ps, const QString& os) {
@@ -173,7 +175,6 @@ private Q_SLOTS:
                                    kOtherRiskBoxes[1], kOtherRiskBoxes[2], "PatientViewButton",
                                    // the unit's figure, read after the first showing
                                    "OpenUnitUpdate", "Button2"};
-        QTRY_VERIFY(window().unitUpdatePanel());
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
         for (const char* name : {"Button1", "Button4", "Addtofilebutton", "PatientViewButton"})
             button(name)->setEnabled(true);
