@@ -16,7 +16,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -84,7 +86,9 @@ class UnitUpdateTest : public QObject {
 
     void start() {
         program = std::make_unique<Program>(platform, QStringList{QStringLiteral("/TEST")});
+        QVERIFY(!panel());
         program->showMainWindow();
+        QVERIFY(!panel());
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window()));
@@ -129,12 +133,12 @@ private Q_SLOTS:
         QVERIFY(config.isValid());
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         QVERIFY(updatePath().startsWith(config.path()));
-        QVERIFY(QDir().mkpath(config.path() + QStringLiteral("/caldrin")));
     }
 
     void init() {
         platform = FakePlatform();
         QFile::remove(updatePath());
+        QVERIFY(QDir().mkpath(QFileInfo(updatePath()).absolutePath()));
     }
     void cleanup() { program.reset(); }
 
@@ -274,6 +278,8 @@ private Q_SLOTS:
     }
 
     void opensAndClearsAnUpdateFromTheKeyboard() {
+        // No configuration folder yet: opening makes it.
+        QVERIFY(QDir(QFileInfo(updatePath()).absolutePath()).removeRecursively());
         start();
         const QString chosen = config.filePath(QStringLiteral("chosen.json"));
         const QString damaged = config.filePath(QStringLiteral("damaged.json"));
