@@ -124,6 +124,17 @@ TEST(ApplyUpdate, GivesTheUpdatedRiskAndItsIntervalForEachMethod) {
     EXPECT_FALSE(r.lower);
 }
 
+TEST(UpdateTitle, NamesTheModelUnitPeriodAndCounts) {
+    ModelUpdate u = sampleUpdate();
+    EXPECT_EQ(updateTitle(u), "P-POSSUM mortality, updated on Ward 7, St Elsewhere, "
+                              "1 Jan 2025\u201331 Dec 2025 (2400 episodes, 130 deaths)");
+    u.model = ModelId::PossumMorbidity;
+    u.unit.clear();
+    u.to = {2026, 3, 9};
+    EXPECT_EQ(updateTitle(u), "POSSUM morbidity, updated on an unnamed unit, "
+                              "1 Jan 2025\u20139 Mar 2026 (2400 episodes, 130 complications)");
+}
+
 TEST(ApplyUpdate, ClampsTheLogitOfARiskOfOneAsTheAnalysisDoes) {
     EXPECT_NEAR(clampedLogit(1.0), std::log((1 - 1e-6) / 1e-6), 1e-9);
     EXPECT_NEAR(clampedLogit(0.0), -std::log((1 - 1e-6) / 1e-6), 1e-9);
