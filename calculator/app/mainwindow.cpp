@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/mainwindow.h"
 
+#include "app/unitupdatepanel.h"
 #include "episode/episodemodel.h"
 #include "platform/platform.h"
 #include "records/auditdatafile.h"
 #include "riskmodels/riskmodels.h"
 #include "widgets/textedge.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -163,6 +165,7 @@ void MainWindow::buildControls() {
     addToFileButton->setEnabled(episode_.addToFileEnabled());
 
     auto* grid = new QGridLayout(this);
+    grid_ = grid;
     grid->addWidget(titleLabel, 0, 0, 1, 3, Qt::AlignHCenter);
     grid->addWidget(makeLabel(QStringLiteral("Physiological score:"), physiologicalScoreEdit, this),
                     1, 0);
@@ -233,8 +236,13 @@ void MainWindow::buildControls() {
     connect(addToFileButton, &QPushButton::clicked, this, &MainWindow::addToFileClicked);
     connect(testHashButton, &QPushButton::clicked, this, &MainWindow::testHashClicked);
     connect(patientViewButton, &QPushButton::clicked, this, &MainWindow::patientViewRequested);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { Q_EMIT helpRequested(QStringLiteral("contents")); });
+    // F1 presses Help: from within the unit's figure it opens that figure's topic.
+    connect(helpButton, &QPushButton::clicked, this, [this] {
+        const bool onUnitFigure =
+            unitUpdatePanel_ && unitUpdatePanel_->isAncestorOf(QApplication::focusWidget());
+        Q_EMIT helpRequested(onUnitFigure ? QStringLiteral("unitupdate")
+                                          : QStringLiteral("contents"));
+    });
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
 
     connect(&episode_, &EpisodeModel::calculateEnabledChanged, calculateButton,
@@ -292,7 +300,39 @@ void MainWindow::showEvent(QShowEvent* event) {
         shownOnce_ = true;
         FormShow();
         physiologicalScoreButton->setFocus();
+        // The unit's update is read once the window is on the screen: the
+        // calculator never needs it to start.
+        QMetaObject::invokeMethod(this, &MainWindow::loadUnitUpdate, Qt::QueuedConnection);
     }
+}
+
+void MainWindow::loadUnitUpdate() {
+    if (unitUpdatePanel_)
+        return;
+    unitUpdatePanel_ = new UnitUpdatePanel(platform_, this);
+    grid_->addWidget(unitUpdatePanel_, 10, 0, 1, 4);
+    QWidget::setTabOrder(patientViewButton, unitUpdatePanel_->firstControl());
+    connect(unitUpdatePanel_, &UnitUpdatePanel::updateChanged, this, [this] {
+        showUnitUpdateFigure();
+        Q_EMIT unitUpdateChanged();
+    });
+    unitUpdatePanel_->load();
+    showUnitUpdateFigure();
+    unitUpdatePanel_->show();
+    Q_EMIT unitUpdateChanged();
+}
+
+// The unit's figure is shown with the published risks, for the same scores.
+void MainWindow::showUnitUpdateFigure() {
+    if (!unitUpdatePanel_)
+        return;
+    if (pPossumMortalityEdit->text().isEmpty()) {
+        unitUpdatePanel_->clearFigure();
+        return;
+    }
+    const Assessment& assessment = episode_.assessment();
+    unitUpdatePanel_->showFigure(assessment.physiologicalScore, assessment.operativeScore,
+                                 decimalSeparatorOf(platform_.regionalSettings().decimalSeparator));
 }
 
 void MainWindow::FormShow() {
@@ -336,6 +376,8 @@ void MainWindow::clearRiskBoxes() {
         box->clear();
     for (QLineEdit* box : otherPublishedEdits)
         box->clear();
+    if (unitUpdatePanel_)
+        unitUpdatePanel_->clearFigure();
 }
 
 void MainWindow::scoreTextChanged() {
@@ -355,6 +397,7 @@ void MainWindow::calculateClicked() {
             ->setText(QString::fromStdString(FormatRiskPercent(risk, separator)));
     }
     showOtherPublishedRisks(separator);
+    showUnitUpdateFigure();
     patientViewButton->setEnabled(true);
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,6 +20,7 @@ namespace caldrin {
 class AuditDataFile;
 class EpisodeModel;
 class Platform;
+class UnitUpdatePanel;
 
 // The main window: shows the two score totals and the five risks, opens the
 // score dialogs, and runs Calculate, the report, the audit file, the MD5
@@ -32,6 +34,10 @@ public:
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // The unit's update shown beside the published figures, once read (after
+    // the first showing); null before.
+    UnitUpdatePanel* unitUpdatePanel() const { return unitUpdatePanel_; }
+
 Q_SIGNALS:
     void physiologicalScoreRequested();
     void operativeScoreRequested();
@@ -44,6 +50,8 @@ Q_SIGNALS:
     // The patient view, for the risks just calculated.
     void patientViewRequested();
     void helpRequested(const QString& topic);
+    // The unit's update was read, set or cleared.
+    void unitUpdateChanged();
     // The main window has closed: the program ends.
     void closed();
 
@@ -60,6 +68,8 @@ private:
     QLineEdit* riskBox(RiskKind kind) const;
     void showOtherPublishedRisks(char decimalSeparator);
     ReportSources shownFigures() const;
+    void loadUnitUpdate();
+    void showUnitUpdateFigure();
 
     void calculateClicked();
     void changePhysiologicalScoreClicked();
@@ -97,6 +107,9 @@ private:
     // Set apart below the added equations: enabled while the risks shown are
     // those of the scores shown.
     QPushButton* patientViewButton = nullptr;
+    // Made after the first showing, so that start-up never waits for it.
+    UnitUpdatePanel* unitUpdatePanel_ = nullptr;
+    QGridLayout* grid_ = nullptr;
 };
 
 } // namespace caldrin

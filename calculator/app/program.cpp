@@ -2,6 +2,7 @@
 #include "app/program.h"
 
 #include "app/mainwindow.h"
+#include "app/unitupdatepanel.h"
 #include "entry/operativedialog.h"
 #include "entry/physiologicalpages.h"
 #include "episode/episodemodel.h"
@@ -76,6 +77,9 @@ Program::Program(Platform& platform, const QStringList& arguments)
             patientView_->close();
     };
     QObject::connect(episode_.get(), &EpisodeModel::risksCleared, mainWindow_.get(),
+                     closePatientView);
+    // Nor does it show a figure of an update no longer in force.
+    QObject::connect(mainWindow_.get(), &MainWindow::unitUpdateChanged, mainWindow_.get(),
                      closePatientView);
     QObject::connect(episode_.get(), &EpisodeModel::reportEnabledChanged, mainWindow_.get(),
                      [closePatientView](bool enabled) {
@@ -178,6 +182,8 @@ PatientView& Program::patientView() {
 
 void Program::openPatientView() {
     const Assessment& assessment = episode_->assessment();
+    const UnitUpdatePanel* unitUpdate = mainWindow_->unitUpdatePanel();
+    patientView().setUnitUpdate(unitUpdate ? unitUpdate->update() : std::nullopt);
     patientView().showFor(
         {assessment.factorPoints, assessment.physiologicalScore, assessment.operativeScore});
 }

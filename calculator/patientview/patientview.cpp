@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace caldrin {
@@ -53,6 +54,8 @@ QPushButton* makeButton(const QString& caption, const QString& name, QWidget* pa
 
 // P-POSSUM for general surgery: the model a conversation starts from.
 constexpr auto kDefaultModel = riskmodels::ModelId::PPossum1996Mortality;
+// The selector's data for the unit's update, which no model of the table has.
+constexpr int kUnitUpdateEntry = -1;
 
 } // namespace
 
@@ -148,17 +151,35 @@ void PatientView::buildControls() {
     resize(980, 720);
 }
 
-// Every model of the table, each with the patients it was made for.
-// An updated figure for this unit, once the audit can make one, belongs first
-// in this list, with its interval handed to uncertaintySentence.
+// The unit's update first, when one is set, then every model of the table,
+// each with the patients it was made for.
 void PatientView::fillModels() {
+    const QSignalBlocker quiet(modelSelector);
+    modelSelector->clear();
+    if (unitUpdate_)
+        modelSelector->addItem(text(modelupdate::updateTitle(*unitUpdate_)), kUnitUpdateEntry);
     for (const riskmodels::RiskModel& m : riskmodels::allModels())
         modelSelector->addItem(text(m.title) + QStringLiteral(": made for ") + text(m.population),
                                int(m.id));
-    modelSelector->setCurrentIndex(modelSelector->findData(int(kDefaultModel)));
+    modelSelector->setCurrentIndex(
+        modelSelector->findData(unitUpdate_ ? kUnitUpdateEntry : int(kDefaultModel)));
+}
+
+void PatientView::setUnitUpdate(const std::optional<modelupdate::ModelUpdate>& update) {
+    if (update == unitUpdate_)
+        return;
+    unitUpdate_ = update;
+    fillModels();
+    refresh();
+}
+
+bool PatientView::updateChosen() const {
+    return unitUpdate_ && modelSelector->currentData().toInt() == kUnitUpdateEntry;
 }
 
 const riskmodels::RiskModel& PatientView::chosenModel() const {
+    if (updateChosen())
+        return riskmodels::model(unitUpdate_->model);
     return riskmodels::model(riskmodels::ModelId(modelSelector->currentData().toInt()));
 }
 
@@ -177,9 +198,18 @@ PatientSheet PatientView::sheet() const {
     const riskmodels::RiskModel& m = chosenModel();
     sheet.patientName = patientNameEdit->text().trimmed();
     sheet.date = platform_.today().toString(QStringLiteral("d MMMM yyyy"));
-    sheet.modelTitle = text(m.title);
-    const double risk =
+    const bool updated = updateChosen();
+    sheet.modelTitle = updated ? text(modelupdate::updateTitle(*unitUpdate_)) : text(m.title);
+    double risk =
         riskmodels::riskFromScores(m, episode_.physiologicalScore, episode_.operativeScore);
+    std::optional<riskwords::Interval> interval;
+    if (updated) {
+        const modelupdate::UpdatedRisk r = modelupdate::applyUpdate(
+            *unitUpdate_, episode_.physiologicalScore, episode_.operativeScore);
+        risk = r.risk;
+        if (r.lower && r.upper)
+            interval = riskwords::Interval{*r.lower, *r.upper};
+    }
     const auto frequency = riskwords::naturalFrequency(risk);
     const auto sentence = riskwords::frequencySentence(m, risk);
     if (!frequency || !sentence || episode_.physiologicalScore == 0 ||
@@ -202,11 +232,34 @@ PatientSheet PatientView::sheet() const {
             sheet.complications = QStringLiteral("Complications: ") + text(*words) +
                                   QLatin1Char(' ') + sheet.complications;
     }
-    sheet.uncertainty = text(riskwords::uncertaintySentence(std::nullopt));
+    sheet.uncertainty = text(riskwords::uncertaintySentence(interval));
     sheet.population = text(riskwords::populationSentence(m));
+    if (updated)
+        sheet.population += QStringLiteral(" It was corrected on this unit's own audit.");
 
-    const riskdrivers::Drivers drivers = riskdrivers::riskDrivers(
+    riskdrivers::Drivers drivers = riskdrivers::riskDrivers(
         m, episode_.factorPoints, episode_.physiologicalScore, episode_.operativeScore);
+    const bool reweighed =
+        updated && (unitUpdate_->method == modelupdate::Method::Revision ||
+                    (unitUpdate_->method == modelupdate::Method::LogisticRecalibration &&
+                     unitUpdate_->coefficients.at(1) <= 0));
+    if (reweighed) {
+        // A revision weighs the two scores anew (and a slope that is not
+        // positive turns the order of risks round): the published equation's
+        // shares would misstate what drives the corrected figure.
+        drivers.drivers.clear();
+        if (drivers.missingReason.empty())
+            drivers.missingReason = "What drives the risk is shown for the published "
+                                    "equations only: this update weighs the scores anew.";
+    } else if (updated) {
+        // A recalibration with a positive slope keeps the equation's order of
+        // risks, so its shares
+        // rank the factors alike; each "if" figure is corrected the same way.
+        for (riskdrivers::Driver& driver : drivers.drivers)
+            if (driver.whatIf)
+                driver.whatIf->risk =
+                    modelupdate::applyUpdateToRisk(*unitUpdate_, driver.whatIf->risk, 0, 0).risk;
+    }
     for (const riskdrivers::Driver& driver : drivers.drivers) {
         QString line = capitalised(text(driver.words));
         if (driver.whatIf) {
@@ -225,6 +278,10 @@ PatientSheet PatientView::sheet() const {
                             : text(drivers.missingReason);
     sheet.source = text(m.title) + QStringLiteral(". ") + text(m.citation) +
                    QStringLiteral(". doi:") + text(m.doi);
+    if (updated)
+        sheet.source = sheet.modelTitle + QStringLiteral(", by ") +
+                       text(modelupdate::methodTitle(unitUpdate_->method)) +
+                       QStringLiteral(", from ") + sheet.source;
     return sheet;
 }
 

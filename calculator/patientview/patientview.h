@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modelupdate/modelupdate.h"
 #include "patientview/patientsheet.h"
 #include "riskmodels/riskmodels.h"
 #include "scoring/factors.h"
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -41,6 +43,10 @@ public:
     // chosen before kept (P-POSSUM at first).
     void showFor(const ScoredEpisode& episode);
 
+    // The unit's update, when one is set: offered first among the models and
+    // chosen whenever it changes. Without one, P-POSSUM is chosen.
+    void setUnitUpdate(const std::optional<modelupdate::ModelUpdate>& update);
+
     // What the sheet would say now.
     PatientSheet sheet() const;
 
@@ -52,11 +58,14 @@ private:
     void fillModels();
     void refresh();
     const riskmodels::RiskModel& chosenModel() const;
+    // The unit's update is the entry chosen.
+    bool updateChosen() const;
     void printClicked();
     void savePdfClicked();
 
     Platform& platform_;
     ScoredEpisode episode_;
+    std::optional<modelupdate::ModelUpdate> unitUpdate_;
 
     QComboBox* modelSelector;
     QLabel* populationNote;

@@ -380,6 +380,28 @@ std::string_view methodTitle(Method method) {
     return {};
 }
 
+namespace {
+
+std::string dayText(const CalendarDate& date) {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const int month = std::clamp(date.month, 1, 12);
+    return std::to_string(date.day) + " " + kMonths[month - 1] + " " + std::to_string(date.year);
+}
+
+} // namespace
+
+std::string updateTitle(const ModelUpdate& update) {
+    const riskmodels::RiskModel& model = riskmodels::model(update.model);
+    const char* counted =
+        model.predicts == riskmodels::Predicts::Mortality ? " deaths)" : " complications)";
+    return std::string(model.title) + ", updated on " +
+           (update.unit.empty() ? std::string("an unnamed unit") : update.unit) + ", " +
+           dayText(update.from) + "\u2013" + dayText(update.to) + " (" +
+           std::to_string(update.episodes) + " episodes, " + std::to_string(update.events) +
+           counted;
+}
+
 std::optional<Method> methodFromKey(std::string_view key) {
     for (const Method method : kMethods)
         if (methodKey(method) == key)

@@ -111,6 +111,12 @@ ReadUpdate readUpdateFile(const std::string& path);
 // when the text is not a JSON object.
 std::string contentChecksum(std::string_view documentText);
 
+// How the calculator names an updated figure: "P-POSSUM mortality, updated on
+// Ward 7, 1 Jan 2025–3 Dec 2025 (2400 episodes, 130 deaths)" (UTF-8; an
+// unnamed unit is "an unnamed unit", a morbidity model counts
+// "complications").
+std::string updateTitle(const ModelUpdate& update);
+
 // p' from the update's equation for one patient, with the 95% interval from
 // the covariance on the logit scale (x' Sigma x with x = [1], [1, L] or
 // [1, PS(, OS)]), back-transformed. The original model has no interval.

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOption>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -33,6 +34,7 @@ using caldrin::testing::FakePlatform;
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir config;
     FakePlatform platform;
     std::unique_ptr<Program> program;
 
@@ -45,6 +47,8 @@ class MainWindowTest : public QObject {
         program = std::make_unique<Program>(platform, arguments);
         program->showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        // The whole window: the unit's figure is added after the first showing.
+        QTRY_VERIFY(window().unitUpdatePanel());
     }
 
     void typeScores(const QString& ps, const QString& os) {
@@ -108,6 +112,12 @@ class MainWindowTest : public QObject {
     }
 
 private Q_SLOTS:
+    // A configuration folder of the test's own: an update of the unit's
+    // figure in the user's folder would change what the window shows.
+    void initTestCase() {
+        QVERIFY(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
     void cleanup() { program.reset(); }
 
     // Each window of the calculator: every access key in view belongs to one
@@ -160,20 +170,11 @@ private Q_SLOTS:
 
     void tabVisitsTheCommandsInOrder() {
         start({});
-        const QStringList expected{"Button3",
-                                   "Button1",
-                                   "Button4",
-                                   "Addtofilebutton",
-                                   "BitBtn1",
-                                   "Edit6",
-                                   "Edit7",
-                                   "TestMD5Button",
-                                   "BitBtn3",
-                                   kOtherRiskBoxes[0],
-                                   kOtherRiskBoxes[1],
-                                   kOtherRiskBoxes[2],
-                                   "PatientViewButton",
-                                   "Button2"};
+        const QStringList expected{"Button3", "Button1", "Button4", "Addtofilebutton", "BitBtn1",
+                                   "Edit6", "Edit7", "TestMD5Button", "BitBtn3", kOtherRiskBoxes[0],
+                                   kOtherRiskBoxes[1], kOtherRiskBoxes[2], "PatientViewButton",
+                                   // the unit's figure, read after the first showing
+                                   "OpenUnitUpdate", "Button2"};
         // Disabled commands are passed over by Tab; enable them to see the whole chain.
         for (const char* name : {"Button1", "Button4", "Addtofilebutton", "PatientViewButton"})
             button(name)->setEnabled(true);

@@ -54,6 +54,7 @@ class PatientViewTest : public QObject {
     FakePlatform platform;
     std::unique_ptr<Program> program;
     QTemporaryDir folder;
+    QTemporaryDir config;
 
     MainWindow& main() { return program->mainWindow(); }
     template <typename T = QWidget> T* in(QWidget& window, const char* name) {
@@ -87,6 +88,12 @@ class PatientViewTest : public QObject {
     }
 
 private Q_SLOTS:
+    // A configuration folder of the test's own: an update of the unit's
+    // figure in the user's folder would be the view's first model.
+    void initTestCase() {
+        QVERIFY(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
     void cleanup() { program.reset(); }
 
     // Alt+V opens the view over the calculation; the picture's text
