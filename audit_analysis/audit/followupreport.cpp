@@ -33,7 +33,8 @@ std::size_t columnsOf(std::string_view utf8) {
 // Prose in lines of at most 80 columns: the first indented by `indent`, the
 // rest by `indent` + 2. A word longer than a line stays whole.
 std::string wrappedText(std::string_view text, std::size_t indent = 2) {
-    const std::string next = "\n" + std::string(indent + 2, ' ');
+    std::string next(indent + 3, ' '); // a line break, then the indent
+    next[0] = '\n';
     std::string out(indent, ' ');
     std::size_t column = indent;
     bool lineStart = true;

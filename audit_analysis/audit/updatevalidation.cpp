@@ -44,9 +44,15 @@ std::string jsonNumber(const std::optional<double>& value) {
     return value && std::isfinite(*value) ? shortestText(*value) : std::string("null");
 }
 
+// Built by appending: GCC 12 at -O3 takes "literal" + string for an
+// overlapping copy.
 std::string jsonInterval(const std::optional<Interval>& value) {
-    return value ? "[" + shortestText(value->lower) + ", " + shortestText(value->upper) + "]"
-                 : std::string("null");
+    if (!value)
+        return "null";
+    std::string text(1, '[');
+    text.append(shortestText(value->lower)).append(", ").append(shortestText(value->upper));
+    text.push_back(']');
+    return text;
 }
 
 } // namespace

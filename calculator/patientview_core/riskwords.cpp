@@ -35,11 +35,17 @@ std::optional<Frequency> naturalFrequency(double risk) {
     return f;
 }
 
+// "1,000": built forwards, as GCC 12 at -O3 takes insert() into the same
+// string for an overlapping copy.
 std::string countText(int count) {
-    std::string digits = std::to_string(count);
-    for (int at = int(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(std::size_t(at), ",");
-    return digits;
+    const std::string digits = std::to_string(count);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text.push_back(',');
+        text.push_back(digits[i]);
+    }
+    return text;
 }
 
 OutcomeWords outcomeWords(const riskmodels::RiskModel& model) {

@@ -29,8 +29,13 @@ double expit(double eta) {
     return eta >= 0 ? 1 / (1 + std::exp(-eta)) : std::exp(eta) / (1 + std::exp(eta));
 }
 
+// Built by appending: GCC 12 at -O3 takes "literal" + string for an
+// overlapping copy.
 std::string inQuotes(std::string_view name) {
-    return "\"" + std::string(name) + "\"";
+    std::string quoted(1, '"');
+    quoted.append(name);
+    quoted.push_back('"');
+    return quoted;
 }
 
 std::string dateText(const CalendarDate& date) {

@@ -216,8 +216,13 @@ MeasuredReading readMeasurement(const MeasuredFactor& factor, std::size_t unitIn
     const MeasurementUnit& unit = factor.units[unitIndex];
     const MeasurementUnit& table = factor.units.front();
     const std::optional<TypedNumber> number = parseTypedNumber(text, separator);
-    if (!number)
-        return {std::nullopt, {}, "\"" + std::string(text) + "\" is not a number."};
+    if (!number) {
+        // Built by appending: GCC 12 at -O3 takes "literal" + string for an
+        // overlapping copy.
+        std::string reason(1, '"');
+        reason.append(text).append("\" is not a number.");
+        return {std::nullopt, {}, std::move(reason)};
+    }
     if (factor.wholeNumbersOnly && number->decimals > 0 &&
         number->digits % kTen[number->decimals] != 0) {
         return {std::nullopt,
