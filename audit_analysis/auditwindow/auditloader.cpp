@@ -196,7 +196,7 @@ void AuditLoader::analyse(std::shared_ptr<const AuditData> data, const AnalysisO
 }
 
 // Runs on the job's thread. Tables do not depend on the CUSUM's control
-// limit, whose simulation takes far longer than everything else: without a
+// limit, whose search takes longer than everything else: without a
 // given limit the window first gets the figures with the limit left open,
 // then everything. A cancelled job ends quietly: cancel() has already
 // let go of it.

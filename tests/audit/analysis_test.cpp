@@ -369,7 +369,8 @@ TEST(Analysis, ComputedLimitIsReportedAndCancelStops) {
     // The simulation, kept as an option, finds about the same limit.
     options.limitMethod = AnalysisOptions::LimitMethod::Simulation;
     options.simulationRuns = 500;
-    const Cusum& simulated = analyse(data, options).models[0].cusum;
+    const AnalysisResult simulation = analyse(data, options);
+    const Cusum& simulated = simulation.models[0].cusum;
     ASSERT_TRUE(simulated.limit);
     EXPECT_EQ(simulated.simulationRuns, 500u);
     EXPECT_NEAR(*simulated.limit, *cusum.limit, 0.05 * *cusum.limit);
