@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace caldrin::audit {
@@ -18,6 +19,9 @@ using Date = caldrin::CalendarDate;
 // Days from 1 January 1970; negative before it.
 std::int32_t dayNumber(const Date& date);
 Date dateFromDayNumber(std::int32_t days);
+
+// "2024-09-30", as every report writes a date.
+std::string isoDate(const Date& date);
 
 // A date of procedure as typed: three numbers separated by "/", "-" or "."
 // (the same mark twice), spaces allowed around them, in `order`. A year of

@@ -11,51 +11,10 @@ namespace caldrin::audit {
 
 namespace {
 
-std::string isoDate(const Date& date) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
-    return buffer;
-}
-
 std::string monthText(int year, int month) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d", year, month);
     return buffer;
-}
-
-// Columns a UTF-8 text takes on a terminal (one per character).
-std::size_t columnsOf(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-// Prose in lines of at most 80 columns: the first indented by `indent`, the
-// rest by `indent` + 2. A word longer than a line stays whole.
-std::string wrappedText(std::string_view text, std::size_t indent = 2) {
-    std::string next(indent + 3, ' '); // a line break, then the indent
-    next[0] = '\n';
-    std::string out(indent, ' ');
-    std::size_t column = indent;
-    bool lineStart = true;
-    while (!text.empty()) {
-        const std::size_t space = text.find(' ');
-        const std::string_view word = text.substr(0, space);
-        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
-        if (word.empty())
-            continue;
-        if (!lineStart && column + 1 + columnsOf(word) > 80) {
-            out += next;
-            column = indent + 2;
-        } else if (!lineStart) {
-            out += ' ';
-            ++column;
-        }
-        out += word;
-        column += columnsOf(word);
-        lineStart = false;
-    }
-    return out + "\n";
 }
 
 std::string count(std::uint64_t value) {
@@ -158,7 +117,7 @@ std::string completenessText(const Completeness& completeness) {
                       std::to_string(completeness.dueDays) + " days after the procedure)\n\n";
     for (const OutcomeCompleteness& o : completeness.outcomes)
         if (o.incomplete())
-            out += wrappedText(incompleteWarning(o, completeness.dueDays)) + "\n";
+            out += wrapped(incompleteWarning(o, completeness.dueDays)) + "\n";
     char line[160];
     std::snprintf(line, sizeof line, "  %-9s  %8s  %8s  %12s  %11s  %7s\n", "Outcome", "Known",
                   "Due", "Due, unknown", "Not yet due", "Known");
@@ -330,7 +289,7 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
     if (barred > 0)
         summary += " " + count(barred) +
                    " of them cannot be followed up: no later record can be matched to them.";
-    out += wrappedText(summary);
+    out += wrapped(summary);
     out += "\n";
     if (list.empty())
         return out;
@@ -343,14 +302,14 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
             when += ", " + std::to_string(*o.daysSince) + " days";
         if (!o.canFollowUp())
             when += ", cannot be followed up";
-        out += wrappedText(when + ": " + shown(data.dateText(o.episode)) + "  " +
-                           identityText(data, o.episode));
-        out += wrappedText("PS " + std::to_string(e.physiologicalScore) + ", OS " +
-                               std::to_string(e.operativeScore) + ", P-POSSUM " +
-                               fixedText(pPossum(e) * 100, 2) + "%, morb/mort " +
-                               outcomeCell(e.morbidity) + "/" + outcomeCell(e.mortality) + ", " +
-                               shownPath(data.files()[e.file].path) + ":" + std::to_string(e.line),
-                           6);
+        out += wrapped(when + ": " + shown(data.dateText(o.episode)) + "  " +
+                       identityText(data, o.episode));
+        out += wrapped("PS " + std::to_string(e.physiologicalScore) + ", OS " +
+                           std::to_string(e.operativeScore) + ", P-POSSUM " +
+                           fixedText(pPossum(e) * 100, 2) + "%, morb/mort " +
+                           outcomeCell(e.morbidity) + "/" + outcomeCell(e.mortality) + ", " +
+                           shownPath(data.files()[e.file].path) + ":" + std::to_string(e.line),
+                       6);
     }
     return out;
 }

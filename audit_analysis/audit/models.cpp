@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <string>
 
 namespace caldrin::audit {
@@ -149,6 +150,13 @@ std::int32_t dayNumber(const Date& date) {
         (153 * (date.month > 2 ? date.month - 3 : date.month + 9) + 2) / 5 + date.day - 1;
     const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
     return static_cast<std::int32_t>(era * 146097 + dayOfEra - 719468);
+}
+
+std::string isoDate(const Date& date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year % 10000, date.month % 100,
+                  date.day % 100);
+    return text;
 }
 
 Date dateFromDayNumber(std::int32_t days) {

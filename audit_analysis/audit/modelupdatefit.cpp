@@ -326,13 +326,6 @@ std::string number(const char* format, double value) {
     return text;
 }
 
-std::string isoDate(const Date& date) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year % 10000, date.month % 100,
-                  date.day % 100);
-    return text;
-}
-
 std::string pValue(double p) {
     return p < 0.001 ? "p < 0.001" : "p = " + number("%.3f", p);
 }

@@ -156,4 +156,39 @@ std::string jsonString(std::string_view text) {
     return out;
 }
 
+std::size_t displayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    for (const char c : utf8)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
+std::string wrapped(std::string_view text, std::size_t indent, std::size_t hanging) {
+    std::string out(indent, ' ');
+    std::size_t column = indent;
+    bool lineStart = true;
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (word.empty())
+            continue;
+        const std::size_t width = displayWidth(word);
+        if (!lineStart && column + 1 + width > kTextWidth) {
+            out.push_back('\n');
+            out.append(indent + hanging, ' ');
+            column = indent + hanging;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += width;
+        lineStart = false;
+    }
+    return out + "\n";
+}
+
 } // namespace caldrin::audit

@@ -33,4 +33,13 @@ std::string fixedText(double value, int decimals);
 // The shortest text that reads back as the same double.
 std::string shortestText(double value);
 
+// Columns a UTF-8 text takes on a terminal (one per character).
+std::size_t displayWidth(std::string_view utf8);
+
+// The text outputs fit a terminal of 80 columns: prose is wrapped at spaces,
+// the first line indented by `indent`, each after it by `hanging` more. A
+// word longer than a line stays whole. Ends with a line break.
+inline constexpr std::size_t kTextWidth = 80;
+std::string wrapped(std::string_view text, std::size_t indent = 2, std::size_t hanging = 2);
+
 } // namespace caldrin::audit

@@ -12,13 +12,6 @@ namespace caldrin::audit {
 
 namespace {
 
-std::string isoDate(const Date& date) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year % 10000, date.month % 100,
-                  date.day % 100);
-    return text;
-}
-
 std::optional<Model> auditModel(riskmodels::ModelId id) {
     for (const Model model : kAllModels)
         if (modelEntry(model).id == id)
