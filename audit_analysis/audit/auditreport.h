@@ -21,14 +21,17 @@ struct ReportOptions {
     // Text report: list at most this many reading problems per file (0: all).
     std::size_t maxProblemsListed = 0;
     // Updates checked on the episodes after their fit period, reported after
-    // the models (text and JSON).
+    // the models (text, JSON, and CSV rows "update").
     std::vector<UpdateValidation> updates;
 };
 
 // One writer per format (textreport.cpp, csvreport.cpp, jsonreport.cpp).
 std::string textReport(const AuditData& data, const AnalysisResult& result,
                        const AnalysisOptions& analysisOptions, const ReportOptions& options);
-std::string csvReport(const AnalysisResult& result);
+std::string csvReport(const AnalysisResult& result,
+                      const std::vector<UpdateValidation>& updates = {});
+// The CSV report's header and its "update" rows alone.
+std::string updateCsvTable(const std::vector<UpdateValidation>& updates);
 std::string jsonReport(const AuditData& data, const AnalysisResult& result,
                        const AnalysisOptions& analysisOptions, const ReportOptions& options);
 
@@ -39,7 +42,7 @@ inline std::string formatReport(const AuditData& data, const AnalysisResult& res
     case ReportFormat::Json:
         return jsonReport(data, result, analysisOptions, options);
     case ReportFormat::Csv:
-        return csvReport(result);
+        return csvReport(result, options.updates);
     case ReportFormat::Text:
         break;
     }

@@ -13,8 +13,10 @@ namespace caldrin::audit {
 
 namespace {
 
-// One row per model ("all"), per risk band, per unit ("unit") and per pair of
-// models compared ("comparison"); a row leaves empty what it does not hold.
+// One row per model ("all"), per risk band, per unit ("unit"), per pair of
+// models compared ("comparison") and per update checked on later data
+// ("update"); a row leaves empty what it does not hold. Columns are only ever
+// added at the end: other programs read them by name or by position.
 constexpr std::string_view kCsvColumns[] = {"model",
                                             "outcome",
                                             "band",
@@ -72,7 +74,14 @@ constexpr std::string_view kCsvColumns[] = {"model",
                                             "auroc_difference_lower",
                                             "auroc_difference_upper",
                                             "auroc_difference_z",
-                                            "auroc_difference_p"};
+                                            "auroc_difference_p",
+                                            "update_file",
+                                            "update_method",
+                                            "used_to_fit",
+                                            "before_fit_period",
+                                            "undated",
+                                            "outside_date_range",
+                                            "update_refused"};
 
 class CsvRow {
 public:
@@ -112,31 +121,88 @@ std::string csvNumber(double value) {
     return std::isfinite(value) ? shortestText(value) : "null";
 }
 
-} // namespace
+// A figure that could not be computed is an empty cell.
+std::string number(const std::optional<double>& value) {
+    return value && std::isfinite(*value) ? csvNumber(*value) : std::string();
+}
 
-std::string csvReport(const AnalysisResult& result) {
+// Coded as the window codes them, so that one spreadsheet reads both.
+std::string flag(bool value) {
+    return value ? "yes" : "no";
+}
+
+void setInterval(CsvRow& row, std::string_view lower, std::string_view upper,
+                 const std::optional<Interval>& interval) {
+    row.set(lower, number(interval ? std::optional(interval->lower) : std::nullopt));
+    row.set(upper, number(interval ? std::optional(interval->upper) : std::nullopt));
+}
+
+void setFigures(CsvRow& row, const ObservedExpected& o) {
+    row.set("n", std::to_string(o.n));
+    row.set("observed", std::to_string(o.observed));
+    row.set("expected", csvNumber(o.expected));
+    row.set("oe", number(o.ratio));
+    setInterval(row, "oe_lower", "oe_upper", o.interval);
+    row.set("unreliable", flag(o.unreliable)); // as in the audit window's tables
+}
+
+std::string header() {
     std::string out;
     for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
         out.append(c ? "," : "").append(kCsvColumns[c]);
-    out += "\r\n";
-    auto number = [](const std::optional<double>& value) {
-        return value && std::isfinite(*value) ? csvNumber(*value) : std::string();
-    };
-    // Coded as the window codes them, so that one spreadsheet reads both.
-    auto flag = [](bool value) { return std::string(value ? "yes" : "no"); };
-    auto setInterval = [&](CsvRow& row, std::string_view lower, std::string_view upper,
-                           const std::optional<Interval>& interval) {
-        row.set(lower, number(interval ? std::optional(interval->lower) : std::nullopt));
-        row.set(upper, number(interval ? std::optional(interval->upper) : std::nullopt));
-    };
-    auto setFigures = [&](CsvRow& row, const ObservedExpected& o) {
-        row.set("n", std::to_string(o.n));
-        row.set("observed", std::to_string(o.observed));
-        row.set("expected", csvNumber(o.expected));
-        row.set("oe", number(o.ratio));
-        setInterval(row, "oe_lower", "oe_upper", o.interval);
-        row.set("unreliable", o.unreliable ? "yes" : "no"); // as in the audit window's tables
-    };
+    return out + "\r\n";
+}
+
+// Text from a file or a file name, as a cell a spreadsheet shows as text.
+std::string textCell(std::string_view bytes) {
+    return quoteCsvField(wellFormedUtf8(bytes));
+}
+
+// One "update" row per update: its figures on the episodes after its fit
+// period, or the reason its file was refused.
+std::string updateRows(const std::vector<UpdateValidation>& updates) {
+    std::string out;
+    for (const UpdateValidation& c : updates) {
+        CsvRow row;
+        row.set("band", "update");
+        row.set("update_file", textCell(c.path));
+        if (!c.update) {
+            row.set("update_refused", textCell(c.refusal));
+            out += row.text();
+            continue;
+        }
+        row.set("model", textCell(c.name));
+        row.set("outcome", quoteCsvField(outcomeKey(modelOutcome(c.model))));
+        setFigures(row, c.overall);
+        row.set("auroc", number(c.discrimination.auroc));
+        setInterval(row, "auroc_lower", "auroc_upper", c.discrimination.interval);
+        const Calibration& cal = c.calibration;
+        row.set("calibration_intercept", number(cal.intercept));
+        row.set("calibration_slope", number(cal.slope));
+        setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
+        setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
+        row.set("calibration_in_the_large", number(cal.inTheLarge));
+        setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
+        row.set("brier", number(c.brier));
+        row.set("few_events", flag(c.fewEvents));
+        row.set("update_method", quoteCsvField(modelupdate::methodKey(c.update->method)));
+        row.set("used_to_fit", std::to_string(c.usedToFit));
+        row.set("before_fit_period", std::to_string(c.beforeFitPeriod));
+        row.set("undated", std::to_string(c.undated));
+        row.set("outside_date_range", std::to_string(c.outsideDateRange));
+        out += row.text();
+    }
+    return out;
+}
+
+} // namespace
+
+std::string updateCsvTable(const std::vector<UpdateValidation>& updates) {
+    return header() + updateRows(updates);
+}
+
+std::string csvReport(const AnalysisResult& result, const std::vector<UpdateValidation>& updates) {
+    std::string out = header();
     auto lead = [&](Model model) {
         CsvRow row;
         row.set("model", quoteCsvField(modelKey(model)));
@@ -213,7 +279,7 @@ std::string csvReport(const AnalysisResult& result) {
         row.set("auroc_difference_p", number(c.p));
         out += row.text();
     }
-    return out;
+    return out + updateRows(updates);
 }
 
 } // namespace caldrin::audit

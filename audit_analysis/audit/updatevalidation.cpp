@@ -73,6 +73,7 @@ UpdateValidation validateUpdate(const AuditData& data, const std::string& path,
         return check;
     }
     check.update = update;
+    check.model = *model;
     check.name = updateName(update);
     const std::int32_t fitFrom = dayNumber(update.from);
     const std::int32_t fitTo = dayNumber(update.to);

@@ -19,6 +19,7 @@ struct UpdateValidation {
     std::string path;    // the update file as named
     std::string refusal; // why the file was refused; nothing else is set then
     std::optional<modelupdate::ModelUpdate> update;
+    Model model = Model::PPossumMortality; // the model updated, when `update` is set
     // "P-POSSUM mortality, updated on Ward 7, 2025-01-01 to 2025-12-31"
     std::string name;
     // The model's counted episodes left out, by why.
@@ -43,7 +44,8 @@ UpdateValidation validateUpdate(const AuditData& data, const std::string& path,
                                 const modelupdate::ReadUpdate& read,
                                 const AnalysisOptions& options);
 
-// The checks for people, and as a JSON array.
+// The checks for people, and as a JSON array. The CSV report's rows of
+// them, under its whole header, are `updateCsvTable` (auditreport.h).
 std::string updateValidationText(const std::vector<UpdateValidation>& checks);
 std::string updateValidationJson(const std::vector<UpdateValidation>& checks);
 

@@ -83,8 +83,7 @@ constexpr std::string_view kUsage =
     "  --unit-name TEXT        the unit's name the update carries\n"
     "  --update-file FILE      also measure this update (repeatable) as one more\n"
     "                          model on the episodes after its fit period only\n"
-    "                          (those within it are counted as used to fit); text\n"
-    "                          and JSON\n"
+    "                          (those within it are counted as used to fit)\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"
     "\n"
@@ -420,9 +419,6 @@ int run(int argc, char** argv) {
             }
             reportOptions.updates.push_back(std::move(check));
         }
-        if (line.format == ReportFormat::Csv && !line.updateFiles.empty())
-            std::fprintf(stderr, "caldrin-audit: the CSV report leaves the updates out; "
-                                 "--format text or json has them\n");
         report = formatReport(data, result, options, line.format, reportOptions);
     }
     if (line.format == ReportFormat::Csv && data.problemCount() > 0)

@@ -451,6 +451,17 @@ TEST_F(AuditCommandLine, ChecksAnUpdateOnTheEpisodesAfterItsPeriod) {
     EXPECT_EQ(json.status, 0);
     EXPECT_NE(json.out.find("\"used_to_fit\": " + std::to_string(read.update->episodes)),
               std::string::npos);
+    // The CSV report has it as its last row, and nothing on standard error.
+    const Outcome csv = run("--format csv" + both);
+    EXPECT_EQ(csv.status, 0) << csv.out;
+    const std::string lastRow = csv.out.substr(csv.out.rfind("\r\n", csv.out.size() - 3) + 2);
+    EXPECT_EQ(lastRow.find("\"P-POSSUM mortality, updated on an unnamed unit, "), 0u) << lastRow;
+    EXPECT_NE(lastRow.find(",mortality,update,"), std::string::npos) << lastRow;
+    EXPECT_NE(lastRow.find("update.json,recalibration_in_the_large," +
+                           std::to_string(read.update->episodes) + ","),
+              std::string::npos)
+        << lastRow;
+    EXPECT_EQ(csv.out.find("caldrin-audit:"), std::string::npos) << "no note on standard error";
 
     // Damaged updates are refused whole, each with its reason, and the
     // analysis still runs.
@@ -478,6 +489,13 @@ TEST_F(AuditCommandLine, ChecksAnUpdateOnTheEpisodesAfterItsPeriod) {
         EXPECT_NE(r.out.find(reason), std::string::npos) << reason << "\n" << r.out;
         EXPECT_NE(r.out.find("Risk bands, P-POSSUM mortality"), std::string::npos);
     }
+    const Outcome refusedCsv = run("--format csv --limit 4 --update-file '" +
+                                   (dir_ / "damaged.json").string() + "' '" + input.string() + "'");
+    EXPECT_EQ(refusedCsv.status, 2);
+    EXPECT_NE(refusedCsv.out.find(
+                  "/damaged.json,,,,,,The update file is refused: Its checksum does not match"),
+              std::string::npos)
+        << refusedCsv.out.substr(refusedCsv.out.size() - 300);
 
     // A file that is no update is refused by name, and the analysis still runs.
     const Outcome refused =

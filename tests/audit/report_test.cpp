@@ -149,7 +149,7 @@ TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
                           "slope_upper,calibration_in_the_large,in_the_large_lower,"
                           "in_the_large_upper,few_events,known_due,"),
               std::string::npos);
-    EXPECT_EQ(columns, 57);
+    EXPECT_EQ(columns, 64);
     std::size_t start = 0;
     while (start < csv.size()) {
         const std::size_t end = csv.find("\r\n", start);

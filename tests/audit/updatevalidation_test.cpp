@@ -4,6 +4,7 @@
 // they were left out.
 
 #include "audit/auditreport.h"
+#include "audit/text.h"
 #include "audit/updatevalidation.h"
 #include "auditlines.h"
 
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <map>
 
 namespace caldrin::audit {
 namespace {
@@ -30,6 +32,38 @@ modelupdate::ModelUpdate inTheLargeUpdate() {
     u.programVersion = "3.0";
     u.inputFiles = {{"first half.csv", 1000, 500}};
     return u;
+}
+
+// A CSV text's rows as column -> cell, quotes undone as a spreadsheet does.
+std::vector<std::map<std::string, std::string>> csvRows(const std::string& csv) {
+    std::vector<std::vector<std::string>> lines;
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted && c == '"' && i + 1 < csv.size() && csv[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == ',') {
+            fields.emplace_back();
+        } else if (!quoted && c == '\r' && i + 1 < csv.size() && csv[i + 1] == '\n') {
+            lines.push_back(std::move(fields));
+            fields.assign(1, {});
+            ++i;
+        } else {
+            fields.back() += c;
+        }
+    }
+    std::vector<std::map<std::string, std::string>> rows;
+    for (std::size_t r = 1; r < lines.size(); ++r) {
+        EXPECT_EQ(lines[r].size(), lines[0].size()) << "row " << r;
+        std::map<std::string, std::string>& row = rows.emplace_back();
+        for (std::size_t c = 0; c < lines[0].size() && c < lines[r].size(); ++c)
+            row[lines[0][c]] = lines[r][c];
+    }
+    return rows;
 }
 
 AuditData episodes() {
@@ -86,6 +120,91 @@ TEST(UpdateValidation, MeasuresExactlyTheEpisodesAfterTheFitPeriod) {
     ASSERT_EQ(json["updated_models"].size(), 1u);
     EXPECT_EQ(json["updated_models"][0]["file"], "update.json");
     EXPECT_EQ(json["updated_models"][0]["used_to_fit"], 2);
+}
+
+// In the CSV report each update is one "update" row after the models': the
+// same figures in the same columns as a model's row, what was left out in
+// columns of their own at the end, and an empty cell for each figure that
+// cannot be computed. A refused file is a row with its reason.
+TEST(UpdateValidation, CsvRowsHoldTheFiguresTheEpisodesLeftOutOrTheRefusal) {
+    const AuditData data = episodes();
+    AnalysisOptions options;
+    options.to = Date{2024, 12, 31};
+    modelupdate::ReadUpdate read;
+    read.update = inTheLargeUpdate();
+    modelupdate::ReadUpdate latest = read;
+    latest.update->to = {2024, 12, 31}; // nothing after it yet
+    latest.update->method = modelupdate::Method::LogisticRecalibration;
+    latest.update->coefficients = {-1.0, 0.8};
+    latest.update->covariance = {{0.01, 0}, {0, 0.01}};
+    const std::vector<UpdateValidation> checks = {
+        validateUpdate(data, "update.json", read, options),
+        validateUpdate(data, "latest, \"Q4\".json", latest, options),
+        validateUpdate(data, "broken.json", modelupdate::readUpdate("{\"format\": 1"), options),
+    };
+    const std::string table = updateCsvTable(checks);
+    const std::string report = csvReport(analyse(data, options), checks);
+    const std::string header = table.substr(0, table.find("\r\n") + 2);
+    EXPECT_EQ(report.substr(0, header.size()), header) << "one header for both";
+    EXPECT_EQ(report.substr(report.size() - table.size() + header.size()),
+              table.substr(header.size()))
+        << "the report ends with the update rows";
+    EXPECT_EQ(header.find("model,outcome,band,n,observed,expected,oe,"), 0u);
+    EXPECT_NE(header.find(",auroc_difference_p,update_file,update_method,used_to_fit,"
+                          "before_fit_period,undated,outside_date_range,update_refused\r\n"),
+              std::string::npos)
+        << "new columns only at the end";
+
+    const auto rows = csvRows(table);
+    ASSERT_EQ(rows.size(), 3u);
+    const double updated = 1 / (1 + std::exp(-(std::log(0.05 / 0.95) - 1)));
+    struct Cell {
+        std::size_t row;
+        const char* column;
+        std::string text;
+    };
+    const Cell cells[] = {
+        {0, "model", "P-POSSUM mortality, updated on Ward 7, 2024-01-01 to 2024-06-30"},
+        {0, "outcome", "mortality"},
+        {0, "band", "update"},
+        {0, "n", "3"},
+        {0, "observed", "1"},
+        {0, "expected", shortestText(3 * updated)},
+        {0, "oe", shortestText(1 / (3 * updated))},
+        {0, "unreliable", "yes"},
+        {0, "auroc", "0.5"},
+        // Every risk the same: no slope can be fitted, and the cell is empty.
+        {0, "calibration_slope", ""},
+        {0, "slope_lower", ""},
+        {0, "few_events", "yes"},
+        {0, "update_file", "update.json"},
+        {0, "update_method", "recalibration_in_the_large"},
+        {0, "used_to_fit", "2"},
+        {0, "before_fit_period", "1"},
+        {0, "undated", "1"},
+        {0, "outside_date_range", "1"},
+        {0, "update_refused", ""},
+        // Nothing after the fit period: counts, and no figure at all.
+        {1, "update_file", "latest, \"Q4\".json"},
+        {1, "update_method", "logistic_recalibration"},
+        {1, "n", "0"},
+        {1, "used_to_fit", "5"},
+        {1, "oe", ""},
+        {1, "oe_lower", ""},
+        {1, "auroc", ""},
+        {1, "calibration_in_the_large", ""},
+        {1, "brier", ""},
+        // A refused file names itself and why, and holds nothing else.
+        {2, "band", "update"},
+        {2, "update_file", "broken.json"},
+        {2, "model", ""},
+        {2, "n", ""},
+        {2, "used_to_fit", ""},
+    };
+    for (const Cell& c : cells)
+        EXPECT_EQ(rows[c.row].at(c.column), c.text) << "row " << c.row << ", " << c.column;
+    EXPECT_EQ(rows[2].at("update_refused").find("The update file ends before its document does"),
+              0u);
 }
 
 TEST(UpdateValidation, ARefusedFileIsReportedWithItsReasonAndNothingElse) {
