@@ -41,6 +41,17 @@ QStringList QtAuditDialogs::chooseFilesToOpen(QWidget* parent, const QString& fo
     return dialog.selectedFiles();
 }
 
+QStringList QtAuditDialogs::chooseUpdateFiles(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QStringLiteral("Add an Update"), folder);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(
+        {QStringLiteral("Model updates (*.json *.JSON)"), QStringLiteral("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
 std::optional<QString> QtAuditDialogs::chooseFileToSave(QWidget* parent, const QString& title,
                                                         const QString& suggestedPath,
                                                         const QString& filter,

@@ -25,6 +25,9 @@ public:
 
     // Empty when the user cancels.
     virtual QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) = 0;
+    // Model update files (JSON) to check on the files open; empty when the
+    // user cancels.
+    virtual QStringList chooseUpdateFiles(QWidget* parent, const QString& folder) = 0;
     // `filter` in Qt form, e.g. "PDF files (*.pdf)"; `suffix` is added to a
     // name typed without one. Nothing when the user cancels.
     virtual std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
@@ -38,6 +41,7 @@ class QtAuditDialogs : public AuditDialogs {
 public:
     DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) override;
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
+    QStringList chooseUpdateFiles(QWidget* parent, const QString& folder) override;
     std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
                                             const QString& suggestedPath, const QString& filter,
                                             const QString& suffix) override;

@@ -102,7 +102,7 @@ std::optional<QString> AuditExporter::exportReport(const AuditLoad& load, const 
             writer.setCreator(kAuditWindowTitle);
             writer.setResolution(300);
             written = paintAuditReport(writer, {*load.data, load.result, dateRange,
-                                                platform_.today(), format}) > 0;
+                                                platform_.today(), format, load.updates}) > 0;
         }
         written = written && file.commit();
     }
@@ -121,8 +121,8 @@ void AuditExporter::printReport(const AuditLoad& load, const QString& dateRange,
     printer.setDocName(reportName(load)); // the print dialog's file name
     if (!platform_.choosePrinter(&window_, printer))
         return;
-    if (paintAuditReport(printer,
-                         {*load.data, load.result, dateRange, platform_.today(), format}) == 0)
+    if (paintAuditReport(printer, {*load.data, load.result, dateRange, platform_.today(), format,
+                                   load.updates}) == 0)
         platform_.showError(&window_, QStringLiteral("The report could not be printed."));
 }
 

@@ -128,9 +128,9 @@ void AuditLoader::start(std::shared_ptr<Job> job, std::function<void(Job&)> work
 }
 
 void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
-                       const AnalysisOptions& analysisOptions) {
+                       const AnalysisOptions& analysisOptions, AddedUpdates updates) {
     auto job = std::make_shared<Job>();
-    start(job, [this, job, paths, readOptions, analysisOptions](Job& j) {
+    start(job, [this, job, paths, readOptions, analysisOptions, updates](Job& j) {
         std::uint64_t totalBytes = 0;
         for (const QString& path : paths)
             totalBytes += static_cast<std::uint64_t>(std::max<qint64>(0, QFileInfo(path).size()));
@@ -186,13 +186,15 @@ void AuditLoader::read(const QStringList& paths, const ReadOptions& readOptions,
             outstanding =
                 std::make_shared<const std::vector<OutstandingEpisode>>(outstandingEpisodes(
                     *data, {*analysisOptions.today, analysisOptions.dueDays, {}, {}}));
-        runAnalysis(job, std::move(data), analysisOptions, std::move(outstanding));
+        runAnalysis(job, std::move(data), analysisOptions, updates, std::move(outstanding));
     });
 }
 
-void AuditLoader::analyse(std::shared_ptr<const AuditData> data, const AnalysisOptions& options) {
+void AuditLoader::analyse(std::shared_ptr<const AuditData> data, const AnalysisOptions& options,
+                          AddedUpdates updates) {
     auto job = std::make_shared<Job>();
-    start(job, [this, job, data, options](Job&) { runAnalysis(job, data, options); });
+    start(job,
+          [this, job, data, options, updates](Job&) { runAnalysis(job, data, options, updates); });
 }
 
 // Runs on the job's thread. Tables do not depend on the CUSUM's control
@@ -202,6 +204,7 @@ void AuditLoader::analyse(std::shared_ptr<const AuditData> data, const AnalysisO
 // let go of it.
 void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
                               std::shared_ptr<const AuditData> data, const AnalysisOptions& options,
+                              const AddedUpdates& updates,
                               std::shared_ptr<const std::vector<OutstandingEpisode>> outstanding) {
     auto deliver = [this, job](std::shared_ptr<AuditLoad> load) {
         QMetaObject::invokeMethod(
@@ -217,6 +220,19 @@ void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
     };
 
     const auto dayRange = dayRangeOf(*data);
+    // Each update on the episodes after its fit period, within the range:
+    // the same for both deliveries, as no control limit enters them.
+    std::vector<UpdateValidation> checks;
+    if (updates) {
+        job->setStage(QStringLiteral("Checking the updates"));
+        for (const AddedUpdate& added : *updates) {
+            modelupdate::ReadUpdate read;
+            read.update = added.update;
+            checks.push_back(validateUpdate(*data, added.path, read, options));
+            if (job->cancelled)
+                return;
+        }
+    }
     if (!options.limit) {
         AnalysisOptions quick = options;
         quick.limit = std::numeric_limits<double>::infinity();
@@ -230,6 +246,8 @@ void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
         first->options = options;
         first->dayRange = dayRange;
         first->outstanding = outstanding;
+        first->addedUpdates = updates;
+        first->updates = checks;
         deliver(first);
     }
     auto load = std::make_shared<AuditLoad>();
@@ -244,6 +262,8 @@ void AuditLoader::runAnalysis(const std::shared_ptr<Job>& job,
     load->options = options;
     load->dayRange = dayRange;
     load->outstanding = std::move(outstanding);
+    load->addedUpdates = updates;
+    load->updates = std::move(checks);
     load->complete = true;
     deliver(load);
 }

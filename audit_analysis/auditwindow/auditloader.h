@@ -3,6 +3,8 @@
 
 #include "audit/auditanalysis.h"
 #include "audit/followup.h"
+#include "audit/updatevalidation.h"
+#include "modelupdate/modelupdate.h"
 
 #include <QObject>
 #include <QString>
@@ -18,6 +20,16 @@ class QThread;
 
 namespace caldrin::auditwindow {
 
+// A model update added to the window, as read from its file once (the file
+// may change or go; what was read and accepted is what is checked).
+struct AddedUpdate {
+    std::string path; // as the engine names files: local 8-bit
+    modelupdate::ModelUpdate update;
+};
+// The window's list, shared with every job it starts: a new list is a new
+// pointer, so a finished analysis tells which list it checked.
+using AddedUpdates = std::shared_ptr<const std::vector<AddedUpdate>>;
+
 // What a finished job hands to the window. The data are shared read-only
 // between the window and later analyses of other date ranges.
 struct AuditLoad {
@@ -31,6 +43,10 @@ struct AuditLoad {
     // when the files were read (null after a new date range: the list is
     // the same).
     std::shared_ptr<const std::vector<audit::OutstandingEpisode>> outstanding;
+    // The updates added when the job started, each checked on the
+    // episodes after its fit period within the date range (same order).
+    AddedUpdates addedUpdates;
+    std::vector<audit::UpdateValidation> updates;
     // False while the CUSUM control limits are still being computed: a second
     // delivery with them follows.
     bool complete = false;
@@ -45,10 +61,11 @@ public:
     explicit AuditLoader(QObject* parent = nullptr);
     ~AuditLoader() override; // cancels and waits for the thread
 
+    // Both also check `updates` (null: none) on the data.
     void read(const QStringList& paths, const audit::ReadOptions& readOptions,
-              const audit::AnalysisOptions& analysisOptions);
+              const audit::AnalysisOptions& analysisOptions, AddedUpdates updates = {});
     void analyse(std::shared_ptr<const audit::AuditData> data,
-                 const audit::AnalysisOptions& options);
+                 const audit::AnalysisOptions& options, AddedUpdates updates = {});
     void cancel();
     bool busy() const { return job_ != nullptr; }
 
@@ -72,7 +89,7 @@ private:
     void start(std::shared_ptr<Job> job, std::function<void(Job&)> work);
     void
     runAnalysis(const std::shared_ptr<Job>& job, std::shared_ptr<const audit::AuditData> data,
-                const audit::AnalysisOptions& options,
+                const audit::AnalysisOptions& options, const AddedUpdates& updates,
                 std::shared_ptr<const std::vector<audit::OutstandingEpisode>> outstanding = {});
 
     std::shared_ptr<Job> job_;

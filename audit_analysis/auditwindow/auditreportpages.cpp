@@ -7,6 +7,7 @@
 #include "auditwindow/modelpages.h"
 #include "auditwindow/monthlycompleteness.h"
 #include "auditwindow/pagewriter.h"
+#include "auditwindow/updatetables.h"
 #include "auditwindow/validationtables.h"
 
 #include <QFileInfo>
@@ -134,6 +135,18 @@ void validationSection(PageWriter& page, const ReportContext& context) {
     page.text(calibrationReading(), 8);
 }
 
+// The model updates added in the window, each measured as one more model on
+// the episodes after its fit period.
+void updatesSection(PageWriter& page, const ReportContext& context) {
+    const FigureTable table = updateCheckTable(context.updates, context.format);
+    if (table.rows.empty())
+        return;
+    page.table(table);
+    for (const QString& note : updateCheckNotes(context.updates, context.format))
+        page.text(note, 9);
+    page.text(updateCheckReading(), 8);
+}
+
 } // namespace
 
 int paintAuditReport(QPagedPaintDevice& device, const ReportContext& context) {
@@ -149,6 +162,7 @@ int paintAuditReport(QPagedPaintDevice& device, const ReportContext& context) {
     titlePage(page, context);
     problemsSection(page, context);
     validationSection(page, context);
+    updatesSection(page, context);
     for (std::size_t k = 0; k < context.result.models.size(); ++k)
         modelPages(page, k, context);
     page.newPage();

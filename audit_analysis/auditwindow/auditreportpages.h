@@ -3,10 +3,11 @@
 
 // The audit report on paper: a PDF file or a printer. Landscape pages: title,
 // files and date range, the summary tables, calibration and the models
-// compared; then each model's pages (modelpages.h); then notes on the methods
-// with their references (methodnotes.h).
+// compared, the model updates checked; then each model's pages (modelpages.h); then notes on the
+// methods with their references (methodnotes.h).
 
 #include "audit/auditanalysis.h"
+#include "audit/updatevalidation.h"
 #include "auditwindow/figures.h"
 
 #include <QDate>
@@ -22,6 +23,8 @@ struct ReportContext {
     QString dateRange; // in words: "all dates", "1 Jan 2024 to 31 Dec 2024"
     QDate generated;
     NumberFormat format;
+    // The model updates checked on the episodes after their fit period.
+    const std::vector<audit::UpdateValidation>& updates;
 };
 
 // Paints the report on `device` (a QPdfWriter or a QPrinter whose output is

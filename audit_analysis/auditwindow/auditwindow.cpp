@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "auditwindow/auditwindow.h"
+#include "audit/auditreport.h"
 #include "audit/outputfile.h"
 #include "auditwindow/modelnames.h"
 
@@ -14,12 +15,15 @@
 #include "auditwindow/problemspage.h"
 #include "auditwindow/settingsname.h"
 #include "auditwindow/summarypage.h"
+#include "auditwindow/updatespage.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
 #include "platform/programsettings.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
@@ -54,7 +58,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     , platform_(platform)
     , dialogs_(dialogs)
     , options_(std::move(options))
-    , exporter_(platform, dialogs, *this) {
+    , exporter_(platform, dialogs, *this)
+    , updates_(std::make_shared<const std::vector<AddedUpdate>>()) {
     setObjectName(QStringLiteral("AuditWindow"));
     setWindowTitle(kTitle);
     // Outcomes are recorded after the leading fields of the episode's record.
@@ -80,6 +85,8 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     pages_->addTab(problemsPage_, QStringLiteral("&Problems and exclusions"));
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
+    updatesPage_ = new UpdatesPage;
+    pages_->addTab(updatesPage_, QStringLiteral("&Updated models"));
     // What was appended is read back: the list and the figures follow it.
     connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this, &AuditWindow::reloadFiles);
     layout->addWidget(pages_, 1);
@@ -111,6 +118,16 @@ AuditWindow::~AuditWindow() = default;
 void AuditWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     fileSet_->addMenuEntries(*file);
+    file->addSeparator();
+    QAction* addUpdate =
+        file->addAction(QStringLiteral("Add an &Update..."), this, &AuditWindow::addUpdates);
+    addUpdate->setObjectName(QStringLiteral("actionAddUpdate"));
+    removeUpdates_ = file->addAction(QStringLiteral("Re&move the Updates"), this, [this] {
+        setUpdates({});
+        jobStatus_->setText(QStringLiteral("The updates were removed."));
+    });
+    removeUpdates_->setObjectName(QStringLiteral("actionRemoveUpdates"));
+    removeUpdates_->setEnabled(false);
     file->addSeparator();
 
     // Every export and print reads one finished analysis, held for as long
@@ -195,6 +212,18 @@ void AuditWindow::buildMenus() {
     });
     chase->setObjectName(QStringLiteral("actionCsvOutstanding"));
     needFigures_ << chase;
+    // The updates checked, in the command line's CSV form: the same header,
+    // one "update" row each.
+    QAction* updates =
+        tables->addAction(QStringLiteral("Up&dated models checked..."), this, [this] {
+            whenSettled(QStringLiteral("the table is exported"), [this](const LoadPtr& load) {
+                reportDone(exporter_.exportCsv(
+                    *load, QByteArray::fromStdString(updateCsvTable(load->updates)),
+                    QStringLiteral("updated-models-checked")));
+            });
+        });
+    updates->setObjectName(QStringLiteral("actionCsvUpdates"));
+    needFigures_ << updates;
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -222,7 +251,7 @@ void AuditWindow::openFiles(const QStringList& paths) {
     AnalysisOptions options = analysisOptions();
     options.from.reset();
     options.to.reset();
-    loader_.read(paths, options_.read, options);
+    loader_.read(paths, options_.read, options, updates_);
     jobStatus_->setBusy(true, QStringLiteral("Reading"));
 }
 
@@ -236,8 +265,49 @@ void AuditWindow::reloadFiles() {
     reading_ = true;
     keepRange_ = true;
     outcomesPage_->setReading(true);
-    loader_.read(paths, options_.read, analysisOptions());
+    loader_.read(paths, options_.read, analysisOptions(), updates_);
     jobStatus_->setBusy(true, QStringLiteral("Reading"));
+}
+
+void AuditWindow::addUpdates() {
+    const QStringList paths = dialogs_.chooseUpdateFiles(this, auditFolder());
+    if (paths.isEmpty())
+        return;
+    rememberAuditFolderOf(paths.constFirst());
+    std::vector<AddedUpdate> updates = *updates_;
+    QStringList refused;
+    bool added = false;
+    for (const QString& path : paths) {
+        const std::string name = QFile::encodeName(path).toStdString();
+        const modelupdate::ReadUpdate read = modelupdate::readUpdateFile(name);
+        if (!read.update) {
+            refused << QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                           QString::fromUtf8(read.refusal);
+            continue;
+        }
+        // A file added again replaces what was read of it before.
+        std::erase_if(updates, [&](const AddedUpdate& u) { return u.path == name; });
+        updates.push_back({name, *read.update});
+        added = true;
+    }
+    if (!refused.isEmpty())
+        platform_.showMessage(this, (refused.size() == 1
+                                         ? QStringLiteral("This update file was not added:\n")
+                                         : QStringLiteral("These update files were not added:\n")) +
+                                        refused.join(QLatin1Char('\n')));
+    if (added)
+        setUpdates(std::move(updates));
+}
+
+void AuditWindow::setUpdates(std::vector<AddedUpdate> updates) {
+    updates_ = std::make_shared<const std::vector<AddedUpdate>>(std::move(updates));
+    removeUpdates_->setEnabled(!updates_->empty());
+    // The figures shown are of the list before: analyse again, as for a
+    // new date range (a reading under way is analysed again once it is in).
+    if (load_ && !reading_) {
+        filterTimer_.stop();
+        runAnalysis();
+    }
 }
 
 // ------------------------------------------------------------------ jobs
@@ -306,7 +376,7 @@ AnalysisOptions AuditWindow::analysisOptions() const {
 void AuditWindow::runAnalysis() {
     if (!load_ || reading_)
         return;
-    loader_.analyse(load_->data, analysisOptions());
+    loader_.analyse(load_->data, analysisOptions(), updates_);
     jobStatus_->setBusy(true, QStringLiteral("Analysing"));
 }
 
@@ -337,6 +407,12 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
                 .arg(dateRangeText(), refusedFilesNote(*load_->data)));
     }
     Q_EMIT figuresShown(load_->complete);
+    // Updates added or removed while the files were read: check the list
+    // now in force.
+    if (load_->addedUpdates != updates_) {
+        runAnalysis();
+        return;
+    }
     if (pendingAction_ && showsWhatIsOnScreen())
         // After this delivery is handled, not inside it: the action may run
         // a dialog of its own.
@@ -346,7 +422,8 @@ void AuditWindow::showLoad(std::shared_ptr<const AuditLoad> load) {
 // ------------------------------------------------------------------ settling
 
 bool AuditWindow::showsWhatIsOnScreen() const {
-    if (!load_ || !load_->complete || reading_ || loader_.busy() || filterTimer_.isActive())
+    if (!load_ || !load_->complete || reading_ || loader_.busy() || filterTimer_.isActive() ||
+        load_->addedUpdates != updates_)
         return false;
     const AnalysisOptions onScreen = analysisOptions();
     return onScreen.from == load_->options.from && onScreen.to == load_->options.to;
@@ -422,6 +499,7 @@ void AuditWindow::showFigures() {
                       picked ? static_cast<std::size_t>(picked - &load_->result.models[0]) : 0,
                       format);
     problemsPage_->show(load_);
+    updatesPage_->show(*load_, format);
     if (load_->options.today)
         outcomesPage_->show(load_, *load_->options.today, load_->options.dueDays, format);
 }

@@ -32,6 +32,7 @@ class JobStatus;
 class OutcomesPage;
 class ProblemsPage;
 class SummaryPage;
+class UpdatesPage;
 
 // The program's title: its window and its message boxes.
 inline const QString kAuditWindowTitle = QStringLiteral("Caldrin Audit");
@@ -62,6 +63,9 @@ public:
 
     // What is shown now; null before the first files are read.
     const AuditLoad* shownLoad() const { return load_.get(); }
+    // The model updates added (File > Add an Update...), checked by every
+    // analysis until removed.
+    const std::vector<AddedUpdate>& addedUpdates() const { return *updates_; }
 
 Q_SIGNALS:
     // Figures are on screen; `complete` once the CUSUM limits are in too.
@@ -96,6 +100,10 @@ private:
     // Reads the files again after outcomes were recorded, keeping the date
     // range, the model and the page.
     void reloadFiles();
+    // Model updates: read once when added, kept across date ranges and
+    // files read, checked by every analysis from then on.
+    void addUpdates();
+    void setUpdates(std::vector<AddedUpdate> updates);
 
     void showFigures();
     const audit::ModelResult* pickedResult() const;
@@ -112,6 +120,7 @@ private:
     AuditLoader loader_;
     AuditExporter exporter_;
     std::shared_ptr<const AuditLoad> load_;
+    AddedUpdates updates_;
     QTimer filterTimer_;
     bool reading_ = false;
     bool keepRange_ = false; // the files are read again with the range kept
@@ -125,6 +134,8 @@ private:
     FunnelPage* funnelPage_ = nullptr;
     ProblemsPage* problemsPage_ = nullptr;
     OutcomesPage* outcomesPage_ = nullptr;
+    UpdatesPage* updatesPage_ = nullptr;
+    QAction* removeUpdates_ = nullptr;
     JobStatus* jobStatus_ = nullptr;
     AuditFileSet* fileSet_ = nullptr;
     QList<QAction*> needFigures_; // enabled once figures are shown

@@ -4,6 +4,7 @@
 #include <QAbstractItemModel>
 #include <QEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableView>
@@ -114,6 +115,15 @@ void scrollInside(QWidget* page, QWidget* contents) {
 
 void keepFitted(QTableView* view, int shownRows) {
     new TableFitter(view, shownRows);
+}
+
+void fitLabelsToViewport(const QScrollArea& area, const QList<QLabel*>& labels) {
+    const QMargins margins = area.widget()->layout()->contentsMargins();
+    const int width = std::max(100, area.viewport()->width() - margins.left() - margins.right());
+    for (QLabel* label : labels) {
+        label->setMaximumWidth(width);
+        label->setMinimumHeight(std::max(0, label->heightForWidth(width)));
+    }
 }
 
 } // namespace caldrin::auditwindow

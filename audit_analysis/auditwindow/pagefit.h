@@ -6,8 +6,11 @@
 // never a last column stretched across the page), charts never squashed,
 // and the page scrolling instead.
 
+#include <QList>
 #include <QSize>
 
+class QLabel;
+class QScrollArea;
 class QTableView;
 class QWidget;
 
@@ -26,5 +29,11 @@ void scrollInside(QWidget* page, QWidget* contents);
 // `shownRows` 0 every row is shown and the view never scrolls; otherwise it
 // shows at least that many rows and scrolls through the rest.
 void keepFitted(QTableView* view, int shownRows = 0);
+
+// Wrapped labels on a scrolling page wrap at the visible width even where a
+// table makes the page scroll sideways, and their height is reserved in
+// full: the scroll area's layout does not ask wrapped labels their height
+// for a width. Called as the viewport resizes and the texts change.
+void fitLabelsToViewport(const QScrollArea& area, const QList<QLabel*>& labels);
 
 } // namespace caldrin::auditwindow

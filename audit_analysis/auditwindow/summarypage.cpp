@@ -238,16 +238,8 @@ bool SummaryPage::eventFilter(QObject* watched, QEvent* event) {
     return QScrollArea::eventFilter(watched, event);
 }
 
-// The summary's words wrap at the visible width even where a table makes the
-// page scroll sideways, and their height is reserved in full: the scroll
-// area's layout does not ask wrapped labels their height for a width.
 void SummaryPage::fitSummaryText() {
-    const QMargins margins = widget()->layout()->contentsMargins();
-    const int width = std::max(100, viewport()->width() - margins.left() - margins.right());
-    for (QLabel* label : belowTables() + QList<QLabel*>{summaryLabel_}) {
-        label->setMaximumWidth(width);
-        label->setMinimumHeight(std::max(0, label->heightForWidth(width)));
-    }
+    fitLabelsToViewport(*this, belowTables() + QList<QLabel*>{summaryLabel_});
 }
 
 } // namespace caldrin::auditwindow

@@ -52,6 +52,16 @@ QStringList FakeAuditDialogs::chooseFilesToOpen(QWidget*, const QString& folder)
     return answer;
 }
 
+QStringList FakeAuditDialogs::chooseUpdateFiles(QWidget*, const QString&) {
+    if (updateAnswers.empty()) {
+        QTest::qFail("unexpected update-file dialog", __FILE__, __LINE__);
+        return {};
+    }
+    QStringList answer = updateAnswers.front();
+    updateAnswers.pop_front();
+    return answer;
+}
+
 std::optional<QString> FakeAuditDialogs::chooseFileToSave(QWidget*, const QString& title,
                                                           const QString& suggestedPath,
                                                           const QString& filter, const QString&) {

@@ -18,7 +18,8 @@ namespace caldrin::auditwindow::testing {
 // File dialogs answered in advance; a dialog the test did not expect fails it.
 class FakeAuditDialogs : public AuditDialogs {
 public:
-    std::deque<QStringList> openAnswers; // empty list: Cancel
+    std::deque<QStringList> openAnswers;   // empty list: Cancel
+    std::deque<QStringList> updateAnswers; // Add an Update; empty list: Cancel
     std::deque<std::optional<QString>> saveAnswers;
     std::deque<DropChoice> dropAnswers;
     std::vector<QStringList> dropQuestions;
@@ -36,6 +37,7 @@ public:
 
     DropChoice askAddOrReplace(QWidget* parent, const QStringList& dropped) override;
     QStringList chooseFilesToOpen(QWidget* parent, const QString& folder) override;
+    QStringList chooseUpdateFiles(QWidget* parent, const QString& folder) override;
     std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
                                             const QString& suggestedPath, const QString& filter,
                                             const QString& suffix) override;

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "auditwindow/updatetables.h"
+#include "auditwindow/modelnames.h"
+
+#include "audit/dates.h"
+#include "auditwindow/filterbar.h"
+
+namespace caldrin::auditwindow {
+
+using namespace caldrin::audit;
+
+namespace {
+
+const QString kNotAvailable = QStringLiteral("n/a");
+
+QString dateText(const Date& date) {
+    return qDateOf(dayNumber(date)).toString(QStringLiteral("d MMM yyyy"));
+}
+
+QString shown(const std::optional<double>& value, const std::optional<Interval>& interval,
+              int decimals, const NumberFormat& format) {
+    return value ? format.withInterval(*value, interval, decimals) : kNotAvailable;
+}
+
+// "Left out: 2 episodes used to fit it (dated within its fit period), 1 dated
+// before it, 0 without a readable date."
+QString leftOutText(const UpdateValidation& c) {
+    QString text = QStringLiteral("Left out: %1 used to fit it (dated within its fit period), %2 "
+                                  "dated before it, %3 without a readable date")
+                       .arg(countOf(c.usedToFit, "episode", "episodes"))
+                       .arg(c.beforeFitPeriod)
+                       .arg(c.undated);
+    if (c.outsideDateRange > 0)
+        text += QStringLiteral(", %1 after it but outside the date range").arg(c.outsideDateRange);
+    return text + QLatin1Char('.');
+}
+
+} // namespace
+
+QString updateName(const UpdateValidation& check) {
+    if (!check.update)
+        return QString::fromUtf8(check.path);
+    const modelupdate::ModelUpdate& u = *check.update;
+    return QStringLiteral("%1, updated on %2, %3 to %4")
+        .arg(modelName(check.model),
+             u.unit.empty() ? QStringLiteral("an unnamed unit") : QString::fromUtf8(u.unit),
+             dateText(u.from), dateText(u.to));
+}
+
+FigureTable updateCheckTable(const std::vector<UpdateValidation>& checks,
+                             const NumberFormat& format) {
+    FigureTable table;
+    table.title = QStringLiteral("Updated models, checked on the episodes after their fit period "
+                                 "(95% intervals in brackets)");
+    table.headers = {QStringLiteral("Updated model"),
+                     QStringLiteral("Method"),
+                     QStringLiteral("n"),
+                     QStringLiteral("Observed"),
+                     QStringLiteral("Expected"),
+                     QStringLiteral("O:E"),
+                     QStringLiteral("AUROC"),
+                     QStringLiteral("Calibration-in-the-large"),
+                     QStringLiteral("Calibration slope"),
+                     QStringLiteral("Brier")};
+    for (const UpdateValidation& c : checks) {
+        if (!c.update)
+            continue;
+        const ObservedExpected& o = c.overall;
+        const Calibration& cal = c.calibration;
+        TableRow row;
+        row.finding = findingOf(o);
+        row.unreliable = o.n > 0 && (o.unreliable || c.fewEvents);
+        row.cells = {updateName(c),
+                     QString::fromLatin1(modelupdate::methodTitle(c.update->method)),
+                     format.count(o.n),
+                     format.count(o.observed),
+                     o.n > 0 ? format.number(o.expected, 1) : kNotAvailable,
+                     shown(o.ratio, o.interval, 2, format),
+                     shown(c.discrimination.auroc, c.discrimination.interval, 3, format),
+                     shown(cal.inTheLarge, cal.inTheLargeInterval, 2, format),
+                     shown(cal.slope, cal.slopeInterval, 2, format),
+                     c.brier ? format.number(*c.brier, 4) : kNotAvailable};
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+QStringList updateCheckNotes(const std::vector<UpdateValidation>& checks,
+                             const NumberFormat& format) {
+    QStringList notes;
+    for (const UpdateValidation& c : checks) {
+        if (!c.update)
+            continue;
+        QStringList sentences{
+            QStringLiteral("%1: %2, from %3.")
+                .arg(updateName(c), QString::fromLatin1(modelupdate::methodTitle(c.update->method)),
+                     QString::fromUtf8(c.path)),
+            leftOutText(c)};
+        const ObservedExpected& o = c.overall;
+        if (o.n == 0) {
+            sentences << QStringLiteral("No episode after the fit period: nothing to check it on "
+                                        "yet.");
+        } else {
+            QString finding = findingText(o, modelOutcome(c.model), format);
+            finding[0] = finding[0].toUpper();
+            sentences << finding + QLatin1Char('.');
+            const Calibration& cal = c.calibration;
+            if (!cal.inTheLarge && !cal.inTheLargeMissing.empty())
+                sentences << QStringLiteral("No calibration-in-the-large: %1.")
+                                 .arg(QString::fromUtf8(cal.inTheLargeMissing));
+            if (!cal.slope && !cal.missing.empty())
+                sentences << QStringLiteral("No calibration slope: %1.")
+                                 .arg(QString::fromUtf8(cal.missing));
+            if (c.fewEvents)
+                sentences << QStringLiteral("Fewer than %1 episodes with, or without, the "
+                                            "outcome: every figure is imprecise.")
+                                 .arg(kFewEvents);
+        }
+        notes << sentences.join(QLatin1Char(' '));
+    }
+    return notes;
+}
+
+QString updateCheckReading() {
+    return QStringLiteral(
+        "Each update is measured as one more model, with its updated risks, on the episodes "
+        "dated after its fit period within the date range: episodes it was fitted on would "
+        "flatter it. Calibration-in-the-large near 0 and a slope near 1 say the update still "
+        "fits this unit; an update cannot improve the AUROC of the model it updates.");
+}
+
+} // namespace caldrin::auditwindow
