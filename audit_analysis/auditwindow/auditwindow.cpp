@@ -86,7 +86,7 @@ AuditWindow::AuditWindow(Platform& platform, AuditDialogs& dialogs, audit::Audit
     outcomesPage_ = new OutcomesPage(platform_);
     pages_->addTab(outcomesPage_, QStringLiteral("&Outcomes to complete"));
     updatesPage_ = new UpdatesPage;
-    pages_->addTab(updatesPage_, QStringLiteral("&Updated models"));
+    pages_->addTab(updatesPage_, QStringLiteral("Updates o&n later data"));
     // What was appended is read back: the list and the figures follow it.
     connect(outcomesPage_, &OutcomesPage::outcomesRecorded, this, &AuditWindow::reloadFiles);
     layout->addWidget(pages_, 1);
