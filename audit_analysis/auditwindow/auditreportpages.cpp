@@ -138,9 +138,15 @@ void validationSection(PageWriter& page, const ReportContext& context) {
 // The model updates added in the window, each measured as one more model on
 // the episodes after its fit period.
 void updatesSection(PageWriter& page, const ReportContext& context) {
-    const FigureTable table = updateCheckTable(context.updates, context.format);
+    const FigureTable table =
+        updateCheckTable(context.updates, context.format, NameLayout::Stacked);
     if (table.rows.empty())
         return;
+    // The title with at least its first row: a title alone at a page's foot
+    // says nothing.
+    constexpr double kTitleAndFirstRow = 90;
+    if (page.remaining() < kTitleAndFirstRow)
+        page.newPage();
     page.table(table);
     for (const QString& note : updateCheckNotes(context.updates, context.format))
         page.text(note, 9);

@@ -54,12 +54,22 @@ UpdatesPage::UpdatesPage(QWidget* parent)
 }
 
 void UpdatesPage::show(const AuditLoad& load, const NumberFormat& format) {
-    const FigureTable table = updateCheckTable(load.updates, format);
+    const FigureTable table = updateCheckTable(load.updates, format, NameLayout::Stacked);
     const bool any = !table.rows.empty();
     tableTitle_->setText(QStringLiteral("<b>%1</b>").arg(table.title.toHtmlEscaped()));
+    // Each paragraph starts with its update's name, in bold to find it by.
     QStringList paragraphs;
-    for (const QString& note : updateCheckNotes(load.updates, format))
-        paragraphs << note.toHtmlEscaped();
+    const QStringList notes = updateCheckNotes(load.updates, format);
+    qsizetype next = 0;
+    for (const audit::UpdateValidation& check : load.updates) {
+        if (!check.update || next >= notes.size())
+            continue;
+        const QString& note = notes[next++];
+        const qsizetype nameEnd = updateName(check).size();
+        paragraphs << QStringLiteral("<b>%1</b>%2")
+                          .arg(note.left(nameEnd).toHtmlEscaped(),
+                               note.mid(nameEnd).toHtmlEscaped());
+    }
     notes_->setText(paragraphs.join(QStringLiteral("<br><br>")));
     notes_->setAccessibleName(table.title + QStringLiteral(" notes"));
     table_->setAccessibleDescription(table.asText());

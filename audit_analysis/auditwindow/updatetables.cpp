@@ -37,18 +37,31 @@ QString leftOutText(const UpdateValidation& c) {
 
 } // namespace
 
-QString updateName(const UpdateValidation& check) {
-    if (!check.update)
-        return QString::fromUtf8(check.path);
+namespace {
+
+// The name's three parts: model, unit, fit period.
+QStringList nameParts(const UpdateValidation& check) {
     const modelupdate::ModelUpdate& u = *check.update;
-    return QStringLiteral("%1, updated on %2, %3 to %4")
-        .arg(modelName(check.model),
-             u.unit.empty() ? QStringLiteral("an unnamed unit") : QString::fromUtf8(u.unit),
-             dateText(u.from), dateText(u.to));
+    return {modelName(check.model),
+            QStringLiteral("updated on ") +
+                (u.unit.empty() ? QStringLiteral("an unnamed unit") : QString::fromUtf8(u.unit)),
+            QStringLiteral("%1 to %2").arg(dateText(u.from), dateText(u.to))};
+}
+
+QString methodText(const UpdateValidation& check) {
+    return QString::fromLatin1(modelupdate::methodTitle(check.update->method));
+}
+
+} // namespace
+
+QString updateName(const UpdateValidation& check) {
+    return check.update ? nameParts(check).join(QStringLiteral(", "))
+                        : QString::fromUtf8(check.path);
 }
 
 FigureTable updateCheckTable(const std::vector<UpdateValidation>& checks,
-                             const NumberFormat& format) {
+                             const NumberFormat& format, NameLayout layout) {
+    const bool stacked = layout == NameLayout::Stacked;
     FigureTable table;
     table.title = QStringLiteral("Updated models, checked on the episodes after their fit period "
                                  "(95% intervals in brackets)");
@@ -70,8 +83,10 @@ FigureTable updateCheckTable(const std::vector<UpdateValidation>& checks,
         TableRow row;
         row.finding = findingOf(o);
         row.unreliable = o.n > 0 && (o.unreliable || c.fewEvents);
-        row.cells = {updateName(c),
-                     QString::fromLatin1(modelupdate::methodTitle(c.update->method)),
+        row.cells = {stacked ? nameParts(c).join(QStringLiteral(",\n")) + QStringLiteral("\n(") +
+                                   methodText(c) + QLatin1Char(')')
+                             : updateName(c),
+                     methodText(c),
                      format.count(o.n),
                      format.count(o.observed),
                      o.n > 0 ? format.number(o.expected, 1) : kNotAvailable,
@@ -80,8 +95,12 @@ FigureTable updateCheckTable(const std::vector<UpdateValidation>& checks,
                      shown(cal.inTheLarge, cal.inTheLargeInterval, 2, format),
                      shown(cal.slope, cal.slopeInterval, 2, format),
                      c.brier ? format.number(*c.brier, 4) : kNotAvailable};
+        if (stacked)
+            row.cells.removeAt(1);
         table.rows.push_back(std::move(row));
     }
+    if (stacked)
+        table.headers.removeAt(1);
     return table;
 }
 

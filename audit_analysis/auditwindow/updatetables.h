@@ -20,8 +20,11 @@ QString updateName(const audit::UpdateValidation& check);
 // A row per update: its name, method, n, observed, expected, O:E, AUROC,
 // calibration-in-the-large and slope (95% intervals in brackets), Brier.
 // A figure that cannot be computed shows "n/a"; the reason is in the notes.
+// `Stacked` puts the name and the method on lines of their own in the first
+// column, so that the figures fit a window or a page beside it.
+enum class NameLayout { OneLine, Stacked };
 FigureTable updateCheckTable(const std::vector<audit::UpdateValidation>& checks,
-                             const NumberFormat& format);
+                             const NumberFormat& format, NameLayout layout = NameLayout::OneLine);
 
 // A paragraph per update, plain text: name, method and file; the episodes
 // left out, in words; the finding, or that there is nothing to check it on
