@@ -288,7 +288,7 @@ UpdateFit fitUpdate(Model model, std::span<const UpdateObservation> observations
 }
 
 UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date>& from,
-                    const std::optional<Date>& to) {
+                    const std::optional<Date>& to, std::vector<UpdateObservation>* fitted) {
     const std::int32_t first = from ? dayNumber(*from) : INT32_MIN;
     const std::int32_t last = to ? dayNumber(*to) : INT32_MAX;
     std::vector<UpdateObservation> observations;
@@ -315,7 +315,57 @@ UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date
              : (observations.empty() ? std::nullopt : std::optional(dateFromDayNumber(earliest)));
     fit.to =
         to ? to : (observations.empty() ? std::nullopt : std::optional(dateFromDayNumber(latest)));
+    if (fitted)
+        *fitted = std::move(observations);
     return fit;
+}
+
+std::vector<CalibrationGroup> calibrationByTenths(std::vector<std::pair<double, bool>> predicted) {
+    std::sort(predicted.begin(), predicted.end());
+    std::vector<CalibrationGroup> groups;
+    const std::size_t n = predicted.size();
+    for (std::size_t g = 0; g < 10; ++g) {
+        const std::size_t first = g * n / 10, end = (g + 1) * n / 10;
+        if (first == end)
+            continue;
+        CalibrationGroup group;
+        double sum = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            sum += predicted[i].first;
+            group.events += predicted[i].second;
+        }
+        group.episodes = end - first;
+        group.predicted = sum / double(group.episodes);
+        group.observed = double(group.events) / double(group.episodes);
+        groups.push_back(group);
+    }
+    return groups;
+}
+
+ApparentCalibration apparentCalibration(const UpdateFit& fit,
+                                        std::span<const UpdateObservation> observations) {
+    std::vector<std::pair<double, bool>> published, updated;
+    published.reserve(observations.size());
+    for (const UpdateObservation& o : observations)
+        published.emplace_back(o.risk, o.event);
+    ApparentCalibration calibration;
+    calibration.published = calibrationByTenths(std::move(published));
+    const UpdateCandidate* chosen = fit.chosen ? fit.candidate(*fit.chosen) : nullptr;
+    if (chosen) {
+        modelupdate::ModelUpdate update; // the equation alone: no period or provenance needed
+        update.model = modelEntry(fit.model).id;
+        update.method = chosen->method;
+        update.coefficients = chosen->coefficients;
+        update.covariance = chosen->covariance;
+        updated.reserve(observations.size());
+        for (const UpdateObservation& o : observations)
+            updated.emplace_back(modelupdate::applyUpdateToRisk(
+                                     update, o.risk, o.physiologicalScore, o.operativeScore)
+                                     .risk,
+                                 o.event);
+        calibration.updated = calibrationByTenths(std::move(updated));
+    }
+    return calibration;
 }
 
 namespace {
