@@ -14,6 +14,8 @@
 #include "auditwindow/problemspage.h"
 #include "auditwindow/settingsname.h"
 #include "auditwindow/summarypage.h"
+#include "auditwindow/updatefitdialog.h"
+#include "bedsideupdate/bedsideupdate.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
 #include "platform/programsettings.h"
@@ -195,6 +197,14 @@ void AuditWindow::buildMenus() {
     });
     chase->setObjectName(QStringLiteral("actionCsvOutstanding"));
     needFigures_ << chase;
+    file->addSeparator();
+    QAction* update =
+        file->addAction(QStringLiteral("Update this &Model..."), this, &AuditWindow::updateModel);
+    update->setObjectName(QStringLiteral("actionUpdateModel"));
+    needFigures_ << update;
+    QAction* bedside = file->addAction(QStringLiteral("Use at the &Bedside..."), this,
+                                       &AuditWindow::useUpdateAtBedside);
+    bedside->setObjectName(QStringLiteral("actionUseAtBedside"));
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -437,6 +447,29 @@ void AuditWindow::changeEvent(QEvent* event) {
 void AuditWindow::reportDone(const std::optional<QString>& done) {
     if (done)
         jobStatus_->setText(*done);
+}
+
+// ------------------------------------------------------------------ updates
+
+void AuditWindow::updateModel() {
+    const Model model = filterBar_->pickedModel(); // the model picked when asked
+    whenSettled(QStringLiteral("the model's update is fitted"), [this, model](const LoadPtr& load) {
+        UpdateFitDialog dialog(platform_, dialogs_, load, model, numberFormat(), this);
+        connect(&dialog, &UpdateFitDialog::saved, this,
+                [this](const QString& done) { reportDone(done); });
+        platform_.runModal(dialog);
+    });
+}
+
+void AuditWindow::useUpdateAtBedside() {
+    OpenFileRequest request;
+    request.title = QStringLiteral("Use an Update at the Bedside");
+    request.filters = {QStringLiteral("Model updates (*.json)"), QStringLiteral("All files (*)")};
+    request.purpose = FilePurpose::AuditData;
+    const std::optional<OpenFileChoice> choice = platform_.chooseFileToOpen(this, request);
+    if (choice && bedsideupdate::useAtBedside(platform_, this, kAuditWindowTitle,
+                                              bedsideupdate::readOnce(choice->path)))
+        reportDone(QStringLiteral("The calculator now shows the update of %1.").arg(choice->path));
 }
 
 void AuditWindow::showHelp() {
