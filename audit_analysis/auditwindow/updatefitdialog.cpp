@@ -93,7 +93,7 @@ QTableWidget* makeTable(const QString& name, const QStringList& headers) {
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setWordWrap(false);
-    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return table;
 }
@@ -103,15 +103,19 @@ void setRow(QTableWidget* table, int row, const QStringList& cells) {
         table->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
-// Every row shown, none behind a scroll bar of its own; room is kept for
-// a horizontal scroll bar where the dialog is narrow.
-void fitHeightToRows(QTableWidget* table) {
+// Every row and column shown whole: a dialog too small for the table
+// scrolls as a whole instead.
+void fitTableToContents(QTableWidget* table) {
     table->resizeColumnsToContents();
+    table->resizeRowsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
-    int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth() +
-                 table->horizontalScrollBar()->sizeHint().height();
+    int width = 2 * table->frameWidth();
+    for (int c = 0; c < table->columnCount(); ++c)
+        width += table->columnWidth(c);
+    int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
     for (int r = 0; r < table->rowCount(); ++r)
         height += table->rowHeight(r);
+    table->setMinimumWidth(width);
     table->setFixedHeight(height);
 }
 
@@ -136,7 +140,7 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
     episodesLabel = makeNote(QStringLiteral("updateEpisodes"));
     const QString events = eventsWord(audit::modelOutcome(model));
     QString episodes =
-        QStringLiteral("%1, fitted on %2 with %3 (%4) ")
+        QStringLiteral("%1, fitted on %2, %3 %4, ")
             .arg(audit::modelName(model), countOf(fit_.episodes, "episode", "episodes"),
                  format_.count(fit_.events), events);
     if (fit_.from && fit_.to)
@@ -153,8 +157,8 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
     episodesLabel->setText(episodes);
 
     candidateTable = makeTable(QStringLiteral("updateCandidates"),
-                               {QStringLiteral("Method"), QStringLiteral("Equation"),
-                                QStringLiteral("Estimates (\u00b1 standard error)"),
+                               {QStringLiteral("Method and equation"),
+                                QStringLiteral("Estimates \u00b1 standard error"),
                                 QStringLiteral("Log-likelihood")});
     candidateTable->setAccessibleName(QStringLiteral("Candidates"));
     fillCandidates();
@@ -180,12 +184,21 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
     bold.setBold(true);
     choiceLabel->setFont(bold);
     const std::optional<modelupdate::ModelUpdate> chosen = audit::chosenUpdate(fit_, {});
-    QString choice = chosen ? QStringLiteral("Chosen: %1: %2.")
-                                  .arg(text(modelupdate::methodTitle(chosen->method)),
-                                       bedsideupdate::equationWithEstimates(*chosen))
-                            : QStringLiteral("No update is chosen, so none can be saved.");
-    if (!fit_.reason.empty())
-        choice += QLatin1Char(' ') + text(fit_.reason);
+    QString reason = text(fit_.reason);
+    if (reason.startsWith(QStringLiteral("no update: ")))
+        reason.remove(0, 11);
+    QString choice;
+    if (chosen) {
+        choice = QStringLiteral("Chosen: %1: %2.")
+                     .arg(text(modelupdate::methodTitle(chosen->method)),
+                          bedsideupdate::equationWithEstimates(*chosen));
+        if (!reason.isEmpty()) // why the choice was limited
+            choice +=
+                QLatin1Char(' ') + reason.left(1).toUpper() + reason.mid(1) + QLatin1Char('.');
+    } else {
+        choice = QStringLiteral("No update is chosen, so none can be saved");
+        choice += reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason + '.';
+    }
     choiceLabel->setText(choice);
 
     calibrationView = new QChartView;
@@ -220,7 +233,8 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
 
     // The figures scroll; the unit's name and the buttons stay in view.
     auto* contents = new QWidget;
-    auto* columns = new QHBoxLayout(contents);
+    columns_ = new QBoxLayout(QBoxLayout::LeftToRight, contents);
+    auto* columns = columns_;
     auto* figures = new QVBoxLayout;
     figures->addWidget(episodesLabel);
     auto* candidates = new QGroupBox(QStringLiteral("Candidates"));
@@ -270,6 +284,12 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
 
 UpdateFitDialog::~UpdateFitDialog() = default;
 
+void UpdateFitDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The chart beside the tables where there is room for both, else below.
+    columns_->setDirection(width() >= 1000 ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+}
+
 void UpdateFitDialog::fillCandidates() {
     const riskmodels::RiskModel& entry = audit::modelEntry(model_);
     candidateTable->setRowCount(int(fit_.candidates.size()));
@@ -287,14 +307,15 @@ void UpdateFitDialog::fillCandidates() {
                 terms << QStringLiteral("%1 %2 \u00b1 %3")
                              .arg(termName(names[i]), format_.number(c.coefficients[i], 4),
                                   format_.number(std::sqrt(c.covariance[i][i]), 4));
-            estimates = terms.join(QStringLiteral("; "));
+            estimates = terms.join(QLatin1Char('\n'));
         }
         setRow(candidateTable, row++,
-               {text(modelupdate::methodTitle(c.method)),
-                equationOf(c.method, c.coefficients.size()), estimates,
+               {text(modelupdate::methodTitle(c.method)) + QLatin1Char('\n') +
+                    equationOf(c.method, c.coefficients.size()),
+                estimates,
                 c.logLikelihood ? format_.number(*c.logLikelihood, 2) : QStringLiteral("none")});
     }
-    fitHeightToRows(candidateTable);
+    fitTableToContents(candidateTable);
 }
 
 void UpdateFitDialog::fillClosedTest() {
@@ -307,7 +328,7 @@ void UpdateFitDialog::fillClosedTest() {
                 format_.pValue(t.p),
                 t.p >= audit::kClosedTestLevel ? QStringLiteral("not rejected: kept")
                                                : QStringLiteral("rejected")});
-    fitHeightToRows(closedTestTable);
+    fitTableToContents(closedTestTable);
     closedTestTable->setVisible(!fit_.closedTest.empty());
 }
 
@@ -324,8 +345,8 @@ void UpdateFitDialog::fillChart() {
     QValueAxis* x = addAxis(chart, Qt::AlignBottom,
                             QStringLiteral("Predicted risk (tenths of episodes)"), 0, top);
     QValueAxis* y = addAxis(chart, Qt::AlignLeft, QStringLiteral("Observed rate"), 0, top);
-    auto* diagonal = addSeries<QLineSeries>(chart, QStringLiteral("diagonal"),
-                                            QStringLiteral("Observed = predicted"), x, y);
+    auto* diagonal =
+        addSeries<QLineSeries>(chart, QStringLiteral("diagonal"), QStringLiteral("Ideal"), x, y);
     diagonal->append({{0, 0}, {top, top}});
     QPen dashed(QColor(127, 127, 127), 1.5, Qt::DashLine);
     diagonal->setPen(dashed);
@@ -346,11 +367,10 @@ void UpdateFitDialog::fillChart() {
         words << label + QStringLiteral(", observed against predicted: ") +
                      points.join(QStringLiteral("; "));
     };
-    addCurve(calibration_.published, QStringLiteral("published"),
-             QStringLiteral("Published equation"), QColor(214, 39, 40));
+    addCurve(calibration_.published, QStringLiteral("published"), QStringLiteral("Published"),
+             QColor(214, 39, 40));
     if (const auto chosen = audit::chosenUpdate(fit_, {}))
-        addCurve(calibration_.updated, QStringLiteral("updated"),
-                 QStringLiteral("Updated: ") + text(modelupdate::methodTitle(chosen->method)),
+        addCurve(calibration_.updated, QStringLiteral("updated"), QStringLiteral("Updated"),
                  QColor(31, 119, 180));
     chart->legend()->setAlignment(Qt::AlignBottom);
     withoutLigatures(chart);

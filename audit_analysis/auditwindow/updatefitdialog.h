@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QBoxLayout;
 class QChartView;
 class QLabel;
 class QLineEdit;
@@ -45,6 +46,9 @@ Q_SIGNALS:
     // Words for the window's status line: where the update was saved.
     void saved(const QString& done);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void fillCandidates();
     void fillClosedTest();
@@ -63,6 +67,7 @@ private:
     audit::UpdateFit fit_;
     audit::ApparentCalibration calibration_;
 
+    QBoxLayout* columns_ = nullptr;
     QLabel* episodesLabel = nullptr;
     QTableWidget* candidateTable = nullptr;
     QTableWidget* closedTestTable = nullptr;

@@ -197,16 +197,16 @@ private Q_SLOTS:
             QCOMPARE(table->rowCount(), int(expected.candidates.size()));
             for (int r = 0; r < table->rowCount(); ++r) {
                 const UpdateCandidate& c = expected.candidates[std::size_t(r)];
-                QCOMPARE(table->item(r, 0)->text(),
-                         QString::fromUtf8(modelupdate::methodTitle(c.method).data()));
+                QVERIFY(table->item(r, 0)->text().startsWith(
+                    QString::fromUtf8(modelupdate::methodTitle(c.method).data())));
                 QVERIFY(c.logLikelihood);
-                QCOMPARE(table->item(r, 3)->text(), number(*c.logLikelihood, 2));
+                QCOMPARE(table->item(r, 2)->text(), number(*c.logLikelihood, 2));
                 for (std::size_t i = 0; i < c.coefficients.size(); ++i) {
                     const QString estimate = number(c.coefficients[i], 4) +
                                              QStringLiteral(" \u00b1 ") +
                                              number(std::sqrt(c.covariance[i][i]), 4);
-                    QVERIFY2(table->item(r, 2)->text().contains(estimate),
-                             qPrintable(table->item(r, 2)->text() + " / " + estimate));
+                    QVERIFY2(table->item(r, 1)->text().contains(estimate),
+                             qPrintable(table->item(r, 1)->text() + " / " + estimate));
                 }
             }
             QCOMPARE(in<QTableWidget>(dialog, "closedTest")->rowCount(),
@@ -301,7 +301,9 @@ private Q_SLOTS:
             QVERIFY(!in<QPushButton>(dialog, "useAtBedside")->isEnabled());
             const QString choice = in<QLabel>(dialog, "updateChoice")->text();
             QVERIFY2(choice.startsWith(QStringLiteral("No update is chosen")), qPrintable(choice));
-            QVERIFY2(choice.contains(QString::fromStdString(expected.reason)), qPrintable(choice));
+            QVERIFY2(choice.contains(QStringLiteral("%1 events and").arg(expected.events)),
+                     qPrintable(choice));
+            QVERIFY2(choice.contains(QStringLiteral("too few")), qPrintable(choice));
             // Alt+S presses nothing: no save dialog is asked for.
             QTest::keyClick(&dialog, Qt::Key_S, Qt::AltModifier);
             QVERIFY(!in<QPushButton>(dialog, "saveUpdate")->isDown());
