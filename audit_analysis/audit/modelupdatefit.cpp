@@ -271,36 +271,84 @@ UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date
     return fit;
 }
 
-std::vector<CalibrationGroup> calibrationByTenths(std::vector<std::pair<double, bool>> predicted) {
-    std::sort(predicted.begin(), predicted.end());
+namespace {
+
+// Episodes of one predicted risk and one outcome.
+struct Alike {
+    double predicted = 0;
+    bool event = false;
+    std::uint64_t count = 0;
+};
+
+// The tenths of the episodes ordered by predicted risk (episodes without
+// the event first among equal risks), a run of alike episodes split where a
+// tenth ends, exactly as if each episode were listed on its own.
+std::vector<CalibrationGroup> tenthsOf(std::vector<Alike> rows) {
+    std::sort(rows.begin(), rows.end(), [](const Alike& a, const Alike& b) {
+        return std::tie(a.predicted, a.event) < std::tie(b.predicted, b.event);
+    });
+    std::uint64_t n = 0;
+    for (const Alike& row : rows)
+        n += row.count;
     std::vector<CalibrationGroup> groups;
-    const std::size_t n = predicted.size();
-    for (std::size_t g = 0; g < 10; ++g) {
-        const std::size_t first = g * n / 10, end = (g + 1) * n / 10;
-        if (first == end)
-            continue;
-        CalibrationGroup group;
-        double sum = 0;
-        for (std::size_t i = first; i < end; ++i) {
-            sum += predicted[i].first;
-            group.events += predicted[i].second;
+    CalibrationGroup group;
+    double sum = 0;
+    std::uint64_t taken = 0;
+    std::uint64_t tenth = 0;
+    const auto close = [&] {
+        if (group.episodes > 0) {
+            group.predicted = sum / double(group.episodes);
+            group.observed = double(group.events) / double(group.episodes);
+            groups.push_back(group);
         }
-        group.episodes = end - first;
-        group.predicted = sum / double(group.episodes);
-        group.observed = double(group.events) / double(group.episodes);
-        groups.push_back(group);
+        group = {};
+        sum = 0;
+        ++tenth;
+    };
+    for (const Alike& row : rows) {
+        std::uint64_t left = row.count;
+        while (left > 0) {
+            const std::uint64_t end = (tenth + 1) * n / 10;
+            const std::uint64_t take = std::min(end - taken, left);
+            group.episodes += take;
+            group.events += row.event ? take : 0;
+            sum += double(take) * row.predicted;
+            taken += take;
+            left -= take;
+            if (taken == end)
+                close();
+        }
     }
     return groups;
 }
 
+} // namespace
+
+std::vector<CalibrationGroup> calibrationByTenths(std::vector<std::pair<double, bool>> predicted) {
+    std::vector<Alike> rows;
+    rows.reserve(predicted.size());
+    for (const auto& [risk, event] : predicted)
+        rows.push_back({risk, event, 1});
+    return tenthsOf(std::move(rows));
+}
+
 ApparentCalibration apparentCalibration(const UpdateFit& fit,
                                         std::span<const UpdateObservation> observations) {
-    std::vector<std::pair<double, bool>> published, updated;
-    published.reserve(observations.size());
-    for (const UpdateObservation& o : observations)
-        published.emplace_back(o.risk, o.event);
+    // Worked out once for each risk and scores: a unit's episodes share a
+    // few thousand of them.
+    const std::vector<Group> groups = grouped(observations);
+    const auto tenths = [&groups](const auto& predictedOf) {
+        std::vector<Alike> rows;
+        rows.reserve(2 * groups.size());
+        for (const Group& g : groups) {
+            const double predicted = predictedOf(g);
+            rows.push_back({predicted, false, std::uint64_t(g.trials - g.events)});
+            rows.push_back({predicted, true, std::uint64_t(g.events)});
+        }
+        return tenthsOf(std::move(rows));
+    };
     ApparentCalibration calibration;
-    calibration.published = calibrationByTenths(std::move(published));
+    calibration.published = tenths([](const Group& g) { return g.risk; });
     const UpdateCandidate* chosen = fit.chosen ? fit.candidate(*fit.chosen) : nullptr;
     if (chosen) {
         modelupdate::ModelUpdate update; // the equation alone: no period or provenance needed
@@ -308,13 +356,11 @@ ApparentCalibration apparentCalibration(const UpdateFit& fit,
         update.method = chosen->method;
         update.coefficients = chosen->coefficients;
         update.covariance = chosen->covariance;
-        updated.reserve(observations.size());
-        for (const UpdateObservation& o : observations)
-            updated.emplace_back(modelupdate::applyUpdateToRisk(
-                                     update, o.risk, o.physiologicalScore, o.operativeScore)
-                                     .risk,
-                                 o.event);
-        calibration.updated = calibrationByTenths(std::move(updated));
+        calibration.updated = tenths([&update](const Group& g) {
+            return modelupdate::applyUpdateToRisk(update, g.risk, g.physiologicalScore,
+                                                  g.operativeScore)
+                .risk;
+        });
     }
     return calibration;
 }

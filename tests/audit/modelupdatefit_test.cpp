@@ -253,11 +253,22 @@ TEST(ApparentCalibration, TheUpdatedRiskAddsUpToTheEventsItWasFittedOn) {
     EXPECT_NEAR(expected(calibration.updated), double(fit.events), 1e-3);
     EXPECT_GT(expected(calibration.published), 1.2 * double(fit.events));
 
-    // Nothing chosen: the published risk alone.
+    // Nothing chosen: the published risk alone, the same tenths as the
+    // episodes listed one by one give (alike episodes split at the edges).
     UpdateFit none = fit;
     none.chosen.reset();
-    EXPECT_TRUE(apparentCalibration(none, observations).updated.empty());
-    EXPECT_EQ(apparentCalibration(none, observations).published.size(), 10u);
+    const ApparentCalibration published = apparentCalibration(none, observations);
+    EXPECT_TRUE(published.updated.empty());
+    std::vector<std::pair<double, bool>> each;
+    for (const UpdateObservation& o : observations)
+        each.emplace_back(o.risk, o.event);
+    const std::vector<CalibrationGroup> oneByOne = calibrationByTenths(each);
+    ASSERT_EQ(published.published.size(), oneByOne.size());
+    for (std::size_t g = 0; g < oneByOne.size(); ++g) {
+        EXPECT_EQ(published.published[g].episodes, oneByOne[g].episodes) << g;
+        EXPECT_EQ(published.published[g].events, oneByOne[g].events) << g;
+        EXPECT_NEAR(published.published[g].predicted, oneByOne[g].predicted, 1e-12) << g;
+    }
 }
 
 TEST(CountedEpisodes, TheUpdatesLogitIsTheAnalysisOwn) {
