@@ -202,6 +202,7 @@ void AuditWindow::buildMenus() {
         file->addAction(QStringLiteral("Update this &Model..."), this, &AuditWindow::updateModel);
     update->setObjectName(QStringLiteral("actionUpdateModel"));
     needFigures_ << update;
+    connect(summaryPage_, &SummaryPage::updateRequested, this, &AuditWindow::updateModel);
     QAction* bedside = file->addAction(QStringLiteral("Use at the &Bedside..."), this,
                                        &AuditWindow::useUpdateAtBedside);
     bedside->setObjectName(QStringLiteral("actionUseAtBedside"));

@@ -23,6 +23,8 @@
 #include <QApplication>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +47,7 @@ using namespace caldrin::audit;
 using namespace caldrin::auditwindow;
 using caldrin::auditwindow::testing::FakeAuditDialogs;
 using caldrin::auditwindow::testing::testSettings;
+using caldrin::auditwindow::testing::titleOf;
 using caldrin::testing::FakePlatform;
 using modelupdate::Method;
 namespace generated = caldrin::audit::testing;
@@ -276,6 +279,32 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(platform.modalHandlers.empty(), 60000);
         QCOMPARE(shown, expected.episodes);
         QVERIFY(expected.episodes < engineFit({overpredicted}).episodes);
+    }
+
+    void theSummaryPageUpdatesTheModelChosen() {
+        open({overpredicted});
+        auto* picker = child<QComboBox>("modelPicker");
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Home); // POSSUM morbidity, the first
+        QCOMPARE(picker->currentText(), titleOf(Model::PossumMorbidity));
+        std::optional<Model> fitted;
+        platform.modalHandlers.push_back([&](QDialog& d) {
+            auto& dialog = dynamic_cast<UpdateFitDialog&>(d);
+            fitted = dialog.fit().model;
+            QVERIFY(dialog.windowTitle().contains(titleOf(Model::PossumMorbidity)));
+            // Its Help is the topic on updating a model.
+            auto* buttons = dialog.findChild<QDialogButtonBox*>();
+            buttons->button(QDialogButtonBox::Help)->click();
+            QCOMPARE(platform.helpCalls.back().command,
+                     QStringLiteral("JumpID(\"\",\"analysis-update\")"));
+            dialog.reject();
+        });
+        // Alt+U on the Summary page, as a user presses it.
+        auto* button = child<QPushButton>("updateModelButton");
+        QVERIFY(button->isVisible());
+        QTest::keyClick(window.get(), Qt::Key_U, Qt::AltModifier);
+        QTRY_VERIFY(platform.modalHandlers.empty());
+        QCOMPARE(fitted, Model::PossumMorbidity);
     }
 
     void refusesToSaveOverAnAuditFileRead() {
