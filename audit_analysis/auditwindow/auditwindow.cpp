@@ -470,7 +470,9 @@ void AuditWindow::useUpdateAtBedside() {
     const std::optional<OpenFileChoice> choice = platform_.chooseFileToOpen(this, request);
     if (choice && bedsideupdate::useAtBedside(platform_, this, kAuditWindowTitle,
                                               bedsideupdate::readOnce(choice->path)))
-        reportDone(QStringLiteral("The calculator now shows the update of %1.").arg(choice->path));
+        reportDone(QStringLiteral("The update of %1 is set for the calculator; a calculator "
+                                  "already open shows it once started again.")
+                       .arg(choice->path));
 }
 
 void AuditWindow::showHelp() {

@@ -258,6 +258,14 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(contents);
 
+    // What Save or Use at the Bedside did, in the dialog as in the window.
+    auto* doneLabel = makeNote(QStringLiteral("updateDone"));
+    doneLabel->setVisible(false);
+    connect(this, &UpdateFitDialog::saved, doneLabel, [doneLabel](const QString& done) {
+        doneLabel->setText(done);
+        doneLabel->setVisible(true);
+    });
+
     auto* unitRow = new QHBoxLayout;
     unitRow->addWidget(unitLabel);
     unitRow->addWidget(unitEdit, 1);
@@ -268,6 +276,7 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
     buttonRow->addWidget(closeButtons);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll, 1);
+    layout->addWidget(doneLabel);
     layout->addLayout(unitRow);
     layout->addLayout(buttonRow);
 
@@ -426,7 +435,8 @@ void UpdateFitDialog::bedsideClicked() {
         return;
     if (bedsideupdate::useAtBedside(platform_, this, kAuditWindowTitle,
                                     bedsideupdate::checked(bytes)))
-        Q_EMIT saved(QStringLiteral("The calculator now shows this update (%1).")
+        Q_EMIT saved(QStringLiteral("The update is set for the calculator (%1); a calculator "
+                                    "already open shows it once started again.")
                          .arg(bedsideupdate::updatePath()));
 }
 

@@ -357,6 +357,7 @@ private Q_SLOTS:
             typeUnit(dialog, QStringLiteral("Ward 7"));
             platform.modalHandlers.push_back(answer(QStringLiteral("&Use this update")));
             press(dialog, Qt::Key_B, "useAtBedside");
+            QVERIFY(in<QLabel>(dialog, "updateDone")->text().contains(target));
         });
         const modelupdate::ReadUpdate placed = readBack(target);
         QVERIFY2(placed.update, placed.refusal.c_str());
