@@ -14,7 +14,6 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,7 +23,6 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -138,7 +136,9 @@ UpdateFitDialog::UpdateFitDialog(Platform& platform, AuditDialogs& dialogs,
     calibration_ = audit::apparentCalibration(fit_, fitted);
 
     episodesLabel = makeNote(QStringLiteral("updateEpisodes"));
-    const QString events = eventsWord(audit::modelOutcome(model));
+    QString events = eventsWord(audit::modelOutcome(model));
+    if (fit_.events == 1)
+        events.chop(1); // "death", "complication"
     QString episodes =
         QStringLiteral("%1, fitted on %2, %3 %4, ")
             .arg(audit::modelName(model), countOf(fit_.episodes, "episode", "episodes"),
