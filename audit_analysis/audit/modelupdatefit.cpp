@@ -280,20 +280,20 @@ struct Alike {
     std::uint64_t count = 0;
 };
 
-// The tenths of the episodes ordered by predicted risk (episodes without
-// the event first among equal risks), a run of alike episodes split where a
-// tenth ends, exactly as if each episode were listed on its own.
+// The episodes ordered by predicted risk in tenths, those of one predicted
+// risk kept together in the tenth their middle falls in. Split at the edge
+// of a tenth, a run of equal risks (the scores take few values) would hand
+// its episodes without the event to one point and those with it to the
+// next, drawing a miscalibration that is not there.
 std::vector<CalibrationGroup> tenthsOf(std::vector<Alike> rows) {
-    std::sort(rows.begin(), rows.end(), [](const Alike& a, const Alike& b) {
-        return std::tie(a.predicted, a.event) < std::tie(b.predicted, b.event);
-    });
+    std::sort(rows.begin(), rows.end(),
+              [](const Alike& a, const Alike& b) { return a.predicted < b.predicted; });
     std::uint64_t n = 0;
     for (const Alike& row : rows)
         n += row.count;
     std::vector<CalibrationGroup> groups;
     CalibrationGroup group;
     double sum = 0;
-    std::uint64_t taken = 0;
     std::uint64_t tenth = 0;
     const auto close = [&] {
         if (group.episodes > 0) {
@@ -303,22 +303,27 @@ std::vector<CalibrationGroup> tenthsOf(std::vector<Alike> rows) {
         }
         group = {};
         sum = 0;
-        ++tenth;
     };
-    for (const Alike& row : rows) {
-        std::uint64_t left = row.count;
-        while (left > 0) {
-            const std::uint64_t end = (tenth + 1) * n / 10;
-            const std::uint64_t take = std::min(end - taken, left);
-            group.episodes += take;
-            group.events += row.event ? take : 0;
-            sum += double(take) * row.predicted;
-            taken += take;
-            left -= take;
-            if (taken == end)
-                close();
+    std::uint64_t before = 0;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::uint64_t count = 0, events = 0;
+        const double predicted = rows[i].predicted;
+        for (; i < rows.size() && rows[i].predicted == predicted; ++i) {
+            count += rows[i].count;
+            events += rows[i].event ? rows[i].count : 0;
         }
+        if (count == 0)
+            continue;
+        const std::uint64_t itsTenth = std::min<std::uint64_t>(9, (10 * before + 5 * count) / n);
+        if (itsTenth != tenth)
+            close();
+        tenth = itsTenth;
+        group.episodes += count;
+        group.events += events;
+        sum += double(count) * predicted;
+        before += count;
     }
+    close();
     return groups;
 }
 

@@ -93,8 +93,9 @@ struct CalibrationGroup {
 
 // Observed against predicted in tenths of the episodes ordered by predicted
 // risk (the grouping of Hosmer and Lemeshow's deciles of risk), so that each
-// point rests on as many episodes as the next. Ties at a boundary fall to
-// either side. Fewer than ten episodes give fewer groups.
+// point rests on about as many episodes as the next. Episodes of one
+// predicted risk stay in one tenth, the one their middle falls in; so few
+// distinct risks, or fewer than ten episodes, give fewer groups.
 std::vector<CalibrationGroup> calibrationByTenths(std::vector<std::pair<double, bool>> predicted);
 
 // The calibration on the very episodes fitted: the published risk, and the

@@ -230,6 +230,20 @@ TEST(ApparentCalibration, GroupsTenthsOfTheEpisodesOrderedByPredictedRisk) {
     // Fewer than ten episodes: one group each, none empty.
     EXPECT_EQ(calibrationByTenths({{0.1, true}, {0.2, false}, {0.3, false}}).size(), 3u);
     EXPECT_TRUE(calibrationByTenths({}).empty());
+
+    // Equal risks stay together: 30 episodes at 10% with 3 events and 70 at
+    // 30% with 21 are perfectly calibrated, and show it. (Cut into tenths of
+    // ten, the first tenth would be ten episodes without the event: 0%.)
+    std::vector<std::pair<double, bool>> tied;
+    for (int i = 0; i < 30; ++i)
+        tied.emplace_back(0.1, i < 3);
+    for (int i = 0; i < 70; ++i)
+        tied.emplace_back(0.3, i < 21);
+    const std::vector<CalibrationGroup> together = calibrationByTenths(tied);
+    ASSERT_EQ(together.size(), 2u);
+    EXPECT_EQ(together[0].episodes, 30u);
+    EXPECT_DOUBLE_EQ(together[0].observed, 0.1);
+    EXPECT_DOUBLE_EQ(together[1].observed, 0.3);
 }
 
 TEST(ApparentCalibration, TheUpdatedRiskAddsUpToTheEventsItWasFittedOn) {
@@ -254,7 +268,7 @@ TEST(ApparentCalibration, TheUpdatedRiskAddsUpToTheEventsItWasFittedOn) {
     EXPECT_GT(expected(calibration.published), 1.2 * double(fit.events));
 
     // Nothing chosen: the published risk alone, the same tenths as the
-    // episodes listed one by one give (alike episodes split at the edges).
+    // episodes listed one by one give.
     UpdateFit none = fit;
     none.chosen.reset();
     const ApparentCalibration published = apparentCalibration(none, observations);
