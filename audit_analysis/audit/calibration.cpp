@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "audit/calibration.h"
+#include "audit/logisticfit.h"
 #include "audit/statistics.h"
+#include "modelupdate/modelupdate.h"
 
 #include <Eigen/Dense>
 
@@ -13,18 +15,6 @@ namespace caldrin::audit {
 
 namespace {
 
-constexpr int kMaxIterations = 100;
-constexpr double kLargestCoefficient = 1e6;
-
-double expit(double eta) {
-    return eta >= 0 ? 1 / (1 + std::exp(-eta)) : std::exp(eta) / (1 + std::exp(eta));
-}
-
-// log(1 + e^eta) without overflow.
-double softplus(double eta) {
-    return eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
-}
-
 // A logistic regression on episodes grouped by risk: `design` holds k
 // columns per group (row-major), `offset` one value per group (or none).
 struct LogisticFit {
@@ -33,17 +23,6 @@ struct LogisticFit {
     int iterations = 0;
     std::string problem; // why there is no estimate; empty when there is
 };
-
-// Columns whose pivots fall below this share of the largest are taken as
-// combinations of the others.
-constexpr double kRankThreshold = 1e-9;
-
-// The rank of a matrix, by QR with column pivoting.
-Eigen::Index rankOf(const Eigen::MatrixXd& matrix) {
-    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(matrix);
-    qr.setThreshold(kRankThreshold);
-    return qr.rank();
-}
 
 // Why the information X' W X of a logistic fit has lost rank. Its weights are
 // n p (1 - p): with the episodes' counts alone in their place, a design whose
@@ -61,85 +40,42 @@ LogisticFit fitLogistic(std::span<const RiskGroup> groups, std::span<const doubl
                         std::size_t k, std::span<const double> offset, std::vector<double> start) {
     const auto rows = static_cast<Eigen::Index>(groups.size());
     const auto columns = static_cast<Eigen::Index>(k);
-    const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>
-        x(design.data(), rows, columns);
-    Eigen::VectorXd events(rows), episodes(rows), base = Eigen::VectorXd::Zero(rows);
+    GroupedOutcomes data;
+    data.design =
+        Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(
+            design.data(), rows, columns);
+    data.offset = Eigen::VectorXd::Zero(rows);
+    data.events.resize(rows);
+    data.trials.resize(rows);
     for (Eigen::Index g = 0; g < rows; ++g) {
-        events[g] = static_cast<double>(groups[g].events);
-        episodes[g] = static_cast<double>(groups[g].events + groups[g].nonEvents);
+        data.events[g] = static_cast<double>(groups[g].events);
+        data.trials[g] = static_cast<double>(groups[g].events + groups[g].nonEvents);
         if (!offset.empty())
-            base[g] = offset[g];
+            data.offset[g] = offset[g];
     }
-    auto logLikelihood = [&](const Eigen::VectorXd& beta) {
-        const Eigen::VectorXd eta = base + x * beta;
-        double ll = 0;
-        for (Eigen::Index g = 0; g < rows; ++g)
-            ll += events[g] * eta[g] - episodes[g] * softplus(eta[g]);
-        return ll;
-    };
-    // Gradient and information at beta.
-    Eigen::VectorXd gradient(columns);
-    Eigen::MatrixXd information(columns, columns);
-    auto derivatives = [&](const Eigen::VectorXd& beta) {
-        const Eigen::VectorXd eta = base + x * beta;
-        Eigen::VectorXd residual(rows), weight(rows);
-        for (Eigen::Index g = 0; g < rows; ++g) {
-            const double mu = expit(eta[g]);
-            residual[g] = events[g] - episodes[g] * mu;
-            weight[g] = episodes[g] * mu * (1 - mu);
-        }
-        gradient.noalias() = x.transpose() * residual;
-        information.noalias() = x.transpose() * weight.asDiagonal() * x;
-    };
-
+    const LogisticEstimate estimate =
+        audit::fitLogistic(data, Eigen::Map<const Eigen::VectorXd>(start.data(), columns));
     LogisticFit fit;
-    double largestCoefficientSeen = 0;
-    Eigen::VectorXd beta = Eigen::Map<const Eigen::VectorXd>(start.data(), columns);
-    double ll = logLikelihood(beta);
-    for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
-        derivatives(beta);
-        Eigen::ColPivHouseholderQR<Eigen::MatrixXd> factor(information);
-        factor.setThreshold(kRankThreshold);
-        if (factor.rank() < columns) {
-            fit.problem = singularFitReason(episodes, x);
-            return fit;
-        }
-        Eigen::VectorXd step = factor.solve(gradient);
-        Eigen::VectorXd next = beta + step;
-        double nextLl = logLikelihood(next);
-        // Halve the step while it lowers the likelihood.
-        for (int halving = 0; halving < 30 && !(nextLl >= ll - 1e-12 * std::fabs(ll)); ++halving) {
-            step /= 2;
-            next = beta + step;
-            nextLl = logLikelihood(next);
-        }
-        const double largestStep = step.cwiseAbs().maxCoeff();
-        const double largestCoefficient = next.cwiseAbs().maxCoeff();
-        const double change = std::fabs(nextLl - ll);
-        beta = next;
-        ll = nextLl;
-        largestCoefficientSeen = largestCoefficient;
-        if (!std::isfinite(ll) || !(largestCoefficient < kLargestCoefficient))
-            break;
-        if (largestStep < 1e-10 ||
-            (change < 1e-13 * std::max(1.0, std::fabs(ll)) && largestStep < 1e-6)) {
-            derivatives(beta);
-            Eigen::ColPivHouseholderQR<Eigen::MatrixXd> atEstimate(information);
-            atEstimate.setThreshold(kRankThreshold);
-            if (atEstimate.rank() < columns) {
-                fit.problem = singularFitReason(episodes, x);
-                return fit;
-            }
-            fit.coefficients.assign(beta.data(), beta.data() + columns);
-            fit.covariance = atEstimate.inverse();
-            fit.iterations = iteration;
-            return fit;
-        }
+    fit.iterations = estimate.iterations;
+    switch (estimate.failure) {
+    case FitFailure::None:
+        fit.coefficients.assign(estimate.coefficients.data(),
+                                estimate.coefficients.data() + columns);
+        fit.covariance = estimate.covariance;
+        break;
+    case FitFailure::SingularAtStart:
+    case FitFailure::SingularOnTheWay:
+    case FitFailure::SingularAtEstimate:
+        fit.problem = singularFitReason(data.trials, data.design);
+        break;
+    case FitFailure::Unbounded:
+        fit.problem = "the fit did not converge: its coefficients grow without bound, as they "
+                      "do where the events and non-events are (nearly) separated";
+        break;
+    case FitFailure::NotConverged:
+        fit.problem = "the fit did not converge";
+        break;
     }
-    fit.problem = std::isfinite(ll) && !(largestCoefficientSeen < kLargestCoefficient)
-                      ? "the fit did not converge: its coefficients grow without bound, as they "
-                        "do where the events and non-events are (nearly) separated"
-                      : "the fit did not converge";
     return fit;
 }
 
@@ -162,9 +98,7 @@ std::string classObstacle(std::span<const RiskGroup> groups) {
 } // namespace
 
 double clampedLogit(double p) {
-    constexpr double kClamp = 1e-6;
-    p = std::clamp(p, kClamp, 1 - kClamp);
-    return std::log(p / (1 - p));
+    return modelupdate::clampedLogit(p);
 }
 
 std::string calibrationFitObstacle(std::span<const RiskGroup> groups) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/modelupdatefit.h"
 #include "audit/calibration.h"
+#include "audit/logisticfit.h"
 #include "audit/statistics.h"
 
 #include <Eigen/Dense>
@@ -17,19 +18,8 @@ namespace {
 
 using modelupdate::Method;
 
-constexpr int kMaxIterations = 100;
-constexpr double kLargestCoefficient = 1e6;
 constexpr const char* kNoFiniteSolution = "the fit has no finite solution (the outcomes are "
                                           "separated by its terms) or did not converge";
-
-// log(1 + e^eta) without overflow.
-double softplus(double eta) {
-    return eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
-}
-
-double expit(double eta) {
-    return eta >= 0 ? 1 / (1 + std::exp(-eta)) : std::exp(eta) / (1 + std::exp(eta));
-}
 
 // Episodes alike in everything a fit uses, counted by outcome.
 struct Group {
@@ -87,92 +77,53 @@ double offset(Method method, const Group& g) {
     return method == Method::Original || method == Method::RecalibrationInTheLarge ? g.logit : 0;
 }
 
-// Maximum likelihood by Newton-Raphson, halving a step that lowers the
-// likelihood. A fit whose coefficients run off (separation) or whose
-// information matrix is singular has no estimate and says why.
+// A fit whose coefficients run off (separation) or whose information matrix
+// is singular has no estimate and says why.
 UpdateCandidate fitMethod(Method method, bool withOperative, const std::vector<Group>& groups) {
     UpdateCandidate candidate;
     candidate.method = method;
+    const auto rows = static_cast<Eigen::Index>(groups.size());
     const Eigen::Index k = design(method, withOperative, Group{}).size();
-    std::vector<Eigen::VectorXd> rows;
-    rows.reserve(groups.size());
-    for (const Group& g : groups)
-        rows.push_back(design(method, withOperative, g));
-    auto logLikelihood = [&](const Eigen::VectorXd& beta) {
-        double ll = 0;
-        for (std::size_t i = 0; i < groups.size(); ++i) {
-            const double eta = offset(method, groups[i]) + (k ? rows[i].dot(beta) : 0.0);
-            ll += groups[i].events * eta - groups[i].trials * softplus(eta);
-        }
-        return ll;
-    };
-    Eigen::VectorXd beta = Eigen::VectorXd::Zero(k);
+    GroupedOutcomes data;
+    data.design.resize(rows, k);
+    data.offset.resize(rows);
+    data.events.resize(rows);
+    data.trials.resize(rows);
+    for (Eigen::Index i = 0; i < rows; ++i) {
+        const Group& g = groups[static_cast<std::size_t>(i)];
+        data.design.row(i) = design(method, withOperative, g).transpose();
+        data.offset[i] = offset(method, g);
+        data.events[i] = g.events;
+        data.trials[i] = g.trials;
+    }
+    Eigen::VectorXd start = Eigen::VectorXd::Zero(k);
     if (method == Method::LogisticRecalibration)
-        beta(1) = 1; // start from the original model
-    double ll = logLikelihood(beta);
-    if (k == 0) {
-        candidate.logLikelihood = ll;
-        return candidate;
+        start(1) = 1; // start from the original model
+    const LogisticEstimate estimate = fitLogistic(data, std::move(start));
+    candidate.iterations = estimate.iterations;
+    switch (estimate.failure) {
+    case FitFailure::None:
+        for (Eigen::Index r = 0; r < k; ++r) {
+            candidate.coefficients.push_back(estimate.coefficients(r));
+            std::vector<double> row;
+            for (Eigen::Index c = 0; c < k; ++c)
+                row.push_back(estimate.covariance(r, c));
+            candidate.covariance.push_back(std::move(row));
+        }
+        candidate.logLikelihood = estimate.logLikelihood;
+        break;
+    case FitFailure::SingularAtStart:
+        candidate.missing = "the fit is singular: its terms cannot be told apart in these episodes";
+        break;
+    case FitFailure::SingularAtEstimate:
+        candidate.missing = "the fit is singular at its estimate";
+        break;
+    case FitFailure::SingularOnTheWay: // the information vanishing towards separation
+    case FitFailure::Unbounded:
+    case FitFailure::NotConverged:
+        candidate.missing = kNoFiniteSolution;
+        break;
     }
-    auto information = [&](const Eigen::VectorXd& at, Eigen::VectorXd& gradient) {
-        Eigen::MatrixXd info = Eigen::MatrixXd::Zero(k, k);
-        gradient = Eigen::VectorXd::Zero(k);
-        for (std::size_t i = 0; i < groups.size(); ++i) {
-            const double mu = expit(offset(method, groups[i]) + rows[i].dot(at));
-            gradient += (groups[i].events - groups[i].trials * mu) * rows[i];
-            info.noalias() += groups[i].trials * mu * (1 - mu) * rows[i] * rows[i].transpose();
-        }
-        return info;
-    };
-    for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
-        Eigen::VectorXd gradient;
-        const Eigen::MatrixXd info = information(beta, gradient);
-        const Eigen::LDLT<Eigen::MatrixXd> factor(info);
-        if (factor.info() != Eigen::Success || !factor.isPositive() ||
-            factor.vectorD().minCoeff() <= 1e-11 * info.diagonal().maxCoeff()) {
-            // At the start this is collinear terms; later, the information
-            // vanishing as the estimates run off towards separation.
-            candidate.missing = iteration == 1 ? "the fit is singular: its terms cannot be told "
-                                                 "apart in these episodes"
-                                               : kNoFiniteSolution;
-            return candidate;
-        }
-        Eigen::VectorXd step = factor.solve(gradient);
-        Eigen::VectorXd next = beta + step;
-        double nextLl = logLikelihood(next);
-        for (int halving = 0; halving < 30 && !(nextLl >= ll - 1e-12 * std::fabs(ll)); ++halving) {
-            step /= 2;
-            next = beta + step;
-            nextLl = logLikelihood(next);
-        }
-        const double change = std::fabs(nextLl - ll);
-        beta = next;
-        ll = nextLl;
-        if (!std::isfinite(ll) || !(beta.cwiseAbs().maxCoeff() < kLargestCoefficient))
-            break;
-        const double largestStep = step.cwiseAbs().maxCoeff();
-        if (largestStep < 1e-10 ||
-            (change < 1e-13 * std::max(1.0, std::fabs(ll)) && largestStep < 1e-6)) {
-            const Eigen::MatrixXd atEstimate = information(beta, gradient);
-            const Eigen::LLT<Eigen::MatrixXd> llt(atEstimate);
-            if (llt.info() != Eigen::Success) {
-                candidate.missing = "the fit is singular at its estimate";
-                return candidate;
-            }
-            const Eigen::MatrixXd covariance = llt.solve(Eigen::MatrixXd::Identity(k, k));
-            for (Eigen::Index r = 0; r < k; ++r) {
-                candidate.coefficients.push_back(beta(r));
-                std::vector<double> row;
-                for (Eigen::Index c = 0; c < k; ++c)
-                    row.push_back((covariance(r, c) + covariance(c, r)) / 2);
-                candidate.covariance.push_back(std::move(row));
-            }
-            candidate.logLikelihood = ll;
-            candidate.iterations = iteration;
-            return candidate;
-        }
-    }
-    candidate.missing = kNoFiniteSolution;
     return candidate;
 }
 
@@ -288,7 +239,7 @@ UpdateFit fitUpdate(Model model, std::span<const UpdateObservation> observations
 }
 
 UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date>& from,
-                    const std::optional<Date>& to) {
+                    const std::optional<Date>& to, std::vector<UpdateObservation>* fitted) {
     const std::int32_t first = from ? dayNumber(*from) : INT32_MIN;
     const std::int32_t last = to ? dayNumber(*to) : INT32_MAX;
     std::vector<UpdateObservation> observations;
@@ -315,7 +266,108 @@ UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date
              : (observations.empty() ? std::nullopt : std::optional(dateFromDayNumber(earliest)));
     fit.to =
         to ? to : (observations.empty() ? std::nullopt : std::optional(dateFromDayNumber(latest)));
+    if (fitted)
+        *fitted = std::move(observations);
     return fit;
+}
+
+namespace {
+
+// Episodes of one predicted risk and one outcome.
+struct Alike {
+    double predicted = 0;
+    bool event = false;
+    std::uint64_t count = 0;
+};
+
+// The episodes ordered by predicted risk in tenths, those of one predicted
+// risk kept together in the tenth their middle falls in. Split at the edge
+// of a tenth, a run of equal risks (the scores take few values) would hand
+// its episodes without the event to one point and those with it to the
+// next, drawing a miscalibration that is not there.
+std::vector<CalibrationGroup> tenthsOf(std::vector<Alike> rows) {
+    std::sort(rows.begin(), rows.end(),
+              [](const Alike& a, const Alike& b) { return a.predicted < b.predicted; });
+    std::uint64_t n = 0;
+    for (const Alike& row : rows)
+        n += row.count;
+    std::vector<CalibrationGroup> groups;
+    CalibrationGroup group;
+    double sum = 0;
+    std::uint64_t tenth = 0;
+    const auto close = [&] {
+        if (group.episodes > 0) {
+            group.predicted = sum / double(group.episodes);
+            group.observed = double(group.events) / double(group.episodes);
+            groups.push_back(group);
+        }
+        group = {};
+        sum = 0;
+    };
+    std::uint64_t before = 0;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::uint64_t count = 0, events = 0;
+        const double predicted = rows[i].predicted;
+        for (; i < rows.size() && rows[i].predicted == predicted; ++i) {
+            count += rows[i].count;
+            events += rows[i].event ? rows[i].count : 0;
+        }
+        if (count == 0)
+            continue;
+        const std::uint64_t itsTenth = std::min<std::uint64_t>(9, (10 * before + 5 * count) / n);
+        if (itsTenth != tenth)
+            close();
+        tenth = itsTenth;
+        group.episodes += count;
+        group.events += events;
+        sum += double(count) * predicted;
+        before += count;
+    }
+    close();
+    return groups;
+}
+
+} // namespace
+
+std::vector<CalibrationGroup> calibrationByTenths(std::vector<std::pair<double, bool>> predicted) {
+    std::vector<Alike> rows;
+    rows.reserve(predicted.size());
+    for (const auto& [risk, event] : predicted)
+        rows.push_back({risk, event, 1});
+    return tenthsOf(std::move(rows));
+}
+
+ApparentCalibration apparentCalibration(const UpdateFit& fit,
+                                        std::span<const UpdateObservation> observations) {
+    // Worked out once for each risk and scores: a unit's episodes share a
+    // few thousand of them.
+    const std::vector<Group> groups = grouped(observations);
+    const auto tenths = [&groups](const auto& predictedOf) {
+        std::vector<Alike> rows;
+        rows.reserve(2 * groups.size());
+        for (const Group& g : groups) {
+            const double predicted = predictedOf(g);
+            rows.push_back({predicted, false, std::uint64_t(g.trials - g.events)});
+            rows.push_back({predicted, true, std::uint64_t(g.events)});
+        }
+        return tenthsOf(std::move(rows));
+    };
+    ApparentCalibration calibration;
+    calibration.published = tenths([](const Group& g) { return g.risk; });
+    const UpdateCandidate* chosen = fit.chosen ? fit.candidate(*fit.chosen) : nullptr;
+    if (chosen) {
+        modelupdate::ModelUpdate update; // the equation alone: no period or provenance needed
+        update.model = modelEntry(fit.model).id;
+        update.method = chosen->method;
+        update.coefficients = chosen->coefficients;
+        update.covariance = chosen->covariance;
+        calibration.updated = tenths([&update](const Group& g) {
+            return modelupdate::applyUpdateToRisk(update, g.risk, g.physiologicalScore,
+                                                  g.operativeScore)
+                .risk;
+        });
+    }
+    return calibration;
 }
 
 namespace {

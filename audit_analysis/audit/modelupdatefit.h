@@ -76,9 +76,37 @@ bool offersRevision(Model model);
 UpdateFit fitUpdate(Model model, std::span<const UpdateObservation> observations);
 
 // The model's counted episodes (outcome known, both scores present) dated
-// within [from, to] (either may be open).
+// within [from, to] (either may be open). `fitted`, when given, receives the
+// episodes fitted on.
 UpdateFit fitUpdate(const AuditData& data, Model model, const std::optional<Date>& from,
-                    const std::optional<Date>& to);
+                    const std::optional<Date>& to,
+                    std::vector<UpdateObservation>* fitted = nullptr);
+
+// One group of a calibration table: the mean predicted risk against the
+// observed rate.
+struct CalibrationGroup {
+    double predicted = 0;
+    double observed = 0;
+    std::uint64_t episodes = 0;
+    std::uint64_t events = 0;
+};
+
+// Observed against predicted in tenths of the episodes ordered by predicted
+// risk (the grouping of Hosmer and Lemeshow's deciles of risk), so that each
+// point rests on about as many episodes as the next. Episodes of one
+// predicted risk stay in one tenth, the one their middle falls in; so few
+// distinct risks, or fewer than ten episodes, give fewer groups.
+std::vector<CalibrationGroup> calibrationByTenths(std::vector<std::pair<double, bool>> predicted);
+
+// The calibration on the very episodes fitted: the published risk, and the
+// chosen update's (empty when none is chosen). Apparent: an update always
+// looks well calibrated on the data it was fitted on.
+struct ApparentCalibration {
+    std::vector<CalibrationGroup> published;
+    std::vector<CalibrationGroup> updated;
+};
+ApparentCalibration apparentCalibration(const UpdateFit& fit,
+                                        std::span<const UpdateObservation> observations);
 
 // The fit for people: the episodes, each candidate's coefficients with
 // their standard errors and log-likelihood, the tests, and the choice or why

@@ -193,16 +193,25 @@ std::optional<QString> AuditExporter::exportPicture(const AuditLoad& load,
     return QStringLiteral("Chart saved as %1.").arg(*path);
 }
 
-std::optional<QString> AuditExporter::exportCsv(const AuditLoad& load, const QByteArray& bytes,
-                                                const QString& name) {
-    const auto path =
-        dialogs_.chooseFileToSave(&window_, QStringLiteral("Export Table as CSV"),
-                                  QDir(auditFolder()).filePath(name + QStringLiteral(".csv")),
-                                  QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+std::optional<QString> AuditExporter::saveBytes(const AuditLoad& load, const QByteArray& bytes,
+                                                const QString& title, const QString& suggestedName,
+                                                const QString& filter, const QString& suffix) {
+    const auto path = dialogs_.chooseFileToSave(
+        &window_, title, QDir(auditFolder()).filePath(suggestedName), filter, suffix);
     if (!path)
         return std::nullopt;
     rememberAuditFolderOf(*path);
     if (!writeFile(load, *path, bytes))
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> AuditExporter::exportCsv(const AuditLoad& load, const QByteArray& bytes,
+                                                const QString& name) {
+    const auto path =
+        saveBytes(load, bytes, QStringLiteral("Export Table as CSV"), name + QStringLiteral(".csv"),
+                  QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (!path)
         return std::nullopt;
     return QStringLiteral("Table saved as %1.").arg(*path);
 }

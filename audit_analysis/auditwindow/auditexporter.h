@@ -57,6 +57,12 @@ public:
     std::optional<QString> exportCsv(const AuditLoad& load, const QByteArray& bytes,
                                      const QString& name);
 
+    // Asks where (titled `title`, offering `suggestedName` in the audit
+    // folder), then writes `bytes` there whole; the path written, or nothing.
+    std::optional<QString> saveBytes(const AuditLoad& load, const QByteArray& bytes,
+                                     const QString& title, const QString& suggestedName,
+                                     const QString& filter, const QString& suffix);
+
 private:
     // Asks where, then writes `chart` as a PNG picture or an SVG drawing
     // whose title and description (the figures in words) travel with it.

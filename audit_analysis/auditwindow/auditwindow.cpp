@@ -15,7 +15,9 @@
 #include "auditwindow/problemspage.h"
 #include "auditwindow/settingsname.h"
 #include "auditwindow/summarypage.h"
+#include "auditwindow/updatefitdialog.h"
 #include "auditwindow/updatespage.h"
+#include "bedsideupdate/bedsideupdate.h"
 #include "platform/helptopic.h"
 #include "platform/platform.h"
 #include "platform/programsettings.h"
@@ -122,7 +124,7 @@ void AuditWindow::buildMenus() {
     QAction* addUpdate =
         file->addAction(QStringLiteral("Add an &Update..."), this, &AuditWindow::addUpdates);
     addUpdate->setObjectName(QStringLiteral("actionAddUpdate"));
-    removeUpdates_ = file->addAction(QStringLiteral("Re&move the Updates"), this, [this] {
+    removeUpdates_ = file->addAction(QStringLiteral("Remove the Up&dates"), this, [this] {
         setUpdates({});
         jobStatus_->setText(QStringLiteral("The updates were removed."));
     });
@@ -224,6 +226,15 @@ void AuditWindow::buildMenus() {
         });
     updates->setObjectName(QStringLiteral("actionCsvUpdates"));
     needFigures_ << updates;
+    file->addSeparator();
+    QAction* update =
+        file->addAction(QStringLiteral("Update this &Model..."), this, &AuditWindow::updateModel);
+    update->setObjectName(QStringLiteral("actionUpdateModel"));
+    needFigures_ << update;
+    connect(summaryPage_, &SummaryPage::updateRequested, this, &AuditWindow::updateModel);
+    QAction* bedside = file->addAction(QStringLiteral("Use at the &Bedside..."), this,
+                                       &AuditWindow::useUpdateAtBedside);
+    bedside->setObjectName(QStringLiteral("actionUseAtBedside"));
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -515,6 +526,31 @@ void AuditWindow::changeEvent(QEvent* event) {
 void AuditWindow::reportDone(const std::optional<QString>& done) {
     if (done)
         jobStatus_->setText(*done);
+}
+
+// ------------------------------------------------------------------ updates
+
+void AuditWindow::updateModel() {
+    const Model model = filterBar_->pickedModel(); // the model picked when asked
+    whenSettled(QStringLiteral("the model's update is fitted"), [this, model](const LoadPtr& load) {
+        UpdateFitDialog dialog(platform_, dialogs_, load, model, numberFormat(), this);
+        connect(&dialog, &UpdateFitDialog::saved, this,
+                [this](const QString& done) { reportDone(done); });
+        platform_.runModal(dialog);
+    });
+}
+
+void AuditWindow::useUpdateAtBedside() {
+    OpenFileRequest request;
+    request.title = QStringLiteral("Use an Update at the Bedside");
+    request.filters = {QStringLiteral("Model updates (*.json)"), QStringLiteral("All files (*)")};
+    request.purpose = FilePurpose::AuditData;
+    const std::optional<OpenFileChoice> choice = platform_.chooseFileToOpen(this, request);
+    if (choice && bedsideupdate::useAtBedside(platform_, this, kAuditWindowTitle,
+                                              bedsideupdate::readOnce(choice->path)))
+        reportDone(QStringLiteral("The update of %1 is set for the calculator; a calculator "
+                                  "already open shows it once started again.")
+                       .arg(choice->path));
 }
 
 void AuditWindow::showHelp() {

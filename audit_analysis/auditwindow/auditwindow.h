@@ -113,6 +113,11 @@ private:
     // Shows what an export said it did.
     void reportDone(const std::optional<QString>& done);
     void showHelp();
+    // "Update this Model": fits an update of the model picked on the
+    // analysis of the range shown and shows it in its dialog.
+    void updateModel();
+    // "Use at the Bedside": a chosen update file for the calculator.
+    void useUpdateAtBedside();
 
     Platform& platform_;
     AuditDialogs& dialogs_;

@@ -8,8 +8,10 @@
 #include "auditwindow/validationtables.h"
 
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -157,6 +159,19 @@ SummaryPage::SummaryPage(QWidget* parent)
         for (QLabel* below : {findings, reading})
             if (below)
                 layout->addWidget(below);
+        if (view == calibrationTable_) {
+            // Where a model is seen to be miscalibrated, its update is one step away.
+            updateButton_ = new QPushButton(QStringLiteral("&Update the chosen model..."));
+            updateButton_->setObjectName(QStringLiteral("updateModelButton"));
+            updateButton_->setToolTip(QStringLiteral(
+                "Fit an update of the model chosen above on the episodes of the dates shown"));
+            updateButton_->setEnabled(false);
+            connect(updateButton_, &QPushButton::clicked, this, &SummaryPage::updateRequested);
+            auto* row = new QHBoxLayout;
+            row->addWidget(updateButton_);
+            row->addStretch(1);
+            layout->addLayout(row);
+        }
     }
     layout->addStretch(1);
 }
@@ -180,6 +195,7 @@ QString incompleteOutcomes(const AnalysisResult& result) {
 
 void SummaryPage::show(const AuditLoad& load, const ModelResult* picked, const NumberFormat& format,
                        const QString& dateRange) {
+    updateButton_->setEnabled(true);
     const AnalysisResult& r = load.result;
     morbidityModel_->setTable(summaryTable(r, Outcome::Morbidity, format));
     mortalityModel_->setTable(summaryTable(r, Outcome::Mortality, format));

@@ -6,6 +6,7 @@
 #include <QScrollArea>
 
 class QLabel;
+class QPushButton;
 class QTableView;
 
 namespace caldrin::auditwindow {
@@ -38,6 +39,10 @@ public:
     const FigureTableModel* calibrationModel() const { return calibrationModel_; }
     const FigureTableModel* comparisonModel() const { return comparisonModel_; }
 
+Q_SIGNALS:
+    // "Update the chosen model": the window fits it (File, Update this Model).
+    void updateRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -62,6 +67,7 @@ private:
     QTableView* bandTable_ = nullptr;
     QTableView* calibrationTable_ = nullptr;
     QTableView* comparisonTable_ = nullptr;
+    QPushButton* updateButton_ = nullptr;
 };
 
 } // namespace caldrin::auditwindow

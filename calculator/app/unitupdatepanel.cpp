@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/unitupdatepanel.h"
 
+#include "bedsideupdate/bedsideupdate.h"
 #include "platform/platform.h"
 #include "scoring/risk.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QStandardPaths>
 
 #include <cmath>
 
@@ -39,26 +35,6 @@ QLabel* makeNote(const QString& name, QWidget* parent) {
 
 QDate dateOf(const CalendarDate& date) {
     return QDate(date.year, date.month, date.day);
-}
-
-// The update's equation with its estimates, as the tooltip gives it.
-QString equationWithEstimates(const modelupdate::ModelUpdate& update) {
-    const auto& c = update.coefficients;
-    const auto number = [](double value) { return QString::number(value, 'g', 4); };
-    switch (update.method) {
-    case modelupdate::Method::Original:
-        return QStringLiteral("logit p' = L (the published equation unchanged)");
-    case modelupdate::Method::RecalibrationInTheLarge:
-        return QStringLiteral("logit p' = %1 + L").arg(number(c.at(0)));
-    case modelupdate::Method::LogisticRecalibration:
-        return QStringLiteral("logit p' = %1 + %2 L").arg(number(c.at(0)), number(c.at(1)));
-    case modelupdate::Method::Revision:
-        return c.size() > 2
-                   ? QStringLiteral("logit p' = %1 + %2 PS + %3 OS")
-                         .arg(number(c[0]), number(c[1]), number(c[2]))
-                   : QStringLiteral("logit p' = %1 + %2 PS").arg(number(c[0]), number(c[1]));
-    }
-    return {};
 }
 
 } // namespace
@@ -119,8 +95,7 @@ UnitUpdatePanel::UnitUpdatePanel(Platform& platform, QWidget* parent)
 UnitUpdatePanel::~UnitUpdatePanel() = default;
 
 QString UnitUpdatePanel::updatePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/caldrin/model-update.json");
+    return bedsideupdate::updatePath();
 }
 
 QWidget* UnitUpdatePanel::firstControl() const {
@@ -132,26 +107,10 @@ QWidget* UnitUpdatePanel::lastControl() const {
 }
 
 void UnitUpdatePanel::load() {
-    update_.reset();
-    refusal_.clear();
-    const QString path = updatePath();
-    if (QFileInfo::exists(path)) {
-        modelupdate::ReadUpdate read =
-            modelupdate::readUpdateFile(QFile::encodeName(path).toStdString());
-        if (read.update)
-            update_ = std::move(read.update);
-        else
-            refusal_ = QStringLiteral("The unit's update is not used. ") + text(read.refusal);
-    }
+    bedsideupdate::InPlace inPlace = bedsideupdate::readInPlace();
+    update_ = std::move(inPlace.update);
+    refusal_ = std::move(inPlace.refusal);
     showState();
-}
-
-QString UnitUpdatePanel::describedUpdate() const {
-    if (!update_)
-        return {};
-    return text(modelupdate::updateTitle(*update_)) + QStringLiteral(", by ") +
-           text(modelupdate::methodTitle(update_->method)) + QStringLiteral(": ") +
-           equationWithEstimates(*update_);
 }
 
 void UnitUpdatePanel::showState() {
@@ -187,7 +146,8 @@ void UnitUpdatePanel::showState() {
                        "interval says how precisely the audit pins the corrected figure down, "
                        "not what will happen to this patient.\nF1: help on this figure.")
             .arg(text(modelupdate::methodTitle(update_->method)),
-                 text(riskmodels::model(update_->model).title), equationWithEstimates(*update_));
+                 text(riskmodels::model(update_->model).title),
+                 bedsideupdate::equationWithEstimates(*update_));
     QString capitalised = meaning;
     capitalised[0] = capitalised[0].toUpper();
     for (QWidget* w : std::initializer_list<QWidget*>{titleLabel, riskEdit, intervalLabel})
@@ -223,75 +183,27 @@ void UnitUpdatePanel::clearFigure() {
     intervalLabel->clear();
 }
 
-bool UnitUpdatePanel::confirm(const QString& question, const QString& yesText) {
-    QMessageBox box(QMessageBox::Question, kApplicationTitle, question, QMessageBox::NoButton,
-                    this);
-    box.setObjectName(QStringLiteral("UnitUpdateConfirmation"));
-    QPushButton* yes = box.addButton(yesText, QMessageBox::AcceptRole);
-    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
-    platform_.runModal(box);
-    return box.clickedButton() == yes;
-}
-
 void UnitUpdatePanel::openClicked() {
     OpenFileRequest request;
     request.title = QStringLiteral("Open an update of a model");
     request.filters = {QStringLiteral("Model updates (*.json)"), QStringLiteral("All files (*)")};
     request.purpose = FilePurpose::AuditData;
     const std::optional<OpenFileChoice> choice = platform_.chooseFileToOpen(this, request);
-    if (!choice)
+    if (!choice || !bedsideupdate::useAtBedside(platform_, this, kApplicationTitle,
+                                                bedsideupdate::readOnce(choice->path)))
         return;
-    const QString nothingChanged = QStringLiteral("Nothing was changed.");
-    // Read once: what is checked is exactly what is copied.
-    QFile source(choice->path);
-    QByteArray bytes;
-    if (QFileInfo(choice->path).isFile() && source.open(QIODevice::ReadOnly))
-        bytes = source.read(qint64(modelupdate::kLargestFile) + 1);
-    modelupdate::ReadUpdate read;
-    if (!source.isOpen())
-        read.refusal = "The file cannot be read.";
-    else if (std::uintmax_t(bytes.size()) > modelupdate::kLargestFile)
-        read.refusal = "The file is larger than an update can be.";
-    else
-        read = modelupdate::readUpdate(std::string_view(bytes.constData(), bytes.size()));
-    if (!read.update) {
-        platform_.showError(this,
-                            QStringLiteral("This file cannot be used as the unit's update. ") +
-                                text(read.refusal) + QLatin1Char('\n') + nothingChanged);
-        return;
-    }
-    const QString replaces =
-        update_ ? QStringLiteral("It replaces: ") + describedUpdate() + QLatin1Char('.')
-        : !refusal_.isEmpty()
-            ? QStringLiteral("It replaces the update file now in place, which is not used (") +
-                  refusal_ + QStringLiteral(").")
-            : QStringLiteral("No update is set now.");
-    const QString question =
-        QStringLiteral("Use this update for the unit's figure?\n\n") +
-        text(modelupdate::updateTitle(*read.update)) + QStringLiteral(", by ") +
-        text(modelupdate::methodTitle(read.update->method)) + QStringLiteral(": ") +
-        equationWithEstimates(*read.update) + QStringLiteral(".\n\n") + replaces;
-    if (!confirm(question, QStringLiteral("&Use this update")))
-        return;
-    const QString path = updatePath();
-    QSaveFile target(path);
-    const bool written = QDir().mkpath(QFileInfo(path).absolutePath()) &&
-                         target.open(QIODevice::WriteOnly) && target.write(bytes) == bytes.size() &&
-                         target.commit();
-    if (!written) {
-        platform_.showError(this, QStringLiteral("The update could not be copied to ") + path +
-                                      QStringLiteral(". ") + nothingChanged);
-        return;
-    }
     load();
     Q_EMIT updateChanged();
 }
 
 void UnitUpdatePanel::clearClicked() {
-    const QString shown = update_ ? describedUpdate() + QLatin1Char('.') : refusal_;
-    if (!confirm(QStringLiteral("Clear the unit's update?\n\n") + shown +
-                     QStringLiteral("\n\nThe calculator then shows the published figures only."),
-                 QStringLiteral("C&lear the update")))
+    const QString shown =
+        update_ ? bedsideupdate::describedUpdate(*update_) + QLatin1Char('.') : refusal_;
+    if (!bedsideupdate::confirm(
+            platform_, this, kApplicationTitle,
+            QStringLiteral("Clear the unit's update?\n\n") + shown +
+                QStringLiteral("\n\nThe calculator then shows the published figures only."),
+            QStringLiteral("C&lear the update")))
         return;
     QFile file(updatePath());
     if (file.exists() && !file.remove()) {

@@ -27,8 +27,7 @@ public:
     explicit UnitUpdatePanel(Platform& platform, QWidget* parent = nullptr);
     ~UnitUpdatePanel() override;
 
-    // Where the calculator keeps the update it shows: "model-update.json"
-    // beside its settings, in the user's XDG configuration folder.
+    // Where the calculator keeps the update it shows (bedsideupdate::updatePath).
     static QString updatePath();
 
     // Reads the update file again; what it holds replaces what was shown.
@@ -50,8 +49,6 @@ Q_SIGNALS:
 private:
     void openClicked();
     void clearClicked();
-    bool confirm(const QString& question, const QString& yesText);
-    QString describedUpdate() const;
     void showState();
 
     Platform& platform_;

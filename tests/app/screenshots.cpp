@@ -3,6 +3,10 @@
 // episode graded in the real windows, for a made-up patient.
 // Take them on a real X server, whose fonts a reader's desktop has:
 //   Xvfb :7 & DISPLAY=:7 build/debug/tests/bin/make_screenshots docs
+// The calculator reads its settings and the unit's update from a
+// configuration folder of its own here, which holds a made-up update, so the
+// pictures show the unit's figure beside the published ones and never the
+// update of the desktop they are taken on.
 #include "app/mainwindow.h"
 #include "app/program.h"
 #include "dist/windowicon.h"
@@ -11,17 +15,20 @@
 #include "fakeplatform.h"
 #include "patientview/patientview.h"
 #include "report/reportwindow.h"
+#include "updatefixtures.h"
 #include "widgets/optiongroup.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -57,6 +64,27 @@ void grade(QWidget& window, std::initializer_list<int> picks) {
     click(window, "BitBtn1");
 }
 
+// Points the configuration folder at `config` and sets the made-up update there.
+bool setUpdate(const QTemporaryDir& config) {
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    if (!QDir(config.path()).mkpath(QStringLiteral("caldrin")))
+        return false;
+    QFile file(config.filePath(QStringLiteral("caldrin/model-update.json")));
+    // Recalibrated in the large, as audits of the published equation often
+    // call for: the odds of death about half of those predicted.
+    modelupdate::ModelUpdate update = testing::updatefixtures::sampleUpdate();
+    update.method = modelupdate::Method::RecalibrationInTheLarge;
+    update.coefficients = {-0.62};
+    update.covariance = {{0.0077}};
+    update.closedTest = {{modelupdate::Method::Original, modelupdate::Method::LogisticRecalibration,
+                          52.3, 2, 4.4e-12},
+                         {modelupdate::Method::RecalibrationInTheLarge,
+                          modelupdate::Method::LogisticRecalibration, 0.68, 1, 0.41}};
+    const std::string text = modelupdate::updateDocument(update).text;
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(text.data(), qint64(text.size())) == qint64(text.size());
+}
+
 bool save(QWidget& window, const QString& path) {
     QApplication::processEvents();
     return window.grab().save(path);
@@ -65,6 +93,11 @@ bool save(QWidget& window, const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const QTemporaryDir config;
+    if (!config.isValid() || !setUpdate(config)) {
+        std::fprintf(stderr, "make_screenshots: cannot set up a configuration folder\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     if (argc != 2 && argc != 3) {
         std::fprintf(stderr, "usage: make_screenshots FOLDER [PATIENT-VIEW-FOLDER]\n");

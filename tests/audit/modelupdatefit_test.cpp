@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace caldrin::audit {
@@ -203,6 +204,85 @@ TEST(CountedEpisodes, FitsTheDatedEpisodesOfThePeriodWithAKnownOutcomeAndBothSco
     EXPECT_EQ(ranged.from, (Date{2024, 1, 1}));
     EXPECT_EQ(ranged.to, (Date{2024, 12, 31}));
     EXPECT_FALSE(ranged.chosen);
+
+    // The episodes handed back are those fitted on.
+    std::vector<UpdateObservation> fitted;
+    fitUpdate(data, Model::PPossum1998Mortality, Date{2024, 1, 1}, Date{2024, 12, 31}, &fitted);
+    ASSERT_EQ(fitted.size(), 3u);
+    EXPECT_EQ(std::count_if(fitted.begin(), fitted.end(), [](auto& o) { return o.event; }), 1);
+}
+
+TEST(ApparentCalibration, GroupsTenthsOfTheEpisodesOrderedByPredictedRisk) {
+    // 20 episodes, risks 0.01 ... 0.20 given out of order; the event on
+    // every risk that is a multiple of 0.04. Worked by hand: the tenth of
+    // 0.03 and 0.04 has mean 0.035 and one event in two.
+    std::vector<std::pair<double, bool>> predicted;
+    for (int i = 20; i >= 1; --i)
+        predicted.emplace_back(i / 100.0, i % 4 == 0);
+    const std::vector<CalibrationGroup> groups = calibrationByTenths(predicted);
+    ASSERT_EQ(groups.size(), 10u);
+    EXPECT_NEAR(groups[0].predicted, 0.015, 1e-12);
+    EXPECT_EQ(groups[0].events, 0u);
+    EXPECT_NEAR(groups[1].predicted, 0.035, 1e-12);
+    EXPECT_EQ(groups[1].episodes, 2u);
+    EXPECT_DOUBLE_EQ(groups[1].observed, 0.5);
+    EXPECT_NEAR(groups[9].predicted, 0.195, 1e-12);
+    // Fewer than ten episodes: one group each, none empty.
+    EXPECT_EQ(calibrationByTenths({{0.1, true}, {0.2, false}, {0.3, false}}).size(), 3u);
+    EXPECT_TRUE(calibrationByTenths({}).empty());
+
+    // Equal risks stay together: 30 episodes at 10% with 3 events and 70 at
+    // 30% with 21 are perfectly calibrated, and show it. (Cut into tenths of
+    // ten, the first tenth would be ten episodes without the event: 0%.)
+    std::vector<std::pair<double, bool>> tied;
+    for (int i = 0; i < 30; ++i)
+        tied.emplace_back(0.1, i < 3);
+    for (int i = 0; i < 70; ++i)
+        tied.emplace_back(0.3, i < 21);
+    const std::vector<CalibrationGroup> together = calibrationByTenths(tied);
+    ASSERT_EQ(together.size(), 2u);
+    EXPECT_EQ(together[0].episodes, 30u);
+    EXPECT_DOUBLE_EQ(together[0].observed, 0.1);
+    EXPECT_DOUBLE_EQ(together[1].observed, 0.3);
+}
+
+TEST(ApparentCalibration, TheUpdatedRiskAddsUpToTheEventsItWasFittedOn) {
+    // A maximum-likelihood fit with an intercept predicts, summed over the
+    // episodes it was fitted on, exactly the events observed; the published
+    // risk, drawn an intercept of -1 away, overpredicts.
+    testing::UpdateDataOptions options;
+    options.seed = 7;
+    options.intercept = -1;
+    const std::vector<UpdateObservation> observations = testing::updateObservations(options);
+    const UpdateFit fit = fitUpdate(Model::PPossum1998Mortality, observations);
+    ASSERT_EQ(fit.chosen, Method::RecalibrationInTheLarge);
+    const ApparentCalibration calibration = apparentCalibration(fit, observations);
+    const auto expected = [](const std::vector<CalibrationGroup>& groups) {
+        double sum = 0;
+        for (const CalibrationGroup& g : groups)
+            sum += g.predicted * double(g.episodes);
+        return sum;
+    };
+    ASSERT_EQ(calibration.updated.size(), 10u);
+    EXPECT_NEAR(expected(calibration.updated), double(fit.events), 1e-3);
+    EXPECT_GT(expected(calibration.published), 1.2 * double(fit.events));
+
+    // Nothing chosen: the published risk alone, the same tenths as the
+    // episodes listed one by one give.
+    UpdateFit none = fit;
+    none.chosen.reset();
+    const ApparentCalibration published = apparentCalibration(none, observations);
+    EXPECT_TRUE(published.updated.empty());
+    std::vector<std::pair<double, bool>> each;
+    for (const UpdateObservation& o : observations)
+        each.emplace_back(o.risk, o.event);
+    const std::vector<CalibrationGroup> oneByOne = calibrationByTenths(each);
+    ASSERT_EQ(published.published.size(), oneByOne.size());
+    for (std::size_t g = 0; g < oneByOne.size(); ++g) {
+        EXPECT_EQ(published.published[g].episodes, oneByOne[g].episodes) << g;
+        EXPECT_EQ(published.published[g].events, oneByOne[g].events) << g;
+        EXPECT_NEAR(published.published[g].predicted, oneByOne[g].predicted, 1e-12) << g;
+    }
 }
 
 TEST(CountedEpisodes, TheUpdatesLogitIsTheAnalysisOwn) {
