@@ -146,8 +146,8 @@ QString updateCheckReading() {
         "dated after its fit period within the date range: episodes it was fitted on would "
         "flatter it. Calibration-in-the-large near 0 and a slope near 1 say the update still "
         "fits this unit. A recalibration (with a positive slope) ranks patients as the model it "
-        "updates does, so its "
-        "AUROC is that model's on the same episodes; only a revision can change it.");
+        "updates does, so its AUROC is that model's on the same episodes; only a revision can "
+        "change it.");
 }
 
 } // namespace caldrin::auditwindow
