@@ -155,7 +155,7 @@ std::string header() {
 
 // Text from a file or a file name, as a cell a spreadsheet shows as text.
 std::string textCell(std::string_view bytes) {
-    return quoteCsvField(wellFormedUtf8(bytes));
+    return spreadsheetTextCell(wellFormedUtf8(bytes));
 }
 
 // One "update" row per update: its figures on the episodes after its fit
@@ -257,7 +257,7 @@ std::string csvReport(const AnalysisResult& result, const std::vector<UpdateVali
         for (const UnitFigures& f : u.models) {
             CsvRow row = lead(f.model);
             row.set("band", "unit");
-            row.set("unit", quoteCsvField(wellFormedUtf8(u.name)));
+            row.set("unit", textCell(u.name));
             row.set("n", std::to_string(f.n));
             row.set("observed", std::to_string(f.observed));
             row.set("expected", csvNumber(f.expected));

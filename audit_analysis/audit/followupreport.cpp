@@ -51,18 +51,6 @@ std::string shownPath(std::string_view path) {
     return out;
 }
 
-// A cell a spreadsheet must not take for a formula.
-std::string csvText(std::string_view utf8) {
-    // Built by appending: GCC 12's release optimiser flags insert(0, ...) as
-    // an overlapping copy.
-    std::string text;
-    text.reserve(utf8.size() + 1);
-    if (!utf8.empty() && (utf8[0] == '=' || utf8[0] == '+' || utf8[0] == '-' || utf8[0] == '@'))
-        text.push_back('\'');
-    text.append(utf8);
-    return quoteCsvField(text);
-}
-
 std::string csvCounts(const CompletenessCounts& c) {
     const std::optional<double> share = c.knownShareOfDue();
     return count(c.knownDue) + "," + count(c.knownNotDue) + "," + count(c.unknownDue) + "," +
@@ -264,16 +252,17 @@ std::string formatOutstanding(const AuditData& data, const std::vector<Outstandi
             const bool hashed = isHashedIdentity(f);
             out += std::string(followUpStateText(o.state)) + "," +
                    (o.daysSince ? std::to_string(*o.daysSince) : std::string()) + "," +
-                   csvText(utf8FromCp1252(data.dateText(o.episode))) + "," +
-                   (hashed ? std::string() : csvText(utf8FromCp1252(f[0]))) + "," +
-                   csvText(utf8FromCp1252(f[1])) + "," + csvText(utf8FromCp1252(f[2])) + "," +
-                   (hashed ? csvText(f[0]) : std::string()) + "," +
+                   spreadsheetTextCell(utf8FromCp1252(data.dateText(o.episode))) + "," +
+                   (hashed ? std::string() : spreadsheetTextCell(utf8FromCp1252(f[0]))) + "," +
+                   spreadsheetTextCell(utf8FromCp1252(f[1])) + "," +
+                   spreadsheetTextCell(utf8FromCp1252(f[2])) + "," +
+                   (hashed ? spreadsheetTextCell(f[0]) : std::string()) + "," +
                    std::to_string(e.physiologicalScore) + "," + std::to_string(e.operativeScore) +
                    "," + shortestText(pPossum(e)) + "," +
                    (e.morbidity < 0 ? std::string() : std::to_string(e.morbidity)) + "," +
                    (e.mortality < 0 ? std::string() : std::to_string(e.mortality)) + "," +
                    (o.canFollowUp() ? "yes" : "no") + "," + quoteCsvField(followUpBarText(o.bar)) +
-                   "," + csvText(wellFormedUtf8(data.files()[e.file].path)) + "," +
+                   "," + spreadsheetTextCell(wellFormedUtf8(data.files()[e.file].path)) + "," +
                    std::to_string(e.line) + "\r\n";
         }
         return out;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audit/text.h"
+#include "auditformat/columns.h"
 
 #include <algorithm>
 #include <array>
@@ -95,6 +96,22 @@ std::string checkedText(char* begin, std::to_chars_result result) {
 }
 
 } // namespace
+
+std::string spreadsheetTextCell(std::string_view utf8) {
+    double number = 0;
+    const char* end = utf8.data() + utf8.size();
+    const bool isNumber = !utf8.empty() && std::from_chars(utf8.data(), end, number).ptr == end;
+    const bool formula =
+        !utf8.empty() && std::string_view("=+-@\t\r").find(utf8[0]) != std::string_view::npos;
+    // Built by appending: GCC 12's release optimiser flags insert(0, ...) as
+    // an overlapping copy.
+    std::string text;
+    text.reserve(utf8.size() + 1);
+    if (formula && !isNumber)
+        text.push_back('\'');
+    text.append(utf8);
+    return quoteCsvField(text);
+}
 
 std::string fixedText(double value, int decimals) {
     if (std::isnan(value))

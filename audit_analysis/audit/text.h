@@ -25,6 +25,12 @@ std::string wellFormedUtf8(std::string_view bytes, bool showBytes = false);
 // characters escaped.
 std::string jsonString(std::string_view text);
 
+// A text cell of a CSV output, quoted as needed. A text that a spreadsheet
+// would take for a formula (starting with = + - @, a tab or CR) gets a
+// leading apostrophe, so that a name in an audit file or a file name cannot
+// run a formula on the reader's machine; a number is left as it is.
+std::string spreadsheetTextCell(std::string_view utf8);
+
 // Every number the reports print goes through these two. Any double fits
 // (the buffer holds the longest), a failure gives "?" rather than stray
 // bytes, and there is never a "-0.00".

@@ -3,7 +3,7 @@
 #include "auditwindow/modelnames.h"
 
 #include "audit/auditreport.h"
-#include "auditformat/columns.h"
+#include "audit/text.h"
 
 #include <algorithm>
 
@@ -398,7 +398,7 @@ FigureTable problemTable(const AuditData& data, const AnalysisResult& result) {
 
 QByteArray csvText(const FigureTable& table, const QString& dateRange) {
     auto field = [](const QString& text) {
-        return QString::fromStdString(quoteCsvField(text.toStdString()));
+        return QString::fromStdString(audit::spreadsheetTextCell(text.toStdString()));
     };
     auto line = [&](const QStringList& fields) {
         QStringList out;

@@ -159,6 +159,34 @@ TEST(Report, CsvHasOneRowPerModelBandUnitAndPairCompared) {
     }
 }
 
+// A text cell a spreadsheet would run as a formula is written as text; a
+// number stays a number.
+TEST(Report, CsvTextCellsNeverStartAFormula) {
+    const std::pair<std::string, std::string> cells[] = {
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+44 20 7946", "'+44 20 7946"},
+        {"-cmd", "'-cmd"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"=a,b", "\"'=a,b\""},
+        {"-0.45", "-0.45"},
+        {"Ward 7", "Ward 7"},
+        {"a,b", "\"a,b\""},
+        {"", ""},
+    };
+    for (const auto& [text, cell] : cells)
+        EXPECT_EQ(spreadsheetTextCell(text), cell) << text;
+
+    // A funnel unit is named after its file, which anyone can name.
+    AuditReader reader(ReadOptions{DateOrder::DayMonthYear, 2026});
+    reader.addText("=cmd|' /C calc'!A0.csv", line(Row{}));
+    const AuditData data = reader.finish();
+    const AnalysisOptions options;
+    const std::string csv = formatReport(data, analyse(data, options), options, ReportFormat::Csv);
+    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0.csv,"), std::string::npos) << csv.substr(0, 400);
+    EXPECT_EQ(csv.find(",=cmd"), std::string::npos);
+}
+
 // Numbers of any size are written out whole; nothing but the number is printed.
 TEST(Report, NumbersAreFormattedWholeAtAnySize) {
     struct Case {
