@@ -383,6 +383,8 @@ void UpdateFitDialog::fillChart() {
                  QColor(31, 119, 180));
     chart->legend()->setAlignment(Qt::AlignBottom);
     withoutLigatures(chart);
+    // The view owns the chart it shows and gives the one it showed back.
+    const std::unique_ptr<QChart> old(calibrationView->chart());
     calibrationView->setChart(chart);
     calibrationView->setAccessibleName(chart->title());
     calibrationView->setAccessibleDescription(words.join(QLatin1Char('\n')));
