@@ -97,10 +97,12 @@ std::unique_ptr<QChart> makeChart(const ModelResult& model, ChartKind kind,
         buildHistogram(chart.get(), model);
         break;
     }
-    // Areas (bands, the risks beneath) keep a filled box: drawn from their
-    // outline they would be empty.
+    // Areas (bands, the risks beneath) and bars keep a filled box: drawn
+    // from their outline they would be empty, and the legend would not say
+    // which colour is which.
     for (QAbstractSeries* series : chart->series())
-        if (series->type() == QAbstractSeries::SeriesTypeArea)
+        if (series->type() == QAbstractSeries::SeriesTypeArea ||
+            series->type() == QAbstractSeries::SeriesTypeStackedBar)
             for (QLegendMarker* marker : chart->legend()->markers(series))
                 marker->setShape(QLegend::MarkerShapeRectangle);
     fixedColours(chart.get());

@@ -4,6 +4,7 @@
 
 #include <QCategoryAxis>
 #include <QChartView>
+#include <QImage>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -140,6 +141,32 @@ private Q_SLOTS:
                                      QStringLiteral("signals: Signals: more deaths"),
                                      QStringLiteral("improvementSignals: Signals: fewer deaths")})
             QVERIFY2(shown.contains(entry), qPrintable(shown.join(QLatin1Char('\n'))));
+    }
+
+    // The legend of the predicted risks shows each bar's colour, so that the
+    // reader can tell the deaths from the survivors.
+    void histogramLegendShowsEachBarsColour() {
+        ModelResult model = dailyModel(QDate(2024, 7, 1), 20);
+        model.histogram.withEvent[10] = 30;
+        model.histogram.withoutEvent[10] = 70;
+        QChartView view(
+            makeChart(model, ChartKind::Histogram, QChart::ChartThemeLight, NumberFormat())
+                .release());
+        view.resize(700, 450);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage image = view.grab().toImage();
+        // Below the axis: the legend alone.
+        const int legendTop = static_cast<int>(view.chart()->plotArea().bottom()) + 40;
+        auto colourBelow = [&](const QColor& wanted) {
+            for (int y = legendTop; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y) == wanted)
+                        return true;
+            return false;
+        };
+        QVERIFY2(colourBelow(QColor(214, 39, 40)), "no red box for the deaths");
+        QVERIFY2(colourBelow(QColor(31, 119, 180)), "no blue box for the survivors");
     }
 
     void aMissingLimitIsSaidWithItsReason() {
