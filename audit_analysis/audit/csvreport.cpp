@@ -146,6 +146,15 @@ void setFigures(CsvRow& row, const ObservedExpected& o) {
     row.set("unreliable", flag(o.unreliable)); // as in the audit window's tables
 }
 
+void setCalibration(CsvRow& row, const Calibration& cal) {
+    row.set("calibration_intercept", number(cal.intercept));
+    row.set("calibration_slope", number(cal.slope));
+    setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
+    setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
+    row.set("calibration_in_the_large", number(cal.inTheLarge));
+    setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
+}
+
 std::string header() {
     std::string out;
     for (std::size_t c = 0; c < std::size(kCsvColumns); ++c)
@@ -176,13 +185,7 @@ std::string updateRows(const std::vector<UpdateValidation>& updates) {
         setFigures(row, c.overall);
         row.set("auroc", number(c.discrimination.auroc));
         setInterval(row, "auroc_lower", "auroc_upper", c.discrimination.interval);
-        const Calibration& cal = c.calibration;
-        row.set("calibration_intercept", number(cal.intercept));
-        row.set("calibration_slope", number(cal.slope));
-        setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
-        setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
-        row.set("calibration_in_the_large", number(cal.inTheLarge));
-        setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
+        setCalibration(row, c.calibration);
         row.set("brier", number(c.brier));
         row.set("few_events", flag(c.fewEvents));
         row.set("update_method", quoteCsvField(modelupdate::methodKey(c.update->method)));
@@ -219,13 +222,7 @@ std::string csvReport(const AnalysisResult& result, const std::vector<UpdateVali
         row.set("hl_chi2", number(m.hosmerLemeshow.chiSquare));
         row.set("hl_df", std::to_string(m.hosmerLemeshow.degreesOfFreedom));
         row.set("hl_p", number(m.hosmerLemeshow.pValue));
-        const Calibration& cal = m.calibration;
-        row.set("calibration_intercept", number(cal.intercept));
-        row.set("calibration_slope", number(cal.slope));
-        setInterval(row, "intercept_lower", "intercept_upper", cal.interceptInterval);
-        setInterval(row, "slope_lower", "slope_upper", cal.slopeInterval);
-        row.set("calibration_in_the_large", number(cal.inTheLarge));
-        setInterval(row, "in_the_large_lower", "in_the_large_upper", cal.inTheLargeInterval);
+        setCalibration(row, m.calibration);
         const CalibrationCurve& curve = m.calibrationCurve;
         row.set("ici", number(curve.ici));
         row.set("e50", number(curve.e50));
