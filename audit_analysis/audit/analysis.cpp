@@ -26,21 +26,6 @@ double fraction(std::uint64_t tenThousandths) {
     return static_cast<double>(tenThousandths) / 10000.0;
 }
 
-ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed, double expected) {
-    ObservedExpected figures;
-    figures.n = n;
-    figures.observed = observed;
-    figures.expected = expected;
-    if (expected > 0) {
-        figures.ratio = static_cast<double>(observed) / figures.expected;
-        figures.interval = poissonRatioInterval(observed, figures.expected);
-    }
-    if (n > 0)
-        figures.rateInterval = wilsonInterval(observed, n);
-    figures.unreliable = figures.expected < kReliableExpected;
-    return figures;
-}
-
 // Sorts the episodes by day, keeping their order within a day and putting
 // those without a date last: a counting sort, linear in the episodes, when
 // their days span no more than a few years per thousand episodes (a file
@@ -399,17 +384,9 @@ void measureObservedExpected(const Counted& counted, const RiskCounts& counts,
 }
 
 // AUROC with DeLong's interval, and the ROC curve when asked for.
-void measureDiscrimination(const RiskCounts& counts, std::size_t n, const AnalysisOptions& options,
+void measureDiscrimination(const RiskCounts& counts, const AnalysisOptions& options,
                            ModelResult& result) {
-    if (const auto roc = aurocDeLong(counts.groups)) {
-        result.discrimination.auroc = roc->auroc;
-        result.discrimination.standardError = roc->standardError;
-        if (roc->standardError)
-            result.discrimination.interval =
-                Interval{std::max(0.0, roc->auroc - kZ975 * *roc->standardError),
-                         std::min(1.0, roc->auroc + kZ975 * *roc->standardError)};
-    }
-    result.discrimination.unreliable = counts.observed < 5 || n - counts.observed < 5;
+    result.discrimination = discrimination(counts.groups);
     if (options.rocCurve)
         result.roc = rocCurve(counts.groups);
 }
@@ -684,7 +661,7 @@ bool analyseModel(const AuditData& data, std::span<const std::uint32_t> order,
     // Everything but the figures over time works from the counts by exact risk.
     const RiskCounts counts = countByRisk(counted);
     measureObservedExpected(counted, counts, result);
-    measureDiscrimination(counts, n, options, result);
+    measureDiscrimination(counts, options, result);
     result.calibration = calibrationFit(counts.groups);
     result.calibrationCurve = calibrationCurve(counts.groups);
     result.fewEvents = std::min(counts.observed, n - counts.observed) < kFewEvents;

@@ -118,6 +118,35 @@ std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups) {
     return estimate;
 }
 
+ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed, double expected) {
+    ObservedExpected figures;
+    figures.n = n;
+    figures.observed = observed;
+    figures.expected = expected;
+    if (expected > 0) {
+        figures.ratio = static_cast<double>(observed) / figures.expected;
+        figures.interval = poissonRatioInterval(observed, figures.expected);
+    }
+    if (n > 0)
+        figures.rateInterval = wilsonInterval(observed, n);
+    figures.unreliable = figures.expected < kReliableExpected;
+    return figures;
+}
+
+Discrimination discrimination(std::span<const RiskGroup> groups) {
+    Discrimination d;
+    if (const auto roc = aurocDeLong(groups)) {
+        d.auroc = roc->auroc;
+        d.standardError = roc->standardError;
+        if (roc->standardError)
+            d.interval = Interval{std::max(0.0, roc->auroc - kZ975 * *roc->standardError),
+                                  std::min(1.0, roc->auroc + kZ975 * *roc->standardError)};
+    }
+    const auto [events, nonEvents] = classSizes(groups);
+    d.unreliable = events < 5 || nonEvents < 5;
+    return d;
+}
+
 std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups) {
     const auto [positives, negatives] = classSizes(groups);
     std::vector<RocPoint> points;

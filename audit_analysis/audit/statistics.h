@@ -54,6 +54,14 @@ struct AurocEstimate {
 };
 std::optional<AurocEstimate> aurocDeLong(std::span<const RiskGroup> groups);
 
+// Observed against expected: O:E with its exact Poisson interval, the
+// observed rate with Wilson's interval, unreliable below 5 expected.
+ObservedExpected observedExpected(std::uint64_t n, std::uint64_t observed, double expected);
+
+// The AUROC with DeLong's 95% interval (clipped to [0, 1]); unreliable when
+// either class has fewer than 5 episodes.
+Discrimination discrimination(std::span<const RiskGroup> groups);
+
 // The ROC curve, one point per distinct risk, from (0,0) to (1,1).
 std::vector<RocPoint> rocCurve(std::span<const RiskGroup> groups);
 

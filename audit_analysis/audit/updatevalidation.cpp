@@ -108,24 +108,8 @@ UpdateValidation validateUpdate(const AuditData& data, const std::string& path,
     double expected = 0;
     for (const double p : risks)
         expected += p;
-    ObservedExpected& o = check.overall;
-    o.n = risks.size();
-    o.observed = events;
-    o.expected = expected;
-    if (expected > 0) {
-        o.ratio = static_cast<double>(events) / expected;
-        o.interval = poissonRatioInterval(events, expected);
-    }
-    o.unreliable = expected < kReliableExpected;
-    if (const auto roc = aurocDeLong(groups)) {
-        check.discrimination.auroc = roc->auroc;
-        check.discrimination.standardError = roc->standardError;
-        if (roc->standardError)
-            check.discrimination.interval =
-                Interval{std::max(0.0, roc->auroc - kZ975 * *roc->standardError),
-                         std::min(1.0, roc->auroc + kZ975 * *roc->standardError)};
-    }
-    check.discrimination.unreliable = events < 5 || nonEvents < 5;
+    check.overall = observedExpected(risks.size(), events, expected);
+    check.discrimination = discrimination(groups);
     check.calibration = calibrationFit(groups);
     if (!risks.empty())
         check.brier = squares / static_cast<double>(risks.size());
